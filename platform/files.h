@@ -1,0 +1,41 @@
+#pragma once
+// File-system calls of the operating system: the temporary folder, folder
+// creation, existence tests, deletion and opening a file as a C stream.
+//
+// Every path crosses in UTF-16, the form the wide Windows calls take; the
+// POSIX branch converts to UTF-8 itself. A path that is not valid UTF-16
+// or that contains a NUL character is refused (the call reports failure)
+// instead of being cut short at the NUL and naming a different file.
+// Stateless; safe on any thread.
+
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// The system's folder for temporary files: GetTempPathW on Windows (with a
+// trailing separator), TMPDIR or else "/tmp" on POSIX. False when the
+// platform reports none.
+bool tempPath(std::u16string& out);
+
+// Creates one folder (not its parents) with default (Windows) or owner-only
+// (POSIX) access. False when it was not created, also when it existed.
+bool createDirectory(const std::u16string& path);
+
+// True when a file or folder exists under the path.
+bool pathExists(const std::u16string& path);
+
+// Deletes a file (never a folder). False when nothing was deleted.
+bool deleteFile(const std::u16string& path);
+
+enum class OpenMode {
+  ReadBinary,    // existing file, bytes unchanged
+  AppendBinary,  // created when missing (its folder is not), writes go to the end
+};
+
+// Opens a file as a C stream that other readers and writers may share and
+// that child processes do not inherit. Returns nullptr on failure; the
+// caller closes the stream with std::fclose.
+std::FILE* openFile(const std::u16string& path, OpenMode mode);
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+// Percent-encoding of byte strings for URLs and form bodies. Every byte
+// outside the form's unreserved set becomes "%" and two upper-case
+// hexadecimal digits; bytes of 128 and above are always encoded.
+// Stateless; safe on any thread.
+
+#include <string>
+
+namespace support {
+
+// Strict form for query and form values: keeps only A-Z a-z 0-9 - . _ ~
+std::string percentEncode(const std::string& text);
+
+// Lenient form for whole addresses: also keeps ! # $ & ' ( ) * + , / : ; = ? @
+std::string percentEncodeUri(const std::string& text);
+
+}  // namespace support
