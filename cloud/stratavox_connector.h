@@ -1,0 +1,126 @@
+#pragma once
+// CStratavoxFabriqoConnector is the add-in's client of the cloud service. It
+// owns the sign-in session (PKCE pair, tokens held in memory only) and offers
+// every cloud operation: sign-in and token refresh, project list, project
+// creation with thumbnail, and the two-step file / print-job upload. Requests
+// run on the shared IAsyncHandler's workers; every operation and every
+// callback runs on the host's UI thread (callbacks through processResponses),
+// so the connector holds no lock. Results reach the palette through the
+// IStratavoxURLInterface listener. Callbacks of requests still in flight when
+// the connector is destroyed are dropped, never dispatched to it.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cloud/stratavox_url_interface.h"
+#include "exmi/async_handler.h"
+
+namespace EXMIImpl {
+
+class CStratavoxFabriqoConnector {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Throws "invalid EXMI Async handler" when asyncHandler is null. The
+    // service addresses come from cloud/service_addresses.h.
+    CStratavoxFabriqoConnector(const std::string& clientId, const std::string& redirectUri,
+                               IStratavoxURLInterface* listener,
+                               std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
+    ~CStratavoxFabriqoConnector();
+    CStratavoxFabriqoConnector(const CStratavoxFabriqoConnector&) = delete;
+    CStratavoxFabriqoConnector& operator=(const CStratavoxFabriqoConnector&) = delete;
+
+    // Sign-in.
+    void addScope(std::string scope);
+    std::string getAuthorizeUrl(bool logOffFirst) const;
+    void handleRedirect(const std::string& address);
+    void authenticate(const std::string& code);
+    void refreshTokenIfNeeded();
+    bool isSignedIn() const;
+    void signOut();
+
+    // Library projects.
+    void retrieveProjects();
+    void showUploadForm();
+    void createProject(const std::string& name, const std::string& description,
+                       const std::string& localFilePath, const std::string& remoteFileName,
+                       const std::string& contentType, const std::string& thumbnailPath,
+                       bool isPrintJob);
+    void uploadThumbnail(const std::string& projectId, const std::string& name,
+                         const std::string& description, const std::string& imagePath,
+                         const std::string& mimeType);
+
+    // Uploads and the web application.
+    void uploadToProject(const std::string& projectId, const std::string& localFilePath,
+                         const std::string& remoteFileName, const std::string& contentType,
+                         bool isPrintJob);
+    void uploadFile(const std::string& projectId, const std::string& remoteFileName,
+                    const std::string& contentType, const std::string& localFilePath,
+                    const std::string& origin, bool isPrintJob);
+    void openWebApp(const std::string& projectId);
+
+    // Observers and tuning, for the palette and for tests.
+    const std::string& getCodeVerifier() const { return codeVerifier; }
+    const std::string& getCodeChallenge() const { return codeChallenge; }
+    const std::vector<std::string>& getScopes() const { return scopes; }
+    const std::string& getCurrentProjectId() const { return currentProjectId; }
+    Clock::time_point getAccessTokenExpiry() const { return accessTokenExpiry; }
+    bool isTokenRequestBusy() const { return tokenRequestBusy; }
+    void setRequestTimeout(int32_t seconds) { requestTimeout = seconds; }
+    // The address openWebApp opens for a project id (empty: the library page).
+    std::string webAppAddress(const std::string& projectId) const;
+
+private:
+    template <typename Callback>
+    auto guarded(Callback callback) const;
+    std::string scopeText() const;
+    // Applies a token answer; throws its reading errors.
+    void acceptTokenAnswer(const std::string& body);
+    void fail(const std::string& source, const std::string& message);
+    void submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
+                             const std::string& projectId);
+
+    std::shared_ptr<EXMI::IAsyncHandler> asyncHandler;
+    IStratavoxURLInterface* listener;
+    int32_t requestTimeout = 600000;
+    int32_t refreshMarginMinutes = 1;
+    std::string apiBaseUrl;
+    std::string accountBaseUrl;
+    std::string webAppBaseUrl;
+    std::string clientId;
+    std::string redirectUri;
+    std::vector<std::string> scopes;
+    std::string responseType = "code";
+    std::string state = "STATE";
+    std::string codeChallengeMethod = "S256";
+    std::string codeVerifier;
+    std::string codeChallenge;
+    std::string accessToken;
+    std::string refreshToken;
+    Clock::time_point accessTokenExpiry;
+    bool tokenRequestBusy = false;
+    std::string currentProjectId;
+    // Bumped by every authenticate and signOut: token answers of requests
+    // sent before then belong to a session that no longer exists.
+    uint64_t sessionGeneration = 0;
+    // Callbacks hold a weak reference to this; it dies with the connector.
+    std::shared_ptr<int> alive;
+};
+
+// Wraps a request callback so that it does nothing once the connector is
+// gone. Callbacks and destruction both run on the UI thread, so the check
+// cannot race with the destructor.
+template <typename Callback>
+auto CStratavoxFabriqoConnector::guarded(Callback callback) const {
+    std::weak_ptr<int> token = alive;
+    return [token, callback](auto&&... args) {
+        if (token.expired()) return;
+        callback(std::forward<decltype(args)>(args)...);
+    };
+}
+
+}  // namespace EXMIImpl

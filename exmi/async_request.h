@@ -1,0 +1,122 @@
+#pragma once
+// Requests run by the IAsyncHandler. The submitter builds a request on its
+// own thread, stores context in its properties and submits it; a detached
+// worker thread then calls execute(), which performs one HTTPS transfer. The
+// callbacks stored at submission run later on the thread that calls
+// IAsyncHandler::processResponses, never on the worker. Only `properties`
+// may be read from both sides and is guarded by `mutex`.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace EXMI {
+
+class IAsyncRequest;
+class IAsyncResponse;
+
+using ResponseCallback = std::function<void(IAsyncResponse*)>;
+using ErrorCallback = std::function<void(IAsyncRequest*, const std::string&)>;
+
+class IAsyncRequest {
+public:
+    explicit IAsyncRequest(std::string name);
+    virtual ~IAsyncRequest() = default;
+    IAsyncRequest(const IAsyncRequest&) = delete;
+    IAsyncRequest& operator=(const IAsyncRequest&) = delete;
+
+    // Runs on the worker thread; failures are thrown.
+    virtual std::shared_ptr<IAsyncResponse> execute() = 0;
+
+    void setProperty(const std::string& key, const std::string& value);
+    // Empty text when the key is absent.
+    std::string getProperty(const std::string& key) const;
+
+    const std::string& getId() const { return id; }
+    const std::string& getName() const { return name; }
+
+    mutable std::mutex mutex;
+    const std::string id;
+    const std::string name;
+    std::string userAgent;
+    std::map<std::string, std::string> properties;
+    ResponseCallback onResponse;
+    ErrorCallback onError;
+};
+
+// A REST call: URL, optional body with its content type, optional bearer token
+// and a time limit in seconds (0: none).
+class IAsyncRESTRequest : public IAsyncRequest {
+public:
+    IAsyncRESTRequest(std::string name, std::string url, std::string contentType,
+                      std::string accessToken, std::string body, uint32_t timeout);
+
+    const std::string url;
+    const std::string contentType;
+    const std::string body;
+    const std::string accessToken;
+    const uint32_t timeout;
+
+protected:
+    // "User-Agent" when set, "Authorization: Bearer ..." when a token is held.
+    std::map<std::string, std::string> buildHeaders() const;
+    std::shared_ptr<IAsyncResponse> makeResponse(int32_t code,
+                                                 std::vector<uint8_t> bodyBytes) const;
+};
+
+class IAsyncGetRequest : public IAsyncRESTRequest {
+public:
+    IAsyncGetRequest(std::string name, std::string url, std::string accessToken,
+                     uint32_t timeout);
+    std::shared_ptr<IAsyncResponse> execute() override;
+};
+
+class IAsyncPostRequest : public IAsyncRESTRequest {
+public:
+    using IAsyncRESTRequest::IAsyncRESTRequest;
+    std::shared_ptr<IAsyncResponse> execute() override;
+};
+
+class IAsyncPutRequest : public IAsyncRESTRequest {
+public:
+    using IAsyncRESTRequest::IAsyncRESTRequest;
+    std::shared_ptr<IAsyncResponse> execute() override;
+};
+
+// Sends `data` as the body of a PUT; the submitter fills it before submit.
+class IAsyncPutBinaryRequest : public IAsyncRESTRequest {
+public:
+    IAsyncPutBinaryRequest(std::string name, std::string url, std::string contentType,
+                           std::string accessToken, uint32_t timeout);
+    std::shared_ptr<IAsyncResponse> execute() override;
+    std::vector<uint8_t>& getData() { return data; }
+
+private:
+    std::vector<uint8_t> data;
+};
+
+std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name,
+                                                   const std::string& url,
+                                                   const std::string& accessToken,
+                                                   uint32_t timeout);
+std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name,
+                                                     const std::string& url,
+                                                     const std::string& contentType,
+                                                     const std::string& accessToken,
+                                                     const std::string& body, uint32_t timeout);
+std::shared_ptr<IAsyncPutRequest> createPutRequest(const std::string& name,
+                                                   const std::string& url,
+                                                   const std::string& contentType,
+                                                   const std::string& accessToken,
+                                                   const std::string& body, uint32_t timeout);
+std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string& name,
+                                                               const std::string& url,
+                                                               const std::string& contentType,
+                                                               const std::string& accessToken,
+                                                               uint32_t timeout);
+
+}  // namespace EXMI
