@@ -1,0 +1,49 @@
+#include "platform/environment.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "tests/support/scratch.h"
+
+namespace {
+
+using testing_support::EnvironmentOverride;
+
+TEST(PlatformEnvironment, SetUnsetAndEmptyAreDistinguished) {
+  EnvironmentOverride var("EXMI_TEST_VARIABLE");
+  var.unset();
+  EXPECT_FALSE(platform::readEnvironment(u"EXMI_TEST_VARIABLE").has_value());
+
+  var.set("");
+  auto value = platform::readEnvironment(u"EXMI_TEST_VARIABLE");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_TRUE(value->empty());
+
+  var.set("C:\\Users\\J\xC3\xBCrgen\\AppData \xF0\x9F\x98\x80");
+  value = platform::readEnvironment(u"EXMI_TEST_VARIABLE");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(*value, u"C:\\Users\\J\u00FCrgen\\AppData \U0001F600");
+}
+
+TEST(PlatformEnvironment, UnusableNamesReadAsUnset) {
+  EnvironmentOverride var("EXMI_TEST_VARIABLE", "value");
+  EXPECT_FALSE(platform::readEnvironment(u"").has_value());
+  EXPECT_FALSE(platform::readEnvironment(u"EXMI_TEST_VARIABLE=value").has_value());
+  std::u16string withNul = u"EXMI_TEST_VARIABLE";
+  withNul += u'\0';
+  withNul += u"X";
+  EXPECT_FALSE(platform::readEnvironment(withNul).has_value());
+}
+
+TEST(PlatformEnvironment, ValueThatIsNotUtf8FailsAsBadConversion) {
+  EnvironmentOverride var("EXMI_TEST_VARIABLE", "caf\xE9");
+  try {
+    platform::readEnvironment(u"EXMI_TEST_VARIABLE");
+    FAIL() << "no failure";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "bad conversion");
+  }
+}
+
+}  // namespace

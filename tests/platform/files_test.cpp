@@ -1,0 +1,130 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/utf.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+using testing_support::EnvironmentOverride;
+using testing_support::readWholeFile;
+using testing_support::ScratchFolder;
+using testing_support::writeWholeFile;
+
+std::u16string wide(const std::string& utf8) {
+  std::u16string out;
+  EXPECT_TRUE(platform::utf8ToUtf16(utf8, out));
+  return out;
+}
+
+std::string narrow(const std::u16string& utf16) {
+  std::string out;
+  EXPECT_TRUE(platform::utf16ToUtf8(utf16, out));
+  return out;
+}
+
+TEST(PlatformTempPath, ComesFromTmpdirOrElseTmp) {
+  EnvironmentOverride tmpdir("TMPDIR");
+  std::u16string path;
+
+  tmpdir.set("/var/some where/\xC3\xA9");
+  ASSERT_TRUE(platform::tempPath(path));
+  EXPECT_EQ(narrow(path), "/var/some where/\xC3\xA9");
+
+  tmpdir.set("");
+  ASSERT_TRUE(platform::tempPath(path));
+  EXPECT_EQ(narrow(path), "/tmp");
+
+  tmpdir.unset();
+  ASSERT_TRUE(platform::tempPath(path));
+  EXPECT_EQ(narrow(path), "/tmp");
+}
+
+TEST(PlatformFiles, CreateTestAndDeleteWithNonAsciiNames) {
+  ScratchFolder scratch;
+  const std::string folder = scratch / "K\xC3\xB6rper \xE6\x97\xA5";
+  EXPECT_FALSE(platform::pathExists(wide(folder)));
+  ASSERT_TRUE(platform::createDirectory(wide(folder)));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_TRUE(platform::pathExists(wide(folder)));
+  EXPECT_FALSE(platform::createDirectory(wide(folder))) << "existing folder reported as created";
+
+  const std::string file = folder + "/t\xC3\xA9st.gcode";
+  writeWholeFile(file, "x");
+  EXPECT_TRUE(platform::pathExists(wide(file)));
+  ASSERT_TRUE(platform::deleteFile(wide(file)));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_FALSE(platform::deleteFile(wide(file))) << "missing file reported as deleted";
+}
+
+TEST(PlatformFiles, DeleteNeverRemovesAFolderAndCreateNoParents) {
+  ScratchFolder scratch;
+  const std::string folder = scratch / "keep";
+  std::filesystem::create_directory(folder);
+  EXPECT_FALSE(platform::deleteFile(wide(folder)));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+
+  EXPECT_FALSE(platform::createDirectory(wide(scratch / "a/b")));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "a"));
+}
+
+TEST(PlatformFiles, PathsWithNulOrBrokenUtf16AreRefusedNotTruncated) {
+  ScratchFolder scratch;
+  const std::string file = scratch / "real";
+  writeWholeFile(file, "content");
+  // Cut at the NUL, this would name the existing file.
+  std::u16string withNul = wide(file);
+  withNul += u'\0';
+  withNul += u"ghost";
+  EXPECT_FALSE(platform::pathExists(withNul));
+  EXPECT_FALSE(platform::deleteFile(withNul));
+  EXPECT_EQ(platform::openFile(withNul, platform::OpenMode::ReadBinary), nullptr);
+  EXPECT_TRUE(std::filesystem::exists(file));
+
+  std::u16string loneSurrogate = wide(scratch.path() + "/x");
+  loneSurrogate += char16_t(0xD800);
+  EXPECT_FALSE(platform::createDirectory(loneSurrogate));
+  EXPECT_FALSE(platform::pathExists(std::u16string()));
+}
+
+TEST(PlatformFiles, AppendCreatesTheFileButNotItsFolderAndNeverTruncates) {
+  ScratchFolder scratch;
+  const std::string file = scratch / "log.txt";
+  writeWholeFile(file, "first\r\n");
+  std::FILE* stream = platform::openFile(wide(file), platform::OpenMode::AppendBinary);
+  ASSERT_NE(stream, nullptr);
+  std::fputs("second\n", stream);
+  std::fclose(stream);
+  EXPECT_EQ(readWholeFile(file), "first\r\nsecond\n");
+
+  const std::string fresh = scratch / "new.txt";
+  stream = platform::openFile(wide(fresh), platform::OpenMode::AppendBinary);
+  ASSERT_NE(stream, nullptr);
+  std::fclose(stream);
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+
+  EXPECT_EQ(platform::openFile(wide(scratch / "missing/x.txt"), platform::OpenMode::AppendBinary),
+            nullptr);
+  EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
+}
+
+TEST(PlatformFiles, StreamsAreNotInheritedAndReadMissingFails) {
+  ScratchFolder scratch;
+  const std::string file = scratch / "data.bin";
+  writeWholeFile(file, std::string("\x00\xFF\r\n", 4));
+  std::FILE* stream = platform::openFile(wide(file), platform::OpenMode::ReadBinary);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_NE(::fcntl(::fileno(stream), F_GETFD) & FD_CLOEXEC, 0);
+  char buffer[8];
+  EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, stream), 4u);
+  std::fclose(stream);
+
+  EXPECT_EQ(platform::openFile(wide(scratch / "absent"), platform::OpenMode::ReadBinary), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(scratch / "absent"));
+}
+
+}  // namespace

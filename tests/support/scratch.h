@@ -1,0 +1,87 @@
+#pragma once
+// Test helpers: a private folder removed with everything in it when the
+// test ends, and scoped overrides of environment variables and of the
+// current folder. Used on the test's main thread only.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace testing_support {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "exmi-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& child) const { return path_ + "/" + child; }
+
+ private:
+  std::string path_;
+};
+
+class EnvironmentOverride {
+ public:
+  explicit EnvironmentOverride(std::string name) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+  }
+  EnvironmentOverride(std::string name, const std::string& value)
+      : EnvironmentOverride(std::move(name)) {
+    set(value);
+  }
+  ~EnvironmentOverride() {
+    if (previous_) ::setenv(name_.c_str(), previous_->c_str(), 1);
+    else ::unsetenv(name_.c_str());
+  }
+  EnvironmentOverride(const EnvironmentOverride&) = delete;
+  EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+  void set(const std::string& value) { ::setenv(name_.c_str(), value.c_str(), 1); }
+  void unset() { ::unsetenv(name_.c_str()); }
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+class CurrentFolderOverride {
+ public:
+  explicit CurrentFolderOverride(const std::string& folder)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~CurrentFolderOverride() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+  }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+inline std::string readWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeWholeFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+}  // namespace testing_support
