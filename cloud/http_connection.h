@@ -65,12 +65,13 @@ public:
     // Runs the transfer of baseUrl + path; never throws for transfer failures.
     HttpResponse perform(const std::string& path);
 
-    // libcurl callbacks, exposed so the method set-up can install the reader.
+    // libcurl callbacks. The reader is installed by the upload calls; the
+    // writer and header parser take an HttpResponse as their user data.
     static size_t readCallback(char* buffer, size_t size, size_t count, void* source);
-
-private:
     static size_t writeCallback(char* data, size_t size, size_t count, void* response);
     static size_t headerCallback(char* data, size_t size, size_t count, void* response);
+
+private:
     static int progressTrampoline(void* connection, curl_off_t dlTotal, curl_off_t dlNow,
                                   curl_off_t ulTotal, curl_off_t ulNow);
 

@@ -1,0 +1,290 @@
+// The request handler: ordering of results, error routing, lifetime.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "exmi/async_handler.h"
+#include "tests/cloud/local_server.h"
+#include "tests/cloud/pump.h"
+
+namespace {
+
+using cloudtest::drain;
+using cloudtest::pumpUntil;
+using EXMI::IAsyncHandler;
+using EXMI::IAsyncRequest;
+using EXMI::IAsyncResponse;
+
+// Finishes when its gate opens; can throw a standard or a non-standard value.
+class ScriptedRequest : public IAsyncRequest {
+public:
+    enum class Outcome { Respond, ThrowRuntime, ThrowInt };
+
+    ScriptedRequest(std::string name, Outcome outcome)
+        : IAsyncRequest(std::move(name)), outcome_(outcome), released_(gate_.get_future()) {}
+
+    std::shared_ptr<IAsyncResponse> execute() override {
+        released_.wait_for(std::chrono::seconds(30));
+        finished_.set_value();
+        if (outcome_ == Outcome::ThrowRuntime) throw std::runtime_error("worker failed: " + name);
+        if (outcome_ == Outcome::ThrowInt) throw 42;
+        return std::make_shared<EXMI::IAsyncRESTResponse>(200, std::vector<uint8_t>{'o', 'k'});
+    }
+
+    void release() { gate_.set_value(); }
+    // True once execute has run to its end (the result may still be in flight).
+    bool hasFinished() {
+        return finishedWait_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }
+
+private:
+    Outcome outcome_;
+    std::promise<void> gate_;
+    std::future<void> released_;
+    std::promise<void> finished_;
+    std::shared_future<void> finishedWait_ = finished_.get_future().share();
+};
+
+std::shared_ptr<ScriptedRequest> scripted(const std::string& name,
+                                          ScriptedRequest::Outcome outcome =
+                                              ScriptedRequest::Outcome::Respond) {
+    return std::make_shared<ScriptedRequest>(name, outcome);
+}
+
+// What reached the callbacks, in order: "response:NAME" or "error:NAME:TEXT".
+struct Journal {
+    std::vector<std::string> entries;
+
+    EXMI::ResponseCallback onResponse() {
+        return [this](IAsyncResponse* response) {
+            entries.push_back("response:" + response->request->name);
+        };
+    }
+    EXMI::ErrorCallback onError() {
+        return [this](IAsyncRequest* request, const std::string& text) {
+            entries.push_back("error:" + request->name + ":" + text);
+        };
+    }
+};
+
+TEST(AsyncHandler, NothingPendingReturnsAtOnceAndNullRequestsAreRefused) {
+    IAsyncHandler handler;
+    handler.processResponses();
+    EXPECT_EQ(0u, handler.pendingCount());
+    try {
+        handler.submit(nullptr, nullptr, nullptr);
+        FAIL() << "null request accepted";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ("invalid async request", error.what());
+    }
+    EXPECT_EQ(0u, handler.pendingCount());
+}
+
+TEST(AsyncHandler, LaterRequestFinishingFirstIsDispatchedFirst) {
+    IAsyncHandler handler;
+    Journal journal;
+    auto a = scripted("A");
+    auto b = scripted("B");
+    handler.submit(a, journal.onResponse(), journal.onError());
+    handler.submit(b, journal.onResponse(), journal.onError());
+    EXPECT_EQ(2u, handler.pendingCount());
+
+    b->release();
+    ASSERT_TRUE(pumpUntil(handler, [&] { return !journal.entries.empty(); }));
+    // A is still running: one more call must not dispatch it.
+    handler.processResponses();
+    EXPECT_EQ(std::vector<std::string>({"response:B"}), journal.entries);
+    EXPECT_EQ(1u, handler.pendingCount());
+
+    a->release();
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ(std::vector<std::string>({"response:B", "response:A"}), journal.entries);
+}
+
+TEST(AsyncHandler, FailuresOnTheWorkerReachOnErrorWithTheirText) {
+    IAsyncHandler handler;
+    Journal journal;
+    auto standard = scripted("S", ScriptedRequest::Outcome::ThrowRuntime);
+    auto other = scripted("N", ScriptedRequest::Outcome::ThrowInt);
+    handler.submit(standard, journal.onResponse(), journal.onError());
+    handler.submit(other, journal.onResponse(), journal.onError());
+    standard->release();
+    ASSERT_TRUE(pumpUntil(handler, [&] { return journal.entries.size() == 1; }));
+    other->release();
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ(std::vector<std::string>(
+                  {"error:S:worker failed: S", "error:N:<unknown exception>"}),
+              journal.entries);
+}
+
+TEST(AsyncHandler, ThrowingResponseCallbackIsRoutedToOnErrorInTheSameCall) {
+    IAsyncHandler handler;
+    std::vector<std::string> seen;
+    auto standard = scripted("S");
+    auto other = scripted("N");
+    auto failing = [](const char* kind) {
+        return [kind](IAsyncResponse*) {
+            if (std::string(kind) == "standard") throw std::runtime_error("parse failed");
+            throw 7;
+        };
+    };
+    auto record = [&seen](IAsyncRequest* request, const std::string& text) {
+        seen.push_back(request->name + ":" + text);
+    };
+    handler.submit(standard, failing("standard"), record);
+    handler.submit(other, failing("other"), record);
+    standard->release();
+    // Routed within the very call that dispatched the response.
+    ASSERT_TRUE(pumpUntil(handler, [&] { return handler.pendingCount() == 1; }));
+    EXPECT_EQ(std::vector<std::string>({"S:parse failed"}), seen);
+    other->release();
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ(std::vector<std::string>({"S:parse failed", "N:<Unknown Exception>"}), seen);
+}
+
+TEST(AsyncHandler, ThrowingErrorCallbackDoesNotCostTheOtherResults) {
+    IAsyncHandler handler;
+    Journal journal;
+    auto first = scripted("first", ScriptedRequest::Outcome::ThrowRuntime);
+    auto second = scripted("second");
+    handler.submit(first, journal.onResponse(),
+                   [](IAsyncRequest*, const std::string&) { throw std::runtime_error("again"); });
+    handler.submit(second, journal.onResponse(), journal.onError());
+    first->release();
+    second->release();
+    // Without the guard the exception would leave processResponses here.
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ(std::vector<std::string>({"response:second"}), journal.entries);
+}
+
+TEST(AsyncHandler, PropertiesTravelFromSubmitterToCallback) {
+    IAsyncHandler handler;
+    auto request = scripted("props");
+    request->setProperty("localfilename", "/tmp/a.3mf");
+    request->setProperty("localfilename", "/tmp/b.3mf");
+    std::string read;
+    std::string missing = "unset";
+    handler.submit(
+        request,
+        [&](IAsyncResponse* response) {
+            read = response->getRequestProperty("localfilename");
+            missing = response->getRequestProperty("nothing");
+        },
+        nullptr);
+    request->release();
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ("/tmp/b.3mf", read);
+    EXPECT_EQ("", missing);
+    EXPECT_EQ(32u, request->id.size());
+}
+
+TEST(AsyncHandler, ResultsOfADestroyedHandlerAreNeverDispatched) {
+    std::atomic<int> calls{0};
+    auto request = scripted("orphan");
+    {
+        IAsyncHandler handler;
+        handler.submit(
+            request, [&calls](IAsyncResponse*) { ++calls; },
+            [&calls](IAsyncRequest*, const std::string&) { ++calls; });
+    }
+    request->release();
+    // The worker ends on its own; nothing calls back.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!request->hasFinished() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_TRUE(request->hasFinished());
+    EXPECT_EQ(0, calls.load());
+}
+
+// REST requests on the wire: headers the handler adds.
+class RestRequests : public ::testing::Test {
+protected:
+    void SetUp() override {
+        certificates = std::make_unique<cloudtest::TestCertificates>();
+        setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
+        server = std::make_unique<cloudtest::LocalServer>(*certificates);
+        server->routes().Get("/get", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("gone", "text/plain");
+        });
+        server->routes().Put("/put", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(std::to_string(req.body.size()), "text/plain");
+        });
+        server->start();
+    }
+    void TearDown() override {
+        server.reset();
+        unsetenv("STRATAVOX_CA_BUNDLE");
+    }
+
+    std::unique_ptr<cloudtest::TestCertificates> certificates;
+    std::unique_ptr<cloudtest::LocalServer> server;
+};
+
+TEST_F(RestRequests, TokenAndUserAgentBecomeHeadersOnlyWhenSet) {
+    IAsyncHandler handler;
+    std::vector<uint32_t> codes;
+    std::vector<std::string> bodies;
+    auto collect = [&](IAsyncResponse* response) {
+        auto* rest = dynamic_cast<EXMI::IAsyncRESTResponse*>(response);
+        ASSERT_NE(nullptr, rest);
+        codes.push_back(rest->getCode());
+        bodies.push_back(rest->getBody());
+    };
+    handler.submit(EXMI::createGetRequest("plain", server->url("/get"), "", 10), collect, nullptr);
+    ASSERT_TRUE(drain(handler));
+    handler.setUserAgent("Agent / 2");
+    handler.submit(EXMI::createGetRequest("token", server->url("/get"), "tok123", 10), collect,
+                   nullptr);
+    ASSERT_TRUE(drain(handler));
+
+    EXPECT_EQ(std::vector<uint32_t>({404, 404}), codes);
+    EXPECT_EQ(std::vector<std::string>({"gone", "gone"}), bodies);
+    const auto seen = server->requests();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_FALSE(seen[0].hasHeader("Authorization"));
+    EXPECT_EQ("restclient-cpp/100", seen[0].header("User-Agent"));
+    EXPECT_EQ("Bearer tok123", seen[1].header("Authorization"));
+    EXPECT_EQ("Agent / 2", seen[1].header("User-Agent"));
+}
+
+TEST_F(RestRequests, EmptyBinaryPutSendsContentLengthZero) {
+    IAsyncHandler handler;
+    std::string body = "unset";
+    auto request = EXMI::createPutBinaryRequest("bin", server->url("/put"), "application/x", "", 10);
+    handler.submit(
+        request,
+        [&](IAsyncResponse* response) {
+            body = dynamic_cast<EXMI::IAsyncRESTResponse*>(response)->getBody();
+        },
+        nullptr);
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ("0", body);
+    const auto seen = server->requests();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("0", seen[0].header("Content-Length"));
+    EXPECT_EQ("application/x", seen[0].header("Content-Type"));
+    EXPECT_TRUE(seen[0].body.empty());
+}
+
+TEST_F(RestRequests, TransferFailureArrivesAsCode4294967295) {
+    IAsyncHandler handler;
+    uint32_t code = 0;
+    const std::string url =
+        "https://127.0.0.1:" + std::to_string(cloudtest::closedPort()) + "/x";
+    handler.submit(
+        EXMI::createPostRequest("down", url, "text/plain", "", "b", 10),
+        [&](IAsyncResponse* response) {
+            code = dynamic_cast<EXMI::IAsyncRESTResponse*>(response)->getCode();
+        },
+        nullptr);
+    ASSERT_TRUE(drain(handler));
+    EXPECT_EQ(4294967295u, code);
+}
+
+}  // namespace

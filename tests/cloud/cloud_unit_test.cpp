@@ -1,0 +1,342 @@
+// Pure parts of the cloud client: JSON bodies and answers, PKCE, service
+// addresses, header parsing and sign-in addresses. No thread is started here.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "cloud/cloud_json.h"
+#include "cloud/http_connection.h"
+#include "cloud/pkce.h"
+#include "cloud/service_addresses.h"
+#include "cloud/stratavox_connector.h"
+#include "support/encoding.h"
+
+namespace {
+
+using namespace EXMIImpl;
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "<no error>";
+}
+
+TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirty) {
+    const TokenAnswer answer =
+        readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":31,"x":1})");
+    EXPECT_EQ("A", answer.accessToken);
+    EXPECT_EQ("R", answer.refreshToken);
+    EXPECT_EQ(31u, answer.expiresIn);
+}
+
+TEST(TokenAnswer, RefusalsCarryTheirOwnTexts) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"not json", "could not parse login response."},
+        {"[1,2]", "invalid token expiration time"},
+        {R"({"refresh_token":"R","expires_in":60})", "acccess token not found"},
+        {R"({"access_token":"A","expires_in":60})", "refresh token not found"},
+        {R"({"access_token":"A","refresh_token":"R"})", "expiration not found"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":30})",
+         "invalid token expiration time"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":3600.0})",
+         "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":-5})",
+         "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":4294967296})",
+         "could not log in account!"},
+        {R"({"access_token":1,"refresh_token":"R","expires_in":60})", "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":null,"expires_in":60})",
+         "could not log in account!"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, errorOf([&] { readTokenAnswer(c.first); })) << c.first;
+}
+
+TEST(ProjectList, ReadsProjectsInOrderAndKeepsDuplicates) {
+    const auto list = readProjectList(
+        R"({"data":[{"display_name":"One","library_project_id":"p1","description":"d1"},)"
+        R"({"display_name":"Two","library_project_id":"p2"},)"
+        R"({"display_name":"One again","library_project_id":"p1","extra":true}]})");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(3u, list->projects.size());
+    EXPECT_EQ("p1", list->projects[0]->id);
+    EXPECT_EQ("d1", list->projects[0]->description);
+    EXPECT_EQ("", list->projects[1]->description);
+    EXPECT_EQ("One again", list->projects[2]->name);
+    EXPECT_EQ(R"([{"projectName":"One","projectDescription":"d1","projectID":"p1"},)"
+              R"({"projectName":"Two","projectDescription":"","projectID":"p2"},)"
+              R"({"projectName":"One again","projectDescription":"","projectID":"p1"}])",
+              list->toJson());
+}
+
+TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
+    EXPECT_FALSE(readProjectList("[]"));
+    EXPECT_FALSE(readProjectList("<html>"));
+    const auto empty = readProjectList(R"({"data":[]})");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ("[]", empty->toJson());
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"{}", "data field not found"},
+        {R"({"data":{}})", "data field is no array"},
+        {R"({"data":[{"library_project_id":"p"}]})", "project data object has no display name"},
+        {R"({"data":[{"display_name":"n"}]})", "project data object has no project id"},
+        {R"({"data":[{"display_name":1,"library_project_id":"p"}]})",
+         "project data display name is no string"},
+        {R"({"data":[{"display_name":"n","library_project_id":5}]})",
+         "project data project id is no string"},
+        {R"({"data":[{"display_name":"n","library_project_id":"p","description":[]}]})",
+         "project data description is no string"},
+        {R"({"data":["p"]})", "project data is no object"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, errorOf([&] { readProjectList(c.first); })) << c.first;
+}
+
+TEST(ProjectList, PageTextEscapesAsJsonRequires) {
+    CStratavoxFabriqoProjectList list;
+    list.projects.push_back(
+        std::make_shared<CStratavoxFabriqoProject>("i\"d", "line\nbreak", "back\\slash"));
+    EXPECT_EQ(R"([{"projectName":"line\nbreak","projectDescription":"back\\slash","projectID":"i\"d"}])",
+              list.toJson());
+}
+
+TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
+    const auto project = readCreatedProject(
+        R"({"data":{"display_name":"N","library_project_id":"id7","description":"D"}})");
+    EXPECT_EQ("id7", project->id);
+    EXPECT_EQ("https://s/u?sig=1",
+              readUploadUrl(R"({"data":{"upload_url":"https://s/u?sig=1","job_id":"j"}})"));
+
+    const std::pair<const char*, const char*> createCases[] = {
+        {"{", "invalid create project response"},
+        {"[]", "invalid create project response object"},
+        {"{}", "create response has no data"},
+        {R"({"data":[]})", "create response data is no object"},
+        {R"({"data":{"display_name":"N"}})", "project data object has no project id"},
+    };
+    for (const auto& c : createCases)
+        EXPECT_EQ(c.second, errorOf([&] { readCreatedProject(c.first); })) << c.first;
+    EXPECT_EQ("did not receive upload URL", errorOf([] { readUploadUrl(R"({"data":{}})"); }));
+    EXPECT_EQ("upload URL is no string",
+              errorOf([] { readUploadUrl(R"({"data":{"upload_url":3}})"); }));
+    EXPECT_EQ("create response has no data", errorOf([] { readUploadUrl("{}"); }));
+}
+
+TEST(ServiceBodies, MembersStandInTheirFixedOrder) {
+    EXPECT_EQ(R"({"data":{"display_name":"N \"q\"","description":""}})",
+              createProjectBody("N \"q\"", ""));
+    EXPECT_EQ(R"({"data":{"description":"D","display_name":"N","thumbnail":"data:x"}})",
+              thumbnailBody("D", "N", "data:x"));
+    EXPECT_EQ(R"({"data":{"content_type":"text/plain","job_name":"a.gcode","file_size":5000000000,)"
+              R"("library_project_id":"p","origin":"Quorvane Kalvix"}})",
+              announcementBody("text/plain", true, "a.gcode", 5000000000ull, "p", "Quorvane Kalvix"));
+    EXPECT_EQ(R"({"data":{"content_type":"c","file_name":"f","file_size":0,)"
+              R"("library_project_id":"p","origin":"o"}})",
+              announcementBody("c", false, "f", 0, "p", "o"));
+}
+
+TEST(Pkce, DigestAndBase64MatchPublishedVectors) {
+    EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", sha256Hex("abc"));
+    const std::string foobar = "foobar";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(foobar.data());
+    EXPECT_EQ("", base64Encode(bytes, 0));
+    EXPECT_EQ("Zg==", base64Encode(bytes, 1));
+    EXPECT_EQ("Zm9vYg==", base64Encode(bytes, 4));
+    EXPECT_EQ("Zm9vYmFy", base64Encode(bytes, 6));
+    const uint8_t high[] = {0xfb, 0xff, 0xfe};
+    EXPECT_EQ("+//+", base64Encode(high, 3));
+    EXPECT_EQ("-__-", base64UrlEncode(high, 3));
+    // The worked example of the PKCE standard, with padding kept.
+    EXPECT_EQ("E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM=",
+              codeChallengeFor("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"));
+}
+
+TEST(Pkce, LongInputsEncodeAcrossChunkBoundaries) {
+    const size_t chunk = 3u * 1024u * 1024u;
+    std::vector<uint8_t> data(chunk + 2u);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    const std::string text = base64Encode(data);
+    ASSERT_EQ((data.size() + 2) / 3 * 4, text.size());
+    // Padding only at the very end, and the bytes around the boundary encode
+    // as they would on their own.
+    EXPECT_EQ(text.size() - 1, text.find('='));
+    EXPECT_EQ(base64Encode(data.data() + chunk - 3, 3), text.substr((chunk - 3) / 3 * 4, 4));
+    EXPECT_EQ(base64Encode(data.data() + chunk, 2), text.substr(text.size() - 4));
+}
+
+TEST(Pkce, PairsAreFreshWellFormedAndMatching) {
+    const PkcePair first = makePkcePair(64);
+    const PkcePair second = makePkcePair(0);  // out of range: still a 64-digit verifier
+    for (const PkcePair* pair : {&first, &second}) {
+        ASSERT_EQ(64u, pair->verifier.size());
+        EXPECT_EQ(std::string::npos, pair->verifier.find_first_not_of("0123456789abcdef"));
+        ASSERT_EQ(44u, pair->challenge.size());
+        EXPECT_EQ('=', pair->challenge.back());
+        EXPECT_EQ(codeChallengeFor(pair->verifier), pair->challenge);
+    }
+    EXPECT_NE(first.verifier, second.verifier);
+}
+
+class ServiceAddresses : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const char* name : {"STRATAVOX_ACCOUNT_SERVER", "STRATAVOX_API_BASE",
+                                 "STRATAVOX_WEB_APP", "STRATAVOX_REDIRECT_URI",
+                                 "STRATAVOX_CA_BUNDLE"})
+            unsetenv(name);
+    }
+};
+
+TEST_F(ServiceAddresses, DefaultsHaveTheFixedPaths) {
+    TearDown();
+    EXPECT_EQ(0u, accountServerUrl().rfind("https://", 0));
+    EXPECT_EQ(std::string::npos, accountServerUrl().find('/', 8));
+    const std::string api = apiBaseUrl();
+    EXPECT_EQ("/plyx/v1", api.substr(api.size() - 8));
+    const std::string web = webAppUrl();
+    EXPECT_EQ("/app/library/", web.substr(web.size() - 13));
+    const std::string redirect = redirectUri();
+    EXPECT_EQ("/stratavox/", redirect.substr(redirect.size() - 11));
+    EXPECT_EQ("", caBundlePath());
+}
+
+TEST_F(ServiceAddresses, EnvironmentOverridesEachAddress) {
+    setenv("STRATAVOX_ACCOUNT_SERVER", "https://127.0.0.1:9/", 1);
+    setenv("STRATAVOX_API_BASE", "https://127.0.0.1:9/plyx/v1/", 1);
+    setenv("STRATAVOX_WEB_APP", "https://127.0.0.1:9/app/library", 1);
+    setenv("STRATAVOX_REDIRECT_URI", "https://127.0.0.1:9/stratavox/", 1);
+    setenv("STRATAVOX_CA_BUNDLE", "/tmp/ca.pem", 1);
+    EXPECT_EQ("https://127.0.0.1:9", accountServerUrl());
+    EXPECT_EQ("https://127.0.0.1:9/plyx/v1", apiBaseUrl());
+    EXPECT_EQ("https://127.0.0.1:9/app/library/", webAppUrl());
+    EXPECT_EQ("https://127.0.0.1:9/stratavox/", redirectUri());
+    EXPECT_EQ("/tmp/ca.pem", caBundlePath());
+}
+
+EXMIImpl::HttpResponse parseHeaders(std::initializer_list<std::string> lines) {
+    EXMIImpl::HttpResponse response;
+    for (std::string line : lines)
+        HttpConnection::headerCallback(line.data(), 1, line.size(), &response);
+    return response;
+}
+
+TEST(HeaderParsing, TrimsKeysAndValuesAndMarksLinesWithoutColon) {
+    const auto response = parseHeaders({"HTTP/1.1 200 OK\r\n", "Content-Type :  application/json  \r\n",
+                                        "X-Empty:\r\n", "Location: https://h:1/p\r\n",
+                                        "X-Twice: 1\r\n", "X-Twice: 2\r\n", "\r\n"});
+    const std::map<std::string, std::string> expected = {
+        {"HTTP/1.1 200 OK", "present"},
+        {"Content-Type", "application/json"},
+        {"X-Empty", ""},
+        {"Location", "https://h:1/p"},
+        {"X-Twice", "2"},
+    };
+    EXPECT_EQ(expected, response.headers);
+
+    std::string chunk = "abc";
+    EXMIImpl::HttpResponse body;
+    EXPECT_EQ(3u, HttpConnection::writeCallback(chunk.data(), 1, 3, &body));
+    EXPECT_EQ(3u, HttpConnection::writeCallback(chunk.data(), 3, 1, &body));
+    EXPECT_EQ("abcabc", body.body);
+    EXPECT_EQ(6u, body.bodyBytes.size());
+}
+
+TEST(UploadReader, CopiesWhatFitsAndEndsWithZero) {
+    const std::string text = "hello";
+    HttpConnection::UploadSource source{reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+    char buffer[4];
+    EXPECT_EQ(4u, HttpConnection::readCallback(buffer, 1, 4, &source));
+    EXPECT_EQ("hell", std::string(buffer, 4));
+    EXPECT_EQ(1u, HttpConnection::readCallback(buffer, 2, 2, &source));
+    EXPECT_EQ('o', buffer[0]);
+    EXPECT_EQ(0u, HttpConnection::readCallback(buffer, 1, 4, &source));
+    HttpConnection::UploadSource empty{nullptr, 0};
+    EXPECT_EQ(0u, HttpConnection::readCallback(buffer, 1, 4, &empty));
+}
+
+class NullListener : public IStratavoxURLInterface {
+public:
+    void setScreen(int32_t, const std::string&) override {}
+    void setProjectList(const std::shared_ptr<CStratavoxFabriqoProjectList>&,
+                        const std::string&) override {}
+    void onSignedOut() override { ++signedOut; }
+    int signedOut = 0;
+};
+
+class SignInAddress : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("STRATAVOX_ACCOUNT_SERVER", "https://acct.test:8443", 1); }
+    void TearDown() override { unsetenv("STRATAVOX_ACCOUNT_SERVER"); }
+};
+
+TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
+    CStratavoxFabriqoConnector connector("a b", "https://r.test/stratavox/", nullptr,
+                                         std::make_shared<EXMI::IAsyncHandler>());
+    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
+                              "library.project.read", "plyx.printjob.write"})
+        connector.addScope(scope);
+    connector.addScope("");
+    EXPECT_EQ(5u, connector.getScopes().size());
+
+    const std::string url = connector.getAuthorizeUrl(false);
+    EXPECT_EQ(
+        "https://acct.test:8443/authorize?client_id=a%20b&redirect_uri=https%3A%2F%2Fr.test%2Fstratavox%2F"
+        "&scope=account.user.read%20plyx.mesh.write%20library.project.write%20library.project.read%20"
+        "plyx.printjob.write&response_type=code&state=STATE&code_challenge=" +
+            support::percentEncode(connector.getCodeChallenge()) + "&code_challenge_method=S256",
+        url);
+    EXPECT_EQ("%3D", url.substr(url.find("&code_challenge_method") - 3, 3));
+    EXPECT_EQ(codeChallengeFor(connector.getCodeVerifier()), connector.getCodeChallenge());
+
+    const std::string logoff = connector.getAuthorizeUrl(true);
+    EXPECT_EQ("https://acct.test:8443/logoff?next=" + support::percentEncode(url), logoff);
+    const std::string next = logoff.substr(logoff.find("next=") + 5);
+    EXPECT_EQ(std::string::npos, next.find_first_of(":/?&="));
+}
+
+TEST_F(SignInAddress, ConstructionNeedsAHandlerAndSignOutTellsTheListener) {
+    EXPECT_EQ("invalid EXMI Async handler", errorOf([] {
+                  CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, nullptr);
+              }));
+    NullListener listener;
+    CStratavoxFabriqoConnector connector("c", "https://r/", &listener,
+                                         std::make_shared<EXMI::IAsyncHandler>());
+    EXPECT_FALSE(connector.isSignedIn());
+    connector.signOut();
+    EXPECT_EQ(1, listener.signedOut);
+    // Two connectors never share a verifier.
+    CStratavoxFabriqoConnector other("c", "https://r/", nullptr,
+                                     std::make_shared<EXMI::IAsyncHandler>());
+    EXPECT_NE(connector.getCodeVerifier(), other.getCodeVerifier());
+}
+
+TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {
+    auto handler = std::make_shared<EXMI::IAsyncHandler>();
+    CStratavoxFabriqoConnector connector("c", "https://r.test/stratavox/", nullptr, handler);
+    for (const char* address :
+         {"https://other.test/stratavox/?code=abc", "https://r.test/stratavox/",
+          "https://r.test/stratavox/#code=abc", "https://r.test/stratavox/?code=&state=STATE",
+          "https://r.test/stratavox/?state=STATE", "https://r.test/stratavox/?xcode=1&state=S",
+          "https://r.test/stratavox/?error=denied&error_code=7", "https://r.test/strata"})
+        connector.handleRedirect(address);
+    EXPECT_EQ(0u, handler->pendingCount());
+}
+
+TEST_F(SignInAddress, WebAppAddressForLibraryAndProject) {
+    setenv("STRATAVOX_WEB_APP", "https://web.test/app/library/", 1);
+    CStratavoxFabriqoConnector connector("c", "https://r/", nullptr,
+                                         std::make_shared<EXMI::IAsyncHandler>());
+    unsetenv("STRATAVOX_WEB_APP");
+    EXPECT_EQ("https://web.test/app/library/", connector.webAppAddress(""));
+    EXPECT_EQ("https://web.test/app/library/project/p 1?wait_for_new_files=true",
+              connector.webAppAddress("p 1"));
+}
+
+}  // namespace

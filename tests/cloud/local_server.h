@@ -1,0 +1,68 @@
+#pragma once
+// A small HTTPS server on 127.0.0.1 for HTTP-layer and handler tests that need
+// answers the emulator cannot give (404 with a body, stalled bodies, custom
+// header lines, echoes). Owns a cpp-httplib server and the thread that runs
+// it; started by the test and stopped by the destructor. Routes are added
+// before start(); every received request is recorded under a mutex.
+
+#include <httplib.h>
+
+#include <condition_variable>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/cloud/test_tls.h"
+
+namespace cloudtest {
+
+struct SeenRequest {
+    std::string method;
+    std::string path;
+    std::multimap<std::string, std::string> headers;  // as httplib parsed them
+    std::string body;
+
+    // Empty when absent; lookup is case-sensitive on httplib's stored names.
+    std::string header(const std::string& name) const;
+    bool hasHeader(const std::string& name) const;
+};
+
+// A one-way latch: handlers wait on it (bounded by a deadline), tests open it.
+class Gate {
+public:
+    void open();
+    // True when opened before the deadline.
+    bool waitFor(std::chrono::milliseconds limit);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+class LocalServer {
+public:
+    // Serves with the trusted server certificate, or with the rogue one.
+    LocalServer(const TestCertificates& certificates, bool rogue = false);
+    ~LocalServer();
+
+    httplib::SSLServer& routes() { return server_; }
+    void start();
+    std::string url(const std::string& path) const;
+    std::vector<SeenRequest> requests() const;
+
+private:
+    httplib::SSLServer server_;
+    int port_ = 0;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<SeenRequest> seen_;
+};
+
+// A loopback port with nothing listening on it.
+int closedPort();
+
+}  // namespace cloudtest

@@ -1,0 +1,30 @@
+#pragma once
+// Drives an IAsyncHandler from the test thread the way the host's heartbeat
+// does, until a condition holds or a deadline passes. No fixed waits.
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "exmi/async_handler.h"
+
+namespace cloudtest {
+
+inline bool pumpUntil(EXMI::IAsyncHandler& handler, const std::function<bool()>& condition,
+                      std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        handler.processResponses();
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+// Until every submitted request has been dispatched.
+inline bool drain(EXMI::IAsyncHandler& handler,
+                  std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    return pumpUntil(handler, [&handler] { return handler.pendingCount() == 0; }, limit);
+}
+
+}  // namespace cloudtest
