@@ -1,0 +1,119 @@
+// Shared fixtures for the page tests: a headless Chromium from the system's
+// package (never a downloaded one), the page loaded from the work tree, and a
+// fake host that records what the page sends and delivers messages framed the
+// way the add-in frames them.
+'use strict';
+
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const crypto = require('node:crypto');
+const { pathToFileURL } = require('node:url');
+const { chromium } = require('playwright-core');
+
+const CHROMIUM = '/usr/bin/chromium';
+const PAGE_URL = pathToFileURL(path.join(__dirname, '..', '..', 'resources_html', 'index.html')).href;
+
+async function launchBrowser() {
+  const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), 'palette-page-'));
+  const context = await chromium.launchPersistentContext(userDataDir, {
+    executablePath: CHROMIUM,
+    headless: true,
+    viewport: { width: 800, height: 800 },
+    args: [
+      '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'
+    ]
+  });
+  return {
+    context,
+    async close() {
+      await context.close();
+      fs.rmSync(userDataDir, { recursive: true, force: true });
+    }
+  };
+}
+
+// Installs the recording host before any page script runs.
+function installFakeHost() {
+  window.__sent = [];
+  window.qrvnHost = {
+    sendToHost(action, data) { window.__sent.push({ action, data }); }
+  };
+}
+
+// Opens the page; `withHost` false leaves the host object out so the page
+// has to cope without it. Page errors and dialogs are collected so a test
+// can assert that none happened.
+async function openPage(browser, { withHost = true } = {}) {
+  const page = await browser.context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push('pageerror: ' + error.message));
+  page.on('dialog', async (dialog) => {
+    problems.push('dialog: ' + dialog.message());
+    await dialog.dismiss();
+  });
+  if (withHost) await page.addInitScript(installFakeHost);
+  await page.goto(PAGE_URL);
+  return { page, problems };
+}
+
+// The add-in's framing: "eventID" first, then the members in byte order.
+function hostJson(members) {
+  const framed = { eventID: crypto.randomBytes(16).toString('hex') };
+  for (const key of Object.keys(members).sort()) framed[key] = members[key];
+  return JSON.stringify(framed);
+}
+
+async function deliver(page, action, members) {
+  await deliverRaw(page, action, hostJson(members));
+}
+
+async function deliverRaw(page, action, dataText) {
+  await page.evaluate(([a, d]) => window.qrvnPalette.receive(a, d), [action, dataText]);
+}
+
+// The add-in's lenient percent-encoding of the project list's UTF-8 bytes.
+const KEPT = /[A-Za-z0-9!#$&'()*+,\-./:;=?@_~]/;
+function percentEncodeUri(text) {
+  let out = '';
+  for (const byte of Buffer.from(text, 'utf8')) {
+    const ch = String.fromCharCode(byte);
+    out += byte < 0x80 && KEPT.test(ch) ? ch : '%' + byte.toString(16).toUpperCase().padStart(2, '0');
+  }
+  return out;
+}
+
+function encodedList(projects) {
+  return percentEncodeUri(JSON.stringify(projects.map((p) => ({
+    projectName: p.name, projectDescription: p.description, projectID: p.id
+  }))));
+}
+
+// Every message the page has sent so far, with its data parsed.
+async function sent(page) {
+  const raw = await page.evaluate(() => window.__sent.slice());
+  return raw.map((m) => ({ action: m.action, data: JSON.parse(m.data) }));
+}
+
+async function sentWith(page, action) {
+  return (await sent(page)).filter((m) => m.action === action);
+}
+
+// Waits until the page has sent `count` messages named `action`.
+async function waitForSent(page, action, count = 1) {
+  await page.waitForFunction(([a, n]) =>
+    window.__sent.filter((m) => m.action === a).length >= n, [action, count], { timeout: 5000 });
+  return sentWith(page, action);
+}
+
+async function visibleScreens(page) {
+  return page.$$eval('section.screen', (sections) =>
+    sections.filter((s) => !s.hidden && getComputedStyle(s).display !== 'none')
+      .map((s) => s.dataset.screen));
+}
+
+module.exports = {
+  launchBrowser, openPage, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
+  sent, sentWith, waitForSent, visibleScreens, PAGE_URL
+};
