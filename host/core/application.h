@@ -67,8 +67,8 @@ public:
     // The active document's view; empty without an active document.
     virtual Ptr<Viewport> activeView() = 0;
 
-    // The error of the last host call that failed on this thread (a call that
-    // returned an empty handle or false); NoError after a call that succeeded.
+    // The error of the most recent host call on this thread that failed
+    // (returned an empty handle or false); NoError when none has failed.
     virtual int getLastError(std::string* description = nullptr) = 0;
 
     virtual Ptr<DocumentEvent> documentCreated() = 0;
