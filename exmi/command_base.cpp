@@ -1,0 +1,201 @@
+#include "exmi/command_base.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+
+#include "support/document.h"
+#include "support/log.h"
+
+namespace EXMI {
+
+using qrvn::core::Ptr;
+
+namespace {
+
+// A host object the command needs and did not get.
+[[noreturn]] void missing(const std::string& what) {
+    throw std::runtime_error("missing host object: " + what);
+}
+
+template <class T>
+Ptr<T> required(Ptr<T> object, const char* what) {
+    if (!object) missing(what);
+    return object;
+}
+
+void promote(const Ptr<qrvn::core::CommandControl>& control) {
+    control->isPromotedByDefault(true);
+    control->isPromoted(true);
+}
+
+}  // namespace
+
+std::string composeTooltip(const CommandInfo& info) {
+    std::string text;
+    if (!info.tooltipImage.empty()) {
+        text = " < img src = \"file:///" + info.tooltipImage + "\"><p>";
+    }
+    return text + info.tooltip + "<br><br>";
+}
+
+CommandBase::CommandBase(std::string commandId, CommandInfo info)
+    : commandId_(std::move(commandId)), info_(std::move(info)) {
+    Ptr<qrvn::core::UserInterface> ui = required(support::getUserInterface(), "user interface");
+    Ptr<qrvn::core::CommandDefinitions> definitions =
+        required(ui->commandDefinitions(), "command definitions");
+    if (definitions->itemById(commandId_)) {
+        support::logAndNotify(
+            "CommandId \"" + commandId_ +
+                "\" is already in use. You might experience inconsistent behaviour with this "
+                "command. Choose a unique ID to resolve this.",
+            "Warning for developers in CommandBase::postCreate()", false, 3);
+    }
+    createdHandler_ = std::make_shared<CommandCreatedHandler>(this);
+    destroyHandler_ = std::make_shared<CommandDestroyHandler>(this);
+    executeHandler_ = std::make_shared<CommandExecuteHandler>(this);
+    previewHandler_ = std::make_shared<CommandExecutePreviewHandler>(this);
+    inputChangeHandler_ = std::make_shared<CommandInputChangeHandler>(this);
+}
+
+CommandBase::~CommandBase() {
+    stop();
+    // A command still running, or a definition someone else deletes later,
+    // must not call into handlers that are about to go.
+    detachEverything();
+    inputChangeHandler_.reset();
+    previewHandler_.reset();
+    executeHandler_.reset();
+    destroyHandler_.reset();
+    createdHandler_.reset();
+}
+
+void CommandBase::onCreate() { support::log("...", "CommandBase::onExecute"); }
+void CommandBase::onDestroy() { support::log("...", "CommandBase::onDestroy"); }
+void CommandBase::onPreview() { support::log("...", "CommandBase::onPreview"); }
+void CommandBase::onInputChanged() { support::log("...", "CommandBase::onInputChanged"); }
+void CommandBase::onExecute() { support::log("...", "CommandBase::onExecute"); }
+
+void CommandBase::run() {
+    try {
+        runOrThrow();
+    } catch (const std::exception& e) {
+        reportFailure("Error in CommandBase::run(): ", e.what());
+    }
+}
+
+void CommandBase::stop() {
+    try {
+        stopOrThrow();
+    } catch (const std::exception& e) {
+        reportFailure("Error in CommandBase::stop(): ", e.what());
+    }
+}
+
+void CommandBase::reportFailure(const std::string& prefix, const std::string& what) {
+    try {
+        Ptr<qrvn::core::UserInterface> ui = support::getUserInterface();
+        if (ui) ui->messageBox(prefix + what, "", qrvn::core::OKButtonType, qrvn::core::NoIconIconType);
+    } catch (const std::exception&) {
+        // Nothing more can be told to the user.
+    }
+}
+
+void CommandBase::runOrThrow() {
+    Ptr<qrvn::core::UserInterface> ui = required(support::getUserInterface(), "user interface");
+    Ptr<qrvn::core::CommandDefinitions> definitions = ui->commandDefinitions();
+    Ptr<qrvn::core::ToolbarPanelList> panels = required(ui->allToolbarPanels(), "toolbar panels");
+
+    Ptr<qrvn::core::ToolbarPanel> panel = panels->itemById(info_.panelId);
+    if (!panel) {
+        Ptr<qrvn::core::ToolbarTabList> tabs = required(ui->allToolbarTabs(), "toolbar tabs");
+        Ptr<qrvn::core::ToolbarTab> tab = tabs->itemById(info_.tabId);
+        if (tab) {
+            Ptr<qrvn::core::ToolbarPanels> tabPanels =
+                required(tab->toolbarPanels(), "panels of the toolbar tab");
+            panel = tabPanels->add(info_.panelId, info_.panelName, "", true);
+        }
+        if (!panel) throw std::runtime_error("Could not find ToolbarPanelID \"" + info_.panelId + "\"");
+    }
+
+    Ptr<qrvn::core::ToolbarControls> controls = required(panel->controls(), "panel controls");
+    Ptr<qrvn::core::CommandControl> existing =
+        controls->itemById(commandId_).query<qrvn::core::CommandControl>();
+    if (existing) {
+        promote(existing);
+        return;
+    }
+
+    if (!definitions) missing("command definitions");
+    Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId_);
+    if (!definition) {
+        definition = definitions->addButtonDefinition(commandId_, info_.name, composeTooltip(info_),
+                                                      info_.resourceFolder);
+        if (!definition) throw std::runtime_error("Could not create command!");
+    }
+
+    Ptr<qrvn::core::CommandCreatedEvent> created =
+        required(definition->commandCreated(), "commandCreated event");
+    if (createdEvent_ && createdEvent_ != created) createdEvent_->remove(createdHandler_.get());
+    created->add(createdHandler_.get());
+    createdEvent_ = created;
+
+    Ptr<qrvn::core::CommandControl> control = controls->addCommand(definition, "", false);
+    if (control) promote(control);
+}
+
+void CommandBase::stopOrThrow() {
+    Ptr<qrvn::core::UserInterface> ui = required(support::getUserInterface(), "user interface");
+    Ptr<qrvn::core::CommandDefinitions> definitions = ui->commandDefinitions();
+    Ptr<qrvn::core::ToolbarPanelList> panels = required(ui->allToolbarPanels(), "toolbar panels");
+
+    Ptr<qrvn::core::ToolbarPanel> panel = panels->itemById(info_.panelId);
+    if (!panel) return;
+    Ptr<qrvn::core::ToolbarControls> controls = required(panel->controls(), "panel controls");
+    Ptr<qrvn::core::ToolbarControl> control = controls->itemById(commandId_);
+    if (!definitions) missing("command definitions");
+    Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId_);
+    if (control && control->isValid()) control->deleteMe();
+    if (definition && definition->isValid()) definition->deleteMe();
+}
+
+void CommandBase::attachCommandHandlers(const Ptr<qrvn::core::Command>& command) {
+    if (!command) missing("command");
+    required(command->destroy(), "destroy event")->add(destroyHandler_.get());
+    required(command->execute(), "execute event")->add(executeHandler_.get());
+    required(command->inputChanged(), "inputChanged event")->add(inputChangeHandler_.get());
+    required(command->executePreview(), "executePreview event")->add(previewHandler_.get());
+    if (std::find(attachedCommands_.begin(), attachedCommands_.end(), command) == attachedCommands_.end()) {
+        attachedCommands_.push_back(command);
+    }
+}
+
+void CommandBase::detachCommandHandlers(const Ptr<qrvn::core::Command>& command) {
+    if (!command) missing("command");
+    attachedCommands_.erase(std::remove(attachedCommands_.begin(), attachedCommands_.end(), command),
+                            attachedCommands_.end());
+    if (destroyHandler_) required(command->destroy(), "destroy event")->remove(destroyHandler_.get());
+    if (executeHandler_) required(command->execute(), "execute event")->remove(executeHandler_.get());
+    if (inputChangeHandler_) {
+        required(command->inputChanged(), "inputChanged event")->remove(inputChangeHandler_.get());
+    }
+    if (previewHandler_) {
+        required(command->executePreview(), "executePreview event")->remove(previewHandler_.get());
+    }
+}
+
+void CommandBase::detachEverything() {
+    const std::vector<Ptr<qrvn::core::Command>> commands = attachedCommands_;
+    for (const Ptr<qrvn::core::Command>& command : commands) {
+        try {
+            detachCommandHandlers(command);
+        } catch (const std::exception&) {
+            // A command without its events cannot call the handlers either.
+        }
+    }
+    attachedCommands_.clear();
+    if (createdEvent_) createdEvent_->remove(createdHandler_.get());
+    createdEvent_.reset();
+}
+
+}  // namespace EXMI

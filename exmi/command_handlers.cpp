@@ -1,0 +1,64 @@
+#include "exmi/command_handlers.h"
+
+#include <exception>
+#include <functional>
+#include <stdexcept>
+
+#include "exmi/command_base.h"
+#include "support/log.h"
+
+namespace EXMI {
+
+namespace {
+
+// The common shape of the five handlers: an entry line, then the work,
+// with every failure turned into one log line under "<class>::notify".
+void guarded(const char* className, CommandBase* owner, const std::function<void()>& work) {
+    const std::string name(className);
+    support::log("", name + "::" + name);
+    if (!owner) return;
+    try {
+        work();
+    } catch (const std::exception& e) {
+        support::logAndNotify(std::string("Failed ") + e.what(), name + "::notify", false, 3);
+    } catch (...) {
+        support::logAndNotify("Failed unknown error", name + "::notify", false, 3);
+    }
+}
+
+template <class Args>
+qrvn::core::Ptr<qrvn::core::Command> commandOf(const qrvn::core::Ptr<Args>& eventArgs) {
+    if (!eventArgs) throw std::runtime_error("missing host object: event arguments");
+    return eventArgs->command();
+}
+
+}  // namespace
+
+void CommandCreatedHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandCreatedEventArgs>& eventArgs) {
+    guarded("CommandCreatedHandler", owner_, [&] {
+        owner_->attachCommandHandlers(commandOf(eventArgs));
+        owner_->onCreate();
+    });
+}
+
+void CommandDestroyHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) {
+    guarded("CommandDestroyHandler", owner_, [&] {
+        qrvn::core::Ptr<qrvn::core::Command> command = commandOf(eventArgs);
+        owner_->onDestroy();
+        owner_->detachCommandHandlers(command);
+    });
+}
+
+void CommandExecuteHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>&) {
+    guarded("CommandExecuteHandler", owner_, [&] { owner_->onExecute(); });
+}
+
+void CommandExecutePreviewHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>&) {
+    guarded("CommandExecutePreviewHandler", owner_, [&] { owner_->onPreview(); });
+}
+
+void CommandInputChangeHandler::notify(const qrvn::core::Ptr<qrvn::core::InputChangedEventArgs>&) {
+    guarded("CommandInputChangeHandler", owner_, [&] { owner_->onInputChanged(); });
+}
+
+}  // namespace EXMI
