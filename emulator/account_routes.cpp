@@ -12,7 +12,7 @@ const char kSessionCookie[] = "sv_session";
 
 void showAuthorize(ServiceState& state, Call& call) {
   AccountService::AuthorizeRequest request;
-  AccountService::AuthorizeCheck check = state.accounts.validateAuthorize(call.req.params, request);
+  AccountService::AuthorizeCheck check = state.accounts.validateAuthorize(queryParams(call.req), request);
   if (!check.ok) {
     if (check.redirectable) {
       redirect(call.res, state.accounts.errorRedirect(request, check.error, check.description));

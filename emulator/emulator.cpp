@@ -1,6 +1,7 @@
 #include "emulator/emulator.h"
 
 #include "emulator/certificates.h"
+#include "emulator/exchange.h"
 #include "emulator/routes.h"
 #include "emulator/service_state.h"
 #include "emulator/state_json.h"
@@ -239,8 +240,7 @@ std::string CloudEmulator::authorizeDirect(const std::string& authorizeUrl,
                                            const std::string& user, std::string* error) {
   std::size_t q = authorizeUrl.find('?');
   std::string query = q == std::string::npos ? authorizeUrl : authorizeUrl.substr(q + 1);
-  Params params;
-  httplib::detail::parse_query_text(query, params);
+  Params params = parseParams(query);
   AccountService::AuthorizeRequest request;
   AccountService::AuthorizeCheck check = impl_->state.accounts.validateAuthorize(params, request);
   if (!check.ok || user.empty()) {

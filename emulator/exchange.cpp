@@ -160,12 +160,35 @@ void redirect(httplib::Response& res, const std::string& location) {
   res.set_redirect(location, 302);
 }
 
-Params formParams(const httplib::Request& req) {
+Params parseParams(const std::string& text) {
   Params params;
-  if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) == 0) {
-    httplib::detail::parse_query_text(req.body, params);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('&', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(pos, end - pos);
+    if (!item.empty()) {
+      std::size_t eq = item.find('=');
+      std::string key = item.substr(0, eq);
+      std::string value = eq == std::string::npos ? std::string() : item.substr(eq + 1);
+      params.emplace(httplib::detail::decode_url(key, true),
+                     httplib::detail::decode_url(value, true));
+    }
+    pos = end + 1;
   }
   return params;
+}
+
+Params formParams(const httplib::Request& req) {
+  if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0) {
+    return Params();
+  }
+  return parseParams(req.body);
+}
+
+Params queryParams(const httplib::Request& req) {
+  std::size_t q = req.target.find('?');
+  return q == std::string::npos ? Params() : parseParams(req.target.substr(q + 1));
 }
 
 std::string cookieValue(const httplib::Request& req, const std::string& name) {

@@ -38,8 +38,13 @@ void answerJson(httplib::Response& res, int status, const std::string& json);
 void answerHtml(httplib::Response& res, int status, const std::string& html);
 void redirect(httplib::Response& res, const std::string& location);
 
+// Parameters of a query or form text, every occurrence kept (the server
+// library's own parser folds identical repeats, which OAuth must refuse).
+Params parseParams(const std::string& text);
 // Form parameters of an application/x-www-form-urlencoded body.
 Params formParams(const httplib::Request& req);
+// Parameters of the request's query string.
+Params queryParams(const httplib::Request& req);
 // The value of one cookie of the request, empty when absent.
 std::string cookieValue(const httplib::Request& req, const std::string& name);
 
