@@ -47,6 +47,12 @@ test.describe('parse', () => {
     assert.deepEqual(parse(encodedList(projects)), projects);
   });
 
+  test('reads a list whose text holds a stray % or bytes that are not UTF-8', () => {
+    const encoded = percentEncodeUri('[{"projectID":"x","projectName":"100') + '%' +
+      percentEncodeUri('","projectDescription":"') + '%FF' + percentEncodeUri('"}]');
+    assert.deepEqual(parse(encoded), [{ name: '100%', description: '\uFFFD', id: 'x' }]);
+  });
+
   test('skips entries that cannot be chosen and blanks members that are not text', () => {
     const text = percentEncodeUri(JSON.stringify([
       null, 5, ['x'], { projectName: 'no id' }, { projectID: '' },
