@@ -1,0 +1,372 @@
+// The user interface: command definitions and toolbar controls, the flow of
+// a command from a pressed control to execute and destroy, message boxes
+// and palettes.
+#include "tests/host/recorders.h"
+
+namespace hosttest {
+namespace {
+
+using namespace qrvn;
+
+// Records the events of one command and builds its dialog when created.
+class CommandProbe : public core::CommandCreatedEventHandler,
+                     public core::CommandEventHandler,
+                     public core::InputChangedEventHandler,
+                     public core::ValidateInputsEventHandler {
+public:
+    void notify(const Ptr<core::CommandCreatedEventArgs>& args) override {
+        log.push_back("created");
+        command = args->command();
+        command->execute()->add(static_cast<core::CommandEventHandler*>(this));
+        command->destroy()->add(static_cast<core::CommandEventHandler*>(this));
+        command->inputChanged()->add(this);
+        command->validateInputs()->add(this);
+        if (!withInputs) return;
+        auto tab = command->commandInputs()->addTabCommandInput("tab_1", "Select Printer");
+        auto printers = tab->children()->addDropDownCommandInput("printer", "Printer", core::TextListDropDownStyle);
+        printers->listItems()->add("P1", true);
+        printers->listItems()->add("P2", false);
+    }
+    void notify(const Ptr<core::CommandEventArgs>&) override { log.push_back("commandEvent"); }
+    void notify(const Ptr<core::InputChangedEventArgs>& args) override {
+        log.push_back("inputChanged:" + args->input()->id());
+    }
+    void notify(const Ptr<core::ValidateInputsEventArgs>& args) override {
+        log.push_back("validate");
+        args->areInputsValid(inputsValid);
+    }
+
+    EventLog log;
+    Ptr<core::Command> command;
+    bool withInputs = true;
+    bool inputsValid = true;
+};
+
+// Tells execute and destroy apart (both are CommandEvents).
+class NamedCommandHandler : public core::CommandEventHandler {
+public:
+    NamedCommandHandler(EventLog& log, std::string name) : log_(log), name_(std::move(name)) {}
+    void notify(const Ptr<core::CommandEventArgs>& args) override {
+        log_.push_back(name_ + (args->command()->isValid() ? "" : "(invalid)"));
+    }
+
+private:
+    EventLog& log_;
+    std::string name_;
+};
+
+class UiTest : public HostTest {
+protected:
+    Ptr<core::CommandDefinition> define(const std::string& id) {
+        return ui()->commandDefinitions()->addButtonDefinition(id, "Name " + id, "Tip", "resources/");
+    }
+    Ptr<core::ToolbarPanel> panel(const std::string& id) { return ui()->allToolbarPanels()->itemById(id); }
+};
+
+TEST_F(UiTest, ButtonDefinitionIdsAreUnique) {
+    auto definition = define("MyCommand");
+    ASSERT_TRUE(definition);
+    EXPECT_EQ(definition->tooltip(), "Tip");
+    EXPECT_EQ(ui()->commandDefinitions()->itemById("MyCommand"), definition);
+    EXPECT_FALSE(define("MyCommand"));
+    std::string error;
+    EXPECT_EQ(app()->getLastError(&error), core::AlreadyExistsError);
+    EXPECT_NE(error.find("MyCommand"), std::string::npos);
+    sim::failOperation("CommandDefinitions::addButtonDefinition", 1, "no more commands");
+    EXPECT_FALSE(define("Other"));
+    app()->getLastError(&error);
+    EXPECT_EQ(error, "no more commands");
+    EXPECT_TRUE(define("Other"));
+}
+
+TEST_F(UiTest, ControlsArePlacedPromotedAndDeleted) {
+    auto definition = define("MyCommand");
+    auto controls = panel("SolidScriptsAddinsPanel")->controls();
+    auto control = controls->addCommand(definition, "", false);
+    ASSERT_TRUE(control);
+    EXPECT_EQ(control->id(), "MyCommand");
+    EXPECT_FALSE(controls->addCommand(definition, "", false)) << "one control per id in a panel";
+    Ptr<core::ToolbarControl> asControl = controls->itemById("MyCommand");
+    auto commandControl = asControl.query<core::CommandControl>();
+    ASSERT_TRUE(commandControl);
+    EXPECT_EQ(commandControl->commandDefinition(), definition);
+    EXPECT_TRUE(commandControl->isPromotedByDefault(true));
+    EXPECT_TRUE(commandControl->isPromoted(true));
+    EXPECT_TRUE(commandControl->isPromoted());
+    // Placed before an existing control.
+    auto second = controls->addCommand(define("Second"), "MyCommand", true);
+    EXPECT_EQ(sim::controlIds("SolidScriptsAddinsPanel"), (std::vector<std::string>{"Second", "MyCommand"}));
+    EXPECT_EQ(second->index(), 0u);
+    EXPECT_TRUE(control->deleteMe());
+    EXPECT_FALSE(control->isValid());
+    EXPECT_FALSE(control->deleteMe());
+    EXPECT_FALSE(controls->itemById("MyCommand"));
+    EXPECT_TRUE(definition->isValid());
+}
+
+TEST_F(UiTest, DeletingADefinitionRemovesItsControls) {
+    auto definition = define("MyCommand");
+    auto control = panel("SolidScriptsAddinsPanel")->controls()->addCommand(definition, "", false);
+    ASSERT_TRUE(definition->deleteMe());
+    EXPECT_FALSE(definition->isValid());
+    EXPECT_FALSE(control->isValid());
+    EXPECT_TRUE(sim::controlIds("SolidScriptsAddinsPanel").empty());
+    EXPECT_FALSE(ui()->commandDefinitions()->itemById("MyCommand"));
+}
+
+TEST_F(UiTest, PanelsAreCreatedInTabsWithUniqueIds) {
+    auto tab = ui()->allToolbarTabs()->itemById("AdditiveTab");
+    ASSERT_TRUE(tab);
+    EXPECT_EQ(tab->parentWorkspace()->id(), "CAMEnvironment");
+    EXPECT_FALSE(panel("StratavoxPanel"));
+    auto created = tab->toolbarPanels()->add("StratavoxPanel", "Stratavox", "", true);
+    ASSERT_TRUE(created);
+    EXPECT_EQ(tab->toolbarPanels()->item(0), created) << "before = true with no position puts it first";
+    EXPECT_EQ(panel("StratavoxPanel"), created);
+    EXPECT_FALSE(tab->toolbarPanels()->add("StratavoxPanel", "Again", "", true));
+    EXPECT_FALSE(ui()->allToolbarTabs()->itemById("SolidTab")->toolbarPanels()->add("StratavoxPanel", "X", "", true))
+        << "panel ids are unique across tabs";
+    created->controls()->addCommand(define("C"), "", false);
+    auto control = created->controls()->itemById("C");
+    EXPECT_TRUE(created->deleteMe());
+    EXPECT_FALSE(control->isValid()) << "a deleted panel takes its controls with it";
+    EXPECT_FALSE(panel("StratavoxPanel"));
+}
+
+TEST_F(UiTest, TabActivationIsPerWorkspace) {
+    auto workspace = ui()->workspaces()->itemById("KalvixSolidEnvironment");
+    auto tools = workspace->toolbarTabs()->itemById("ToolsTab");
+    auto solid = workspace->toolbarTabs()->itemById("SolidTab");
+    EXPECT_TRUE(solid->isActive());
+    EXPECT_FALSE(tools->isActive());
+    EXPECT_TRUE(tools->activate());
+    EXPECT_TRUE(tools->isActive());
+    EXPECT_FALSE(solid->isActive());
+    EXPECT_TRUE(ui()->allToolbarTabs()->itemById("MillingTab")->isActive()) << "the other workspace keeps its own";
+}
+
+TEST_F(UiTest, PressingAControlRunsTheCommandFlow) {
+    sim::newDocument("A");
+    auto definition = define("MyCommand");
+    panel("SolidScriptsAddinsPanel")->controls()->addCommand(definition, "", false);
+    CommandProbe probe;
+    definition->commandCreated()->add(&probe);
+    EventLog order;
+    NamedCommandHandler onExecute(order, "execute"), onDestroy(order, "destroy");
+
+    ASSERT_TRUE(sim::pressControl("MyCommand"));
+    ASSERT_TRUE(probe.command);
+    probe.command->execute()->add(&onExecute);
+    probe.command->destroy()->add(&onDestroy);
+    EXPECT_EQ(sim::runningCommandId(), "MyCommand");
+    EXPECT_EQ(ui()->activeCommand(), probe.command);
+    EXPECT_EQ(sim::dropDownItems("printer"), (std::vector<std::string>{"P1", "P2"}));
+    EXPECT_EQ(sim::selectedDropDownItem("printer"), "P1");
+
+    ASSERT_TRUE(sim::pickDropDownItem("printer", "P2"));
+    EXPECT_EQ(sim::selectedDropDownItem("printer"), "P2") << "a text list has one selected item";
+    auto dropDown = probe.command->commandInputs()->itemById("printer").query<core::DropDownCommandInput>();
+    ASSERT_TRUE(dropDown);
+    EXPECT_EQ(dropDown->selectedItem()->name(), "P2");
+    EXPECT_FALSE(sim::pickDropDownItem("printer", "P3"));
+
+    ASSERT_TRUE(sim::okCommand());
+    EXPECT_EQ(order, (EventLog{"execute", "destroy"}));
+    EXPECT_EQ(probe.log, (EventLog{"created", "validate", "inputChanged:printer", "validate", "validate",
+                                   "commandEvent", "commandEvent"}));
+    EXPECT_FALSE(probe.command->isValid()) << "the command ends with destroy";
+    EXPECT_FALSE(sim::runningCommand());
+    definition->commandCreated()->remove(&probe);
+}
+
+TEST_F(UiTest, InvalidInputsKeepTheDialogOpenAndCancelDestroys) {
+    auto definition = define("MyCommand");
+    CommandProbe probe;
+    probe.inputsValid = false;
+    definition->commandCreated()->add(&probe);
+    EventLog order;
+    NamedCommandHandler onExecute(order, "execute"), onDestroy(order, "destroy");
+    ASSERT_TRUE(sim::startCommand("MyCommand"));
+    probe.command->execute()->add(&onExecute);
+    probe.command->destroy()->add(&onDestroy);
+    EXPECT_FALSE(sim::okCommand());
+    EXPECT_TRUE(sim::runningCommand());
+    EXPECT_TRUE(order.empty());
+    ASSERT_TRUE(sim::cancelCommand());
+    EXPECT_EQ(order, (EventLog{"destroy"}));
+    EXPECT_FALSE(sim::runningCommand());
+    definition->commandCreated()->remove(&probe);
+}
+
+TEST_F(UiTest, CommandWithoutInputsExecutesAtOnce) {
+    auto definition = define("MyCommand");
+    CommandProbe probe;
+    probe.withInputs = false;
+    definition->commandCreated()->add(&probe);
+    EventLog order;
+    struct Attach : core::CommandCreatedEventHandler {
+        NamedCommandHandler* execute;
+        NamedCommandHandler* destroy;
+        void notify(const Ptr<core::CommandCreatedEventArgs>& args) override {
+            args->command()->execute()->add(execute);
+            args->command()->destroy()->add(destroy);
+        }
+    } attach;
+    NamedCommandHandler onExecute(order, "execute"), onDestroy(order, "destroy");
+    attach.execute = &onExecute;
+    attach.destroy = &onDestroy;
+    definition->commandCreated()->add(&attach);
+    ASSERT_TRUE(definition->execute());
+    EXPECT_EQ(order, (EventLog{"execute", "destroy"}));
+    EXPECT_FALSE(sim::runningCommand());
+    definition->commandCreated()->remove(&probe);
+    definition->commandCreated()->remove(&attach);
+}
+
+TEST_F(UiTest, StartingACommandCancelsTheRunningOne) {
+    auto first = define("First");
+    auto second = define("Second");
+    CommandProbe probeFirst, probeSecond;
+    first->commandCreated()->add(&probeFirst);
+    second->commandCreated()->add(&probeSecond);
+    EventLog order;
+    NamedCommandHandler onDestroy(order, "destroyFirst");
+    ASSERT_TRUE(first->execute());
+    probeFirst.command->destroy()->add(&onDestroy);
+    ASSERT_TRUE(second->execute());
+    EXPECT_EQ(order, (EventLog{"destroyFirst"}));
+    EXPECT_EQ(sim::runningCommandId(), "Second");
+    first->commandCreated()->remove(&probeFirst);
+    second->commandCreated()->remove(&probeSecond);
+    sim::cancelCommand();
+}
+
+TEST_F(UiTest, ControlsCanOnlyBePressedInTheActiveWorkspace) {
+    auto tab = ui()->allToolbarTabs()->itemById("AdditiveTab");
+    auto created = tab->toolbarPanels()->add("StratavoxPanel", "Stratavox", "", true);
+    auto definition = define("Upload");
+    auto control = created->controls()->addCommand(definition, "", false);
+    CommandProbe probe;
+    probe.withInputs = false;
+    definition->commandCreated()->add(&probe);
+    EXPECT_FALSE(sim::pressControl("Upload"));
+    sim::newDocument("A");
+    ASSERT_TRUE(sim::activateWorkspace("CAMEnvironment"));
+    control->isVisible(false);
+    EXPECT_FALSE(sim::pressControl("Upload"));
+    control->isVisible(true);
+    EXPECT_TRUE(sim::pressControl("Upload"));
+    EXPECT_EQ(probe.log.front(), "created");
+    definition->commandCreated()->remove(&probe);
+}
+
+TEST_F(UiTest, CommandInputIdsAreUniqueWithinACommand) {
+    auto definition = define("MyCommand");
+    CommandProbe probe;
+    definition->commandCreated()->add(&probe);
+    ASSERT_TRUE(definition->execute());
+    auto inputs = probe.command->commandInputs();
+    EXPECT_FALSE(inputs->addDropDownCommandInput("printer", "Again", core::TextListDropDownStyle))
+        << "the id is in use inside the tab";
+    auto checks = inputs->addDropDownCommandInput("checks", "Checks", core::CheckBoxDropDownStyle);
+    checks->listItems()->add("a", true);
+    checks->listItems()->add("b", true);
+    EXPECT_TRUE(checks->listItems()->item(0)->isSelected()) << "check boxes select independently";
+    EXPECT_EQ(inputs->itemById("printer")->parentCommandInput()->id(), "tab_1");
+    definition->commandCreated()->remove(&probe);
+    sim::cancelCommand();
+}
+
+TEST_F(UiTest, MessageBoxesAreRecordedAndAnswered) {
+    EXPECT_EQ(ui()->messageBox("Hello"), core::DialogOK);
+    sim::answerNextMessageBox(core::DialogNo);
+    EXPECT_EQ(ui()->messageBox("Sure?", "Question", core::YesNoButtonType, core::QuestionIconType), core::DialogNo);
+    EXPECT_EQ(ui()->messageBox("Again"), core::DialogOK);
+    auto boxes = sim::messageBoxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[1].text, "Sure?");
+    EXPECT_EQ(boxes[1].title, "Question");
+    EXPECT_EQ(boxes[1].buttons, core::YesNoButtonType);
+    EXPECT_EQ(boxes[1].icon, core::QuestionIconType);
+    EXPECT_EQ(boxes[0].title, "");
+    sim::clearMessageBoxes();
+    EXPECT_TRUE(sim::messageBoxes().empty());
+}
+
+TEST_F(UiTest, FileDialogIsAnsweredByScript) {
+    auto dialog = ui()->createFileDialog();
+    dialog->setFilter("Postprocessor files (*.cps)");
+    dialog->setInitialDirectory("/posts");
+    EXPECT_EQ(dialog->showOpen(), core::DialogCancel) << "without an answer the user cancels";
+    EXPECT_EQ(dialog->fileName(), "");
+    sim::answerNextFileDialog(core::DialogOK, {"/posts/a.cps", "/posts/b.cps"});
+    EXPECT_EQ(dialog->showOpen(), core::DialogOK);
+    EXPECT_EQ(dialog->fileNames(), (std::vector<std::string>{"/posts/a.cps"})) << "single selection";
+    auto dialogs = sim::fileDialogs();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].filter, "Postprocessor files (*.cps)");
+    EXPECT_EQ(dialogs[1].initialDirectory, "/posts");
+}
+
+class PaletteProbe : public core::HTMLEventHandler, public core::NavigationEventHandler {
+public:
+    void notify(const Ptr<core::HTMLEventArgs>& args) override {
+        log.push_back("html:" + args->action() + ":" + args->data());
+        args->returnData("ok");
+    }
+    void notify(const Ptr<core::NavigationEventArgs>& args) override { log.push_back("nav:" + args->url()); }
+    EventLog log;
+};
+
+TEST_F(UiTest, PalettesExchangeMessagesAndReportNavigationsLater) {
+    auto palettes = ui()->palettes();
+    auto palette = palettes->addPalette("P", "Title", "https://example.test/start", true, true, true, 800, 800, true);
+    ASSERT_TRUE(palette);
+    EXPECT_FALSE(palettes->addPalette("P", "Again", "", true, true, true, 1, 1, true));
+    PaletteProbe probe;
+    palette->htmlEvent()->add(&probe);
+    palette->navigationEvent()->add(&probe);
+    EXPECT_TRUE(probe.log.empty()) << "the first navigation is reported through the event queue";
+    sim::pump();
+    EXPECT_EQ(probe.log, (EventLog{"nav:https://example.test/start"}));
+    EXPECT_EQ(sim::sendFromPage("P", "apploaded", "{}"), "ok");
+    ASSERT_TRUE(palette->setPageURL("resources_html/index.html"));
+    EXPECT_EQ(palette->pageURL(), "resources_html/index.html");
+    sim::pump();
+    EXPECT_EQ(probe.log, (EventLog{"nav:https://example.test/start", "html:apploaded:{}",
+                                   "nav:resources_html/index.html"}));
+    palette->sendToPage("navigate", "{\"target\":\"uploadform\"}");
+    ASSERT_EQ(sim::messagesToPage("P").size(), 1u);
+    EXPECT_EQ(sim::messagesToPage("P")[0].action, "navigate");
+    EXPECT_TRUE(palette->setDockingState(core::PaletteDockStateRight));
+    EXPECT_FALSE(palette->setDockingState(9));
+    // A navigation still queued when the palette is deleted is dropped.
+    sim::navigatePalette("P", "https://example.test/late");
+    EXPECT_TRUE(palette->deleteMe());
+    sim::pump();
+    EXPECT_EQ(probe.log.back(), "nav:resources_html/index.html");
+    EXPECT_FALSE(palettes->itemById("P"));
+    EXPECT_FALSE(palette->setPageURL("x"));
+}
+
+TEST_F(UiTest, ActiveViewSavesAJpegThumbnail) {
+    EXPECT_FALSE(app()->activeView()) << "no document, no view";
+    sim::newDocument("A");
+    auto view = app()->activeView();
+    ASSERT_TRUE(view);
+    const std::string path = ::testing::TempDir() + "/thumbnail.jpg";
+    ASSERT_TRUE(view->saveImage(path, 80, 60));
+    FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    unsigned char magic[3] = {0, 0, 0};
+    EXPECT_EQ(std::fread(magic, 1, 3, file), 3u);
+    std::fclose(file);
+    EXPECT_EQ(magic[0], 0xFF);
+    EXPECT_EQ(magic[1], 0xD8);
+    EXPECT_EQ(magic[2], 0xFF);
+    std::remove(path.c_str());
+    EXPECT_FALSE(view->saveImage("/nonexistent-dir/t.jpg", 80, 60));
+}
+
+}  // namespace
+}  // namespace hosttest
