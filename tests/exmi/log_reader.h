@@ -1,0 +1,94 @@
+#pragma once
+// Reads the add-in's log back as entries (source, message) for tests that
+// compare the framework's lines byte for byte. APPDATA points to a private
+// folder holding the log's folder tree for the life of the object.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch.h"
+
+namespace exmi_test {
+
+struct Entry {
+    std::string source;
+    std::string message;
+    bool operator==(const Entry& other) const { return source == other.source && message == other.message; }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Entry& entry) {
+    return out << "{\"" << entry.source << "\", \"" << entry.message << "\"}";
+}
+
+class LogFile {
+public:
+    LogFile() : appData_("APPDATA", scratch_.path()) {
+        std::filesystem::create_directories(folder());
+    }
+
+    std::string folder() const { return scratch_.path() + "/Quorvane/Quorvane Kalvix/EXMI-AddIns"; }
+    std::string path() const { return folder() + "/EXMI.log"; }
+
+    // Every entry written so far. An entry ends with CR LF; its message may
+    // hold plain line feeds. Malformed lines fail the test.
+    std::vector<Entry> entries() const {
+        const std::string text = testing_support::readWholeFile(path());
+        std::vector<Entry> result;
+        size_t start = 0;
+        while (start < text.size()) {
+            const size_t end = text.find("\r\n", start);
+            if (end == std::string::npos) {
+                ADD_FAILURE() << "log ends without a line end: " << text.substr(start);
+                break;
+            }
+            const std::string line = text.substr(start, end - start);
+            start = end + 2;
+            const size_t bar = line.find(" | ", 25);
+            if (line.size() < 25 || line.compare(23, 2, "  ") != 0 || bar == std::string::npos) {
+                ADD_FAILURE() << "malformed log line: " << line;
+                continue;
+            }
+            result.push_back(Entry{line.substr(25, bar - 25), line.substr(bar + 3)});
+        }
+        return result;
+    }
+
+    // Remembers the current end of the log; since() returns what follows.
+    void mark() { mark_ = entries().size(); }
+    std::vector<Entry> since() const {
+        std::vector<Entry> all = entries();
+        return std::vector<Entry>(all.begin() + static_cast<std::ptrdiff_t>(std::min(mark_, all.size())), all.end());
+    }
+
+    size_t count(const Entry& wanted) const {
+        size_t n = 0;
+        for (const Entry& entry : entries()) n += entry == wanted ? 1 : 0;
+        return n;
+    }
+
+private:
+    testing_support::ScratchFolder scratch_;
+    testing_support::EnvironmentOverride appData_;
+    size_t mark_ = 0;
+};
+
+// The entries of `all` from `source`s in `sources` only, in order.
+inline std::vector<Entry> only(const std::vector<Entry>& all, const std::vector<std::string>& sources) {
+    std::vector<Entry> result;
+    for (const Entry& entry : all) {
+        for (const std::string& source : sources) {
+            if (entry.source == source) {
+                result.push_back(entry);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace exmi_test
