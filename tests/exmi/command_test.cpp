@@ -1,0 +1,279 @@
+// EXMI::CommandBase against the simulated host: registration in a panel
+// (created in its tab when missing), the tooltip, removal, the five
+// handlers, and how failures reach the user or the log.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "exmi/command_base.h"
+#include "host/core.h"
+#include "host/sim/host.h"
+#include "host/sim/ui.h"
+#include "tests/exmi/log_reader.h"
+
+namespace exmi_test {
+namespace {
+
+using qrvn::core::Ptr;
+
+// Records which operations the host reached; one of them may fail.
+class ProbeCommand : public EXMI::CommandBase {
+public:
+    ProbeCommand(const std::string& id, const EXMI::CommandInfo& info) : EXMI::CommandBase(id, info) {}
+    std::vector<std::string> calls;
+    std::string failIn;
+
+    void onCreate() override { record("onCreate"); }
+    void onDestroy() override { record("onDestroy"); }
+    void onPreview() override { record("onPreview"); }
+    void onInputChanged() override { record("onInputChanged"); }
+    void onExecute() override { record("onExecute"); }
+
+private:
+    void record(const std::string& what) {
+        calls.push_back(what);
+        if (failIn == what) throw std::runtime_error(what + " broke");
+    }
+};
+
+// A command with a dialog: onCreate adds a drop-down to the running command.
+class DialogCommand : public ProbeCommand {
+public:
+    using ProbeCommand::ProbeCommand;
+    void onCreate() override {
+        ProbeCommand::onCreate();
+        Ptr<qrvn::core::Command> running = qrvn::core::Application::get()->userInterface()->activeCommand();
+        auto list = running->commandInputs()->addDropDownCommandInput("choice", "Choice",
+                                                                       qrvn::core::TextListDropDownStyle);
+        list->listItems()->add("first", true);
+        list->listItems()->add("second", false);
+    }
+};
+
+EXMI::CommandInfo infoFor(const std::string& panelId, const std::string& tabId = "ToolsTab") {
+    EXMI::CommandInfo info;
+    info.name = "Probe";
+    info.tooltip = "Does <b>things</b>";
+    info.panelId = panelId;
+    info.tabId = tabId;
+    info.panelName = "Probe Panel";
+    info.resourceFolder = "resources_probe/";
+    return info;
+}
+
+class CommandTest : public ::testing::Test {
+protected:
+    LogFile log;
+    qrvn::sim::Session host;
+};
+
+TEST_F(CommandTest, DefaultInfoAndTooltipComposition) {
+    const EXMI::CommandInfo defaults;
+    EXPECT_EQ(defaults.name, "Default Command Name");
+    EXPECT_EQ(defaults.tooltipImage, "");
+    EXPECT_EQ(defaults.tooltip, "Tooltip");
+    EXPECT_EQ(defaults.panelId, "SolidScriptsAddinsPanel");
+    EXPECT_EQ(defaults.tabId, "ToolsTab");
+    EXPECT_EQ(defaults.panelName, "SolidScriptsAddinsPanel");
+    EXPECT_EQ(defaults.resourceFolder, "");
+    EXPECT_EQ(defaults.description, "Command Description");
+
+    ProbeCommand plain("ExmiProbePlain", infoFor("SolidScriptsAddinsPanel"));
+    plain.run();
+    EXPECT_EQ(qrvn::sim::findDefinition("ExmiProbePlain")->tooltip(), "Does <b>things</b><br><br>");
+
+    EXMI::CommandInfo withImage = infoFor("SolidScriptsAddinsPanel");
+    withImage.tooltipImage = "C:\\icons\\tip image.png";
+    ProbeCommand pictured("ExmiProbeImage", withImage);
+    pictured.run();
+    Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeImage");
+    ASSERT_TRUE(definition);
+    EXPECT_EQ(definition->tooltip(),
+              " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
+    EXPECT_EQ(definition->name(), "Probe");
+    EXPECT_EQ(definition->resourceFolder(), "resources_probe/");
+}
+
+TEST_F(CommandTest, RunPlacesAPromotedControlAndASecondRunOnlyPromotesIt) {
+    ProbeCommand command("ExmiProbeRun", infoFor("SolidScriptsAddinsPanel"));
+    command.run();
+    Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRun");
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(control->isPromoted());
+    EXPECT_TRUE(control->isPromotedByDefault());
+    Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeRun");
+    EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
+
+    control->isPromoted(false);
+    control->isPromotedByDefault(false);
+    const size_t definitions = qrvn::sim::definitionIds().size();
+    command.run();
+    EXPECT_TRUE(control->isPromoted());
+    EXPECT_TRUE(control->isPromotedByDefault());
+    EXPECT_EQ(qrvn::sim::definitionIds().size(), definitions);
+    EXPECT_EQ(qrvn::sim::panelsWithControl("ExmiProbeRun"), std::vector<std::string>{"SolidScriptsAddinsPanel"});
+    EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
+    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+}
+
+TEST_F(CommandTest, MissingPanelIsCreatedInItsTabAndOutlivesStop) {
+    ASSERT_FALSE(qrvn::sim::findPanel("ExmiProbePanel"));
+    ProbeCommand command("ExmiProbeNewPanel", infoFor("ExmiProbePanel", "ToolsTab"));
+    command.run();
+    Ptr<qrvn::core::ToolbarPanel> panel = qrvn::sim::findPanel("ExmiProbePanel");
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->name(), "Probe Panel");
+    EXPECT_EQ(panel->parentTab()->id(), "ToolsTab");
+    EXPECT_EQ(qrvn::sim::controlIds("ExmiProbePanel"), std::vector<std::string>{"ExmiProbeNewPanel"});
+
+    command.stop();
+    EXPECT_TRUE(qrvn::sim::findPanel("ExmiProbePanel"));
+    EXPECT_TRUE(qrvn::sim::controlIds("ExmiProbePanel").empty());
+    EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeNewPanel"));
+
+    // Available again after stop.
+    command.run();
+    EXPECT_EQ(qrvn::sim::controlIds("ExmiProbePanel"), std::vector<std::string>{"ExmiProbeNewPanel"});
+}
+
+TEST_F(CommandTest, MissingPanelAndTabShowTheErrorAndRegisterNothing) {
+    ProbeCommand command("ExmiProbeNowhere", infoFor("NoSuchPanel", "NoSuchTab"));
+    log.mark();
+    command.run();
+    ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
+    const qrvn::sim::MessageBox box = qrvn::sim::messageBoxes()[0];
+    EXPECT_EQ(box.text, "Error in CommandBase::run(): Could not find ToolbarPanelID \"NoSuchPanel\"");
+    EXPECT_EQ(box.title, "");
+    EXPECT_EQ(box.buttons, qrvn::core::OKButtonType);
+    EXPECT_EQ(box.icon, qrvn::core::NoIconIconType);
+    EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeNowhere"));
+    EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeNowhere").empty());
+    // Shown, not logged.
+    EXPECT_TRUE(log.since().empty());
+}
+
+TEST_F(CommandTest, DefinitionThatCannotBeCreatedIsReportedAndStopFailuresToo) {
+    ProbeCommand command("ExmiProbeRefused", infoFor("SolidScriptsAddinsPanel"));
+    qrvn::sim::failOperation("CommandDefinitions::addButtonDefinition", 1);
+    command.run();
+    ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
+    EXPECT_EQ(qrvn::sim::messageBoxes()[0].text, "Error in CommandBase::run(): Could not create command!");
+    EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeRefused").empty());
+
+    command.run();
+    ASSERT_TRUE(qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRefused"));
+    qrvn::sim::clearMessageBoxes();
+    qrvn::sim::failOperation("UserInterface::allToolbarPanels", 1);
+    command.stop();
+    ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
+    EXPECT_EQ(qrvn::sim::messageBoxes()[0].text.rfind("Error in CommandBase::stop(): ", 0), 0u);
+    // Nothing was removed by the failed stop.
+    EXPECT_TRUE(qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRefused"));
+}
+
+TEST_F(CommandTest, DuplicateIdIsWarnedInTheLogAndConstructionGoesOn) {
+    ProbeCommand first("ExmiProbeTwice", infoFor("SolidScriptsAddinsPanel"));
+    first.run();
+    log.mark();
+    ProbeCommand second("ExmiProbeTwice", infoFor("SolidScriptsAddinsPanel"));
+    EXPECT_EQ(log.since(),
+              (std::vector<Entry>{{"Warning for developers in CommandBase::postCreate()",
+                                   "CommandId \"ExmiProbeTwice\" is already in use. You might experience "
+                                   "inconsistent behaviour with this command. Choose a unique ID to resolve "
+                                   "this."}}));
+    EXPECT_EQ(second.commandId(), "ExmiProbeTwice");
+    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+}
+
+TEST_F(CommandTest, PressingTheButtonRoutesEveryEventToTheCommand) {
+    ProbeCommand command("ExmiProbePress", infoFor("SolidScriptsAddinsPanel"));
+    command.run();
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
+    // Without inputs the host executes and destroys the command at once.
+    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onExecute", "onDestroy"}));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
+                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
+                                               {"CommandDestroyHandler::CommandDestroyHandler", ""}}));
+    // Each run of the command gets its handlers anew, and only once.
+    command.calls.clear();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
+    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onExecute", "onDestroy"}));
+}
+
+TEST_F(CommandTest, DialogEventsReachPreviewInputChangedAndExecute) {
+    DialogCommand command("ExmiProbeDialog", infoFor("SolidScriptsAddinsPanel"));
+    command.run();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDialog"));
+    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onPreview"}));
+    ASSERT_TRUE(qrvn::sim::pickDropDownItem("choice", "second"));
+    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onPreview", "onInputChanged", "onPreview"}));
+    ASSERT_TRUE(qrvn::sim::okCommand());
+    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onPreview", "onInputChanged", "onPreview",
+                                                       "onExecute", "onDestroy"}));
+}
+
+TEST_F(CommandTest, CommandObjectGoneWhileItsDialogIsOpenGetsNoMoreEvents) {
+    auto command = std::make_unique<DialogCommand>("ExmiProbeOpen", infoFor("SolidScriptsAddinsPanel"));
+    command->run();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeOpen"));
+    Ptr<qrvn::core::Command> running = qrvn::sim::runningCommand();
+    ASSERT_TRUE(running);
+    EXPECT_EQ(running->execute()->handlerCount(), 1u);
+    command.reset();
+    EXPECT_EQ(running->execute()->handlerCount(), 0u);
+    EXPECT_EQ(running->destroy()->handlerCount(), 0u);
+    EXPECT_EQ(running->inputChanged()->handlerCount(), 0u);
+    EXPECT_EQ(running->executePreview()->handlerCount(), 0u);
+    // Under AddressSanitizer a handler left behind would be a use after free.
+    qrvn::sim::pickDropDownItem("choice", "second");
+    qrvn::sim::cancelCommand();
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+TEST_F(CommandTest, DefaultOperationsWriteTheirPlaceholderLines) {
+    EXMI::CommandBase command("ExmiProbeDefault", infoFor("SolidScriptsAddinsPanel"));
+    command.run();
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDefault"));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
+                                               {"CommandBase::onExecute", "..."},
+                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
+                                               {"CommandBase::onExecute", "..."},
+                                               {"CommandDestroyHandler::CommandDestroyHandler", ""},
+                                               {"CommandBase::onDestroy", "..."}}));
+}
+
+TEST_F(CommandTest, HandlerFailureIsOneLogLineAndNoMessageBox) {
+    ProbeCommand command("ExmiProbeFail", infoFor("SolidScriptsAddinsPanel"));
+    command.failIn = "onExecute";
+    command.run();
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeFail"));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
+                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
+                                               {"CommandExecuteHandler::notify", "Failed onExecute broke"},
+                                               {"CommandDestroyHandler::CommandDestroyHandler", ""}}));
+    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+TEST_F(CommandTest, DestroyingTheCommandRemovesItsButtonAndLeavesNoHandlerInTheHost) {
+    Ptr<qrvn::core::CommandDefinition> definition;
+    {
+        ProbeCommand command("ExmiProbeGone", infoFor("SolidScriptsAddinsPanel"));
+        command.run();
+        definition = qrvn::sim::findDefinition("ExmiProbeGone");
+        ASSERT_TRUE(definition);
+    }
+    EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeGone"));
+    EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeGone").empty());
+    EXPECT_FALSE(definition->isValid());
+    EXPECT_EQ(definition->commandCreated()->handlerCount(), 0u);
+}
+
+}  // namespace
+}  // namespace exmi_test
