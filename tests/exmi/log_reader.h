@@ -65,9 +65,12 @@ public:
         return std::vector<Entry>(all.begin() + static_cast<std::ptrdiff_t>(std::min(mark_, all.size())), all.end());
     }
 
-    size_t count(const Entry& wanted) const {
+    size_t count(const Entry& wanted) const { return countIn(entries(), wanted); }
+    size_t countSince(const Entry& wanted) const { return countIn(since(), wanted); }
+
+    static size_t countIn(const std::vector<Entry>& entries, const Entry& wanted) {
         size_t n = 0;
-        for (const Entry& entry : entries()) n += entry == wanted ? 1 : 0;
+        for (const Entry& entry : entries) n += entry == wanted ? 1 : 0;
         return n;
     }
 
