@@ -93,14 +93,14 @@ struct StoredFile {
   std::string kind;                 // "file" or "job"
   std::string id;                   // file id, or the job id for "job"
   std::string origin;
-  std::string path;                 // where the bytes lie (removed at stop unless storageDir)
+  std::string path;                 // where the bytes lie; removed at stop unless storageDir is set
 };
 
 struct RecordedRequest {
   std::string method;
   std::string path;   // decoded path without the query
   std::string query;  // raw query text after '?', empty when none
-  std::vector<std::pair<std::string, std::string>> headers;  // as received
+  std::vector<std::pair<std::string, std::string>> headers;  // ordered by name
   std::string body;   // empty for storage PUTs (see bodySize)
   std::uint64_t bodySize = 0;
   int status = 0;     // status the emulator answered (0 when the connection was dropped)
@@ -155,6 +155,11 @@ class CloudEmulator {
   // The shell lines a client needs: "export STRATAVOX_...=..." one per line.
   std::string environmentExports() const;
 
+  // Faults other than Delay answer in place of the endpoint, so nothing is
+  // created or stored (a malformed/wrongly typed storage answer follows a
+  // normal store). UntrustedCertificate acts at the TLS handshake, before
+  // the path is known: it applies to the next connection(s) whatever
+  // endpoint it is set for, and clearFault of that endpoint removes it.
   void setFault(Endpoint endpoint, Fault fault);
   void clearFault(Endpoint endpoint);
   void clearFaults();
