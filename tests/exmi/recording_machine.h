@@ -3,6 +3,7 @@
 // shared by the test, and the definition that makes it (vendor
 // "Stratavox"). The hooks call the base so its log lines appear too.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -18,6 +19,7 @@ struct Journal {
     std::vector<std::string> calls;          // "onActivate <instance name>", ...
     std::vector<std::thread::id> beatThreads;
     std::vector<std::string> beats;          // instance names, one per onHeartBeat
+    std::vector<std::chrono::steady_clock::time_point> beatTimes;
     int destroyed = 0;                       // destructors run
     std::string failIn;                      // hook that throws, e.g. "onActivate"
 
@@ -42,6 +44,7 @@ public:
     void onHeartBeat() override {
         journal_->beatThreads.push_back(std::this_thread::get_id());
         journal_->beats.push_back(instanceName());
+        journal_->beatTimes.push_back(std::chrono::steady_clock::now());
         record("onHeartBeat");
     }
     void onActivate() override {
