@@ -25,7 +25,7 @@ class Setups;
 class ManufacturingModels;
 class PostProcessInput;
 
-class CAM : public core::Product {
+class QRVN_API CAM : public core::Product {
     QRVN_CLASS_TYPE(core::Product, "qrvn::cam::CAM")
 public:
     virtual core::Ptr<Setups> setups() = 0;

@@ -33,7 +33,7 @@ enum LibraryLocations {
     HostLibraryLocation = 5,
 };
 
-class CAMManager : public core::Base {
+class QRVN_API CAMManager : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::CAMManager")
 public:
     // Empty when there is no application.
@@ -41,21 +41,21 @@ public:
     virtual core::Ptr<CAMLibraryManager> libraryManager() = 0;
 };
 
-class CAMLibraryManager : public core::Base {
+class QRVN_API CAMLibraryManager : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::CAMLibraryManager")
 public:
     virtual core::Ptr<MachineLibrary> machineLibrary() = 0;
     virtual core::Ptr<PrintSettingLibrary> printSettingLibrary() = 0;
 };
 
-class MachineLibrary : public core::Base {
+class QRVN_API MachineLibrary : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::MachineLibrary")
 public:
     virtual core::Ptr<MachineQuery> createQuery(LibraryLocations location, const std::string& vendor = "",
                                                 const std::string& model = "") = 0;
 };
 
-class MachineQuery : public core::Base {
+class QRVN_API MachineQuery : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::MachineQuery")
 public:
     virtual LibraryLocations location() = 0;
@@ -69,13 +69,13 @@ public:
     virtual std::vector<core::Ptr<Machine>> execute() = 0;
 };
 
-class PrintSettingLibrary : public core::Base {
+class QRVN_API PrintSettingLibrary : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::PrintSettingLibrary")
 public:
     virtual core::Ptr<PrintSettingQuery> createQuery(LibraryLocations location) = 0;
 };
 
-class PrintSettingQuery : public core::Base {
+class QRVN_API PrintSettingQuery : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::PrintSettingQuery")
 public:
     virtual LibraryLocations location() = 0;

@@ -33,7 +33,7 @@ enum MachineExportFormats {
     MachineDescriptionExportFormat = 4,
 };
 
-class Machine : public core::Base {
+class QRVN_API Machine : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::Machine")
 public:
     virtual std::string id() = 0;
@@ -47,7 +47,7 @@ public:
     virtual bool exportToFile(int format, const std::string& filePath) = 0;
 };
 
-class MachineCapabilities : public core::Base {
+class QRVN_API MachineCapabilities : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::MachineCapabilities")
 public:
     virtual bool hasTechnology() = 0;
@@ -56,7 +56,7 @@ public:
     virtual bool isAdditive() = 0;
 };
 
-class PrintSetting : public core::Base {
+class QRVN_API PrintSetting : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::PrintSetting")
 public:
     virtual std::string id() = 0;

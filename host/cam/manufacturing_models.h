@@ -19,7 +19,7 @@ namespace cam {
 class ManufacturingModel;
 class ManufacturingModelInput;
 
-class ManufacturingModels : public core::Base {
+class QRVN_API ManufacturingModels : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::ManufacturingModels")
 public:
     virtual size_t count() = 0;
@@ -29,14 +29,14 @@ public:
     virtual core::Ptr<ManufacturingModel> add(const core::Ptr<ManufacturingModelInput>& input) = 0;
 };
 
-class ManufacturingModelInput : public core::Base {
+class QRVN_API ManufacturingModelInput : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::ManufacturingModelInput")
 public:
     virtual std::string name() = 0;
     virtual bool name(const std::string& name) = 0;
 };
 
-class ManufacturingModel : public core::Base {
+class QRVN_API ManufacturingModel : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::ManufacturingModel")
 public:
     virtual std::string name() = 0;

@@ -18,7 +18,7 @@ enum PostOutputUnitOptions {
     MillimetersOutput = 2,
 };
 
-class PostProcessInput : public core::Base {
+class QRVN_API PostProcessInput : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::PostProcessInput")
 public:
     // Empty when programName or postConfiguration is empty.

@@ -10,7 +10,7 @@ namespace cam {
 
 class Setup;
 
-class SetupEventArgs : public core::EventArgs {
+class QRVN_API SetupEventArgs : public core::EventArgs {
     QRVN_CLASS_TYPE(core::EventArgs, "qrvn::cam::SetupEventArgs")
 public:
     explicit SetupEventArgs(core::Ptr<Setup> setup);
@@ -20,12 +20,12 @@ private:
     core::Ptr<Setup> setup_;
 };
 
-class SetupEventHandler : public core::EventHandler {
+class QRVN_API SetupEventHandler : public core::EventHandler {
 public:
     virtual void notify(const core::Ptr<SetupEventArgs>& eventArgs) = 0;
 };
 
-class SetupEvent : public core::TypedEvent<SetupEventHandler, SetupEventArgs> {
+class QRVN_API SetupEvent : public core::TypedEvent<SetupEventHandler, SetupEventArgs> {
     QRVN_CLASS_TYPE(core::Event, "qrvn::cam::SetupEvent")
 public:
     using core::TypedEvent<SetupEventHandler, SetupEventArgs>::TypedEvent;
@@ -39,7 +39,7 @@ enum SetupChangeTypes {
     SetupModelsChange = 3,
 };
 
-class SetupChangeEventArgs : public core::EventArgs {
+class QRVN_API SetupChangeEventArgs : public core::EventArgs {
     QRVN_CLASS_TYPE(core::EventArgs, "qrvn::cam::SetupChangeEventArgs")
 public:
     SetupChangeEventArgs(core::Ptr<Setup> setup, SetupChangeTypes changeType);
@@ -51,12 +51,12 @@ private:
     SetupChangeTypes changeType_;
 };
 
-class SetupChangeEventHandler : public core::EventHandler {
+class QRVN_API SetupChangeEventHandler : public core::EventHandler {
 public:
     virtual void notify(const core::Ptr<SetupChangeEventArgs>& eventArgs) = 0;
 };
 
-class SetupChangeEvent : public core::TypedEvent<SetupChangeEventHandler, SetupChangeEventArgs> {
+class QRVN_API SetupChangeEvent : public core::TypedEvent<SetupChangeEventHandler, SetupChangeEventArgs> {
     QRVN_CLASS_TYPE(core::Event, "qrvn::cam::SetupChangeEvent")
 public:
     using core::TypedEvent<SetupChangeEventHandler, SetupChangeEventArgs>::TypedEvent;

@@ -27,7 +27,7 @@ enum OperationTypes {
     AdditiveOperation = 3,
 };
 
-class Setups : public core::Base {
+class QRVN_API Setups : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::Setups")
 public:
     virtual size_t count() = 0;
@@ -41,7 +41,7 @@ public:
     virtual core::Ptr<Setup> add(const core::Ptr<SetupInput>& input) = 0;
 };
 
-class SetupInput : public core::Base {
+class QRVN_API SetupInput : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::SetupInput")
 public:
     virtual OperationTypes operationType() = 0;
@@ -56,7 +56,7 @@ public:
     virtual bool printSetting(const core::Ptr<PrintSetting>& printSetting) = 0;
 };
 
-class Setup : public core::Base {
+class QRVN_API Setup : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::Setup")
 public:
     virtual int32_t operationId() = 0;

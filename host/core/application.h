@@ -53,7 +53,7 @@ enum ErrorCodes {
     OperationFailedError = 8,
 };
 
-class Application : public Base {
+class QRVN_API Application : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Application")
 public:
     // The running application; empty when there is none. Any thread.

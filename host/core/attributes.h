@@ -15,7 +15,7 @@ namespace core {
 
 class Attribute;
 
-class Attributes : public Base {
+class QRVN_API Attributes : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Attributes")
 public:
     virtual size_t count() = 0;
@@ -29,7 +29,7 @@ public:
     virtual std::vector<std::string> groupNames() = 0;
 };
 
-class Attribute : public Base {
+class QRVN_API Attribute : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Attribute")
 public:
     virtual std::string groupName() = 0;

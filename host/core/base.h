@@ -11,6 +11,10 @@
 
 #include "host/core/ptr.h"
 
+// Host classes keep default visibility, so an add-in built with hidden
+// visibility still shares their type identity with the host library.
+#define QRVN_API __attribute__((visibility("default")))
+
 // Declares the class-type identity of a host class. Parent is the host class
 // it derives from; Name is the text id, e.g. "qrvn::kalvix::KalvixDocument".
 #define QRVN_CLASS_TYPE(Parent, Name)                                   \
@@ -24,7 +28,7 @@ public:                                                                 \
 namespace qrvn {
 namespace core {
 
-class Base : public std::enable_shared_from_this<Base> {
+class QRVN_API Base : public std::enable_shared_from_this<Base> {
 public:
     virtual ~Base();
 
@@ -59,7 +63,7 @@ Ptr<U> Ptr<T>::query() const {
 // Releases a text array the host allocated. Texts cross this interface as
 // std::string, so callers never need it; it exists for code written against
 // the host's C-string form.
-void DeallocateArrayInternal(char* array);
+QRVN_API void DeallocateArrayInternal(char* array);
 
 }  // namespace core
 }  // namespace qrvn

@@ -26,7 +26,7 @@ enum DropDownStyles {
     CheckBoxDropDownStyle = 2,
 };
 
-class CommandInputs : public Base {
+class QRVN_API CommandInputs : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::CommandInputs")
 public:
     virtual size_t count() = 0;
@@ -42,7 +42,7 @@ public:
                                                               DropDownStyles dropDownStyle) = 0;
 };
 
-class CommandInput : public Base {
+class QRVN_API CommandInput : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::CommandInput")
 public:
     virtual std::string id() = 0;
@@ -56,13 +56,13 @@ public:
     virtual Ptr<CommandInput> parentCommandInput() = 0;
 };
 
-class TabCommandInput : public CommandInput {
+class QRVN_API TabCommandInput : public CommandInput {
     QRVN_CLASS_TYPE(CommandInput, "qrvn::core::TabCommandInput")
 public:
     virtual Ptr<CommandInputs> children() = 0;
 };
 
-class DropDownCommandInput : public CommandInput {
+class QRVN_API DropDownCommandInput : public CommandInput {
     QRVN_CLASS_TYPE(CommandInput, "qrvn::core::DropDownCommandInput")
 public:
     virtual DropDownStyles dropDownStyle() = 0;
@@ -71,7 +71,7 @@ public:
     virtual Ptr<ListItem> selectedItem() = 0;
 };
 
-class ListItems : public Base {
+class QRVN_API ListItems : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ListItems")
 public:
     virtual size_t count() = 0;
@@ -83,7 +83,7 @@ public:
     virtual bool clear() = 0;
 };
 
-class ListItem : public Base {
+class QRVN_API ListItem : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ListItem")
 public:
     virtual std::string name() = 0;

@@ -20,7 +20,7 @@ namespace core {
 class CommandDefinition;
 class CommandInputs;
 
-class CommandDefinitions : public Base {
+class QRVN_API CommandDefinitions : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::CommandDefinitions")
 public:
     virtual size_t count() = 0;
@@ -32,7 +32,7 @@ public:
                                                        const std::string& resourceFolder = "") = 0;
 };
 
-class CommandDefinition : public Base {
+class QRVN_API CommandDefinition : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::CommandDefinition")
 public:
     virtual std::string id() = 0;
@@ -45,7 +45,7 @@ public:
     virtual bool deleteMe() = 0;
 };
 
-class Command : public Base {
+class QRVN_API Command : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Command")
 public:
     virtual Ptr<CommandDefinition> parentCommandDefinition() = 0;

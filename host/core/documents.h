@@ -22,7 +22,7 @@ enum DocumentTypes {
     KalvixDesignDocumentType = 0,
 };
 
-class Documents : public Base {
+class QRVN_API Documents : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Documents")
 public:
     virtual size_t count() = 0;
@@ -32,7 +32,7 @@ public:
     virtual Ptr<Document> add(DocumentTypes documentType, bool visible = true) = 0;
 };
 
-class Document : public Base {
+class QRVN_API Document : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Document")
 public:
     virtual std::string name() = 0;
@@ -49,7 +49,7 @@ public:
     virtual bool close(bool saveChanges = true) = 0;
 };
 
-class Products : public Base {
+class QRVN_API Products : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Products")
 public:
     virtual size_t count() = 0;
@@ -59,7 +59,7 @@ public:
     virtual Ptr<Product> itemByProductType(const std::string& productType) = 0;
 };
 
-class Product : public Base {
+class QRVN_API Product : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Product")
 public:
     virtual std::string productType() = 0;

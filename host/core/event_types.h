@@ -19,7 +19,7 @@ class CommandInput;
 class CommandInputs;
 
 #define QRVN_EVENT_CLASS(EventClass, HandlerClass, ArgsClass, Name)             \
-    class EventClass : public TypedEvent<HandlerClass, ArgsClass> {             \
+    class QRVN_API EventClass : public TypedEvent<HandlerClass, ArgsClass> {             \
         QRVN_CLASS_TYPE(Event, Name)                                            \
     public:                                                                     \
         using TypedEvent<HandlerClass, ArgsClass>::TypedEvent;                  \
@@ -27,7 +27,7 @@ class CommandInputs;
 
 // ---- documents ---------------------------------------------------------------
 
-class DocumentEventArgs : public EventArgs {
+class QRVN_API DocumentEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::DocumentEventArgs")
 public:
     explicit DocumentEventArgs(Ptr<Document> document);
@@ -37,7 +37,7 @@ private:
     Ptr<Document> document_;
 };
 
-class DocumentEventHandler : public EventHandler {
+class QRVN_API DocumentEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<DocumentEventArgs>& eventArgs) = 0;
 };
@@ -46,7 +46,7 @@ QRVN_EVENT_CLASS(DocumentEvent, DocumentEventHandler, DocumentEventArgs, "qrvn::
 
 // ---- workspaces --------------------------------------------------------------
 
-class WorkspaceEventArgs : public EventArgs {
+class QRVN_API WorkspaceEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::WorkspaceEventArgs")
 public:
     explicit WorkspaceEventArgs(Ptr<Workspace> workspace);
@@ -56,7 +56,7 @@ private:
     Ptr<Workspace> workspace_;
 };
 
-class WorkspaceEventHandler : public EventHandler {
+class QRVN_API WorkspaceEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<WorkspaceEventArgs>& eventArgs) = 0;
 };
@@ -65,7 +65,7 @@ QRVN_EVENT_CLASS(WorkspaceEvent, WorkspaceEventHandler, WorkspaceEventArgs, "qrv
 
 // ---- custom events -------------------------------------------------------------
 
-class CustomEventArgs : public EventArgs {
+class QRVN_API CustomEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::CustomEventArgs")
 public:
     CustomEventArgs(std::string eventId, std::string additionalInfo);
@@ -77,12 +77,12 @@ private:
     std::string additionalInfo_;
 };
 
-class CustomEventHandler : public EventHandler {
+class QRVN_API CustomEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<CustomEventArgs>& eventArgs) = 0;
 };
 
-class CustomEvent : public TypedEvent<CustomEventHandler, CustomEventArgs> {
+class QRVN_API CustomEvent : public TypedEvent<CustomEventHandler, CustomEventArgs> {
     QRVN_CLASS_TYPE(Event, "qrvn::core::CustomEvent")
 public:
     explicit CustomEvent(const std::string& eventId)
@@ -95,7 +95,7 @@ private:
 
 // ---- commands ------------------------------------------------------------------
 
-class CommandCreatedEventArgs : public EventArgs {
+class QRVN_API CommandCreatedEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::CommandCreatedEventArgs")
 public:
     explicit CommandCreatedEventArgs(Ptr<Command> command);
@@ -105,7 +105,7 @@ private:
     Ptr<Command> command_;
 };
 
-class CommandCreatedEventHandler : public EventHandler {
+class QRVN_API CommandCreatedEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<CommandCreatedEventArgs>& eventArgs) = 0;
 };
@@ -113,7 +113,7 @@ public:
 QRVN_EVENT_CLASS(CommandCreatedEvent, CommandCreatedEventHandler, CommandCreatedEventArgs,
                  "qrvn::core::CommandCreatedEvent")
 
-class CommandEventArgs : public EventArgs {
+class QRVN_API CommandEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::CommandEventArgs")
 public:
     explicit CommandEventArgs(Ptr<Command> command);
@@ -130,14 +130,14 @@ private:
     std::string executeFailedMessage_;
 };
 
-class CommandEventHandler : public EventHandler {
+class QRVN_API CommandEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<CommandEventArgs>& eventArgs) = 0;
 };
 
 QRVN_EVENT_CLASS(CommandEvent, CommandEventHandler, CommandEventArgs, "qrvn::core::CommandEvent")
 
-class InputChangedEventArgs : public EventArgs {
+class QRVN_API InputChangedEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::InputChangedEventArgs")
 public:
     InputChangedEventArgs(Ptr<Command> command, Ptr<CommandInput> input, Ptr<CommandInputs> inputs);
@@ -151,7 +151,7 @@ private:
     Ptr<CommandInputs> inputs_;
 };
 
-class InputChangedEventHandler : public EventHandler {
+class QRVN_API InputChangedEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<InputChangedEventArgs>& eventArgs) = 0;
 };
@@ -159,7 +159,7 @@ public:
 QRVN_EVENT_CLASS(InputChangedEvent, InputChangedEventHandler, InputChangedEventArgs,
                  "qrvn::core::InputChangedEvent")
 
-class ValidateInputsEventArgs : public EventArgs {
+class QRVN_API ValidateInputsEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::ValidateInputsEventArgs")
 public:
     ValidateInputsEventArgs(Ptr<Command> command, Ptr<CommandInputs> inputs);
@@ -176,7 +176,7 @@ private:
     bool areInputsValid_ = true;
 };
 
-class ValidateInputsEventHandler : public EventHandler {
+class QRVN_API ValidateInputsEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<ValidateInputsEventArgs>& eventArgs) = 0;
 };
@@ -187,7 +187,7 @@ QRVN_EVENT_CLASS(ValidateInputsEvent, ValidateInputsEventHandler, ValidateInputs
 // ---- palettes ------------------------------------------------------------------
 
 // A message the page in a palette sent to the host.
-class HTMLEventArgs : public EventArgs {
+class QRVN_API HTMLEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::HTMLEventArgs")
 public:
     HTMLEventArgs(std::string action, std::string data);
@@ -203,7 +203,7 @@ private:
     std::string returnData_;
 };
 
-class HTMLEventHandler : public EventHandler {
+class QRVN_API HTMLEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<HTMLEventArgs>& eventArgs) = 0;
 };
@@ -211,7 +211,7 @@ public:
 QRVN_EVENT_CLASS(HTMLEvent, HTMLEventHandler, HTMLEventArgs, "qrvn::core::HTMLEvent")
 
 // A navigation of the palette's web view.
-class NavigationEventArgs : public EventArgs {
+class QRVN_API NavigationEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::NavigationEventArgs")
 public:
     explicit NavigationEventArgs(std::string url);
@@ -221,7 +221,7 @@ private:
     std::string url_;
 };
 
-class NavigationEventHandler : public EventHandler {
+class QRVN_API NavigationEventHandler : public EventHandler {
 public:
     virtual void notify(const Ptr<NavigationEventArgs>& eventArgs) = 0;
 };

@@ -22,17 +22,17 @@
 namespace qrvn {
 namespace core {
 
-class EventArgs : public Base {
+class QRVN_API EventArgs : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::EventArgs")
 };
 
 // Root of the handler classes. Handlers are not host objects.
-class EventHandler {
+class QRVN_API EventHandler {
 public:
     virtual ~EventHandler() = default;
 };
 
-class Event : public Base {
+class QRVN_API Event : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Event")
 public:
     explicit Event(std::string name) : name_(std::move(name)) {}
@@ -46,13 +46,13 @@ private:
 
 namespace detail {
 // Records an exception that escaped a handler (host side; see sim/).
-void reportHandlerFailure(const std::string& eventName, const std::string& what);
+QRVN_API void reportHandlerFailure(const std::string& eventName, const std::string& what);
 // Counts deliveries per thread so tests can check where handlers run.
-void noteDelivery(const std::string& eventName);
+QRVN_API void noteDelivery(const std::string& eventName);
 }  // namespace detail
 
 template <class Handler, class Args>
-class TypedEvent : public Event {
+class QRVN_API TypedEvent : public Event {
 public:
     using Event::Event;
 

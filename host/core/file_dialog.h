@@ -11,7 +11,7 @@
 namespace qrvn {
 namespace core {
 
-class FileDialog : public Base {
+class QRVN_API FileDialog : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::FileDialog")
 public:
     virtual std::string title() = 0;

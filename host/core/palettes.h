@@ -25,7 +25,7 @@ enum PaletteDockingStates {
     PaletteDockStateRight = 4,
 };
 
-class Palettes : public Base {
+class QRVN_API Palettes : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Palettes")
 public:
     virtual size_t count() = 0;
@@ -39,7 +39,7 @@ public:
                                     bool useNewWebBrowser) = 0;
 };
 
-class Palette : public Base {
+class QRVN_API Palette : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Palette")
 public:
     virtual std::string id() = 0;

@@ -22,7 +22,7 @@ class CommandControl;
 class CommandDefinition;
 class Workspace;
 
-class ToolbarTabs : public Base {
+class QRVN_API ToolbarTabs : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarTabs")
 public:
     virtual size_t count() = 0;
@@ -32,7 +32,7 @@ public:
 };
 
 // Every tab of every workspace.
-class ToolbarTabList : public Base {
+class QRVN_API ToolbarTabList : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarTabList")
 public:
     virtual size_t count() = 0;
@@ -40,7 +40,7 @@ public:
     virtual Ptr<ToolbarTab> itemById(const std::string& id) = 0;
 };
 
-class ToolbarTab : public Base {
+class QRVN_API ToolbarTab : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarTab")
 public:
     virtual std::string id() = 0;
@@ -55,7 +55,7 @@ public:
     virtual bool deleteMe() = 0;
 };
 
-class ToolbarPanels : public Base {
+class QRVN_API ToolbarPanels : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarPanels")
 public:
     virtual size_t count() = 0;
@@ -68,7 +68,7 @@ public:
 };
 
 // Every panel of every workspace.
-class ToolbarPanelList : public Base {
+class QRVN_API ToolbarPanelList : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarPanelList")
 public:
     virtual size_t count() = 0;
@@ -76,7 +76,7 @@ public:
     virtual Ptr<ToolbarPanel> itemById(const std::string& id) = 0;
 };
 
-class ToolbarPanel : public Base {
+class QRVN_API ToolbarPanel : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarPanel")
 public:
     virtual std::string id() = 0;
@@ -88,7 +88,7 @@ public:
     virtual bool deleteMe() = 0;
 };
 
-class ToolbarControls : public Base {
+class QRVN_API ToolbarControls : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarControls")
 public:
     virtual size_t count() = 0;
@@ -102,7 +102,7 @@ public:
                                            bool isBefore = false) = 0;
 };
 
-class ToolbarControl : public Base {
+class QRVN_API ToolbarControl : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ToolbarControl")
 public:
     virtual std::string id() = 0;
@@ -114,7 +114,7 @@ public:
 };
 
 // A toolbar button that starts a command.
-class CommandControl : public ToolbarControl {
+class QRVN_API CommandControl : public ToolbarControl {
     QRVN_CLASS_TYPE(ToolbarControl, "qrvn::core::CommandControl")
 public:
     virtual Ptr<CommandDefinition> commandDefinition() = 0;

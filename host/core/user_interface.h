@@ -45,7 +45,7 @@ enum DialogResults {
     DialogRetry = 4,
 };
 
-class UserInterface : public Base {
+class QRVN_API UserInterface : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::UserInterface")
 public:
     // Shows a modal message box and returns the button the user pressed.

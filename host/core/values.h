@@ -18,7 +18,7 @@ enum ValueTypes {
     BooleanValueType = 2,
 };
 
-class ValueInput : public Base {
+class QRVN_API ValueInput : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::ValueInput")
 public:
     static Ptr<ValueInput> createByString(const std::string& value);
@@ -40,7 +40,7 @@ private:
 };
 
 // An ordered list of name/value pairs; names are unique.
-class NamedValues : public Base {
+class QRVN_API NamedValues : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::NamedValues")
 public:
     static Ptr<NamedValues> create();

@@ -9,7 +9,7 @@
 namespace qrvn {
 namespace core {
 
-class Viewport : public Base {
+class QRVN_API Viewport : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Viewport")
 public:
     virtual int width() = 0;

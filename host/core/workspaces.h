@@ -24,7 +24,7 @@ class Workspace;
 class ToolbarTabs;
 class ToolbarPanels;
 
-class Workspaces : public Base {
+class QRVN_API Workspaces : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Workspaces")
 public:
     virtual size_t count() = 0;
@@ -32,7 +32,7 @@ public:
     virtual Ptr<Workspace> itemById(const std::string& id) = 0;
 };
 
-class Workspace : public Base {
+class QRVN_API Workspace : public Base {
     QRVN_CLASS_TYPE(Base, "qrvn::core::Workspace")
 public:
     virtual std::string id() = 0;

@@ -179,7 +179,6 @@ bool ApplicationImpl::closeDocument(const core::Ptr<DocumentImpl>& document) {
     document->valid_ = false;
     bool wasActive = active_ == document;
     if (wasActive) active_.reset();
-    if (ui_) ui_->closePalettesOf(document);
     fireDocumentEvent(documentClosed_, document);
     if (!wasActive || documents_.empty() || active_) return true;
 

@@ -102,7 +102,6 @@ public:
 
     core::Ptr<PaletteImpl> findPalette(const std::string& id) const;
     void removePalette(const PaletteImpl* palette);
-    void closePalettesOf(const core::Ptr<DocumentImpl>&) {}
 
     FileDialogAnswer nextFileDialogAnswer();
     void recordFileDialog(const FileDialogRecord& record) { fileDialogs_.push_back(record); }

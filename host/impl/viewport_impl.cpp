@@ -1,6 +1,7 @@
 #include "host/impl/viewport_impl.h"
 
 #include <cctype>
+#include <csetjmp>
 #include <cstdio>
 #include <vector>
 
@@ -13,6 +14,15 @@ namespace qrvn {
 namespace impl {
 
 namespace {
+
+// libjpeg reports fatal errors through error_exit, which by default ends the
+// process; the host jumps back and reports the failure instead.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+void onJpegError(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
     if (text.size() < suffix.size()) return false;
@@ -40,9 +50,17 @@ bool ViewportImpl::saveImage(const std::string& filename, int width, int height)
         setLastError(core::OperationFailedError, "cannot write " + filename);
         return false;
     }
+    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
     jpeg_compress_struct compress {};
-    jpeg_error_mgr errors {};
-    compress.err = jpeg_std_error(&errors);
+    ErrorManager errors {};
+    compress.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onJpegError;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&compress);
+        std::fclose(file);
+        setLastError(core::OperationFailedError, "cannot write " + filename);
+        return false;
+    }
     jpeg_create_compress(&compress);
     jpeg_stdio_dest(&compress, file);
     compress.image_width = static_cast<JDIMENSION>(width);
@@ -53,7 +71,6 @@ bool ViewportImpl::saveImage(const std::string& filename, int width, int height)
     jpeg_set_quality(&compress, 85, TRUE);
     jpeg_start_compress(&compress, TRUE);
     // A vertical gradient with a grey box in the middle stands in for the model.
-    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
     while (compress.next_scanline < compress.image_height) {
         const int y = static_cast<int>(compress.next_scanline);
         for (int x = 0; x < width; ++x) {

@@ -20,13 +20,13 @@ class BRepBodies;
 class MeshBody;
 class MeshBodies;
 
-class Design : public core::Product {
+class QRVN_API Design : public core::Product {
     QRVN_CLASS_TYPE(core::Product, "qrvn::kalvix::Design")
 public:
     virtual core::Ptr<Component> rootComponent() = 0;
 };
 
-class Component : public core::Base {
+class QRVN_API Component : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::Component")
 public:
     virtual std::string name() = 0;
@@ -36,7 +36,7 @@ public:
     virtual core::Ptr<Occurrences> occurrences() = 0;
 };
 
-class Occurrences : public core::Base {
+class QRVN_API Occurrences : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::Occurrences")
 public:
     virtual size_t count() = 0;
@@ -45,14 +45,14 @@ public:
 };
 
 // A read-only list of occurrences (the children of an occurrence).
-class OccurrenceList : public core::Base {
+class QRVN_API OccurrenceList : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::OccurrenceList")
 public:
     virtual size_t count() = 0;
     virtual core::Ptr<Occurrence> item(size_t index) = 0;
 };
 
-class Occurrence : public core::Base {
+class QRVN_API Occurrence : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::Occurrence")
 public:
     // "component:1" style name.
@@ -63,14 +63,14 @@ public:
     virtual core::Ptr<OccurrenceList> childOccurrences() = 0;
 };
 
-class BRepBodies : public core::Base {
+class QRVN_API BRepBodies : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::BRepBodies")
 public:
     virtual size_t count() = 0;
     virtual core::Ptr<BRepBody> item(size_t index) = 0;
 };
 
-class BRepBody : public core::Base {
+class QRVN_API BRepBody : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::BRepBody")
 public:
     virtual std::string name() = 0;
@@ -78,14 +78,14 @@ public:
     virtual core::Ptr<Component> parentComponent() = 0;
 };
 
-class MeshBodies : public core::Base {
+class QRVN_API MeshBodies : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::MeshBodies")
 public:
     virtual size_t count() = 0;
     virtual core::Ptr<MeshBody> item(size_t index) = 0;
 };
 
-class MeshBody : public core::Base {
+class QRVN_API MeshBody : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::kalvix::MeshBody")
 public:
     virtual std::string name() = 0;

@@ -9,7 +9,7 @@ namespace kalvix {
 
 class Design;
 
-class KalvixDocument : public core::Document {
+class QRVN_API KalvixDocument : public core::Document {
     QRVN_CLASS_TYPE(core::Document, "qrvn::kalvix::KalvixDocument")
 public:
     // The document's design product.

@@ -29,6 +29,10 @@ private:
 // A new design document, made active (empty name: "Untitled", "Untitled2"...).
 core::Ptr<kalvix::KalvixDocument> newDocument(const std::string& name = "");
 SavedDocument saveDocument(const core::Ptr<core::Document>& document);
+// A new document made from a saved one (the host's "new from copy"): it
+// carries the saved attributes and content but is reported as created, not
+// opened.
+core::Ptr<kalvix::KalvixDocument> newDocumentFrom(const SavedDocument& saved, const std::string& name = "");
 core::Ptr<kalvix::KalvixDocument> openDocument(const SavedDocument& saved);
 bool activateDocument(const core::Ptr<core::Document>& document);
 bool closeDocument(const core::Ptr<core::Document>& document);

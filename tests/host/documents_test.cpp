@@ -51,6 +51,17 @@ TEST_F(DocumentsTest, AttributesPersistAcrossSaveAndOpen) {
     EXPECT_EQ(second->attributes()->itemByName("EXMI", "DocumentUUID")->value(), "uuid-1");
 }
 
+TEST_F(DocumentsTest, NewDocumentFromACopyIsCreatedWithTheCopiedAttributes) {
+    auto original = sim::newDocument("Bracket");
+    original->attributes()->add("EXMI", "DocumentUUID", "uuid-1");
+    EventLog log;
+    HostEventRecorders recorders(log);
+    auto copy = sim::newDocumentFrom(sim::saveDocument(original), "Bracket v2");
+    EXPECT_EQ(log, (EventLog{"deactivating:Bracket", "created:Bracket v2", "activating:Bracket v2",
+                             "deactivated:Bracket", "activated:Bracket v2"}));
+    EXPECT_EQ(copy->attributes()->itemByName("EXMI", "DocumentUUID")->value(), "uuid-1");
+}
+
 TEST_F(DocumentsTest, CastsFollowTheHostClassTypes) {
     auto doc = sim::newDocument("A");
     Ptr<core::Document> asDocument = doc;
