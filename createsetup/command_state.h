@@ -35,8 +35,8 @@ struct CommandState {
   std::map<std::string, qrvn::core::Ptr<qrvn::cam::Machine>> printers;
   std::map<std::string, qrvn::core::Ptr<qrvn::cam::PrintSetting>> printSettings;
 
-  // Panel ids this command added to the host; only these (or panels it
-  // leaves empty) are deleted again on removal.
+  // Panel ids this command added to the host; only these, and only once
+  // they are empty again, are deleted on removal.
   std::set<std::string> createdPanelIds;
 
   CommandCreatedEventHandler commandCreatedHandler;

@@ -78,7 +78,7 @@ bool registerMode(CommandState& s, const ToolbarMode& mode) {
 }
 
 // Takes the command's control out of one mode's panel, and the panel too
-// when the command created it or nothing else is left in it. A mode whose
+// when the command created it and nothing else is left in it. A mode whose
 // tab, panel or control is gone has nothing to remove.
 void removeControl(CommandState& s, const Ptr<core::ToolbarTabs>& tabs, const ToolbarMode& mode,
                    const std::string& definitionId) {
@@ -92,12 +92,15 @@ void removeControl(CommandState& s, const Ptr<core::ToolbarTabs>& tabs, const To
   if (!control) return;
   control->deleteMe();
 
-  const bool created = s.createdPanelIds.erase(mode.panelId) != 0;
+  // A panel the host had before belongs to the host, and deleting a panel
+  // takes every control in it along: only our own panel goes, and only
+  // when no one else has put a control into it meanwhile.
+  if (s.createdPanelIds.count(mode.panelId) == 0) return;
   Ptr<core::ToolbarControls> remaining = panel->controls();
-  const bool empty = !remaining || remaining->count() == 0;
-  // A panel the host had before keeps the host's (or other add-ins')
-  // controls; only our own or an emptied panel goes.
-  if (created || empty) panel->deleteMe();
+  if (remaining && remaining->count() == 0) {
+    panel->deleteMe();
+    s.createdPanelIds.erase(mode.panelId);
+  }
 }
 
 void registerUnguarded(const std::string& vendor) {

@@ -22,8 +22,8 @@ namespace CreateSetup {
 // add-in's start-up.
 void registerCommand(const std::string& vendor);
 
-// Removes the controls, the panels this command created or left empty, and
-// the definitions, then lets go of the host objects it kept; called by the
+// Removes the controls, the panels this command created (unless someone
+// else's controls are in them too) and the definitions, then lets go of the host objects it kept; called by the
 // add-in's stop with the same vendor.
 void unregisterCommand(const std::string& vendor);
 
