@@ -295,6 +295,38 @@ TEST_F(FrameworkTest, ClosingDestroysInstancesAndReopeningRecreatesThem) {
     EXPECT_TRUE(only(log.since(), kHandlerSources).empty());
 }
 
+TEST_F(FrameworkTest, NewDocumentCopiedFromAnOpenOneGetsItsOwnIdentity) {
+    Document a = camDocument("Part A");
+    CamSetup print = qrvn::sim::addSetup(a, "Print 1", svxOne);
+    Document plain = qrvn::sim::newDocument("Sketch");
+    start();
+    const std::string ua = uuidOf(a);
+
+    log.mark();
+    Document copy = qrvn::sim::newDocumentFrom(qrvn::sim::saveDocument(a), "Part A copy");
+    const std::string uc = uuidOf(copy);
+    ASSERT_EQ(uc.size(), 32u);
+    EXPECT_NE(uc, ua);
+    EXPECT_EQ(only(log.since(), {"DocumentCreatedHandler::safeNotify", "EXMIimpl::registerSetupHandlers"}),
+              (std::vector<Entry>{
+                  {"DocumentCreatedHandler::safeNotify", "Document created: Part A copy; EXMI-UUID=" + uc},
+                  {"EXMIimpl::registerSetupHandlers", "Registration successfull"},
+                  {"EXMIimpl::registerSetupHandlers", "registerSetupHandlers skipped as Part A copy is already registered"},
+              }));
+    // Both documents have their own setup handlers and instances.
+    EXPECT_EQ(impl().getSetupHandlers().size(), 2u);
+    EXPECT_EQ(setupHandlerCount(a), 7u);
+    EXPECT_EQ(setupHandlerCount(copy), 7u);
+    EXPECT_EQ(impl().getInstances().count(ua + "/" + std::to_string(print->operationId())), 1u);
+    EXPECT_EQ(impl().getInstances().count(uc + "/" + std::to_string(print->operationId())), 1u);
+
+    // A copy of a document that has no manufacturing product yet (so no
+    // setup handlers) must not share its identity either.
+    Document sketchCopy = qrvn::sim::newDocumentFrom(qrvn::sim::saveDocument(plain), "Sketch copy");
+    EXPECT_NE(uuidOf(sketchCopy), uuidOf(plain));
+    EXPECT_EQ(uuidOf(sketchCopy).size(), 32u);
+}
+
 TEST_F(FrameworkTest, ActivatingADocumentWithoutIdentityOnlyLogsItsName) {
     Document a = camDocument("Part A");
     qrvn::sim::addSetup(a, "Print 1", svxOne);
