@@ -172,6 +172,34 @@ TEST_F(FrameworkTest, FailedRunThenStopThenDestructionLeaveNothingAttached) {
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
 }
 
+TEST_F(FrameworkTest, DefinitionsWithoutFactoryOrWithoutResult) {
+    Document a = camDocument("Part A");
+    CamSetup print = qrvn::sim::addSetup(a, "Print 1", svxOne);
+    EXMI::MachineDefinition none;
+    none.name = "Empty factory";
+    none.vendors = {"Stratavox"};
+    none.factory = [](const std::string&, int32_t, EXMI::MachineDefinition) {
+        return std::shared_ptr<EXMI::IExtensibleMachine>();
+    };
+    EXMI::MachineDefinition missing;
+    missing.name = "No factory";
+    missing.machineIds = {"SVX-TWO"};
+    start({none, missing});
+    // A factory that makes nothing gives nothing to manage.
+    EXPECT_TRUE(impl().getInstances().empty());
+    EXPECT_EQ(log.count({"EXMI", "Started EXMI AddIn: Stratavox AddIn"}), 1u);
+
+    // A matching definition without a factory fails the handler.
+    log.mark();
+    ASSERT_TRUE(print->machine(svxTwo));
+    const std::vector<Entry> lines = log.since();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], (Entry{"EXMIimpl::handlePotentialNewMachine", "Creating new ExtensibleMachine-Instance"}));
+    EXPECT_EQ(lines.back(), (Entry{"EXMISetupChangeEventHandler::notify", "Failed std::exception"}));
+    EXPECT_TRUE(impl().getInstances().empty());
+    framework->stop();
+}
+
 class NoApplicationTest : public FrameworkTest {
 protected:
     NoApplicationTest() : FrameworkTest(options()) {}

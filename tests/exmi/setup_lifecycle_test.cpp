@@ -139,6 +139,18 @@ TEST_F(SetupLifecycleTest, UnservedMachineGetsNoEntryAndAnInactiveSetupStaysInac
     EXPECT_FALSE(entry().machines[0]->isActive());
 }
 
+TEST_F(SetupLifecycleTest, SetupThatLosesItsMachineLosesItsInstance) {
+    log.mark();
+    ASSERT_TRUE(print->machine(nullptr));
+    const std::string op = std::to_string(print->operationId());
+    EXPECT_EQ(log.countSince({"MySetupChangedHandler::safeNotify", line + " Machine = "}), 1u);
+    EXPECT_EQ(log.countSince({"EXMIimpl::handlePotentialNewMachine", "Setup \"Print 1\"; operationId = " + op + "; Machine: "}), 1u);
+    EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{path});
+    EXPECT_TRUE(entry().machines.empty());
+    EXPECT_EQ(entry().machineId, "");
+    EXPECT_FALSE(commandShown());
+}
+
 TEST_F(SetupLifecycleTest, SetupEventsThatOnlyLogTheirSetup) {
     CamSetup second = qrvn::sim::addSetup(a, "Print 2", svxTwo);
     const std::string line2 = "Setup: \"Print 2\";operationId = " + std::to_string(second->operationId());
