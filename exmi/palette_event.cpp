@@ -1,0 +1,44 @@
+#include "exmi/palette_event.h"
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+namespace EXMI {
+
+PaletteEvent::PaletteEvent(std::string action_) : action(std::move(action_)) {}
+
+PaletteEvent::PaletteEvent(std::string action_, const std::string& json) : action(std::move(action_)) {
+    if (json.empty()) return;
+    rapidjson::Document document;
+    document.Parse(json.data(), json.size());
+    if (document.HasParseError() || !document.IsObject()) return;
+    for (auto member = document.MemberBegin(); member != document.MemberEnd(); ++member) {
+        if (!member->name.IsString() || !member->value.IsString()) continue;
+        set(std::string(member->name.GetString(), member->name.GetStringLength()),
+            std::string(member->value.GetString(), member->value.GetStringLength()));
+    }
+}
+
+void PaletteEvent::set(const std::string& key, const std::string& value) { args.emplace(key, value); }
+
+std::string PaletteEvent::get(const std::string& key) const {
+    const auto found = args.find(key);
+    return found == args.end() ? std::string() : found->second;
+}
+
+std::string PaletteEvent::toJSON(const std::string& eventId) const {
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    writer.StartObject();
+    writer.Key("eventID");
+    writer.String(eventId.data(), static_cast<rapidjson::SizeType>(eventId.size()));
+    for (const auto& entry : args) {
+        writer.Key(entry.first.data(), static_cast<rapidjson::SizeType>(entry.first.size()));
+        writer.String(entry.second.data(), static_cast<rapidjson::SizeType>(entry.second.size()));
+    }
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+}  // namespace EXMI
