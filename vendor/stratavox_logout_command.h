@@ -1,0 +1,24 @@
+#pragma once
+// StratavoxLogoutCommand: the toolbar button "Sign out from StrataVox
+// Fabriqo". Forgets the connector's tokens (which closes the palette) and
+// confirms the sign-out to the user, signed in or not. Shares the palette's
+// connector (which may be empty, then the button does nothing). Host
+// user-interface thread only.
+
+#include <memory>
+#include <string>
+
+#include "cloud/stratavox_connector.h"
+#include "exmi/command_base.h"
+
+class StratavoxLogoutCommand : public EXMI::CommandBase {
+public:
+    StratavoxLogoutCommand(std::string commandId, EXMI::CommandInfo commandInfo,
+                           std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector);
+    ~StratavoxLogoutCommand() override;
+
+    void onExecute() override;
+
+private:
+    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
+};

@@ -1,0 +1,82 @@
+#pragma once
+// StratavoxPalette: the palette behind "Upload to StrataVox Fabriqo". It
+// shows the account server's sign-in page, catches the sign-in redirect,
+// switches to the add-in's own page and lets that page drive the upload:
+// it answers the page's messages, exports the design (3MF) or the toolpath
+// (G-code) and hands the file to the cloud connector. It is also the
+// connector's listener and turns its reports into page messages.
+//
+// Owns the connector (and through it the tokens and the current project).
+// The connector keeps a plain pointer back to this palette, so whoever
+// holds a share of the connector lets go of it before the palette goes
+// (the vendor machine releases its commands first). Host user-interface
+// thread only; the connector's callbacks arrive there through the request
+// handler's processResponses.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "cloud/stratavox_connector.h"
+#include "cloud/stratavox_url_interface.h"
+#include "exmi/palette_base.h"
+
+class StratavoxPalette : public EXMI::PaletteBase, public EXMIImpl::IStratavoxURLInterface {
+public:
+    static const char* const kPaletteId;     // "StratavoxPalette"
+    static const char* const kPaletteTitle;  // "Stratavox Fabriqo"
+    static const char* const kLocalPage;     // "resources_html/index.html"
+    static const char* const kClientId;
+
+    StratavoxPalette(EXMI::IExtensibleMachine* machine, std::string commandId,
+                     EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
+    ~StratavoxPalette() override;
+
+    const std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector>& getConnector() const { return connector; }
+
+    // The account server's sign-in page; its log-off variant once after a
+    // sign-out.
+    std::string getPaletteURL() override;
+    void onNavigationEvent(const std::string& url) override;
+    void onHTMLEvent(const EXMI::PaletteEvent& event) override;
+
+    // Connector listener.
+    void setScreen(int32_t screen, const std::string& text) override;
+    void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
+                        const std::string& currentProjectId) override;
+    void onSignedOut() override;
+
+    // Exports into a fresh temporary file. On failure they return false
+    // with a text for the error screen; a missing host object throws.
+    bool export3MF(std::string& filePath, std::string& fileName, std::string& errorText);
+    bool exportGCode(std::string& filePath, std::string& fileName, std::string& errorText,
+                     const std::string& printcoreOne, const std::string& materialOne,
+                     const std::string& printcoreTwo, const std::string& materialTwo);
+    // The post-processor named by the setup machine's description; empty
+    // when there is none (the user is asked instead).
+    std::string readPostProcessorPath();
+
+private:
+    // What one upload hands to the connector.
+    struct Upload {
+        std::string filePath;
+        std::string fileName;
+        std::string contentType;
+        std::string errorText = "could not export design";
+        bool isPrintJob = false;
+    };
+
+    void uploadIntoNewProject(const EXMI::PaletteEvent& event);
+    void uploadIntoProject(const EXMI::PaletteEvent& event);
+    // Runs the export the page asked for; false with upload.errorText set.
+    bool exportForUpload(const EXMI::PaletteEvent& event, Upload& upload);
+    // A thumbnail of the active view, empty when the host cannot make one.
+    std::string saveThumbnail();
+    void sendMaterials();
+    // Puts the page on the error screen after the progress screen was
+    // shown, whatever went wrong; the caller rethrows for the log.
+    void showFailure(const std::string& text);
+
+    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
+    bool logOffFirst = false;
+};
