@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -70,6 +69,21 @@ std::uintmax_t sizeOf(const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   return error ? 0 : size;
+}
+
+// "YYYY-MM-DD HH:MM:SS.mmm  source | message": a time stamp, two spaces,
+// a source without spaces, " | " and the message.
+bool isWellFormed(const std::string& line) {
+  static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd  ";
+  const size_t stampLength = sizeof kShape - 1;
+  if (line.size() < stampLength) return false;
+  for (size_t i = 0; i < stampLength; ++i) {
+    const bool digit = line[i] >= '0' && line[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : line[i] != kShape[i]) return false;
+  }
+  const size_t bar = line.find(" | ", stampLength);
+  return bar != std::string::npos && bar > stampLength &&
+         line.find(' ', stampLength) == bar;
 }
 
 // The lines appended to the log since `offset`, without their CR LF.
@@ -268,12 +282,11 @@ void showLog(demo::Checks& checks, const std::string& path, std::uintmax_t offse
   demo::heading("Log");
   std::cout << "  " << path << "\n  lines written by this run:\n";
   const std::vector<std::string> lines = linesSince(path, offset);
-  const std::regex format(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  \S+ \| .*)");
   bool wellFormed = !lines.empty();
   bool failureLogged = false;
   for (const std::string& line : lines) {
     std::cout << "    " << line << "\n";
-    wellFormed = wellFormed && std::regex_match(line, format);
+    wellFormed = wellFormed && isWellFormed(line);
     failureLogged = failureLogged ||
                     line.find("  CreateSetup::OnExecuteEventHandler::notify | Failed no printer "
                               "selected") != std::string::npos;

@@ -49,10 +49,18 @@ class CreateSetupTest : public ::testing::Test {
     return lines;
   }
 
-  // Regular expression of one whole log line (source and message must be
-  // free of regular-expression syntax).
-  static std::string linePattern(const std::string& source, const std::string& message) {
-    return R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  )" + source + R"( \| )" + message;
+  // True when `line` is a time stamp "YYYY-MM-DD HH:MM:SS.mmm", two spaces,
+  // the source, " | " and the message, and nothing else.
+  static bool isLogLine(const std::string& line, const std::string& source,
+                        const std::string& message) {
+    static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd";
+    const size_t stampLength = sizeof kShape - 1;
+    if (line.size() < stampLength) return false;
+    for (size_t i = 0; i < stampLength; ++i) {
+      const bool digit = line[i] >= '0' && line[i] <= '9';
+      if (kShape[i] == 'd' ? !digit : line[i] != kShape[i]) return false;
+    }
+    return line.substr(stampLength) == "  " + source + " | " + message;
   }
 
   static qrvn::core::Ptr<qrvn::cam::Machine> addPrinter(const std::string& id,

@@ -2,7 +2,6 @@
 // chosen printer and print setting, the models collected from the design,
 // and the failures the user or the log sees.
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -124,9 +123,8 @@ TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
   }
   auto lines = logLines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0],
-                               std::regex(linePattern("CreateSetup::OnExecuteEventHandler::notify",
-                                                      "Failed no printer selected"))))
+  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::OnExecuteEventHandler::notify",
+                        "Failed no printer selected"))
       << lines[0];
 }
 
@@ -143,9 +141,8 @@ TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
   EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
   auto lines = logLines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(lines[0],
-                               std::regex(linePattern("CreateSetup::OnExecuteEventHandler::notify",
-                                                      "Failed could not create the setup"))))
+  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::OnExecuteEventHandler::notify",
+                        "Failed could not create the setup"))
       << lines[0];
 }
 
