@@ -37,7 +37,7 @@ protected:
     void TearDown() override {
         if (machine) {
             // No worker may outlive the test's services.
-            EXPECT_TRUE(pumpUntil([this] { return machine->getAsyncHandler()->pendingCount() == 0; }, nullptr));
+            EXPECT_TRUE(heartbeatUntil([this] { return machine->getAsyncHandler()->pendingCount() == 0; }));
         }
         machine.reset();
         EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
