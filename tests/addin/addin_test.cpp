@@ -1,0 +1,252 @@
+// The add-in library loaded the way the host loads it: dlopen, then its
+// exported run and stop on the UI thread. What it exports, what run puts
+// into the host, what stop takes out again, and a second load in the same
+// process.
+#include <elf.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "emulator/emulator.h"
+#include "tests/vendor/vendor_fixture.h"
+
+namespace vendor_test {
+namespace {
+
+using Ids = std::vector<std::string>;
+using testing_support::readWholeFile;
+
+const std::string kLibrary = STRATAVOX_ADDIN_PATH;
+
+// The names of the symbols a shared library defines for others (.dynsym).
+std::set<std::string> exportedSymbols(const std::string& path) {
+    const std::string file = readWholeFile(path);
+    std::set<std::string> names;
+    if (file.size() < sizeof(Elf64_Ehdr)) return names;
+    Elf64_Ehdr header;
+    std::memcpy(&header, file.data(), sizeof header);
+    std::vector<Elf64_Shdr> sections(header.e_shnum);
+    for (size_t i = 0; i < sections.size(); ++i) {
+        std::memcpy(&sections[i], file.data() + header.e_shoff + i * header.e_shentsize, sizeof(Elf64_Shdr));
+    }
+    for (const Elf64_Shdr& section : sections) {
+        if (section.sh_type != SHT_DYNSYM) continue;
+        const Elf64_Shdr& strings = sections.at(section.sh_link);
+        for (size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
+            Elf64_Sym symbol;
+            std::memcpy(&symbol, file.data() + section.sh_offset + offset, sizeof symbol);
+            const int binding = ELF64_ST_BIND(symbol.st_info);
+            if (symbol.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK)) continue;
+            names.insert(file.data() + strings.sh_offset + symbol.st_name);
+        }
+    }
+    return names;
+}
+
+bool libraryIsMapped() {
+    return readWholeFile("/proc/self/maps").find(std::filesystem::canonical(kLibrary).string()) != std::string::npos;
+}
+
+size_t documentHandlerCount() {
+    Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
+    return app->documentActivated()->handlerCount() + app->documentActivating()->handlerCount() +
+           app->documentDeactivating()->handlerCount() + app->documentCreated()->handlerCount() +
+           app->documentOpened()->handlerCount() + app->documentClosing()->handlerCount() +
+           app->userInterface()->workspaceActivated()->handlerCount();
+}
+
+size_t setupHandlerCount(const Ptr<qrvn::core::Document>& document) {
+    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
+    return cam->setupCreated()->handlerCount() + cam->setupDestroying()->handlerCount() +
+           cam->setupActivated()->handlerCount() + cam->setupActivating()->handlerCount() +
+           cam->setupDeactivated()->handlerCount() + cam->setupDeactivating()->handlerCount() +
+           cam->setupChanged()->handlerCount();
+}
+
+size_t indexOf(const std::vector<Entry>& entries, const Entry& wanted) {
+    return static_cast<size_t>(std::find(entries.begin(), entries.end(), wanted) - entries.begin());
+}
+
+TEST(AddInLibraryTest, ExportsOnlyRunAndStopAndShipsItsResources) {
+    EXPECT_EQ(exportedSymbols(kLibrary), (std::set<std::string>{"run", "stop"}));
+    const std::filesystem::path folder = std::filesystem::path(kLibrary).parent_path();
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "resources_html" / "index.html"));
+    for (const char* icons : {"resources_html", "resources_opensvq", "resources_logout", "resources_createSetup"}) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder / icons / "32x32.png")) << icons;
+    }
+}
+
+class AddInTest : public ::testing::Test {
+protected:
+    explicit AddInTest(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions()) : host(options) {}
+
+    void TearDown() override {
+        addin.unload();
+        EXPECT_FALSE(libraryIsMapped());
+    }
+
+    testing_support::EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER", "https://127.0.0.1:9"};
+    testing_support::EnvironmentOverride api{"STRATAVOX_API_BASE", "https://127.0.0.1:9/plyx/v1"};
+    testing_support::EnvironmentOverride webApp{"STRATAVOX_WEB_APP", "https://127.0.0.1:9/app/library/"};
+    testing_support::EnvironmentOverride redirect{"STRATAVOX_REDIRECT_URI", "https://127.0.0.1:9/stratavox/"};
+    VendorHost host;
+    qrvn::sim::AddIn addin;  // unloaded before the host ends
+};
+
+class NoApplicationTest : public AddInTest {
+protected:
+    NoApplicationTest() : AddInTest(qrvn::sim::HostOptions{false, false}) {}
+};
+
+TEST_F(NoApplicationTest, RunFailsAndStopStillSucceedsQuietly) {
+    ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
+    EXPECT_FALSE(addin.run());
+    EXPECT_TRUE(addin.stop());
+    EXPECT_TRUE(host.log.entries().empty());
+}
+
+class NoUserInterfaceAddInTest : public AddInTest {
+protected:
+    NoUserInterfaceAddInTest() : AddInTest(qrvn::sim::HostOptions{true, false}) {}
+};
+
+TEST_F(NoUserInterfaceAddInTest, RunFailsWithoutStartingAnything) {
+    ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
+    EXPECT_FALSE(addin.run());
+    EXPECT_TRUE(addin.stop());
+    EXPECT_TRUE(host.log.entries().empty());
+}
+
+TEST_F(AddInTest, StopTakesOutEverythingRunPutIn) {
+    host.openBracket();
+    ASSERT_TRUE(qrvn::sim::definitionIds().empty());
+    ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
+    ASSERT_TRUE(addin.run());
+
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
+    EXPECT_GT(qrvn::sim::definitionIds().size(), 2u);  // Create Setup's too
+    EXPECT_GT(documentHandlerCount(), 0u);
+    EXPECT_GT(setupHandlerCount(host.document), 0u);
+
+    // The upload button opens the palette on the sign-in page, and the
+    // page gets the printer once it has loaded.
+    ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
+    ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
+    EXPECT_EQ(qrvn::sim::findPalette(kPaletteId)->pageURL().rfind("https://127.0.0.1:9/authorize?", 0), 0u);
+    qrvn::sim::sendFromPage(kPaletteId, "apploaded", "{}");
+    ASSERT_EQ(messagesNamed("materials").size(), 1u);
+    EXPECT_EQ(messagesNamed("materials")[0].get("printer"), "Stratavox S5");
+
+    host.log.mark();
+    EXPECT_TRUE(addin.stop());
+    const std::vector<Entry> stopping = host.log.since();
+    const Entry addinLine{"", "Stopping Stratavox AddIn"};
+    const Entry frameworkLine{"EXMI", "Stopping EXMI AddIn: Stratavox AddIn"};
+    ASSERT_EQ(exmi_test::LogFile::countIn(stopping, addinLine), 1u);
+    ASSERT_EQ(exmi_test::LogFile::countIn(stopping, frameworkLine), 1u);
+    EXPECT_EQ(indexOf(stopping, addinLine), 0u);
+    EXPECT_LT(indexOf(stopping, addinLine), indexOf(stopping, frameworkLine));
+
+    EXPECT_TRUE(qrvn::sim::definitionIds().empty());
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    EXPECT_EQ(documentHandlerCount(), 0u);
+    EXPECT_EQ(setupHandlerCount(host.document), 0u);
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+
+    // Nothing of the add-in reacts any more.
+    qrvn::sim::activateDocument(qrvn::sim::newDocument("After"));
+    qrvn::sim::pump();
+    EXPECT_EQ(host.log.since().size(), stopping.size());
+}
+
+TEST_F(AddInTest, TheLibraryCanBeLoadedAgainInTheSameProcess) {
+    host.openBracket();
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
+        ASSERT_TRUE(addin.run());
+        EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
+        // One beat of the library's heartbeat thread reaches the UI thread.
+        qrvn::sim::pump();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (qrvn::sim::pending() == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_GT(qrvn::sim::pending(), 0u);
+        qrvn::sim::pump();
+        EXPECT_TRUE(addin.stop());
+        EXPECT_TRUE(qrvn::sim::definitionIds().empty());
+        addin.unload();
+        EXPECT_FALSE(libraryIsMapped());
+    }
+    EXPECT_EQ(host.log.count(Entry{"", "Stopping Stratavox AddIn"}), 2u);
+    EXPECT_EQ(host.log.count(Entry{"EXMI", "Started EXMI AddIn: Stratavox AddIn"}), 2u);
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+// The library against the cloud emulator: sign-in and an upload with
+// nothing but the host's side of things (button, web view, page messages)
+// and the library's own heartbeat thread.
+class AddInCloudTest : public AddInTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(cloud.start()) << cloud.lastError();
+        account.set(cloud.accountServer());
+        api.set(cloud.apiBase());
+        webApp.set(cloud.webApp());
+        redirect.set(cloud.redirectUri());
+        ca.set(cloud.caBundlePath());
+    }
+    void TearDown() override {
+        AddInTest::TearDown();
+        cloud.stop();
+    }
+
+    static bool runUntil(const std::function<bool()>& condition) {
+        return qrvn::sim::runUntil(condition, std::chrono::seconds(15));
+    }
+
+    testing_support::EnvironmentOverride ca{"STRATAVOX_CA_BUNDLE"};
+    emulator::CloudEmulator cloud;
+};
+
+TEST_F(AddInCloudTest, SignsInAndUploadsTheDesign) {
+    host.openBracket();
+    ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
+    ASSERT_TRUE(addin.run());
+    ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
+    std::string error;
+    const std::string redirectAddress =
+        cloud.authorizeDirect(qrvn::sim::findPalette(kPaletteId)->pageURL(), "tester", &error);
+    ASSERT_FALSE(redirectAddress.empty()) << error;
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
+    ASSERT_TRUE(runUntil([] { return qrvn::sim::findPalette(kPaletteId)->pageURL() == "resources_html/index.html"; }));
+    qrvn::sim::sendFromPage(kPaletteId, "apploaded", "{}");
+    ASSERT_TRUE(runUntil([] {
+        return !messagesNamed("projectlist").empty() && qrvn::sim::controlIds(kPanelId).size() == 3;
+    }));
+
+    qrvn::sim::sendFromPage(kPaletteId, "createproject",
+                            R"({"projectName":"From the library","projectDescription":"","uploadType":"design"})");
+    ASSERT_TRUE(runUntil([] { return lastScreen().rfind("successscreen:", 0) == 0; }))
+        << ::testing::PrintToString(screens());
+    ASSERT_EQ(cloud.storedFiles().size(), 1u);
+    EXPECT_EQ(cloud.storedFiles()[0].name, "Bracket_Setup1.3mf");
+    EXPECT_EQ(lastScreen(), "successscreen:" + cloud.projects().at(0).id);
+    // The thumbnail is sent without waiting for it; let it land before the
+    // library goes.
+    ASSERT_TRUE(runUntil([this] { return !cloud.projects().at(0).thumbnailSha256.empty(); }));
+
+    EXPECT_TRUE(addin.stop());
+    EXPECT_TRUE(qrvn::sim::definitionIds().empty());
+}
+
+}  // namespace
+}  // namespace vendor_test
