@@ -48,8 +48,8 @@ struct ComponentSpec {
     std::vector<ComponentSpec> children;
 };
 
-// Replaces the document's design (its root component takes the spec's
-// bodies and children; an empty spec name keeps the root's name).
+// Replaces the document's design: its root component takes the given
+// bodies and children; an empty name keeps the root's name.
 void setDesign(const core::Ptr<core::Document>& document, const ComponentSpec& root);
 
 }  // namespace sim
