@@ -1,14 +1,14 @@
 #pragma once
 // ChildProcess runs one program as a child of the benchmark, with pipes to
 // its standard input and from its standard output (standard error is
-// inherited), and reports on exit its status, its wall time from start to
-// exit and its own peak resident memory (wait4, so the figure is the
-// child's alone). Owned and used by one thread; a child still running when
-// the object goes is killed and reaped.
+// inherited), and reports on exit its status, its wall time and its own
+// peak resident memory. The program is started through
+// bench_peak_launcher (bench/peak_launcher.cpp), which keeps the
+// benchmark's own size out of the child's peak. Owned and used by one
+// thread; a child still running when the object goes is killed and reaped.
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,11 +23,12 @@ public:
         long maxRssKiB = 0;   // the child's peak resident set
     };
 
-    // Starts argv[0], looked up on PATH, with this process's environment
-    // plus `environment` ("NAME=value" entries, replacing equal names).
-    // Throws std::runtime_error when the program cannot be started.
-    explicit ChildProcess(const std::vector<std::string>& argv,
-                          const std::vector<std::string>& environment = {});
+    // Starts argv[0], looked up on PATH, through `launcher` (the path of
+    // bench_peak_launcher), with this process's environment plus
+    // `environment` ("NAME=value" entries, replacing equal names). Throws
+    // std::runtime_error when the program cannot be started.
+    ChildProcess(const std::string& launcher, const std::vector<std::string>& argv,
+                 const std::vector<std::string>& environment = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -35,19 +36,25 @@ public:
     // One line of the child's output without its line end; false at end of
     // output.
     bool readLine(std::string& line);
-    // Writes text and a line end to the child's input.
+    // Writes text and a line end to the child's input; throws
+    // std::runtime_error when the child no longer reads it.
     void writeLine(const std::string& line);
     void closeInput();
     // Waits for the child to end. Call once.
     Exit wait();
 
+    // The program's process id (not the launcher's).
     pid_t pid() const { return pid_; }
 
 private:
+    bool readReport(std::string& line);
+    void reapLauncher();
+
+    pid_t launcher_ = -1;
     pid_t pid_ = -1;
     std::FILE* input_ = nullptr;   // the child's standard input
     std::FILE* output_ = nullptr;  // the child's standard output
-    std::chrono::steady_clock::time_point started_;
+    std::FILE* report_ = nullptr;  // the launcher's report lines
 };
 
 }  // namespace bench

@@ -22,11 +22,11 @@
 namespace bench {
 namespace {
 std::string scratch;
-std::string clientProgram;
+std::string programs;
 }  // namespace
 
 const std::string& scratchFolder() { return scratch; }
-const std::string& uploadClientProgram() { return clientProgram; }
+const std::string& programsFolder() { return programs; }
 
 }  // namespace bench
 
@@ -50,10 +50,8 @@ int main(int argc, char** argv) {
     char self[PATH_MAX] = {};
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length > 0)
-        bench::clientProgram =
-            (std::filesystem::path(std::string(self, static_cast<size_t>(length))).parent_path() /
-             "bench_upload_client")
-                .string();
+        bench::programs =
+            std::filesystem::path(std::string(self, static_cast<size_t>(length))).parent_path().string();
 
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;

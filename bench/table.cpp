@@ -118,7 +118,11 @@ std::string formatNumber(double value) {
     if (magnitude >= 100 || value == 0) std::snprintf(text, sizeof text, "%.0f", value);
     else if (magnitude >= 10) std::snprintf(text, sizeof text, "%.1f", value);
     else if (magnitude >= 1) std::snprintf(text, sizeof text, "%.2f", value);
-    else std::snprintf(text, sizeof text, "%.3g", value);
+    else {
+        // Below one: as many decimals as three significant digits need.
+        const int decimals = 2 - static_cast<int>(std::floor(std::log10(magnitude)));
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    }
     return text;
 }
 

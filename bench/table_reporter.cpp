@@ -1,7 +1,7 @@
 #include "bench/table_reporter.h"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 
 namespace bench {
 
@@ -18,7 +18,7 @@ Measurement toMeasurement(const benchmark::BenchmarkReporter::Run& run) {
 }
 
 bool TableReporter::ReportContext(const Context& context) {
-    std::cerr << "running benchmarks on " << context.cpu_info.num_cpus << " cores\n";
+    GetErrorStream() << "running benchmarks on " << context.cpu_info.num_cpus << " cores\n";
     return true;
 }
 
@@ -27,16 +27,17 @@ void TableReporter::ReportRuns(const std::vector<Run>& runs) {
         if (run.run_type != Run::RT_Iteration) continue;
         measurements_.push_back(toMeasurement(run));
         const Measurement& m = measurements_.back();
-        std::cerr << "  done: " << m.benchmark << " " << m.parameter
+        GetErrorStream() << "  done: " << m.benchmark << " " << m.parameter
                   << (m.skipped.empty() ? "" : " (skipped: " + m.skipped + ")") << "\n";
     }
 }
 
 void TableReporter::Finalize() {
-    std::cout << formatTable(makeRows(measurements_), withFigures_);
-    std::cout << "\nratio: upload rows give connector / curl (throughput, peak memory); "
+    std::ostream& out = GetOutputStream();
+    out << formatTable(makeRows(measurements_), withFigures_);
+    out << "\nratio: upload rows give connector / curl (throughput, peak memory); "
                  "other rows give time, or rate, over that of the benchmark's first row.\n";
-    std::cout.flush();
+    out.flush();
 }
 
 }  // namespace bench

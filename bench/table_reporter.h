@@ -1,7 +1,8 @@
 #pragma once
 // TableReporter is the benchmark binary's display: while benchmarks run it
 // prints one progress line per finished run to standard error, and at the
-// end the whole table (bench/table.h) to standard output. Google
+// end the whole table (bench/table.h) to standard output (the reporter's
+// error and output streams). Google
 // Benchmark calls it on the thread that runs the benchmarks.
 //
 // A benchmark names its row through its registered name (the part before

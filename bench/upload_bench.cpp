@@ -31,7 +31,7 @@ void upload(benchmark::State& state) {
     try {
         const std::string file = folder + "/bench.3mf";
         writeBenchFile(file, bytes);
-        UploadComparison comparison(folder, uploadClientProgram());
+        UploadComparison comparison(folder, programsFolder());
         double connectorSeconds = 0, curlSeconds = 0;
         long connectorPeak = 0, curlPeak = 0;
         for (auto _ : state) {

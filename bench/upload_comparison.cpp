@@ -31,8 +31,10 @@ ChildProcess::Exit finish(ChildProcess& child, const std::string& what, std::str
 
 }  // namespace
 
-UploadComparison::UploadComparison(const std::string& folder, const std::string& clientProgram)
-    : clientProgram_(clientProgram), appData_(folder + "/appdata") {
+UploadComparison::UploadComparison(const std::string& folder, const std::string& programs)
+    : clientProgram_(programs + "/bench_upload_client"),
+      launcher_(programs + "/bench_peak_launcher"),
+      appData_(folder + "/appdata") {
     std::filesystem::create_directories(appData_ + "/Quorvane/Quorvane Kalvix/EXMI-AddIns");
     emulator::CloudEmulator::Options options;
     options.storageDir = folder + "/storage";
@@ -47,7 +49,7 @@ UploadComparison::~UploadComparison() { cloud_->stop(); }
 
 UploadRun UploadComparison::viaConnector(const std::string& file) {
     const size_t storedBefore = cloud_->storedFiles().size();
-    ChildProcess client({clientProgram_, file, projectId_},
+    ChildProcess client(launcher_, {clientProgram_, file, projectId_},
                         {"STRATAVOX_ACCOUNT_SERVER=" + cloud_->accountServer(),
                          "STRATAVOX_API_BASE=" + cloud_->apiBase(),
                          "STRATAVOX_WEB_APP=" + cloud_->webApp(),
@@ -78,7 +80,7 @@ UploadRun UploadComparison::viaConnector(const std::string& file) {
 UploadRun UploadComparison::viaCurl(const std::string& file) {
     const std::string address = announce(fileSize(file));
     const size_t storedBefore = cloud_->storedFiles().size();
-    ChildProcess curl({"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(),
+    ChildProcess curl(launcher_, {"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(),
                        "--header", std::string("Content-Type: ") + kPackageType, "--upload-file",
                        file, "--output", "/dev/null", "--write-out", "%{http_code}", address});
     curl.closeInput();
@@ -97,7 +99,7 @@ std::string UploadComparison::announce(uint64_t bytes) {
                              R"(","file_name":"bench.3mf","file_size":)" + std::to_string(bytes) +
                              R"(,"library_project_id":")" + projectId_ +
                              R"(","origin":"Quorvane Kalvix"}})";
-    ChildProcess curl({"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(),
+    ChildProcess curl(launcher_, {"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(),
                        "--request", "PUT", "--header", "Authorization: Bearer " + accessToken_,
                        "--header", "Content-Type: application/json", "--data-binary", body,
                        cloud_->apiBase() + "/files/upload"});

@@ -23,9 +23,9 @@ struct UploadRun {
 
 class UploadComparison {
 public:
-    // `clientProgram`: path of bench_upload_client. Throws std::runtime_error
-    // when the emulator cannot start.
-    UploadComparison(const std::string& folder, const std::string& clientProgram);
+    // `programs`: the folder of bench_upload_client and bench_peak_launcher.
+    // Throws std::runtime_error when the emulator cannot start.
+    UploadComparison(const std::string& folder, const std::string& programs);
     ~UploadComparison();
     UploadComparison(const UploadComparison&) = delete;
     UploadComparison& operator=(const UploadComparison&) = delete;
@@ -46,6 +46,7 @@ private:
 
     std::unique_ptr<emulator::CloudEmulator> cloud_;
     std::string clientProgram_;
+    std::string launcher_;
     std::string appData_;
     std::string projectId_;
     std::string accessToken_;

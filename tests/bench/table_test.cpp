@@ -1,0 +1,156 @@
+// The benchmark table: what each kind of row says, which row ratios refer
+// to, and the Markdown layout.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "bench/table.h"
+#include "bench/table_reporter.h"
+
+namespace bench {
+namespace {
+
+Measurement timed(const std::string& benchmark, const std::string& parameter, double seconds) {
+    Measurement m;
+    m.benchmark = benchmark;
+    m.parameter = parameter;
+    m.secondsPerIteration = seconds;
+    return m;
+}
+
+Measurement upload(double connector, double curl, double connectorPeak, double curlPeak) {
+    Measurement m = timed("upload", "16 MiB", 0.3);
+    m.counters = {{kConnectorMiBps, connector},
+                  {kCurlMiBps, curl},
+                  {kConnectorPeakMiB, connectorPeak},
+                  {kCurlPeakMiB, curlPeak}};
+    return m;
+}
+
+std::vector<std::string> ratios(const std::vector<Row>& rows) {
+    std::vector<std::string> result;
+    for (const Row& row : rows) result.push_back(row.ratio);
+    return result;
+}
+
+TEST(BenchTable, UploadRowsCompareTheConnectorWithCurl) {
+    const auto rows = makeRows({upload(50, 200, 1100, 10)});
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ("upload", rows[0].benchmark);
+    EXPECT_EQ("16 MiB", rows[0].parameter);
+    EXPECT_EQ("connector 50.0 MiB/s, peak 1100 MiB; curl 200 MiB/s, peak 10.0 MiB", rows[0].figure);
+    EXPECT_EQ("throughput 0.250, memory 110", rows[0].ratio);
+    // A missing curl figure gives no ratio rather than a division by zero.
+    EXPECT_EQ("throughput n/a, memory n/a", makeRows({upload(50, 0, 1100, 0)})[0].ratio);
+}
+
+TEST(BenchTable, TimesAndRatesAreRelativeToTheFirstRowOfTheirOwnBenchmark) {
+    Measurement lines1 = timed("log lines", "1 thread", 1e-5);
+    lines1.counters["lines_per_second"] = 100000;
+    Measurement lines2 = timed("log lines", "2 threads", 9e-6);
+    lines2.counters["lines_per_second"] = 150000;
+    const auto rows = makeRows({timed("heartbeat tick", "0 instances", 10e-6),
+                                upload(50, 100, 20, 10),
+                                timed("heartbeat tick", "10 instances", 20e-6),
+                                timed("EXMI::run", "1 document", 2e-3),
+                                timed("heartbeat tick", "100 instances", 45e-6),
+                                timed("EXMI::run", "20 documents", 3e-3), lines1, lines2});
+    EXPECT_EQ((std::vector<std::string>{"1.00", "throughput 0.500, memory 2.00", "2.00", "1.00",
+                                        "4.50", "1.50", "1.00", "1.50"}),
+              ratios(rows));
+    EXPECT_EQ("10.0 µs", rows[0].figure);
+    EXPECT_EQ("2.00 ms", rows[3].figure);
+    // Rate rows show the rate, named after the counter, not the time.
+    EXPECT_EQ("100000 lines/s", rows[6].figure);
+    EXPECT_EQ("150000 lines/s", rows[7].figure);
+}
+
+TEST(BenchTable, SkippedRowsSayWhyAndAreNoBaseForRatios) {
+    Measurement skipped = timed("upload", "1 GiB", 0);
+    skipped.skipped = "needs 3.2 GiB of free disk, 1 GiB available";
+    Measurement failedTick = timed("heartbeat tick", "0 instances", 0);
+    failedTick.skipped = "broken";
+    const auto rows = makeRows({skipped, failedTick, timed("heartbeat tick", "10 instances", 4e-6),
+                                timed("heartbeat tick", "100 instances", 8e-6)});
+    EXPECT_EQ("skipped: needs 3.2 GiB of free disk, 1 GiB available", rows[0].figure);
+    EXPECT_EQ("", rows[0].ratio);
+    EXPECT_EQ((std::vector<std::string>{"", "", "1.00", "2.00"}), ratios(rows));
+}
+
+TEST(BenchTable, MarkdownColumnsArePaddedToTheWidestCell) {
+    const std::vector<Row> rows = {{"heartbeat tick", "0 instances", "9.50 µs", "1.00"},
+                                   {"log lines", "2 threads", "150000 lines/s", "1.50"}};
+    EXPECT_EQ("| benchmark      | parameter   | figure         | ratio |\n"
+              "|----------------|-------------|----------------|-------|\n"
+              "| heartbeat tick | 0 instances | 9.50 µs        | 1.00  |\n"
+              "| log lines      | 2 threads   | 150000 lines/s | 1.50  |\n",
+              formatTable(rows, true));
+    EXPECT_EQ("| benchmark      | parameter   | ratio |\n"
+              "|----------------|-------------|-------|\n"
+              "| heartbeat tick | 0 instances | 1.00  |\n"
+              "| log lines      | 2 threads   | 1.50  |\n",
+              formatTable(rows, false));
+}
+
+TEST(BenchTable, NumbersKeepThreeSignificantDigitsInAFittingUnit) {
+    EXPECT_EQ("999 ns", formatSeconds(999e-9));
+    EXPECT_EQ("1.00 µs", formatSeconds(1e-6));
+    EXPECT_EQ("12.3 ms", formatSeconds(0.0123));
+    EXPECT_EQ("1.50 s", formatSeconds(1.5));
+    EXPECT_EQ("250 s", formatSeconds(250));
+    EXPECT_EQ("0.474", formatNumber(0.4741));
+    EXPECT_EQ("0.500", formatNumber(0.5));
+    EXPECT_EQ("0.0123", formatNumber(0.012345));
+    EXPECT_EQ("12345", formatNumber(12345.4));
+    EXPECT_EQ("0", formatNumber(0));
+}
+
+TEST(BenchTable, GoogleBenchmarkRunsBecomeMeasurements) {
+    benchmark::BenchmarkReporter::Run run;
+    run.run_name.function_name = "heartbeat_tick";
+    run.report_label = "10 instances";
+    run.iterations = 4;
+    run.real_accumulated_time = 0.002;
+    run.counters["lines_per_second"] = benchmark::Counter(42);
+    Measurement m = toMeasurement(run);
+    EXPECT_EQ("heartbeat tick", m.benchmark);
+    EXPECT_EQ("10 instances", m.parameter);
+    EXPECT_DOUBLE_EQ(0.0005, m.secondsPerIteration);
+    EXPECT_DOUBLE_EQ(42, m.counters.at("lines_per_second"));
+    EXPECT_EQ("", m.skipped);
+
+    run.error_occurred = true;
+    run.error_message = "no room";
+    EXPECT_EQ("no room", toMeasurement(run).skipped);
+}
+
+TEST(BenchTable, ReporterPrintsTheTableOfEveryIterationRun) {
+    TableReporter reporter(true);
+    benchmark::BenchmarkReporter::Run first, aggregate, second;
+    first.run_name.function_name = "EXMI::run";
+    first.report_label = "1 document";
+    first.iterations = 1;
+    first.real_accumulated_time = 0.001;
+    aggregate = first;
+    aggregate.run_type = benchmark::BenchmarkReporter::Run::RT_Aggregate;
+    second = first;
+    second.report_label = "20 documents";
+    second.real_accumulated_time = 0.004;
+    std::ostringstream out, errors;
+    reporter.SetOutputStream(&out);
+    reporter.SetErrorStream(&errors);
+    reporter.ReportRuns({first, aggregate});
+    reporter.ReportRuns({second});
+    ASSERT_EQ(2u, reporter.measurements().size());
+    EXPECT_EQ("20 documents", reporter.measurements()[1].parameter);
+    EXPECT_EQ("", out.str());  // the table comes at the end, in one piece
+    reporter.Finalize();
+    EXPECT_EQ(0u, out.str().find("| benchmark | parameter    | figure  | ratio |\n"
+                                 "|-----------|--------------|---------|-------|\n"
+                                 "| EXMI::run | 1 document   | 1.00 ms | 1.00  |\n"
+                                 "| EXMI::run | 20 documents | 4.00 ms | 4.00  |\n"));
+    EXPECT_NE(std::string::npos, errors.str().find("done: EXMI::run 20 documents"));
+}
+
+}  // namespace
+}  // namespace bench

@@ -1,0 +1,107 @@
+// The upload benchmark's two ways against the emulator: each really stores
+// the file's bytes, the connector goes through announce and one-time
+// address, and a failed upload is an error, never a measurement.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "bench/upload_comparison.h"
+#include "cloud/pkce.h"
+#include "tests/support/scratch.h"
+
+namespace bench {
+namespace {
+
+using emulator::Endpoint;
+using emulator::Fault;
+
+class UploadComparisonTest : public ::testing::Test {
+protected:
+    UploadComparisonTest() : comparison(scratch.path(), BENCH_PROGRAMS) {}
+
+    std::string benchFile(uint64_t bytes) {
+        const std::string path = scratch / "bench.3mf";
+        writeBenchFile(path, bytes);
+        return path;
+    }
+
+    testing_support::ScratchFolder scratch;
+    UploadComparison comparison;
+};
+
+TEST_F(UploadComparisonTest, BothWaysStoreTheFilesBytes) {
+    const std::string file = benchFile(1024 * 1024 + 5);
+    const std::string sha = EXMIImpl::sha256Hex(testing_support::readWholeFile(file));
+
+    const UploadRun connector = comparison.viaConnector(file);
+    const UploadRun curl = comparison.viaCurl(file);
+    const auto stored = comparison.cloud().storedFiles();
+    ASSERT_EQ(2u, stored.size());
+    for (const auto& copy : stored) {
+        EXPECT_EQ(1024u * 1024u + 5u, copy.size);
+        EXPECT_EQ(sha, copy.sha256);
+        // Only one copy lies on disk at a time; the benchmark removes each.
+        EXPECT_FALSE(std::filesystem::exists(copy.path));
+    }
+    EXPECT_GT(connector.seconds, 0);
+    EXPECT_GT(curl.seconds, 0);
+    // The connector holds the whole file while it sends it.
+    EXPECT_GE(connector.peakKiB, 1024);
+    EXPECT_GT(curl.peakKiB, 0);
+}
+
+TEST_F(UploadComparisonTest, TheConnectorAnnouncesThenPutsWithoutItsToken) {
+    const std::string file = benchFile(4096);
+    comparison.viaConnector(file);
+    std::vector<emulator::RecordedRequest> announces, puts;
+    for (const auto& request : comparison.cloud().requests()) {
+        if (request.path == "/plyx/v1/files/upload") announces.push_back(request);
+        if (request.path.compare(0, 9, "/storage/") == 0) puts.push_back(request);
+    }
+    ASSERT_EQ(1u, announces.size());
+    EXPECT_EQ("PUT", announces[0].method);
+    EXPECT_EQ(0u, announces[0].header("Authorization").find("Bearer "));
+    EXPECT_NE(std::string::npos, announces[0].body.find("\"file_size\":4096,"));
+    ASSERT_EQ(1u, puts.size());
+    EXPECT_EQ("PUT", puts[0].method);
+    EXPECT_FALSE(puts[0].hasHeader("Authorization"));
+    EXPECT_EQ(4096u, puts[0].bodySize);
+}
+
+TEST_F(UploadComparisonTest, RefusedUploadsAreErrorsWithTheReason) {
+    const std::string file = benchFile(4096);
+    comparison.cloud().setFault(Endpoint::StoragePut, Fault::statusCode(507));
+    try {
+        comparison.viaConnector(file);
+        FAIL() << "measured a refused upload";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string::npos,
+                  std::string(error.what()).find("could not upload file content (507)"))
+            << error.what();
+    }
+    try {
+        comparison.viaCurl(file);
+        FAIL() << "measured a refused upload";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string::npos, std::string(error.what()).find("answered 507")) << error.what();
+    }
+    comparison.cloud().setFault(Endpoint::FilesAnnounce, Fault::statusCode(403, "denied"));
+    EXPECT_THROW(comparison.viaCurl(file), std::runtime_error);
+    EXPECT_TRUE(comparison.cloud().storedFiles().empty());
+}
+
+TEST(BenchFile, HasTheRequestedSizeAndVaryingContent) {
+    testing_support::ScratchFolder scratch;
+    const std::string path = scratch / "f.bin";
+    writeBenchFile(path, 3 * 1024 * 1024 + 3);
+    const std::string bytes = testing_support::readWholeFile(path);
+    ASSERT_EQ(3u * 1024u * 1024u + 3u, bytes.size());
+    // Not a repeated block: no transfer could shrink it.
+    EXPECT_NE(bytes.substr(0, 1024 * 1024), bytes.substr(1024 * 1024, 1024 * 1024));
+    EXPECT_NE(bytes.substr(0, 8), bytes.substr(8, 8));
+    EXPECT_THROW(writeBenchFile(scratch / "missing/f.bin", 1), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace bench
