@@ -11,7 +11,9 @@ PaletteEvent::PaletteEvent(std::string action_) : action(std::move(action_)) {}
 PaletteEvent::PaletteEvent(std::string action_, const std::string& json) : action(std::move(action_)) {
     if (json.empty()) return;
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
+    // Iteratively: the page's text is outside input, and nesting must not
+    // be able to exhaust the UI thread's stack.
+    document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
     if (document.HasParseError() || !document.IsObject()) return;
     for (auto member = document.MemberBegin(); member != document.MemberEnd(); ++member) {
         if (!member->name.IsString() || !member->value.IsString()) continue;

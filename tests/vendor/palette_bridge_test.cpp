@@ -58,6 +58,16 @@ TEST(PaletteEventTest, JsonHasTheEventIdFirstThenKeysInByteOrder) {
     EXPECT_EQ(back.get("B"), "\xC3\xA4");
 }
 
+TEST(PaletteEventTest, DeeplyNestedMessagesArriveWithoutExhaustingTheStack) {
+    const size_t depth = 1000000;
+    const PaletteEvent event("x", R"({"a":"x","deep":)" + std::string(depth, '[') + std::string(depth, ']') + "}");
+    ASSERT_EQ(event.args.size(), 1u);
+    EXPECT_EQ(event.get("a"), "x");
+    std::string unterminated;
+    for (size_t i = 0; i < depth; ++i) unterminated += R"({"a":)";
+    EXPECT_TRUE(PaletteEvent("x", unterminated).args.empty());
+}
+
 // A palette that records what reaches it and fails on request.
 class ProbePalette : public EXMI::PaletteBase {
 public:
