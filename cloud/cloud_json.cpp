@@ -24,8 +24,10 @@ std::string finish(const rapidjson::StringBuffer& buffer) {
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
+// Iterative: an answer nested deeply enough would exhaust the UI thread's
+// stack in the recursive parser.
 bool parse(rapidjson::Document& document, const std::string& body) {
-    document.Parse(body.c_str(), body.size());
+    document.Parse<rapidjson::kParseIterativeFlag>(body.c_str(), body.size());
     return !document.HasParseError();
 }
 

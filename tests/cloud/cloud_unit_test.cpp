@@ -110,6 +110,22 @@ TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
     EXPECT_EQ("create response has no data", errorOf([] { readUploadUrl("{}"); }));
 }
 
+// A service answer nested a million levels deep meets the same checks as any
+// other wrong shape instead of exhausting the UI thread's stack.
+TEST(ServiceAnswers, DeepNestingIsReadWithoutExhaustingTheStack) {
+    const size_t depth = 1000000;
+    const std::string nested = std::string(depth, '[') + std::string(depth, ']');
+    EXPECT_EQ("invalid token expiration time", errorOf([&] { readTokenAnswer(nested); }));
+    EXPECT_EQ("could not parse login response.", errorOf([&] { readTokenAnswer(std::string(depth, '[')); }));
+    EXPECT_EQ("A", readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":60,"x":)" + nested +
+                                   "}")
+                       .accessToken);
+    EXPECT_EQ("project data is no object", errorOf([&] { readProjectList(R"({"data":[)" + nested + "]}"); }));
+    EXPECT_EQ("create response data is no object",
+              errorOf([&] { readCreatedProject(R"({"data":)" + nested + "}"); }));
+    EXPECT_EQ("create response data is no object", errorOf([&] { readUploadUrl(R"({"data":)" + nested + "}"); }));
+}
+
 TEST(ServiceBodies, MembersStandInTheirFixedOrder) {
     EXPECT_EQ(R"({"data":{"display_name":"N \"q\"","description":""}})",
               createProjectBody("N \"q\"", ""));
