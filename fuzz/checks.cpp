@@ -1,6 +1,8 @@
 #include "fuzz/checks.h"
 
 #include <curl/curl.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <cctype>
 #include <cstdio>
@@ -10,6 +12,17 @@
 namespace fuzz {
 
 namespace {
+
+// Deep enough for every shape the readers expect, shallow enough for the
+// recursive parser and writer on any stack.
+const size_t kRecursiveParseLimit = 2048;
+
+std::string serialized(const rapidjson::Value& value) {
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    value.Accept(writer);
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
 
 bool isUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -87,7 +100,18 @@ std::string bytes(const uint8_t* data, size_t size) {
 }
 
 bool parseJson(rapidjson::Document& document, const std::string& text) {
-    document.Parse(text.data(), text.size());
+    document.Parse<rapidjson::kParseIterativeFlag>(text.data(), text.size());
+    // The readers parse iteratively so that nesting cannot exhaust the
+    // stack. Where the recursive parser is safe (short texts), both must
+    // agree on every text: same verdict, same values.
+    if (text.size() <= kRecursiveParseLimit) {
+        rapidjson::Document recursive;
+        recursive.Parse(text.data(), text.size());
+        if (recursive.HasParseError() != document.HasParseError())
+            fail("iterative and recursive parsing disagree on whether the text is JSON");
+        if (!document.HasParseError() && serialized(recursive) != serialized(document))
+            fail("iterative and recursive parsing give different values");
+    }
     return !document.HasParseError();
 }
 

@@ -40,8 +40,10 @@ std::string trimmed(const std::string& text);
 
 std::string bytes(const uint8_t* data, size_t size);
 
-// Parses a text as JSON as the readers do (RapidJSON, bounded by the
-// text's length; a NUL byte counts as the end); false on a syntax error.
+// Parses a text as JSON as the readers do (RapidJSON, iteratively, bounded
+// by the text's length; a NUL byte counts as the end); false on a syntax
+// error. Short texts are parsed recursively as well, and a disagreement
+// between the two parsers fails.
 bool parseJson(rapidjson::Document& document, const std::string& text);
 // The member `name` of a JSON object; fails when there is none.
 const rapidjson::Value& member(const rapidjson::Value& object, const char* name);
