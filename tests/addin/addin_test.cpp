@@ -99,24 +99,24 @@ protected:
     qrvn::sim::AddIn addin;  // unloaded before the host ends
 };
 
-class NoApplicationTest : public AddInTest {
+class AddInWithoutApplicationTest : public AddInTest {
 protected:
-    NoApplicationTest() : AddInTest(qrvn::sim::HostOptions{false, false}) {}
+    AddInWithoutApplicationTest() : AddInTest(qrvn::sim::HostOptions{false, false}) {}
 };
 
-TEST_F(NoApplicationTest, RunFailsAndStopStillSucceedsQuietly) {
+TEST_F(AddInWithoutApplicationTest, RunFailsAndStopStillSucceedsQuietly) {
     ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
     EXPECT_FALSE(addin.run());
     EXPECT_TRUE(addin.stop());
     EXPECT_TRUE(host.log.entries().empty());
 }
 
-class NoUserInterfaceAddInTest : public AddInTest {
+class AddInWithoutUserInterfaceTest : public AddInTest {
 protected:
-    NoUserInterfaceAddInTest() : AddInTest(qrvn::sim::HostOptions{true, false}) {}
+    AddInWithoutUserInterfaceTest() : AddInTest(qrvn::sim::HostOptions{true, false}) {}
 };
 
-TEST_F(NoUserInterfaceAddInTest, RunFailsWithoutStartingAnything) {
+TEST_F(AddInWithoutUserInterfaceTest, RunFailsWithoutStartingAnything) {
     ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
     EXPECT_FALSE(addin.run());
     EXPECT_TRUE(addin.stop());

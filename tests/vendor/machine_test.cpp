@@ -104,12 +104,12 @@ TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
     EXPECT_EQ(qrvn::sim::messageBoxes().size(), 1u);
 }
 
-class NoUserInterfaceTest : public ::testing::Test {
+class VendorWithoutUserInterfaceTest : public ::testing::Test {
 protected:
     VendorHost host{qrvn::sim::HostOptions{true, false}};
 };
 
-TEST_F(NoUserInterfaceTest, TheFactoryLogsAndReturnsNoneWhenTheMachineCannotBeBuilt) {
+TEST_F(VendorWithoutUserInterfaceTest, TheFactoryLogsAndReturnsNoneWhenTheMachineCannotBeBuilt) {
     EXPECT_FALSE(makeStratavoxMachine("uuid", 7, vendorDefinition()));
     const std::vector<Entry> lines = linesFrom(host.log.entries(), "makeinstance");
     ASSERT_EQ(lines.size(), 1u);
