@@ -41,7 +41,7 @@ std::string formatLogTimestamp(std::chrono::system_clock::time_point when) {
       std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S.", &local) == 0) {
     return "0000-00-00 00:00:00.000";
   }
-  char digits[8];
+  char digits[16];
   std::snprintf(digits, sizeof digits, "%03d", static_cast<int>(millis));
   return std::string(text) + digits;
 }

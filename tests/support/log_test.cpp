@@ -56,7 +56,7 @@ std::string referenceStamp(system_clock::time_point when) {
   ::localtime_r(&seconds, &local);
   char text[64];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  char millis[8];
+  char millis[16];
   std::snprintf(millis, sizeof millis, ".%03d",
                 static_cast<int>((duration_cast<milliseconds>(when.time_since_epoch()) % 1000).count()));
   return std::string(text) + millis;
