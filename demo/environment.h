@@ -1,0 +1,39 @@
+#pragma once
+// Environment variables for the demo: read one, and set one for a scope
+// (the previous value, or its absence, comes back on destruction). Main
+// thread only, before and after the add-in's threads run.
+
+#include <optional>
+#include <string>
+
+namespace demo {
+
+// The variable's value; empty when unset.
+std::string variable(const std::string& name);
+
+class ScopedVariable {
+ public:
+  ScopedVariable(std::string name, const std::string& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// The services the add-in will talk to, as the emulator exported them.
+struct ServiceAddresses {
+  std::string accountServer;
+  std::string apiBase;
+  std::string webApp;  // always ends in "/", as the add-in makes it
+  std::string redirectUri;
+  std::string caBundle;
+};
+
+// Reads the five STRATAVOX_* variables. False, with the missing names in
+// `missing`, when any is unset: the demo never talks to the real service.
+bool readServiceAddresses(ServiceAddresses& addresses, std::string& missing);
+
+}  // namespace demo
