@@ -23,7 +23,21 @@ std::string trim(std::string text) {
     return text.substr(start);
 }
 
+// A plain pointer: trivially destructible, so it registers no thread-exit
+// hook that would keep the library from being unloaded.
+thread_local const std::atomic<bool>* currentAbortFlag = nullptr;
+
 }  // namespace
+
+HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous_(currentAbortFlag) {
+    currentAbortFlag = flag;
+}
+
+HttpAbortScope::~HttpAbortScope() { currentAbortFlag = previous_; }
+
+bool HttpAbortScope::abortRequested() {
+    return currentAbortFlag != nullptr && currentAbortFlag->load();
+}
 
 HttpConnection::HttpConnection(const std::string& baseUrl) : baseUrl_(baseUrl) {
     ensureCurlGlobalInit();
@@ -43,6 +57,9 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     const std::string url = baseUrl_ + path;
     curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
 
+    // The hook stays installed for every transfer: it is also how an abort
+    // requested by the thread's owner reaches a transfer that is waiting.
+    abortFlag_ = currentAbortFlag;
     curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &HttpConnection::progressTrampoline);
     curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
@@ -146,6 +163,7 @@ size_t HttpConnection::readCallback(char* buffer, size_t size, size_t count, voi
 int HttpConnection::progressTrampoline(void* target, curl_off_t dlTotal, curl_off_t dlNow,
                                        curl_off_t ulTotal, curl_off_t ulNow) {
     auto* connection = static_cast<HttpConnection*>(target);
+    if (connection->abortFlag_ != nullptr && connection->abortFlag_->load()) return 1;
     if (connection->progressCallback_ == nullptr) return 0;
     return connection->progressCallback_(dlTotal, dlNow, ulTotal, ulNow,
                                          connection->progressUserData_);

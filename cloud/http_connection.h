@@ -3,7 +3,13 @@
 // transfer: it is created, configured, performed once and destroyed on the
 // calling thread (a worker thread of the request handler). Nothing is shared
 // between connections, so several may run on different threads at once.
+//
+// HttpAbortScope lets whoever runs a thread abort the transfers made on it:
+// the scope lives on that thread's stack and names an atomic flag that another
+// thread may raise; every connection performed on the thread while the scope
+// lives checks the flag in its progress hook.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -27,6 +33,25 @@ struct HttpTimings {
     double startTransferTime = 0;
     double redirectTime = 0;
     int32_t redirectCount = 0;
+};
+
+// While alive, transfers performed on the constructing thread abort (code -1,
+// "Failed to query.") as soon as their progress hook sees `flag` raised;
+// libcurl calls the hook about once a second even when no byte moves. Scopes
+// nest; the flag must outlive the scope.
+class HttpAbortScope {
+public:
+    explicit HttpAbortScope(const std::atomic<bool>* flag);
+    ~HttpAbortScope();
+    HttpAbortScope(const HttpAbortScope&) = delete;
+    HttpAbortScope& operator=(const HttpAbortScope&) = delete;
+
+    // True when the innermost scope of this thread has its flag raised; lets
+    // long work between transfers stop early.
+    static bool abortRequested();
+
+private:
+    const std::atomic<bool>* previous_;
 };
 
 class HttpConnection {
@@ -87,6 +112,8 @@ private:
     HttpTimings lastRequest_;
     HttpProgressCallback progressCallback_ = nullptr;
     void* progressUserData_ = nullptr;
+    // The performing thread's abort flag, taken when perform() starts.
+    const std::atomic<bool>* abortFlag_ = nullptr;
 };
 
 }  // namespace EXMIImpl

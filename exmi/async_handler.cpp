@@ -1,20 +1,34 @@
 #include "exmi/async_handler.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "cloud/http_connection.h"
 #include "cloud/http_global.h"
 #include "support/log.h"
 
 namespace EXMI {
+
+// Shared by the handler and its workers, so that neither outlives what it
+// touches: the count of running workers and the abort flag.
+struct AsyncWorkerState {
+    std::mutex mutex;
+    std::condition_variable idle;
+    size_t running = 0;
+    std::atomic<bool> abort{false};
+};
+
 namespace {
 
 using ResponsePromise = std::promise<std::shared_ptr<IAsyncResponse>>;
 
-void runRequest(ResponsePromise promise, std::shared_ptr<IAsyncRequest> request) {
+// The request's result, or its failure turned into an exception response.
+std::shared_ptr<IAsyncResponse> executeCaught(const std::shared_ptr<IAsyncRequest>& request) {
     std::shared_ptr<IAsyncResponse> response;
     try {
         response = request->execute();
@@ -25,7 +39,27 @@ void runRequest(ResponsePromise promise, std::shared_ptr<IAsyncRequest> request)
     } catch (...) {
         response = std::make_shared<IAsyncExceptionResponse>("<unknown exception>", request);
     }
-    promise.set_value(std::move(response));
+    return response;
+}
+
+void runRequest(std::shared_ptr<AsyncWorkerState> state, ResponsePromise promise,
+                std::shared_ptr<IAsyncRequest> request) {
+    {
+        // Once the handler is gone nobody reads the result: skip the transfer.
+        if (!state->abort.load()) {
+            EXMIImpl::HttpAbortScope abortScope(&state->abort);
+            promise.set_value(executeCaught(request));
+        }
+        // Released before counting out, not at the thread's end: when the
+        // handler stopped waiting, or the request never ran, these may be the
+        // last references to the request, its callbacks and the result, whose
+        // destructors are code of this library.
+        ResponsePromise released(std::move(promise));
+        request.reset();
+    }
+    std::lock_guard<std::mutex> lock(state->mutex);
+    --state->running;
+    state->idle.notify_all();
 }
 
 // Hands a dispatch failure to the request's onError. An onError that throws in
@@ -47,10 +81,32 @@ void reportError(const IAsyncResponse& response, const std::string& text) {
 
 }  // namespace
 
-IAsyncHandler::IAsyncHandler() {
+IAsyncHandler::IAsyncHandler(std::chrono::milliseconds deadline)
+    : stopDeadline(deadline), workers(std::make_shared<AsyncWorkerState>()) {
     // libcurl's global set-up is not thread-safe; do it here, on the owner's
     // thread, before any worker can start a transfer.
     EXMIImpl::ensureCurlGlobalInit();
+}
+
+IAsyncHandler::~IAsyncHandler() {
+    workers->abort.store(true);
+    const auto deadline = std::chrono::steady_clock::now() + stopDeadline;
+    try {
+        std::unique_lock<std::mutex> lock(workers->mutex);
+        if (!workers->idle.wait_until(lock, deadline, [this] { return workers->running == 0; })) {
+            support::log(std::to_string(workers->running) +
+                             " request(s) still running; left to finish on their own",
+                         "IAsyncHandler::~IAsyncHandler");
+            return;
+        }
+    } catch (...) {
+        // A destructor must not throw; the workers keep the shared record alive.
+        return;
+    }
+    // A worker that has counted itself out still holds the shared record for
+    // a moment; let it drop it so the record is destroyed here, not on it.
+    while (workers.use_count() > 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
 }
 
 void IAsyncHandler::setUserAgent(const std::string& text) {
@@ -73,14 +129,25 @@ void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request,
     std::lock_guard<std::mutex> lock(mutex);
     ResponsePromise promise;
     pending.push_back(promise.get_future());
+    {
+        std::lock_guard<std::mutex> count(workers->mutex);
+        ++workers->running;
+    }
     try {
-        std::thread(runRequest, std::move(promise), request).detach();
+        std::thread(runRequest, workers, std::move(promise), request).detach();
     } catch (...) {
         // Without a worker the future would never become ready; drop it so
         // the list holds only results that will arrive.
         pending.pop_back();
+        std::lock_guard<std::mutex> count(workers->mutex);
+        --workers->running;
         throw;
     }
+}
+
+size_t IAsyncHandler::runningCount() const {
+    std::lock_guard<std::mutex> lock(workers->mutex);
+    return workers->running;
 }
 
 size_t IAsyncHandler::pendingCount() const {

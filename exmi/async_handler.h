@@ -5,9 +5,24 @@
 // the owner on the thread where callbacks must run (the host's UI thread),
 // dispatches every finished result there, in submission order among those
 // ready. `pending` is guarded by `mutex`, which is never held while callbacks
-// run. Destroying the handler drops unfinished results without waiting; the
-// workers end on their own and their results are never dispatched.
+// run.
+//
+// Workers never touch the handler itself: they share only a small record
+// (`AsyncWorkerState`) that counts them and carries the abort flag, so a worker
+// may safely outlive the handler. The destructor raises the abort flag, which
+// makes every transfer in flight give up at its next progress check (about a
+// second at most) and keeps workers that have not started their transfer from
+// starting it; then it waits, at most `stopDeadline`, until every worker has
+// released its request, its result and everything the request's callbacks
+// captured, and has stopped touching the shared record. What remains of such
+// a worker is its thread returning. This matters because the host unloads
+// the library right after `stop`, which destroys the handler: code of an
+// unloaded library must not run any more. Results not dispatched before the
+// destruction, aborted or not, are dropped and never reach a callback. A
+// worker still busy at the deadline (work that does not poll the flag) is
+// logged and left to finish on its own.
 
+#include <chrono>
 #include <cstddef>
 #include <future>
 #include <list>
@@ -20,10 +35,15 @@
 
 namespace EXMI {
 
+struct AsyncWorkerState;
+
 class IAsyncHandler {
 public:
-    IAsyncHandler();
-    virtual ~IAsyncHandler() = default;
+    static constexpr std::chrono::milliseconds kDefaultStopDeadline{3000};
+
+    explicit IAsyncHandler(std::chrono::milliseconds stopDeadline = kDefaultStopDeadline);
+    // Aborts and waits for the workers as described above.
+    virtual ~IAsyncHandler();
     IAsyncHandler(const IAsyncHandler&) = delete;
     IAsyncHandler& operator=(const IAsyncHandler&) = delete;
 
@@ -41,11 +61,16 @@ public:
 
     // Submitted requests whose results have not been dispatched yet.
     size_t pendingCount() const;
+    // Workers that have not yet released their request; a result may be ready
+    // slightly before its worker is counted out.
+    size_t runningCount() const;
 
 private:
     mutable std::mutex mutex;
     std::string userAgent;
     std::list<std::future<std::shared_ptr<IAsyncResponse>>> pending;
+    const std::chrono::milliseconds stopDeadline;
+    const std::shared_ptr<AsyncWorkerState> workers;
 };
 
 }  // namespace EXMI
