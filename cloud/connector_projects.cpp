@@ -21,10 +21,11 @@ void CStratavoxFabriqoConnector::retrieveProjects() {
                                           accessToken, static_cast<uint32_t>(requestTimeout));
     asyncHandler->submit(
         request,
-        guarded([this](EXMI::IAsyncResponse* response) {
+        guarded([this, token = accessToken](EXMI::IAsyncResponse* response) {
             const auto* rest = asRest(response);
             if (rest == nullptr) return;
             if (!isSuccess(rest->getCode())) {
+                noteRefusedToken(rest->getCode(), token);
                 fail("CStratavoxFabriqoConnector::retrieveProjects",
                      "could not retrieve projects (" + std::to_string(rest->getCode()) + ")");
                 return;
@@ -57,10 +58,12 @@ void CStratavoxFabriqoConnector::createProject(const std::string& name,
     request->setProperty("remotefilename", remoteFileName);
     asyncHandler->submit(
         request,
-        guarded([this, contentType, thumbnailPath, isPrintJob](EXMI::IAsyncResponse* response) {
+        guarded([this, contentType, thumbnailPath, isPrintJob,
+                 token = accessToken](EXMI::IAsyncResponse* response) {
             const auto* rest = asRest(response);
             if (rest == nullptr) return;
             if (!isSuccess(rest->getCode())) {
+                noteRefusedToken(rest->getCode(), token);
                 fail("CStratavoxFabriqoConnector::createProject",
                      "could not create new project (" + std::to_string(rest->getCode()) + ")");
                 return;

@@ -50,10 +50,11 @@ void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId,
     request->setProperty("remotefilename", remoteFileName);
     asyncHandler->submit(
         request,
-        guarded([this, projectId](EXMI::IAsyncResponse* response) {
+        guarded([this, projectId, token = accessToken](EXMI::IAsyncResponse* response) {
             const auto* rest = asRest(response);
             if (rest == nullptr) return;
             if (!isSuccess(rest->getCode())) {
+                noteRefusedToken(rest->getCode(), token);
                 fail("CStratavoxFabriqoConnector::uploadFile",
                      "could not upload file to project (" + std::to_string(rest->getCode()) +
                          ")\n" + rest->getBody());

@@ -200,6 +200,10 @@ void CStratavoxFabriqoConnector::signOut() {
     if (listener) listener->onSignedOut();
 }
 
+void CStratavoxFabriqoConnector::noteRefusedToken(uint32_t code, const std::string& token) {
+    if (code == 401 && !token.empty() && token == accessToken) accessTokenExpiry = Clock::now();
+}
+
 void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message) {
     support::log(message, source);
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message);

@@ -81,6 +81,12 @@ private:
     // Applies a token answer; throws its reading errors.
     void acceptTokenAnswer(const std::string& body);
     void fail(const std::string& source, const std::string& message);
+    // A 401 to a request sent with `token` means the service no longer takes
+    // that token, whatever its expiry said: unless a newer token replaced it
+    // meanwhile, it counts as expired from now on, so the page's next
+    // "upload another" signs in again and the next heartbeat tries the
+    // refresh token, instead of every retry meeting the same refusal.
+    void noteRefusedToken(uint32_t code, const std::string& token);
     void submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
                              const std::string& projectId);
 

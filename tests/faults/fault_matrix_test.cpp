@@ -1,0 +1,412 @@
+// The whole upload, driven only through the palette's page messages against
+// the cloud emulator, with one fault injected at one endpoint per row. Each
+// row checks the screen the page ends on and its exact text, that no wait
+// runs past its deadline, that the emulator holds no file for an upload the
+// page was told had failed, and that a retry from the page then succeeds
+// with the file stored byte for byte.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/vendor/machine_fixture.h"
+
+namespace fault_matrix {
+namespace {
+
+using emulator::Endpoint;
+using vendor_test::kPaletteId;
+using vendor_test::messagesNamed;
+using vendor_test::PageMessage;
+using vendor_test::screens;
+
+enum class Injected { Timeout, Status401, Status403, Status500, Malformed, WrongType, Dropped, Untrusted, Expired };
+
+struct Row {
+    Endpoint endpoint;
+    Injected fault;
+    std::string screen;  // where the page ends: "errorscreen", "successscreen" or "uploadform"
+    std::string text;    // the error screen's message; empty for the other screens
+};
+
+const char* const kError = "errorscreen";
+const char* const kSuccess = "successscreen";
+const char* const kForm = "uploadform";
+const std::string kAnnounce = "could not upload file to project (";
+// The service's own answer to a bearer token it no longer accepts.
+const std::string kExpiredAnswer = R"({"error":"invalid_token","error_description":"access token expired"})";
+// What the emulator sends of an announcement answer before it drops the connection.
+const std::string kPartialAnnouncement = R"({"data":{"upload_url":"https://)";
+
+// Transfer failures reach the texts as the HTTP layer's codes: 28 for a
+// timeout, -1 (printed unsigned) for every other one, a body cut short and a
+// refused certificate alike. Injected statuses answer with the body "denied".
+// Each fault is armed just before the request of its endpoint leaves.
+const std::vector<Row> kRows = {
+    // The token exchange: every failure ends the sign-in on the error screen.
+    {Endpoint::Token, Injected::Timeout, kError, "could not authenticate (28)"},
+    {Endpoint::Token, Injected::Status401, kError, "could not authenticate (401)"},
+    {Endpoint::Token, Injected::Status403, kError, "could not authenticate (403)"},
+    {Endpoint::Token, Injected::Status500, kError, "could not authenticate (500)"},
+    {Endpoint::Token, Injected::Malformed, kError, "could not parse login response."},
+    {Endpoint::Token, Injected::WrongType, kError, "could not log in account!"},  // "expires_in" as text
+    {Endpoint::Token, Injected::Dropped, kError, "could not authenticate (4294967295)"},
+    {Endpoint::Token, Injected::Untrusted, kError, "could not authenticate (4294967295)"},
+    // The exchange itself carries no access token; its share of an expiry is
+    // a token issued with less life left than the client's safety margin.
+    {Endpoint::Token, Injected::Expired, kError, "invalid token expiration time"},
+
+    // The project list, requested as the exchange's answer arrives.
+    {Endpoint::ProjectsList, Injected::Timeout, kError, "could not retrieve projects (28)"},
+    {Endpoint::ProjectsList, Injected::Status401, kError, "could not retrieve projects (401)"},
+    {Endpoint::ProjectsList, Injected::Status403, kError, "could not retrieve projects (403)"},
+    {Endpoint::ProjectsList, Injected::Status500, kError, "could not retrieve projects (500)"},
+    // A list answer that is not JSON is dropped without a word: the page
+    // keeps the form, without a list.
+    {Endpoint::ProjectsList, Injected::Malformed, kForm, ""},
+    {Endpoint::ProjectsList, Injected::WrongType, kError, "project data project id is no string"},
+    {Endpoint::ProjectsList, Injected::Dropped, kError, "could not retrieve projects (4294967295)"},
+    {Endpoint::ProjectsList, Injected::Untrusted, kError, "could not retrieve projects (4294967295)"},
+    // Expired between the exchange and the list.
+    {Endpoint::ProjectsList, Injected::Expired, kError, "could not retrieve projects (401)"},
+
+    // Creating the project ("createproject", design); expired after the list.
+    {Endpoint::ProjectCreate, Injected::Timeout, kError, "could not create new project (28)"},
+    {Endpoint::ProjectCreate, Injected::Status401, kError, "could not create new project (401)"},
+    {Endpoint::ProjectCreate, Injected::Status403, kError, "could not create new project (403)"},
+    {Endpoint::ProjectCreate, Injected::Status500, kError, "could not create new project (500)"},
+    {Endpoint::ProjectCreate, Injected::Malformed, kError, "invalid create project response"},
+    {Endpoint::ProjectCreate, Injected::WrongType, kError, "project data project id is no string"},
+    {Endpoint::ProjectCreate, Injected::Dropped, kError, "could not create new project (4294967295)"},
+    {Endpoint::ProjectCreate, Injected::Untrusted, kError, "could not create new project (4294967295)"},
+    {Endpoint::ProjectCreate, Injected::Expired, kError, "could not create new project (401)"},
+
+    // The thumbnail is fire and forget: its failures never reach the page
+    // and the file still arrives. Two faults reach further: the certificate
+    // is chosen at the handshake, before the path is known, and the
+    // announcement leaves together with the thumbnail, so it meets the same
+    // certificate; and an expired token is refused to both.
+    {Endpoint::Thumbnail, Injected::Timeout, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::Status401, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::Status403, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::Status500, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::Malformed, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::WrongType, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::Dropped, kSuccess, ""},
+    {Endpoint::Thumbnail, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
+    {Endpoint::Thumbnail, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
+
+    // Announcing a library file, after "createproject" with a design. A
+    // failed status carries the answer's body, a dropped answer what arrived
+    // of it; the certificate fault meets the thumbnail too, unseen.
+    {Endpoint::FilesAnnounce, Injected::Timeout, kError, kAnnounce + "28)\n"},
+    {Endpoint::FilesAnnounce, Injected::Status401, kError, kAnnounce + "401)\ndenied"},
+    {Endpoint::FilesAnnounce, Injected::Status403, kError, kAnnounce + "403)\ndenied"},
+    {Endpoint::FilesAnnounce, Injected::Status500, kError, kAnnounce + "500)\ndenied"},
+    {Endpoint::FilesAnnounce, Injected::Malformed, kError, "invalid create project response"},
+    {Endpoint::FilesAnnounce, Injected::WrongType, kError, "upload URL is no string"},
+    {Endpoint::FilesAnnounce, Injected::Dropped, kError, kAnnounce + "4294967295)\n" + kPartialAnnouncement},
+    {Endpoint::FilesAnnounce, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
+    {Endpoint::FilesAnnounce, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
+
+    // Announcing a print job: "selectproject" with a toolpath into an
+    // existing project, so the announcement is the first request after the list.
+    {Endpoint::JobsAnnounce, Injected::Timeout, kError, kAnnounce + "28)\n"},
+    {Endpoint::JobsAnnounce, Injected::Status401, kError, kAnnounce + "401)\ndenied"},
+    {Endpoint::JobsAnnounce, Injected::Status403, kError, kAnnounce + "403)\ndenied"},
+    {Endpoint::JobsAnnounce, Injected::Status500, kError, kAnnounce + "500)\ndenied"},
+    {Endpoint::JobsAnnounce, Injected::Malformed, kError, "invalid create project response"},
+    {Endpoint::JobsAnnounce, Injected::WrongType, kError, "upload URL is no string"},
+    {Endpoint::JobsAnnounce, Injected::Dropped, kError, kAnnounce + "4294967295)\n" + kPartialAnnouncement},
+    {Endpoint::JobsAnnounce, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
+    {Endpoint::JobsAnnounce, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
+
+    // The bytes to the one-time address. Its answer's body is never read,
+    // so a malformed or mistyped one after a proper store is a success; the
+    // address carries its own authorisation, so an expired token is too.
+    {Endpoint::StoragePut, Injected::Timeout, kError, "could not upload file content (28)"},
+    {Endpoint::StoragePut, Injected::Status401, kError, "could not upload file content (401)"},
+    {Endpoint::StoragePut, Injected::Status403, kError, "could not upload file content (403)"},
+    {Endpoint::StoragePut, Injected::Status500, kError, "could not upload file content (500)"},
+    {Endpoint::StoragePut, Injected::Malformed, kSuccess, ""},
+    {Endpoint::StoragePut, Injected::WrongType, kSuccess, ""},
+    {Endpoint::StoragePut, Injected::Dropped, kError, "could not upload file content (4294967295)"},
+    {Endpoint::StoragePut, Injected::Untrusted, kError, "could not upload file content (4294967295)"},
+    {Endpoint::StoragePut, Injected::Expired, kSuccess, ""},
+};
+
+const char* faultName(Injected fault) {
+    switch (fault) {
+        case Injected::Timeout: return "timeout";
+        case Injected::Status401: return "status401";
+        case Injected::Status403: return "status403";
+        case Injected::Status500: return "status500";
+        case Injected::Malformed: return "malformed";
+        case Injected::WrongType: return "wrongtype";
+        case Injected::Dropped: return "dropped";
+        case Injected::Untrusted: return "untrusted";
+        case Injected::Expired: return "expired";
+    }
+    return "?";
+}
+
+std::ostream& operator<<(std::ostream& out, const Row& row) {
+    return out << emulator::endpointName(row.endpoint) << " " << faultName(row.fault);
+}
+
+std::string rowName(const ::testing::TestParamInfo<Row>& info) {
+    std::string name = emulator::endpointName(info.param.endpoint) + "_" + faultName(info.param.fault);
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
+// The point of the workflow at which a row's fault is armed: just before
+// the request it is meant for leaves, so a fault that acts at the TLS
+// handshake, whatever the path, meets that request and no earlier one.
+enum class Stage { BeforeExchange, BeforeList, BeforeUpload, BeforeAnnouncement, BeforeStorage };
+
+Stage stageOf(Endpoint endpoint) {
+    switch (endpoint) {
+        case Endpoint::Token: return Stage::BeforeExchange;
+        case Endpoint::ProjectsList: return Stage::BeforeList;
+        case Endpoint::Thumbnail:
+        case Endpoint::FilesAnnounce: return Stage::BeforeAnnouncement;
+        case Endpoint::StoragePut: return Stage::BeforeStorage;
+        default: return Stage::BeforeUpload;  // project creation, print-job announcement
+    }
+}
+
+std::string sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    static const char* const hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
+}
+
+PageMessage lastNavigation() {
+    const std::vector<PageMessage> all = messagesNamed("navigate");
+    return all.empty() ? PageMessage() : all.back();
+}
+
+std::string lastTarget() { return lastNavigation().get("target"); }
+
+bool uploadEnded() { return lastTarget() == kSuccess || lastTarget() == kError; }
+
+const auto kDeadline = std::chrono::seconds(20);
+const int32_t kRequestTimeout = 30;  // seconds; generous, a slow machine must not time out
+const int32_t kShortTimeout = 2;     // seconds; for the rows that delay an answer
+const double kDelaySeconds = 60;     // outlasts every row; the emulator wakes it when it stops
+
+class FaultMatrixTest : public vendor_test::CloudMachineTest, public ::testing::WithParamInterface<Row> {
+protected:
+    void SetUp() override {
+        CloudMachineTest::SetUp();
+        if (HasFatalFailure()) return;
+        connector().setRequestTimeout(kRequestTimeout);
+        existingProject = cloud->addProject("Existing", "made before");
+    }
+
+    // Every wait: pump the UI thread, with the machine's heartbeat when asked
+    // for, until the condition holds; false once the deadline has passed.
+    bool waitFor(const std::function<bool()>& condition, bool heartbeats) {
+        return qrvn::sim::runUntil(
+            [&] {
+                if (heartbeats) machine->onHeartBeat();
+                return condition();
+            },
+            kDeadline);
+    }
+
+    bool idle() const { return machine->getAsyncHandler()->pendingCount() == 0; }
+
+    // Requests the emulator has answered (or cut off) whose path starts with `path`.
+    size_t answered(const std::string& method, const std::string& path) const {
+        size_t count = 0;
+        for (const emulator::RecordedRequest& request : cloud->requests()) {
+            if (request.method == method && request.path.compare(0, path.size(), path) == 0) ++count;
+        }
+        return count;
+    }
+
+    void arm(const Row& row) {
+        using emulator::Fault;
+        switch (row.fault) {
+            case Injected::Timeout:
+                connector().setRequestTimeout(kShortTimeout);
+                cloud->setFault(row.endpoint, Fault::delay(kDelaySeconds));
+                break;
+            case Injected::Status401: cloud->setFault(row.endpoint, Fault::statusCode(401, "denied")); break;
+            case Injected::Status403: cloud->setFault(row.endpoint, Fault::statusCode(403, "denied")); break;
+            case Injected::Status500: cloud->setFault(row.endpoint, Fault::statusCode(500, "denied")); break;
+            case Injected::Malformed: cloud->setFault(row.endpoint, Fault::malformedJson()); break;
+            case Injected::WrongType: cloud->setFault(row.endpoint, Fault::wrongType()); break;
+            case Injected::Dropped: cloud->setFault(row.endpoint, Fault::dropConnection()); break;
+            case Injected::Untrusted: cloud->setFault(row.endpoint, Fault::untrustedCertificate()); break;
+            case Injected::Expired:
+                if (row.endpoint == Endpoint::Token) cloud->setTokenLifetime(std::chrono::seconds(30));
+                else cloud->expireAccessTokens();
+                break;
+        }
+    }
+
+    void disarm() {
+        cloud->clearFaults();
+        cloud->setTokenLifetime(std::chrono::seconds(3600));
+        connector().setRequestTimeout(kRequestTimeout);
+    }
+
+    // Signs in at the page the palette shows and lets the local page load;
+    // no heartbeat, so the token's answer is not dispatched yet.
+    void followSignIn() {
+        std::string error;
+        const std::string redirectAddress = cloud->authorizeDirect(pageAddress(), "tester", &error);
+        ASSERT_FALSE(redirectAddress.empty()) << error;
+        ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
+        ASSERT_TRUE(waitFor([] { return pageAddress() == "resources_html/index.html"; }, false));
+        fromPage("apploaded");
+    }
+
+    // Print jobs go into the existing project, files into a new one.
+    void submitForm(const Row& row) {
+        const bool job = row.endpoint == Endpoint::JobsAnnounce;
+        const std::string project = job ? R"("projectID":")" + existingProject + "\""
+                                        : R"("projectName":"Brackets","projectDescription":"Rev A")";
+        fromPage(job ? "selectproject" : "createproject",
+                 "{" + project + R"(,"uploadType":")" + (job ? "toolpath" : "design") +
+                     R"(","printcoreOne":"AA 0.4","materialOne":"PLA","printcoreTwo":"BB 0.8","materialTwo":"PVA"})");
+    }
+
+    std::set<std::string> exportsOf(const Row& row) const {
+        const std::vector<std::string> all = host.exports(row.endpoint == Endpoint::JobsAnnounce ? ".gcode" : ".3mf");
+        return std::set<std::string>(all.begin(), all.end());
+    }
+
+    std::set<std::string> storedIds() const {
+        std::set<std::string> ids;
+        for (const emulator::StoredFile& file : cloud->storedFiles()) ids.insert(file.id);
+        return ids;
+    }
+
+    // Since the snapshots were taken, exactly one file was exported and
+    // exactly one was stored, in `projectId`, byte for byte the export.
+    void expectStoredOnce(const Row& row, const std::string& projectId, const std::set<std::string>& exportsBefore,
+                          const std::set<std::string>& storedBefore) {
+        std::vector<std::string> exported;
+        for (const std::string& path : exportsOf(row)) {
+            if (!exportsBefore.count(path)) exported.push_back(path);
+        }
+        ASSERT_EQ(exported.size(), 1u);
+        const std::string bytes = testing_support::readWholeFile(exported[0]);
+        std::vector<emulator::StoredFile> stored;
+        for (const emulator::StoredFile& file : cloud->storedFiles()) {
+            if (!storedBefore.count(file.id)) stored.push_back(file);
+        }
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored[0].projectId, projectId);
+        EXPECT_EQ(stored[0].size, bytes.size());
+        EXPECT_EQ(stored[0].sha256, sha256Hex(bytes));
+    }
+
+    std::string existingProject;
+};
+
+TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucceeds) {
+    const Row& row = GetParam();
+    const Stage stage = stageOf(row.endpoint);
+    std::set<std::string> exportsBefore = exportsOf(row);
+    std::set<std::string> storedBefore = storedIds();
+
+    // Sign-in.
+    openPalette();
+    if (stage == Stage::BeforeExchange) arm(row);
+    followSignIn();
+    if (HasFatalFailure()) return;
+    if (stage == Stage::BeforeList) {
+        ASSERT_TRUE(waitFor([this] { return answered("POST", "/token") == 1; }, false));
+        arm(row);
+    }
+    ASSERT_TRUE(waitFor([this] { return !screens().empty() && idle(); }, true)) << ::testing::PrintToString(screens());
+
+    // The upload, when the sign-in left the form with a project list.
+    if (lastTarget() == kForm && !messagesNamed("projectlist").empty()) {
+        qrvn::sim::clearMessagesToPage(kPaletteId);
+        if (stage == Stage::BeforeUpload) arm(row);
+        submitForm(row);
+        if (stage == Stage::BeforeAnnouncement) {
+            ASSERT_TRUE(waitFor([this] { return answered("PUT", "/plyx/v1/projects") == 1; }, false));
+            arm(row);
+        }
+        if (stage == Stage::BeforeStorage) {
+            // The project's answer sends off the thumbnail and the
+            // announcement and shows the progress screen once more.
+            ASSERT_TRUE(waitFor([] { return screens().size() == 2 || uploadEnded(); }, true));
+            ASSERT_EQ(screens(), (std::vector<std::string>{"progressscreen", "progressscreen"}));
+            ASSERT_TRUE(waitFor([this] {
+                return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
+            }, false));
+            arm(row);
+        }
+        ASSERT_TRUE(waitFor(uploadEnded, true)) << ::testing::PrintToString(screens());
+    }
+
+    const PageMessage last = lastNavigation();
+    EXPECT_EQ(last.get("target"), row.screen) << ::testing::PrintToString(screens());
+    if (row.screen == kSuccess) {
+        expectStoredOnce(row, last.get("projectid"), exportsBefore, storedBefore);
+    } else {
+        EXPECT_EQ(last.get("errormessage"), row.text);
+        if (row.screen == kForm) {
+            EXPECT_TRUE(messagesNamed("projectlist").empty());
+        }
+        // Nothing the page was told had failed sits in the storage as if complete.
+        EXPECT_TRUE(cloud->storedFiles().empty());
+    }
+
+    // The retry, from the page, with the service healthy again. A session
+    // that did not survive the failure sends the palette back to sign-in.
+    disarm();
+    exportsBefore = exportsOf(row);
+    storedBefore = storedIds();
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("uploadanotherproject");
+    if (row.fault == Injected::Expired && row.screen == kSuccess) {
+        // An expiry the upload never met is learnt of by the next request:
+        // the form's list is refused once, and the next press signs in again.
+        ASSERT_TRUE(waitFor([] { return lastTarget() == kError; }, true)) << ::testing::PrintToString(screens());
+        EXPECT_EQ(lastNavigation().get("errormessage"), "could not retrieve projects (401)");
+        qrvn::sim::clearMessagesToPage(kPaletteId);
+        fromPage("uploadanotherproject");
+    }
+    if (pageAddress() != "resources_html/index.html") followSignIn();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(waitFor([] { return !messagesNamed("projectlist").empty() || lastTarget() == kError; }, true));
+    ASSERT_EQ(lastTarget(), kForm) << ::testing::PrintToString(screens());
+    submitForm(row);
+    ASSERT_TRUE(waitFor(uploadEnded, true)) << ::testing::PrintToString(screens());
+    ASSERT_EQ(lastTarget(), kSuccess) << ::testing::PrintToString(screens());
+    expectStoredOnce(row, lastNavigation().get("projectid"), exportsBefore, storedBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEndpointAndFault, FaultMatrixTest, ::testing::ValuesIn(kRows), rowName);
+
+// The table covers every endpoint of the upload with every fault, once.
+TEST(FaultMatrixTableTest, HoldsEachEndpointAndFaultExactlyOnce) {
+    std::set<std::pair<Endpoint, Injected>> seen;
+    for (const Row& row : kRows) EXPECT_TRUE(seen.insert({row.endpoint, row.fault}).second) << row;
+    EXPECT_EQ(seen.size(), 7u * 9u);
+}
+
+}  // namespace
+}  // namespace fault_matrix
