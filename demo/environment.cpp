@@ -1,6 +1,7 @@
 #include "demo/environment.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace demo {
 
@@ -20,6 +21,13 @@ ScopedVariable::~ScopedVariable() {
   } else {
     ::unsetenv(name_.c_str());
   }
+}
+
+std::string prepareLogFile(const std::string& ownFolder) {
+  if (variable("APPDATA").empty()) ::setenv("APPDATA", ownFolder.c_str(), 1);
+  const std::string folder = variable("APPDATA") + "/Quorvane/Quorvane Kalvix/EXMI-AddIns";
+  std::filesystem::create_directories(folder);
+  return folder + "/EXMI.log";
 }
 
 bool readServiceAddresses(ServiceAddresses& addresses, std::string& missing) {

@@ -23,6 +23,12 @@ class ScopedVariable {
   std::optional<std::string> previous_;
 };
 
+// The add-in's log file, "<APPDATA>/Quorvane/Quorvane Kalvix/EXMI-AddIns/
+// EXMI.log": APPDATA as given, or set to `ownFolder` when it is unset. The
+// folder is created here; the add-in only writes into an existing one.
+// Throws std::filesystem::filesystem_error when it cannot be created.
+std::string prepareLogFile(const std::string& ownFolder);
+
 // The services the add-in will talk to, as the emulator exported them.
 struct ServiceAddresses {
   std::string accountServer;

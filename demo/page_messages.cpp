@@ -81,7 +81,17 @@ std::string screenOf(const PageMessage& message) {
   return message.action == "navigate" ? message.get("target") : std::string();
 }
 
-std::string describe(const PageMessage& message) {
+namespace {
+
+// Texts from the service may span lines; a transcript line must not.
+std::string oneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  }
+  return text;
+}
+
+std::string describeUnflattened(const PageMessage& message) {
   if (!message.isObject) return message.action + " (data is not a JSON object)";
   if (message.action == "navigate") {
     const std::string target = message.get("target");
@@ -111,11 +121,19 @@ std::string describe(const PageMessage& message) {
   return text;
 }
 
+}  // namespace
+
+std::string describe(const PageMessage& message) { return oneLine(describeUnflattened(message)); }
+
 std::vector<PageMessage> PageWatcher::takeNew() {
   std::vector<PageMessage> fresh;
-  if (!qrvn::sim::findPalette(paletteId_)) return fresh;
+  const qrvn::core::Ptr<qrvn::core::Palette> window = qrvn::sim::findPalette(paletteId_);
+  if (!window) return fresh;
+  if (window != window_) {
+    window_ = window;
+    taken_ = 0;
+  }
   const std::vector<qrvn::sim::PageMessage> all = qrvn::sim::messagesToPage(paletteId_);
-  if (all.size() < taken_) taken_ = 0;  // a new palette window
   for (size_t i = taken_; i < all.size(); ++i) fresh.push_back(readPageMessage(all[i].action, all[i].data));
   taken_ = all.size();
   seen_.insert(seen_.end(), fresh.begin(), fresh.end());

@@ -1,12 +1,15 @@
 #pragma once
 // What the add-in asked the palette's page to show: its messages read back
 // from the simulated host, their JSON members, the project list they carry
-// and one readable line for each. PageWatcher remembers how many messages
-// of the palette it has already handed out. Main (UI) thread only.
+// and one readable line for each. PageWatcher remembers which palette
+// window it read and how many of its messages it has already handed out.
+// Main (UI) thread only.
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "host/core.h"
 
 namespace demo {
 
@@ -49,6 +52,9 @@ class PageWatcher {
 
  private:
   std::string paletteId_;
+  // The window whose messages were counted; held so that a new window can
+  // never be mistaken for it.
+  qrvn::core::Ptr<qrvn::core::Palette> window_;
   size_t taken_ = 0;
   std::vector<PageMessage> seen_;
 };

@@ -20,6 +20,6 @@ bool Steps::fail(const std::string& what, const std::string& why) {
 
 void Steps::detail(const std::string& text) { out_ << "         " << text << "\n"; }
 
-void Steps::skipped(const std::string& what) { out_ << "[skip] " << what << "\n"; }
+void Steps::skipped(const std::string& what) { out_ << "[skip] " << ++stages_ << ". " << what << "\n"; }
 
 }  // namespace demo

@@ -21,7 +21,8 @@ class Steps {
   bool fail(const std::string& what, const std::string& why);
   // An indented detail line (what the page was shown, what was sent...).
   void detail(const std::string& text);
-  // A stage that could not run because an earlier one failed.
+  // A stage that could not run because an earlier one failed; it keeps
+  // its number.
   void skipped(const std::string& what);
 
   int failures() const { return failures_; }

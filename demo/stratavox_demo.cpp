@@ -43,18 +43,6 @@ int showState(const std::string& path) {
   return 0;
 }
 
-// APPDATA as given, or a folder of the demo's own next to the program; the
-// add-in writes its log there but never creates the folder itself.
-std::string prepareLogFolder() {
-  if (demo::variable("APPDATA").empty()) {
-    const std::filesystem::path own = std::filesystem::canonical("/proc/self/exe").parent_path() / "appdata";
-    ::setenv("APPDATA", own.c_str(), 1);
-  }
-  const std::string folder = demo::variable("APPDATA") + "/Quorvane/Quorvane Kalvix/EXMI-AddIns";
-  std::filesystem::create_directories(folder);
-  return folder + "/EXMI.log";
-}
-
 std::string makeWorkFolder() {
   const std::string parent = demo::variable("TMPDIR").empty() ? "/tmp" : demo::variable("TMPDIR");
   std::string pattern = parent + "/stratavox-demo-XXXXXX";
@@ -95,7 +83,9 @@ int main(int argc, char** argv) {
   xmlInitParser();
   int failures = 1;
   try {
-    settings.logPath = prepareLogFolder();
+    // Without APPDATA the log goes next to this program.
+    settings.logPath =
+        demo::prepareLogFile((std::filesystem::canonical("/proc/self/exe").parent_path() / "appdata").string());
     settings.workFolder = makeWorkFolder();
     if (settings.workFolder.empty()) {
       std::cerr << "stratavox_demo: cannot create a temporary folder\n";

@@ -140,7 +140,8 @@ bool UploadDemo::startHost() {
     steps_.detail(addin_.error());
     return false;
   }
-  if (!steps_.check(addin_.run(), "run() returned true")) return false;
+  addinRan_ = addin_.run();
+  if (!steps_.check(addinRan_, "run() returned true")) return false;
   const auto panels = sim::panelsWithControl(kCreateSetupControl);
   return steps_.check(!panels.empty(), "Create Setup's button is in the design workspace (panel " +
                                            (panels.empty() ? std::string("none") : panels.front()) + ")");

@@ -99,7 +99,7 @@ bool UploadDemo::uploadDesign() {
   for (const PageMessage& message : page_.seen()) progress = progress || screenOf(message) == "progressscreen";
   steps_.check(progress, "the page showed the progress screen");
   if (!steps_.check(finished && screenOf(result) == "successscreen", "the page shows the success screen")) {
-    if (finished) steps_.detail("error: " + result.get("errormessage"));
+    if (!finished) steps_.detail("neither the success nor the error screen came within the wait");
     return false;
   }
   projectId_ = result.get("projectid");
@@ -131,7 +131,7 @@ bool UploadDemo::uploadToolpath() {
   PageMessage result;
   const bool finished = waitForMessage(isResultScreen, result);
   if (!steps_.check(finished && screenOf(result) == "successscreen", "the page shows the success screen")) {
-    if (finished) steps_.detail("error: " + result.get("errormessage"));
+    if (!finished) steps_.detail("neither the success nor the error screen came within the wait");
     return false;
   }
   steps_.check(result.get("projectid") == projectId_, "the toolpath went into the same project");
@@ -230,6 +230,10 @@ void UploadDemo::showHoldings() {
 
 void UploadDemo::showLog() {
   steps_.detail("log file: " + settings_.logPath);
+  if (!addinRan_) {
+    steps_.detail("the add-in did not run, so it wrote nothing");
+    return;
+  }
   std::ifstream in(settings_.logPath, std::ios::binary);
   if (!steps_.check(static_cast<bool>(in), "the add-in wrote its log")) return;
   in.seekg(static_cast<std::streamoff>(logOffset_));

@@ -94,6 +94,7 @@ class UploadDemo {
   qrvn::core::Ptr<qrvn::kalvix::KalvixDocument> document_;
   qrvn::core::Ptr<qrvn::cam::Setup> setup_;
   std::string projectId_;
+  bool addinRan_ = false;
 };
 
 // A JSON object of string members, as the page writes its messages.
