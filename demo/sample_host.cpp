@@ -16,7 +16,7 @@ namespace {
 const char* const kPostInLibrary = "system://stratavox/stratavox_fff.cps";
 
 void addPrinter(const std::string& id, const std::string& name, const std::string& vendor,
-                const std::string& postProcessor, std::ostream& out) {
+                const std::string& postProcessor, Steps& steps) {
   sim::MachineSpec spec;
   spec.id = id;
   spec.name = name;
@@ -25,19 +25,19 @@ void addPrinter(const std::string& id, const std::string& name, const std::strin
   spec.description = name + " FFF printer";
   spec.postProcessor = postProcessor;
   sim::addMachine(spec);
-  out << "         printer        " << name << " (vendor " << vendor
-      << (postProcessor.empty() ? "" : ", post " + postProcessor) << ")\n";
+  steps.detail("printer        " + name + " (vendor " + vendor +
+               (postProcessor.empty() ? "" : ", post " + postProcessor) + ")");
 }
 
 void addSetting(const std::string& id, const std::string& name, const std::string& vendor,
-                const std::string& technology, std::ostream& out) {
+                const std::string& technology, Steps& steps) {
   sim::PrintSettingSpec spec;
   spec.id = id;
   spec.name = name;
   spec.vendor = vendor;
   spec.technology = technology;
   sim::addPrintSetting(spec);
-  out << "         print setting  " << name << " (vendor " << vendor << ", " << technology << ")\n";
+  steps.detail("print setting  " + name + " (vendor " + vendor + ", " + technology + ")");
 }
 
 bool writePostProcessor(const std::string& path) {
@@ -53,29 +53,30 @@ bool writePostProcessor(const std::string& path) {
 
 }  // namespace
 
-SampleHost prepareSampleHost(const std::string& workFolder, std::ostream& out) {
+SampleHost prepareSampleHost(const std::string& workFolder, Steps& steps) {
   SampleHost host;
   const std::string postFolder = workFolder + "/posts";
   host.postProcessor = postFolder + "/stratavox/stratavox_fff.cps";
   if (writePostProcessor(host.postProcessor)) {
     host.postFolder = postFolder;
     sim::setSystemPostFolder(postFolder);
-    out << "         system post-processor folder " << postFolder << "\n";
+    steps.detail("system post-processor folder " + postFolder);
   }
 
-  addPrinter("acme-p1", "Acme P1", "Acme", "", out);
-  addPrinter("svx-s5", kDemoPrinter, "Stratavox", kPostInLibrary, out);
-  addPrinter("svx-s7", "Stratavox S7", "Stratavox", kPostInLibrary, out);
-  addSetting("svx-pla", kDemoPrintSetting, "Stratavox", "FFF", out);
-  addSetting("svx-petg", "Stratavox PETG 0.1mm", "Stratavox", "FFF", out);
-  addSetting("acme-resin", "Acme Resin", "Acme", "SLA", out);
+  addPrinter("acme-p1", "Acme P1", "Acme", "", steps);
+  addPrinter("svx-s5", kDemoPrinter, "Stratavox", kPostInLibrary, steps);
+  addPrinter("svx-s7", "Stratavox S7", "Stratavox", kPostInLibrary, steps);
+  addSetting("svx-pla", kDemoPrintSetting, "Stratavox", "FFF", steps);
+  addSetting("svx-petg", "Stratavox PETG 0.1mm", "Stratavox", "FFF", steps);
+  addSetting("acme-resin", "Acme Resin", "Acme", "SLA", steps);
 
   // The sample design, saved as the file the user will open.
   auto document = sim::newDocument(kSampleDocument);
   sim::setDesign(document, {kSampleDocument, {"Base Plate"}, {}, {{"Rib", {"Rib Body"}, {}, {}}}});
   host.design = sim::saveDocument(document);
   sim::closeDocument(document);
-  out << "         sample design \"" << kSampleDocument << "\" saved: body Base Plate, component Rib (body Rib Body)\n";
+  steps.detail(std::string("sample design \"") + kSampleDocument +
+               "\" saved: body Base Plate, component Rib (body Rib Body)");
   return host;
 }
 

@@ -5,9 +5,9 @@
 // in the host's folder of system post-processors, and a saved sample
 // design ready to be opened. Main (UI) thread, inside a running host.
 
-#include <ostream>
 #include <string>
 
+#include "demo/steps.h"
 #include "host/sim/documents.h"
 
 namespace demo {
@@ -23,8 +23,9 @@ struct SampleHost {
 };
 
 // Fills the libraries, writes the post-processor under `workFolder` and
-// saves the sample design; prints what it set up. An empty `postFolder`
+// saves the sample design; lists what it set up as details of the
+// current step. An empty `postFolder`
 // in the result means the post-processor could not be written.
-SampleHost prepareSampleHost(const std::string& workFolder, std::ostream& out);
+SampleHost prepareSampleHost(const std::string& workFolder, Steps& steps);
 
 }  // namespace demo

@@ -63,8 +63,7 @@ UploadDemo::UploadDemo(const DemoSettings& settings, std::ostream& out)
 int UploadDemo::run() {
   std::ostream& out = steps_.out();
   out << "StrataVox Fabriqo upload, end to end, on the simulated host\n";
-  std::string missing;
-  servicesKnown_ = readServiceAddresses(services_, missing);
+  servicesKnown_ = readServiceAddresses(services_, missingServices_);
   if (servicesKnown_) {
     out << "  account server  " << services_.accountServer << "\n"
         << "  cloud API       " << services_.apiBase << "\n"
@@ -124,14 +123,12 @@ int UploadDemo::run() {
 
 bool UploadDemo::startHost() {
   if (!steps_.check(servicesKnown_, "the emulator's addresses are in the environment")) {
-    std::string missing;
-    readServiceAddresses(services_, missing);
-    steps_.detail("missing: " + missing + " (scripts/demo starts the emulator and exports them)");
+    steps_.detail("missing: " + missingServices_ + " (scripts/demo starts the emulator and exports them)");
     return false;
   }
   steps_.check(browser_.ready(), "BROWSER is a recording stand-in: " + browser_.script());
   steps_.detail("the host's libraries and files before the add-in is loaded:");
-  sample_ = prepareSampleHost(settings_.workFolder, steps_.out());
+  sample_ = prepareSampleHost(settings_.workFolder, steps_);
   if (!steps_.check(!sample_.postFolder.empty() && sample_.design.isValid(),
                     "printers, print settings, the vendor's post-processor and the sample design are in place")) {
     return false;

@@ -83,6 +83,7 @@ class UploadDemo {
   Steps steps_;
   ServiceAddresses services_;
   bool servicesKnown_ = false;
+  std::string missingServices_;
   std::uintmax_t logOffset_ = 0;
   ScopedVariable tmpdir_;
   RecordingBrowser browser_;
