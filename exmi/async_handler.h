@@ -12,15 +12,16 @@
 // may safely outlive the handler. The destructor raises the abort flag, which
 // makes every transfer in flight give up at its next progress check (about a
 // second at most) and keeps workers that have not started their transfer from
-// starting it; then it waits, at most `stopDeadline`, until every worker has
-// released its request, its result and everything the request's callbacks
-// captured, and has stopped touching the shared record. What remains of such
-// a worker is its thread returning. This matters because the host unloads
-// the library right after `stop`, which destroys the handler: code of an
-// unloaded library must not run any more. Results not dispatched before the
-// destruction, aborted or not, are dropped and never reach a callback. A
-// worker still busy at the deadline (work that does not poll the flag) is
-// logged and left to finish on its own.
+// starting it. Then it waits, at most `stopDeadline`, until every worker has
+// dropped its references to its request, its result and the shared record, so
+// that their destructors (and those of whatever the callbacks captured) have
+// run by the time the handler is gone; of such a worker only its thread's
+// return path is left. This matters because the host unloads the library
+// right after `stop`, which destroys the handler, and code of an unloaded
+// library must not run. Results not dispatched before the destruction,
+// aborted or not, are dropped and never reach a callback. A worker still busy
+// at the deadline (work that does not poll the flag) is logged and left to
+// finish on its own.
 
 #include <chrono>
 #include <cstddef>
