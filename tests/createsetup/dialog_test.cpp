@@ -31,10 +31,17 @@ class WorkspaceRecorder : public core::WorkspaceEventHandler {
 
 using DialogTest = CreateSetupTest;
 
-TEST_F(DialogTest, OffersTheVendorsPrintersAndPrintSettings) {
+TEST_F(DialogTest, OffersTheVendorsPrintersAndPrintSettingsReadInTheManufacturingWorkspace) {
   fillLibraries();
   simplePart();
+  auto ui = core::Application::get()->userInterface();
+  WorkspaceRecorder recorder;
+  ui->workspaceActivated()->add(&recorder);
   openDialog();
+  ui->workspaceActivated()->remove(&recorder);
+  // The libraries are read in the manufacturing workspace; the user stays in design.
+  EXPECT_EQ(recorder.activated, (std::vector<std::string>{"CAMEnvironment", "KalvixSolidEnvironment"}));
+  EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
 
   auto inputs = sim::runningCommand()->commandInputs();
   ASSERT_EQ(inputs->count(), 1u);
@@ -98,21 +105,6 @@ TEST_F(DialogTest, PrintersOfTheSameNameAreBothListedAndTheFirstIsUsed) {
   auto setup = camOf(document)->setups()->itemByName("Stratavox Setup");
   ASSERT_TRUE(setup);
   EXPECT_EQ(setup->machine()->id(), "sv-first");
-}
-
-TEST_F(DialogTest, LibrariesAreReadInTheManufacturingWorkspaceAndTheUserStaysInDesign) {
-  fillLibraries();
-  simplePart();
-  auto ui = core::Application::get()->userInterface();
-  WorkspaceRecorder recorder;
-  ui->workspaceActivated()->add(&recorder);
-
-  openDialog();
-  ui->workspaceActivated()->remove(&recorder);
-
-  EXPECT_EQ(recorder.activated,
-            (std::vector<std::string>{"CAMEnvironment", "KalvixSolidEnvironment"}));
-  EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
 }
 
 TEST_F(DialogTest, FailureWhileFillingIsLoggedAndTheWorkspaceIsRestored) {

@@ -64,7 +64,7 @@ TEST_F(SetupTest, CreatesTheSetupForTheChosenPrinterAndSettingAndOpensManufactur
   EXPECT_TRUE(logLines().empty());
 }
 
-TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodies) {
+TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExistingProduct) {
   fillLibraries();
   auto document = sim::newDocument("Assembly");
   sim::ComponentSpec pin{"Pin", {"PinBody"}, {}, {}};
@@ -74,10 +74,15 @@ TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodies) {
   sim::ComponentSpec bolt{"Bolt", {"BoltBody"}, {}, {}};
   sim::ComponentSpec frame{"Frame", {}, {}, {bolt}};
   sim::setDesign(document, {"Assembly", {"Base", "Plate"}, {"Scan"}, {arm, cover, frame}});
+  auto existing = sim::ensureCamProduct(document);
   openDialog();
   ASSERT_TRUE(sim::okCommand());
 
-  auto setup = camOf(document)->setups()->itemByName("Stratavox Setup");
+  // An existing manufacturing product receives the setup.
+  EXPECT_EQ(camOf(document), existing);
+  EXPECT_EQ(existing->setups()->count(), 1u);
+  EXPECT_EQ(sim::activeWorkspaceId(), "CAMEnvironment");
+  auto setup = existing->setups()->itemByName("Stratavox Setup");
   ASSERT_TRUE(setup);
   EXPECT_EQ(describe(setup->models()),
             (std::vector<std::string>{"body:Base", "body:Plate", "mesh:Scan", "body:ArmBody",
@@ -144,18 +149,6 @@ TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
   EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::OnExecuteEventHandler::notify",
                         "Failed could not create the setup"))
       << lines[0];
-}
-
-TEST_F(SetupTest, ExistingManufacturingProductReceivesTheSetup) {
-  fillLibraries();
-  auto document = simplePart();
-  auto existing = sim::ensureCamProduct(document);
-  openDialog();
-  ASSERT_TRUE(sim::okCommand());
-
-  EXPECT_EQ(camOf(document), existing);
-  EXPECT_EQ(existing->setups()->count(), 1u);
-  EXPECT_EQ(sim::activeWorkspaceId(), "CAMEnvironment");
 }
 
 }  // namespace
