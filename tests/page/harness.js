@@ -1,7 +1,6 @@
-// Shared fixtures for the page tests: a headless Chromium from the system's
-// package (never a downloaded one), the page loaded from the work tree, and a
-// fake host that records what the page sends and delivers messages framed the
-// way the add-in frames them.
+// Shared fixtures for the page tests: the system's headless Chromium, the
+// page from the work tree, and a fake host that records what the page sends
+// and delivers messages framed the way the add-in frames them.
 'use strict';
 
 const fs = require('node:fs');
@@ -42,9 +41,8 @@ function installFakeHost() {
   };
 }
 
-// Opens the page; `withHost` false leaves the host object out so the page
-// has to cope without it. Page errors and dialogs are collected so a test
-// can assert that none happened.
+// Opens the page, without the host object when `withHost` is false; page
+// errors and dialogs are collected for the test to check.
 async function openPage(browser, { withHost = true } = {}) {
   const page = await browser.context.newPage();
   const problems = [];
@@ -65,13 +63,10 @@ function hostJson(members) {
   return JSON.stringify(framed);
 }
 
-async function deliver(page, action, members) {
-  await deliverRaw(page, action, hostJson(members));
-}
-
 async function deliverRaw(page, action, dataText) {
   await page.evaluate(([a, d]) => window.qrvnPalette.receive(a, d), [action, dataText]);
 }
+const deliver = (page, action, members) => deliverRaw(page, action, hostJson(members));
 
 // The add-in's lenient percent-encoding of the project list's UTF-8 bytes.
 const KEPT = /[A-Za-z0-9!#$&'()*+,\-./:;=?@_~]/;
@@ -96,9 +91,7 @@ async function sent(page) {
   return raw.map((m) => ({ action: m.action, data: JSON.parse(m.data) }));
 }
 
-async function sentWith(page, action) {
-  return (await sent(page)).filter((m) => m.action === action);
-}
+const sentWith = async (page, action) => (await sent(page)).filter((m) => m.action === action);
 
 // Waits until the page has sent `count` messages named `action`.
 async function waitForSent(page, action, count = 1) {
@@ -115,5 +108,5 @@ async function visibleScreens(page) {
 
 module.exports = {
   launchBrowser, openPage, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
-  sent, sentWith, waitForSent, visibleScreens, PAGE_URL
+  sent, sentWith, waitForSent, visibleScreens
 };
