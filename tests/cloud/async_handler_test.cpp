@@ -1,4 +1,5 @@
-// The request handler: ordering of results, error routing, requests on the wire.
+// The request handler: ordering of results, error routing, request properties.
+// What it puts on the wire is checked by the connector tests.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -8,7 +9,6 @@
 #include <vector>
 
 #include "exmi/async_handler.h"
-#include "tests/cloud/local_server.h"
 #include "tests/cloud/pump.h"
 
 namespace {
@@ -173,92 +173,6 @@ TEST(AsyncHandler, PropertiesTravelFromSubmitterToCallback) {
     EXPECT_EQ("/tmp/b.3mf", read);
     EXPECT_EQ("", missing);
     EXPECT_EQ(32u, request->id.size());
-}
-
-// REST requests on the wire: headers the handler adds.
-class RestRequests : public ::testing::Test {
-protected:
-    void SetUp() override {
-        certificates = std::make_unique<cloudtest::TestCertificates>();
-        setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
-        server = std::make_unique<cloudtest::LocalServer>(*certificates);
-        server->routes().Get("/get", [](const httplib::Request&, httplib::Response& res) {
-            res.status = 404;
-            res.set_content("gone", "text/plain");
-        });
-        server->routes().Put("/put", [](const httplib::Request& req, httplib::Response& res) {
-            res.set_content(std::to_string(req.body.size()), "text/plain");
-        });
-        server->start();
-    }
-    void TearDown() override {
-        server.reset();
-        unsetenv("STRATAVOX_CA_BUNDLE");
-    }
-
-    std::unique_ptr<cloudtest::TestCertificates> certificates;
-    std::unique_ptr<cloudtest::LocalServer> server;
-};
-
-TEST_F(RestRequests, TokenAndUserAgentBecomeHeadersOnlyWhenSet) {
-    IAsyncHandler handler;
-    std::vector<uint32_t> codes;
-    std::vector<std::string> bodies;
-    auto collect = [&](IAsyncResponse* response) {
-        auto* rest = dynamic_cast<EXMI::IAsyncRESTResponse*>(response);
-        ASSERT_NE(nullptr, rest);
-        codes.push_back(rest->getCode());
-        bodies.push_back(rest->getBody());
-    };
-    handler.submit(EXMI::createGetRequest("plain", server->url("/get"), "", 10), collect, nullptr);
-    ASSERT_TRUE(drain(handler));
-    handler.setUserAgent("Agent / 2");
-    handler.submit(EXMI::createGetRequest("token", server->url("/get"), "tok123", 10), collect,
-                   nullptr);
-    ASSERT_TRUE(drain(handler));
-
-    EXPECT_EQ(std::vector<uint32_t>({404, 404}), codes);
-    EXPECT_EQ(std::vector<std::string>({"gone", "gone"}), bodies);
-    const auto seen = server->requests();
-    ASSERT_EQ(2u, seen.size());
-    EXPECT_FALSE(seen[0].hasHeader("Authorization"));
-    EXPECT_EQ("restclient-cpp/100", seen[0].header("User-Agent"));
-    EXPECT_EQ("Bearer tok123", seen[1].header("Authorization"));
-    EXPECT_EQ("Agent / 2", seen[1].header("User-Agent"));
-}
-
-TEST_F(RestRequests, EmptyBinaryPutSendsContentLengthZero) {
-    IAsyncHandler handler;
-    std::string body = "unset";
-    auto request = EXMI::createPutBinaryRequest("bin", server->url("/put"), "application/x", "", 10);
-    handler.submit(
-        request,
-        [&](IAsyncResponse* response) {
-            body = dynamic_cast<EXMI::IAsyncRESTResponse*>(response)->getBody();
-        },
-        nullptr);
-    ASSERT_TRUE(drain(handler));
-    EXPECT_EQ("0", body);
-    const auto seen = server->requests();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ("0", seen[0].header("Content-Length"));
-    EXPECT_EQ("application/x", seen[0].header("Content-Type"));
-    EXPECT_TRUE(seen[0].body.empty());
-}
-
-TEST_F(RestRequests, TransferFailureArrivesAsCode4294967295) {
-    IAsyncHandler handler;
-    uint32_t code = 0;
-    const std::string url =
-        "https://127.0.0.1:" + std::to_string(cloudtest::closedPort()) + "/x";
-    handler.submit(
-        EXMI::createPostRequest("down", url, "text/plain", "", "b", 10),
-        [&](IAsyncResponse* response) {
-            code = dynamic_cast<EXMI::IAsyncRESTResponse*>(response)->getCode();
-        },
-        nullptr);
-    ASSERT_TRUE(drain(handler));
-    EXPECT_EQ(4294967295u, code);
 }
 
 }  // namespace

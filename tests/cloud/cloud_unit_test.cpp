@@ -27,21 +27,24 @@ std::string errorOf(const std::function<void()>& action) {
     return "<no error>";
 }
 
-TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirty) {
+TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirtyAndNamesEachRefusal) {
     const TokenAnswer answer =
         readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":31,"x":1})");
     EXPECT_EQ("A", answer.accessToken);
     EXPECT_EQ("R", answer.refreshToken);
     EXPECT_EQ(31u, answer.expiresIn);
-}
 
-// The refusals a user meets most are checked end to end against the emulator.
-TEST(TokenAnswer, RefusalsCarryTheirOwnTexts) {
     const std::pair<const char*, const char*> cases[] = {
+        {"not json", "could not parse login response."},
         {"[1,2]", "invalid token expiration time"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":30})",
+         "invalid token expiration time"},
         {R"({"refresh_token":"R","expires_in":60})", "acccess token not found"},
+        {R"({"access_token":"A","expires_in":3600})", "refresh token not found"},
         {R"({"access_token":"A","refresh_token":"R"})", "expiration not found"},
         {R"({"access_token":"A","refresh_token":"R","expires_in":-5})",
+         "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":3600.0})",
          "could not log in account!"},
         {R"({"access_token":"A","refresh_token":"R","expires_in":4294967296})",
          "could not log in account!"},
@@ -78,6 +81,8 @@ TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
     EXPECT_EQ("[]", empty->toJson());
 
     const std::pair<const char*, const char*> cases[] = {
+        {"{}", "data field not found"},
+        {R"({"data":{}})", "data field is no array"},
         {R"({"data":[{"library_project_id":"p"}]})", "project data object has no display name"},
         {R"({"data":[{"display_name":"n"}]})", "project data object has no project id"},
         {R"({"data":[{"display_name":1,"library_project_id":"p"}]})",
@@ -105,9 +110,23 @@ TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
     EXPECT_EQ("https://s/u?sig=1",
               readUploadUrl(R"({"data":{"upload_url":"https://s/u?sig=1","job_id":"j"}})"));
 
-    EXPECT_EQ("project data object has no project id",
-              errorOf([] { readCreatedProject(R"({"data":{"display_name":"N"}})"); }));
-    EXPECT_EQ("create response has no data", errorOf([] { readUploadUrl("{}"); }));
+    const std::pair<const char*, const char*> created[] = {
+        {"<html>", "invalid create project response"},
+        {"[]", "invalid create project response object"},
+        {"{}", "create response has no data"},
+        {R"({"data":[]})", "create response data is no object"},
+        {R"({"data":{"display_name":"N"}})", "project data object has no project id"},
+    };
+    for (const auto& c : created)
+        EXPECT_EQ(c.second, errorOf([&] { readCreatedProject(c.first); })) << c.first;
+    const std::pair<const char*, const char*> announced[] = {
+        {"[1]", "invalid create project response object"},
+        {"{}", "create response has no data"},
+        {R"({"data":{}})", "did not receive upload URL"},
+        {R"({"data":{"upload_url":7}})", "upload URL is no string"},
+    };
+    for (const auto& c : announced)
+        EXPECT_EQ(c.second, errorOf([&] { readUploadUrl(c.first); })) << c.first;
 }
 
 // A service answer nested a million levels deep meets the same checks as any
@@ -236,26 +255,6 @@ TEST(HeaderParsing, TrimsKeysAndValuesAndMarksLinesWithoutColon) {
         {"X-Twice", "2"},
     };
     EXPECT_EQ(expected, response.headers);
-
-    std::string chunk = "abc";
-    EXMIImpl::HttpResponse body;
-    EXPECT_EQ(3u, HttpConnection::writeCallback(chunk.data(), 1, 3, &body));
-    EXPECT_EQ(3u, HttpConnection::writeCallback(chunk.data(), 3, 1, &body));
-    EXPECT_EQ("abcabc", body.body);
-    EXPECT_EQ(6u, body.bodyBytes.size());
-}
-
-TEST(UploadReader, CopiesWhatFitsAndEndsWithZero) {
-    const std::string text = "hello";
-    HttpConnection::UploadSource source{reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-    char buffer[4];
-    EXPECT_EQ(4u, HttpConnection::readCallback(buffer, 1, 4, &source));
-    EXPECT_EQ("hell", std::string(buffer, 4));
-    EXPECT_EQ(1u, HttpConnection::readCallback(buffer, 2, 2, &source));
-    EXPECT_EQ('o', buffer[0]);
-    EXPECT_EQ(0u, HttpConnection::readCallback(buffer, 1, 4, &source));
-    HttpConnection::UploadSource empty{nullptr, 0};
-    EXPECT_EQ(0u, HttpConnection::readCallback(buffer, 1, 4, &empty));
 }
 
 class NullListener : public IStratavoxURLInterface {

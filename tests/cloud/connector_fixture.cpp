@@ -1,21 +1,13 @@
 #include "tests/cloud/connector_fixture.h"
 
-#include <jpeglib.h>
-
 #include <cstdlib>
 #include <filesystem>
-#include <random>
-#include <thread>
+#include <sstream>
 
-#include "support/encoding.h"
 #include "tests/cloud/pump.h"
 #include "tests/cloud/test_tls.h"
 
 namespace cloudtest {
-
-const char* const ConnectorTest::kClientId = "sv-----------------------quorvane_kalvix_app";
-const char* const ConnectorTest::k3mfType =
-    "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
 
 namespace {
 const char* const kVariables[] = {"STRATAVOX_ACCOUNT_SERVER", "STRATAVOX_API_BASE",
@@ -24,8 +16,8 @@ const char* const kVariables[] = {"STRATAVOX_ACCOUNT_SERVER", "STRATAVOX_API_BAS
 }
 
 void ConnectorTest::SetUp() {
-    cloud = std::make_unique<emulator::CloudEmulator>();
-    ASSERT_TRUE(cloud->start()) << cloud->lastError();
+    EmulatorTest::SetUp();
+    if (HasFatalFailure()) return;
     setenv("STRATAVOX_ACCOUNT_SERVER", cloud->accountServer().c_str(), 1);
     setenv("STRATAVOX_API_BASE", cloud->apiBase().c_str(), 1);
     setenv("STRATAVOX_WEB_APP", cloud->webApp().c_str(), 1);
@@ -50,7 +42,7 @@ void ConnectorTest::TearDown() {
     }
     connector.reset();
     handler.reset();
-    if (cloud) cloud->stop();
+    EmulatorTest::TearDown();
     for (const char* name : kVariables) unsetenv(name);
     removeFolder(tempFolder);
 }
@@ -59,9 +51,8 @@ std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> ConnectorTest::makeConnect
     EXMIImpl::IStratavoxURLInterface* target) {
     auto made = std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(
         kClientId, cloud->redirectUri(), target, handler);
-    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
-                              "library.project.read", "plyx.printjob.write"})
-        made->addScope(scope);
+    std::istringstream scopes(kScopes);
+    for (std::string scope; scopes >> scope;) made->addScope(scope);
     return made;
 }
 
@@ -105,53 +96,5 @@ std::string ConnectorTest::writeTempFile(const std::string& name, const std::str
 }
 
 std::string ConnectorTest::logText() const { return readText(logPath); }
-
-std::string ConnectorTest::encode(const std::string& text) const {
-    return support::percentEncode(text);
-}
-
-std::string ConnectorTest::scopeText() const {
-    return "account.user.read plyx.mesh.write library.project.write library.project.read "
-           "plyx.printjob.write";
-}
-
-std::string makeJpeg(int width, int height) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 80, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < width; ++x) {
-            row[x * 3] = static_cast<unsigned char>(x * 8);
-            row[x * 3 + 1] = static_cast<unsigned char>(info.next_scanline * 8);
-            row[x * 3 + 2] = 128;
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::string bytes(reinterpret_cast<const char*>(buffer), size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return bytes;
-}
-
-std::string randomBytes(size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(count, '\0');
-    for (auto& byte : bytes) byte = static_cast<char>(random());
-    return bytes;
-}
 
 }  // namespace cloudtest

@@ -1,9 +1,9 @@
 #pragma once
-// Fixture for connector tests: a fresh cloud emulator on an ephemeral
-// loopback port (started in SetUp, stopped in TearDown), the service
-// variables pointing at it, a log folder under a temporary APPDATA, a request
-// handler pumped by the test thread and a connector whose listener records
-// everything it is told.
+// Fixture for connector tests: the emulator fixture's fresh cloud emulator,
+// the service variables pointing at it, a log folder under a temporary
+// APPDATA, a request handler pumped by the test thread and a connector whose
+// listener records everything it is told. Runs on the test thread; only the
+// handler's workers and the emulator have threads of their own.
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "cloud/stratavox_connector.h"
-#include "emulator/emulator.h"
 #include "exmi/async_handler.h"
+#include "tests/emulator/emulator_fixture.h"
 
 namespace cloudtest {
 
@@ -43,10 +43,12 @@ public:
 
 using Screens = std::vector<std::pair<int32_t, std::string>>;
 
-class ConnectorTest : public ::testing::Test {
+class ConnectorTest : public emulator_test::EmulatorTest {
 protected:
-    static const char* const kClientId;
-    static const char* const k3mfType;
+    static constexpr const char* kClientId = emulator_test::kClientId;
+    static constexpr const char* kScopes = emulator_test::kScopes;
+    static constexpr const char* k3mfType =
+        "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
 
     void SetUp() override;
     void TearDown() override;
@@ -62,17 +64,13 @@ protected:
     std::string authorizeRedirect();
     // Redirect, token exchange, first project list; true when signed in.
     bool signIn();
-    // Waits for the next screen after `count` screens were seen.
     bool waitForScreens(size_t count);
 
     std::vector<emulator::RecordedRequest> requestsTo(const std::string& method,
                                                       const std::string& path) const;
     std::string writeTempFile(const std::string& name, const std::string& bytes);
     std::string logText() const;
-    std::string encode(const std::string& text) const;
-    std::string scopeText() const;
 
-    std::unique_ptr<emulator::CloudEmulator> cloud;
     std::shared_ptr<EXMI::IAsyncHandler> handler;
     RecordingListener listener;
     std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
@@ -80,9 +78,5 @@ protected:
     std::string logPath;
     const std::string userAgent = "Fabriqo for Quorvane Kalvix / 2 / Jan  1 2024";
 };
-
-// A small decodable JPEG of the given size.
-std::string makeJpeg(int width, int height);
-std::string randomBytes(size_t count, unsigned seed);
 
 }  // namespace cloudtest

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace cloudtest {
@@ -69,6 +70,17 @@ std::string LocalServer::url(const std::string& path) const {
 std::vector<SeenRequest> LocalServer::requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return seen_;
+}
+
+void LocalServerTest::SetUp() {
+    certificates = std::make_unique<TestCertificates>();
+    setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
+    server = std::make_unique<LocalServer>(*certificates);
+}
+
+void LocalServerTest::TearDown() {
+    server.reset();
+    unsetenv("STRATAVOX_CA_BUNDLE");
 }
 
 int closedPort() {

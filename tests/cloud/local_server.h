@@ -5,11 +5,13 @@
 // it; started by the test and stopped by the destructor. Routes are added
 // before start(); every received request is recorded under a mutex.
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <condition_variable>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -60,6 +62,17 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<SeenRequest> seen_;
+};
+
+// Base fixture: a trusted local server whose routes the subclass adds in its
+// SetUp before calling start(), and the CA bundle variable pointing at its CA.
+class LocalServerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<TestCertificates> certificates;
+    std::unique_ptr<LocalServer> server;
 };
 
 // A loopback port with nothing listening on it.

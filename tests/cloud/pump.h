@@ -1,6 +1,7 @@
 #pragma once
-// Drives an IAsyncHandler from the test thread the way the host's heartbeat
-// does, until a condition holds or a deadline passes. No fixed waits.
+// Polls until a condition holds or a deadline passes, optionally driving an
+// IAsyncHandler from the test thread the way the host's heartbeat does.
+// No fixed waits.
 
 #include <chrono>
 #include <functional>
@@ -9,6 +10,16 @@
 #include "exmi/async_handler.h"
 
 namespace cloudtest {
+
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 inline bool pumpUntil(EXMI::IAsyncHandler& handler, const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = std::chrono::seconds(30)) {

@@ -5,6 +5,7 @@
 #include <rapidjson/document.h>
 
 #include <cstdio>
+#include <random>
 #include <jpeglib.h>
 
 namespace emulator_test {
@@ -91,12 +92,28 @@ std::string makeJpeg(int width, int height) {
   return out;
 }
 
-void EmulatorTest::SetUp() { ASSERT_TRUE(cloud.start()) << cloud.lastError(); }
-void EmulatorTest::TearDown() { cloud.stop(); }
+std::string randomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(count, '\0');
+  for (auto& byte : bytes) byte = static_cast<char>(random());
+  return bytes;
+}
+
+void EmulatorTest::SetUp() { restartWith(emulator::CloudEmulator::Options()); }
+
+void EmulatorTest::TearDown() {
+  if (cloud) cloud->stop();
+}
+
+void EmulatorTest::restartWith(const emulator::CloudEmulator::Options& chosen) {
+  if (cloud) cloud->stop();
+  cloud = std::make_unique<emulator::CloudEmulator>(chosen);
+  ASSERT_TRUE(cloud->start()) << cloud->lastError();
+}
 
 RequestOptions EmulatorTest::options(std::vector<std::string> headers) const {
   RequestOptions o;
-  o.caBundle = cloud.caBundlePath();
+  o.caBundle = cloud->caBundlePath();
   o.headers = std::move(headers);
   return o;
 }
@@ -109,8 +126,8 @@ RequestOptions EmulatorTest::bearer(const std::string& token,
 
 std::string EmulatorTest::authorizeUrl(const Pkce& pkce, const std::string& clientId,
                                        const std::string& scope, const std::string& method) const {
-  return cloud.accountServer() + "/authorize?client_id=" + encode(clientId) +
-         "&redirect_uri=" + encode(cloud.redirectUri()) + "&scope=" + encode(scope) +
+  return cloud->accountServer() + "/authorize?client_id=" + encode(clientId) +
+         "&redirect_uri=" + encode(cloud->redirectUri()) + "&scope=" + encode(scope) +
          "&response_type=code&state=STATE&code_challenge=" + encode(pkce.challenge) +
          "&code_challenge_method=" + encode(method);
 }
@@ -124,26 +141,34 @@ Reply EmulatorTest::signIn(const std::string& url, const std::string& user,
   if (at == std::string::npos) return form;
   at += marker.size();
   std::string requestId = form.body.substr(at, form.body.find('"', at) - at);
-  return request("POST", cloud.accountServer() + "/authorize",
+  return request("POST", cloud->accountServer() + "/authorize",
                  "request_id=" + encode(requestId) + "&username=" + encode(user) +
                      "&password=" + encode(password),
                  options({"Content-Type: application/x-www-form-urlencoded"}));
 }
 
+std::string EmulatorTest::codeFor(const Pkce& pkce) {
+  return queryParam(signIn(authorizeUrl(pkce)).header("location"), "code");
+}
+
+long EmulatorTest::listStatus(const std::string& token) {
+  return get(cloud->apiBase() + "/projects", bearer(token)).status;
+}
+
 Reply EmulatorTest::exchangeCode(const std::string& code, const std::string& verifier,
                                  const std::string& clientId) {
   std::string body = "client_id=" + encode(clientId) + "&redirect_uri=" +
-                     encode(cloud.redirectUri()) + "&grant_type=authorization_code&scope=" +
+                     encode(cloud->redirectUri()) + "&grant_type=authorization_code&scope=" +
                      encode(kScopes) + "&code=" + code + "&code_verifier=" + encode(verifier);
-  return request("POST", cloud.accountServer() + "/token", body,
+  return request("POST", cloud->accountServer() + "/token", body,
                  options({"Content-Type: application/x-www-form-urlencoded"}));
 }
 
 Reply EmulatorTest::refresh(const std::string& refreshToken, const std::string& clientId) {
   std::string body = "client_id=" + encode(clientId) + "&redirect_uri=" +
-                     encode(cloud.redirectUri()) + "&grant_type=refresh_token&scope=" +
+                     encode(cloud->redirectUri()) + "&grant_type=refresh_token&scope=" +
                      encode(kScopes) + "&refresh_token=" + encode(refreshToken);
-  return request("POST", cloud.accountServer() + "/token", body,
+  return request("POST", cloud->accountServer() + "/token", body,
                  options({"Content-Type: application/x-www-form-urlencoded"}));
 }
 
@@ -175,7 +200,7 @@ Tokens EmulatorTest::signInFully() {
 }
 
 std::string EmulatorTest::createProject(const std::string& token, const std::string& name) {
-  Reply reply = request("PUT", cloud.apiBase() + "/projects",
+  Reply reply = request("PUT", cloud->apiBase() + "/projects",
                         "{\"data\":{\"display_name\":\"" + name + "\",\"description\":\"\"}}",
                         bearer(token, {"Content-Type: application/json"}));
   EXPECT_EQ(reply.status, 201) << reply.body;
@@ -192,7 +217,7 @@ Reply EmulatorTest::announce(const std::string& token, const std::string& projec
                      "\",\"" + (job ? "job_name" : "file_name") + "\":\"" +
                      (job ? "part.gcode" : "part.3mf") + "\",\"file_size\":" + std::to_string(size) +
                      ",\"library_project_id\":\"" + projectId + "\",\"origin\":\"Quorvane Kalvix\"}}";
-  return request("PUT", cloud.apiBase() + (job ? "/jobs/upload" : "/files/upload"), body,
+  return request("PUT", cloud->apiBase() + (job ? "/jobs/upload" : "/files/upload"), body,
                  bearer(token, {"Content-Type: application/json"}));
 }
 

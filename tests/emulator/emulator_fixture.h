@@ -1,13 +1,17 @@
 #pragma once
-// Test fixture: one emulator per test, started on an ephemeral port in
-// SetUp and stopped in TearDown, plus helpers that speak to it the way the
-// add-in's cloud client does (same parameters, same order, same encodings).
+// Test fixture shared by the emulator's and the cloud client's tests: one
+// emulator per test, started on an ephemeral loopback port in SetUp and
+// stopped in TearDown (a test may replace it with one of other options), plus
+// helpers that speak to it the way the add-in's cloud client does (same
+// parameters, same order, same encodings). Runs on the test thread; the
+// emulator serves on its own threads.
 
 #include "emulator/emulator.h"
 #include "tests/emulator/https_client.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,8 +26,10 @@ struct Pkce {
 };
 Pkce makePkce(bool padded = true);
 
-// A grey JPEG of the given size, encoded with libjpeg.
+// A decodable JPEG of the given size, encoded with libjpeg.
 std::string makeJpeg(int width, int height);
+// Reproducible arbitrary bytes.
+std::string randomBytes(std::size_t count, unsigned seed);
 std::string base64(const std::string& bytes);
 std::string sha256Hex(const std::string& bytes);
 
@@ -36,6 +42,8 @@ class EmulatorTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Stops the running emulator and starts one with these options instead.
+  void restartWith(const emulator::CloudEmulator::Options& options);
 
   RequestOptions options(std::vector<std::string> headers = {}) const;
   RequestOptions bearer(const std::string& token, std::vector<std::string> headers = {}) const;
@@ -47,6 +55,8 @@ class EmulatorTest : public ::testing::Test {
   // the sign-in worked).
   Reply signIn(const std::string& authorizeUrl, const std::string& user = "ada",
                const std::string& password = "secret");
+  // The code of a successful sign-in through the form.
+  std::string codeFor(const Pkce& pkce);
   // POST /token with the authorization-code form in the client's order.
   Reply exchangeCode(const std::string& code, const std::string& verifier,
                      const std::string& clientId = kClientId);
@@ -54,6 +64,7 @@ class EmulatorTest : public ::testing::Test {
   // Full sign-in through the form; fails the test when any step fails.
   Tokens signInFully();
   static Tokens parseTokens(const Reply& reply);
+  long listStatus(const std::string& token);
 
   std::string createProject(const std::string& token, const std::string& name);
   // Announces a file (or job) and returns the reply.
@@ -61,7 +72,7 @@ class EmulatorTest : public ::testing::Test {
                  bool job = false);
   static std::string uploadUrlOf(const Reply& announceReply);
 
-  emulator::CloudEmulator cloud;
+  std::unique_ptr<emulator::CloudEmulator> cloud;
 };
 
 }  // namespace emulator_test
