@@ -68,16 +68,15 @@ TEST_F(ExportTest, ADesignUploadWithoutCamShowsProgressThenItsError) {
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
 }
 
-TEST_F(ExportTest, AHostThatCannotWriteThe3mfShowsItsError) {
+TEST_F(ExportTest, HostFailuresInTheExportShowTheirErrors) {
     openPalette();
     qrvn::sim::failOperation("CAM::export3MF");
     fromPage("createproject", kDesignForm);
     EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Could not export 3MF data"}));
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
-}
 
-TEST_F(ExportTest, AnOutdatedToolpathShowsThePostProcessingError) {
-    openPalette();
+    qrvn::sim::clearFailures();
+    qrvn::sim::clearMessagesToPage(kPaletteId);
     qrvn::sim::setToolpathValid(host.setup, false);
     fromPage("createproject", kToolpathForm);
     EXPECT_EQ(screens(), (Ids{"progressscreen",
@@ -130,42 +129,36 @@ protected:
     std::string description;
 };
 
-TEST_F(NamedPostTest, APlainPostProcessorPathIsUsedAsWritten) {
-    start(" /home/maker/posts/my s5.cps ");
-    EXPECT_EQ(palette().readPostProcessorPath(), " /home/maker/posts/my s5.cps ");
-    EXPECT_TRUE(host.machineDescriptions().empty());
-}
+struct PostCase {
+    const char* post;
+    const char* description;
+    bool descriptionUnwritten;
+    std::string expected;  // empty: the user is asked
+};
 
-TEST_F(NamedPostTest, SystemPostsAreFoundInTheHostsPostFolder) {
-    start("system://vendor/printer.cps");
-    EXPECT_EQ(palette().readPostProcessorPath(), std::string(kSystemPosts) + "/vendor/printer.cps");
-}
+class PostPathTest : public NamedPostTest, public ::testing::WithParamInterface<PostCase> {};
 
-class PostlessDescriptionTest : public NamedPostTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(PostlessDescriptionTest, LeadsToTheDialog) {
-    start("", GetParam());
-    EXPECT_EQ(palette().readPostProcessorPath(), "");
+TEST_P(PostPathTest, ComesFromTheMachineAndLeavesNoDescriptionBehind) {
+    start(GetParam().post, GetParam().description);
+    if (GetParam().descriptionUnwritten) qrvn::sim::failOperation("Machine::exportToFile");
+    EXPECT_EQ(palette().readPostProcessorPath(), GetParam().expected);
     EXPECT_TRUE(host.machineDescriptions().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Descriptions, PostlessDescriptionTest,
-    ::testing::Values("<machine><general/></machine>",
-                      "<machine><post><postprocessor>x.cps</postprocessor></post></machine>",
-                      "<machine><postProcessor>x.cps</postProcessor></machine>",
-                      "<other><post><postProcessor>x.cps</postProcessor></post></other>",
-                      // No <post> at all: what the host writes for a machine without one.
-                      ""));
+    Machines, PostPathTest,
+    ::testing::Values(
+        PostCase{" /home/maker/posts/my s5.cps ", "", false, " /home/maker/posts/my s5.cps "},
+        PostCase{"system://vendor/printer.cps", "", false, std::string(kSystemPosts) + "/vendor/printer.cps"},
+        PostCase{"system://vendor/printer.cps", "", true, ""},
+        PostCase{"", "<machine><general/></machine>", false, ""},
+        PostCase{"", "<machine><post><postprocessor>x.cps</postprocessor></post></machine>", false, ""},
+        PostCase{"", "<machine><postProcessor>x.cps</postProcessor></machine>", false, ""},
+        PostCase{"", "<other><post><postProcessor>x.cps</postProcessor></post></other>", false, ""},
+        // No <post> at all: what the host writes for a machine without one.
+        PostCase{"", "", false, ""}));
 
-TEST_F(NamedPostTest, AnUnwrittenDescriptionLeadsToTheDialog) {
-    start("system://vendor/printer.cps");
-    qrvn::sim::failOperation("Machine::exportToFile");
-    EXPECT_EQ(palette().readPostProcessorPath(), "");
-    EXPECT_TRUE(host.machineDescriptions().empty());
-}
-
-TEST_F(NamedPostTest, CancellingTheDialogCancelsTheUpload) {
+TEST_F(NamedPostTest, TheDialogAsksForThePostProcessorAndCancellingItCancelsTheUpload) {
     start("");
     openPalette();
     fromPage("createproject", kToolpathForm);
@@ -178,10 +171,7 @@ TEST_F(NamedPostTest, CancellingTheDialogCancelsTheUpload) {
     EXPECT_FALSE(dialogs[0].multiSelect);
     EXPECT_TRUE(host.exports(".gcode").empty());
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
-}
 
-TEST_F(NamedPostTest, TheChosenPostProcessorIsUsed) {
-    start("");
     qrvn::sim::answerNextFileDialog(qrvn::core::DialogOK, {"/home/maker/posts/chosen.cps"});
     std::string filePath, fileName, errorText;
     ASSERT_TRUE(palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "", ""));

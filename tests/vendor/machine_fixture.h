@@ -117,9 +117,8 @@ protected:
     // and said so.
     void signIn() {
         openPalette();
-        std::string error;
-        const std::string redirectAddress = cloud->authorizeDirect(pageAddress(), "tester", &error);
-        ASSERT_FALSE(redirectAddress.empty()) << error;
+        const std::string redirectAddress = redirectAfterSignIn();
+        ASSERT_FALSE(redirectAddress.empty());
         ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
         ASSERT_TRUE(pumpUntil([] { return pageAddress() == "resources_html/index.html"; }, nullptr));
         fromPage("apploaded");
@@ -127,6 +126,15 @@ protected:
             << ::testing::PrintToString(screens());
         ASSERT_TRUE(connector().isSignedIn());
         qrvn::sim::clearMessagesToPage(kPaletteId);
+    }
+
+    // Signs "tester" in at the palette's sign-in page; the address the
+    // account server then sends the palette to (empty on failure).
+    std::string redirectAfterSignIn() {
+        std::string error;
+        const std::string address = cloud->authorizeDirect(pageAddress(), "tester", &error);
+        EXPECT_FALSE(address.empty()) << error;
+        return address;
     }
 
     bool waitForResult() {

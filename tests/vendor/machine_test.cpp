@@ -14,7 +14,7 @@ namespace {
 
 using Ids = std::vector<std::string>;
 
-TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActive) {
+TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActiveAndAlive) {
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
     EXPECT_EQ(qrvn::sim::panelsWithControl(kUploadId), Ids{kPanelId});
     EXPECT_TRUE(qrvn::sim::findTab("AdditiveTab")->toolbarPanels()->itemById(kPanelId));
@@ -23,7 +23,6 @@ TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActive) {
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
     EXPECT_FALSE(qrvn::sim::findDefinition(kOpenId));
-
     // Heartbeats without a sign-in change nothing, active or not.
     machine->onHeartBeat();
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
@@ -31,13 +30,12 @@ TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActive) {
     machine->onHeartBeat();
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
     EXPECT_FALSE(machine->isSignOutShown());
-}
 
-TEST_F(MachineTest, AFreshMachineHasNoButtonsAndDestructionRemovesThem) {
     machine.reset();
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
 
+    // A fresh machine has none until activated; destroying it closes its palette.
     std::shared_ptr<EXMI::IExtensibleMachine> fresh =
         makeStratavoxMachine(host.uuid, host.setup->operationId(), vendorDefinition());
     ASSERT_TRUE(fresh);

@@ -1,6 +1,6 @@
-// The cloud palette's page protocol without the network: what each page
-// message does before sign-in, what each screen code sends, the project
-// list encoding, and where the palette opens after a sign-out.
+// The cloud palette's page protocol without the network: page messages
+// before sign-in, the screen codes, the project list encoding, and where
+// the palette opens after a sign-out.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -15,7 +15,7 @@ namespace {
 
 using Ids = std::vector<std::string>;
 
-// The page's side of the project list: percent-decoding.
+// The page's side of the project list.
 std::string percentDecode(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -31,49 +31,34 @@ std::string percentDecode(const std::string& text) {
 
 using PaletteProtocolTest = MachineTest;
 
-TEST_F(PaletteProtocolTest, ThePaletteOpensOnTheSignInPage) {
+TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheLogOffAddress) {
     openPalette();
-    const std::string address = pageAddress();
-    EXPECT_EQ(address.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << address;
-    EXPECT_NE(address.find("client_id=sv-----------------------quorvane_kalvix_app&"), std::string::npos);
-    EXPECT_NE(address.find("redirect_uri=https%3A%2F%2F127.0.0.1%3A9%2Fstratavox%2F&"), std::string::npos);
-    EXPECT_NE(address.find("scope=account.user.read%20plyx.mesh.write%20library.project.write%20"
-                           "library.project.read%20plyx.printjob.write&"),
+    const std::string signIn = pageAddress();
+    EXPECT_EQ(signIn.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << signIn;
+    EXPECT_NE(signIn.find("client_id=sv-----------------------quorvane_kalvix_app&"), std::string::npos);
+    EXPECT_NE(signIn.find("redirect_uri=https%3A%2F%2F127.0.0.1%3A9%2Fstratavox%2F&"), std::string::npos);
+    EXPECT_NE(signIn.find("scope=account.user.read%20plyx.mesh.write%20library.project.write%20"
+                          "library.project.read%20plyx.printjob.write&"),
               std::string::npos)
-        << address;
+        << signIn;
     EXPECT_EQ(qrvn::sim::findPalette(kPaletteId)->name(), "Stratavox Fabriqo");
+
+    palette().onSignedOut();
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    openPalette();
+    const std::string logOff = pageAddress();
+    EXPECT_EQ(logOff.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
+        << logOff;
+    EXPECT_EQ(percentDecode(logOff.substr(logOff.find("next=") + 5)), signIn);
+    openPalette();
+    EXPECT_EQ(pageAddress(), signIn);
 }
 
-TEST_F(PaletteProtocolTest, AppLoadedBeforeSignInSendsOnlyThePrinter) {
+TEST_F(PaletteProtocolTest, PageMessagesBeforeSignIn) {
     openPalette();
-    fromPage("apploaded");
-    const std::vector<PageMessage> sent = pageMessages();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].action, "materials");
-    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "printer"}));
-    EXPECT_EQ(sent[0].get("printer"), "Stratavox S5");
-    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
-}
-
-TEST_F(PaletteProtocolTest, AppLoadedInADocumentWithoutCamSendsNothing) {
-    openPalette();
-    qrvn::sim::newDocument("Sketch");  // active now, no manufacturing product
-    fromPage("apploaded");
-    EXPECT_TRUE(pageMessages().empty());
-}
-
-TEST_F(PaletteProtocolTest, MessageDialogOnlyWritesTheLog) {
-    openPalette();
+    const std::string signIn = pageAddress();
     host.log.mark();
-    fromPage("messagedlg", R"({"message":"Upload finished","title":"Fabriqo page"})");
-    EXPECT_EQ(host.log.since(), (std::vector<Entry>{{"Fabriqo page", "Upload finished"}}));
-    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
-    EXPECT_TRUE(pageMessages().empty());
-}
-
-TEST_F(PaletteProtocolTest, ActionsAreMatchedExactly) {
-    openPalette();
-    host.log.mark();
+    // Actions are matched exactly: none of these does anything.
     for (const char* action : {"AppLoaded", "CREATEPROJECT", "selectProject", "messageDlg", "apploaded ", ""}) {
         fromPage(action, R"({"uploadType":"design","title":"t","message":"m"})");
     }
@@ -81,14 +66,32 @@ TEST_F(PaletteProtocolTest, ActionsAreMatchedExactly) {
     EXPECT_TRUE(host.log.since().empty());
     EXPECT_TRUE(host.exports(".3mf").empty());
     EXPECT_TRUE(host.exports(".jpg").empty());
-}
 
-TEST_F(PaletteProtocolTest, UploadAnotherWithoutSignInRestartsTheSignIn) {
-    openPalette();
-    const std::string signIn = pageAddress();
+    // A message dialog only writes the log.
+    fromPage("messagedlg", R"({"message":"Upload finished","title":"Fabriqo page"})");
+    EXPECT_EQ(host.log.since(), (std::vector<Entry>{{"Fabriqo page", "Upload finished"}}));
+    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+    EXPECT_TRUE(pageMessages().empty());
+
+    // Loaded before sign-in: only the printer.
+    fromPage("apploaded");
+    std::vector<PageMessage> sent = pageMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].action, "materials");
+    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "printer"}));
+    EXPECT_EQ(sent[0].get("printer"), "Stratavox S5");
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+
+    // "Upload another" without a sign-in restarts the sign-in.
+    qrvn::sim::clearMessagesToPage(kPaletteId);
     ASSERT_TRUE(palette().setPaletteURL("resources_html/index.html"));
     fromPage("uploadanotherproject");
     EXPECT_EQ(pageAddress(), signIn);
+    EXPECT_TRUE(pageMessages().empty());
+
+    // In a document without a manufacturing product nothing is sent.
+    qrvn::sim::newDocument("Sketch");
+    fromPage("apploaded");
     EXPECT_TRUE(pageMessages().empty());
 }
 
@@ -142,22 +145,6 @@ TEST_F(PaletteProtocolTest, TheProjectListReachesThePagePercentEncoded) {
 
     EXPECT_THROW(palette().setProjectList(nullptr, "p-1"), std::runtime_error);
     EXPECT_EQ(messagesNamed("projectlist").size(), 2u);
-}
-
-TEST_F(PaletteProtocolTest, AfterASignOutThePaletteOpensOnTheLogOffAddressOnce) {
-    openPalette();
-    const std::string signIn = pageAddress();
-    palette().onSignedOut();
-    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
-
-    openPalette();
-    const std::string logOff = pageAddress();
-    EXPECT_EQ(logOff.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
-        << logOff;
-    EXPECT_EQ(percentDecode(logOff.substr(logOff.find("next=") + 5)), signIn);
-
-    openPalette();
-    EXPECT_EQ(pageAddress(), signIn);
 }
 
 TEST_F(PaletteProtocolTest, OpenFabriqoOpensTheProject) {

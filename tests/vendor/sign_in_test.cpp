@@ -16,13 +16,27 @@ using Ids = std::vector<std::string>;
 
 using SignInTest = CloudMachineTest;
 
-TEST_F(SignInTest, TheSignOutButtonAppearsWithTheTokenAndGoesOnTheNextHeartbeatAfterSignOut) {
+TEST_F(SignInTest, TheSignOutButtonFollowsTheTokenAndGoesOnTheNextHeartbeatAfterSignOut) {
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
     signIn();  // heartbeats until the first project list
     EXPECT_TRUE(machine->isSignOutShown());
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
     EXPECT_EQ(qrvn::sim::findDefinition(kSignOutId)->tooltip(),
               "Signs out the current session of the StrataVox Fabriqo.<br><br>");
+
+    // Deactivated, no button, not even on a heartbeat; reactivated, all three.
+    machine->deactivate();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    machine->onHeartBeat();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    EXPECT_TRUE(machine->isSignOutShown());
+    machine->activate();
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
+    // Signed in, the page's "upload another" goes straight to the form.
+    openPalette();
+    fromPage("uploadanotherproject");
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
 
     ASSERT_TRUE(qrvn::sim::pressControl(kSignOutId));
     EXPECT_FALSE(connector().isSignedIn());
@@ -39,23 +53,6 @@ TEST_F(SignInTest, TheSignOutButtonAppearsWithTheTokenAndGoesOnTheNextHeartbeatA
     // The next sign-in page first signs the account server's session out.
     openPalette();
     EXPECT_NE(pageAddress().find("/logoff?next="), std::string::npos) << pageAddress();
-}
-
-TEST_F(SignInTest, ReactivationWhileSignedInRestoresAllThreeButtons) {
-    signIn();
-    machine->deactivate();
-    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
-    machine->onHeartBeat();
-    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
-    EXPECT_TRUE(machine->isSignOutShown());
-
-    machine->activate();
-    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
-    // Signed in, the page's "upload another" goes straight to the form.
-    openPalette();
-    fromPage("uploadanotherproject");
-    EXPECT_EQ(screens(), Ids{"uploadform"});
-    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
 }
 
 // The framework with the vendor definition and its heartbeat thread: the
@@ -86,10 +83,7 @@ protected:
 TEST_F(FrameworkSignInTest, HeartbeatsDeliverTheSignInAndFollowTheSignOut) {
     ASSERT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
     ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
-    std::string error;
-    const std::string redirectAddress = cloud->authorizeDirect(pageAddress(), "tester", &error);
-    ASSERT_FALSE(redirectAddress.empty()) << error;
-    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAfterSignIn()));
     ASSERT_TRUE(runUntil([] { return pageAddress() == "resources_html/index.html"; }));
     fromPage("apploaded");
 

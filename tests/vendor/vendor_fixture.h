@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -44,24 +45,24 @@ struct PageMessage {
     std::string action;
     std::string data;
     std::vector<std::pair<std::string, std::string>> members;
-    bool isObject = false;
 
     std::string get(const std::string& key) const {
-        for (const auto& member : members) {
-            if (member.first == key) return member.second;
-        }
-        return std::string();
+        const auto* member = find(key);
+        return member ? member->second : std::string();
     }
-    bool has(const std::string& key) const {
-        for (const auto& member : members) {
-            if (member.first == key) return true;
-        }
-        return false;
-    }
+    bool has(const std::string& key) const { return find(key) != nullptr; }
     std::vector<std::string> keys() const {
         std::vector<std::string> result;
         for (const auto& member : members) result.push_back(member.first);
         return result;
+    }
+
+private:
+    const std::pair<std::string, std::string>* find(const std::string& key) const {
+        for (const auto& member : members) {
+            if (member.first == key) return &member;
+        }
+        return nullptr;
     }
 };
 
@@ -72,7 +73,6 @@ inline PageMessage parseMessage(const qrvn::sim::PageMessage& sent) {
     rapidjson::Document json;
     json.Parse(sent.data.c_str());
     if (json.HasParseError() || !json.IsObject()) return message;
-    message.isObject = true;
     for (auto it = json.MemberBegin(); it != json.MemberEnd(); ++it) {
         message.members.emplace_back(it->name.GetString(),
                                      it->value.IsString() ? it->value.GetString() : "<not a string>");
@@ -136,11 +136,9 @@ inline std::vector<std::string> filesIn(const std::string& folder, const std::st
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
-        if (name.size() < extension.size() ||
-            name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
-            continue;
-        result.push_back(entry.path().string());
+        if (name.rfind(prefix, 0) == 0 && name.size() >= extension.size() &&
+            name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
+            result.push_back(entry.path().string());
     }
     return result;
 }
@@ -157,14 +155,8 @@ public:
     std::string record() const { return folder_ / "opened.txt"; }
     std::vector<std::string> opened() const {
         std::vector<std::string> lines;
-        const std::string text = testing_support::readWholeFile(record());
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(text.substr(start, end - start));
-            start = end + 1;
-        }
+        std::istringstream text(testing_support::readWholeFile(record()));
+        for (std::string line; std::getline(text, line);) lines.push_back(line);
         return lines;
     }
     // The browser runs as its own process: wait for its line.
