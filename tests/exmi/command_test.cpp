@@ -70,17 +70,7 @@ protected:
     qrvn::sim::Session host;
 };
 
-TEST_F(CommandTest, DefaultInfoAndTooltipComposition) {
-    const EXMI::CommandInfo defaults;
-    EXPECT_EQ(defaults.name, "Default Command Name");
-    EXPECT_EQ(defaults.tooltipImage, "");
-    EXPECT_EQ(defaults.tooltip, "Tooltip");
-    EXPECT_EQ(defaults.panelId, "SolidScriptsAddinsPanel");
-    EXPECT_EQ(defaults.tabId, "ToolsTab");
-    EXPECT_EQ(defaults.panelName, "SolidScriptsAddinsPanel");
-    EXPECT_EQ(defaults.resourceFolder, "");
-    EXPECT_EQ(defaults.description, "Command Description");
-
+TEST_F(CommandTest, TooltipIsComposedFromTextAndImage) {
     ProbeCommand plain("ExmiProbePlain", infoFor("SolidScriptsAddinsPanel"));
     plain.run();
     EXPECT_EQ(qrvn::sim::findDefinition("ExmiProbePlain")->tooltip(), "Does <b>things</b><br><br>");
@@ -97,26 +87,34 @@ TEST_F(CommandTest, DefaultInfoAndTooltipComposition) {
     EXPECT_EQ(definition->resourceFolder(), "resources_probe/");
 }
 
-TEST_F(CommandTest, RunPlacesAPromotedControlAndASecondRunOnlyPromotesIt) {
-    ProbeCommand command("ExmiProbeRun", infoFor("SolidScriptsAddinsPanel"));
-    command.run();
-    Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRun");
-    ASSERT_TRUE(control);
-    EXPECT_TRUE(control->isPromoted());
-    EXPECT_TRUE(control->isPromotedByDefault());
-    Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeRun");
-    EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
+TEST_F(CommandTest, RunPlacesAPromotedControlASecondRunOnlyPromotesItAndDestructionRemovesIt) {
+    Ptr<qrvn::core::CommandDefinition> definition;
+    {
+        ProbeCommand command("ExmiProbeRun", infoFor("SolidScriptsAddinsPanel"));
+        command.run();
+        Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRun");
+        ASSERT_TRUE(control);
+        EXPECT_TRUE(control->isPromoted());
+        EXPECT_TRUE(control->isPromotedByDefault());
+        definition = qrvn::sim::findDefinition("ExmiProbeRun");
+        EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
 
-    control->isPromoted(false);
-    control->isPromotedByDefault(false);
-    const size_t definitions = qrvn::sim::definitionIds().size();
-    command.run();
-    EXPECT_TRUE(control->isPromoted());
-    EXPECT_TRUE(control->isPromotedByDefault());
-    EXPECT_EQ(qrvn::sim::definitionIds().size(), definitions);
-    EXPECT_EQ(qrvn::sim::panelsWithControl("ExmiProbeRun"), std::vector<std::string>{"SolidScriptsAddinsPanel"});
-    EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
-    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+        control->isPromoted(false);
+        control->isPromotedByDefault(false);
+        const size_t definitions = qrvn::sim::definitionIds().size();
+        command.run();
+        EXPECT_TRUE(control->isPromoted());
+        EXPECT_TRUE(control->isPromotedByDefault());
+        EXPECT_EQ(qrvn::sim::definitionIds().size(), definitions);
+        EXPECT_EQ(qrvn::sim::panelsWithControl("ExmiProbeRun"), std::vector<std::string>{"SolidScriptsAddinsPanel"});
+        EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
+        EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+    }
+    // Gone with the command object: button, definition and handler.
+    EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeRun"));
+    EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeRun").empty());
+    EXPECT_FALSE(definition->isValid());
+    EXPECT_EQ(definition->commandCreated()->handlerCount(), 0u);
 }
 
 TEST_F(CommandTest, MissingPanelIsCreatedInItsTabAndOutlivesStop) {
@@ -139,10 +137,10 @@ TEST_F(CommandTest, MissingPanelIsCreatedInItsTabAndOutlivesStop) {
     EXPECT_EQ(qrvn::sim::controlIds("ExmiProbePanel"), std::vector<std::string>{"ExmiProbeNewPanel"});
 }
 
-TEST_F(CommandTest, MissingPanelAndTabShowTheErrorAndRegisterNothing) {
-    ProbeCommand command("ExmiProbeNowhere", infoFor("NoSuchPanel", "NoSuchTab"));
+TEST_F(CommandTest, FailuresOfRunAndStopAreShownNotLoggedAndRegisterNothing) {
+    ProbeCommand nowhere("ExmiProbeNowhere", infoFor("NoSuchPanel", "NoSuchTab"));
     log.mark();
-    command.run();
+    nowhere.run();
     ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
     const qrvn::sim::MessageBox box = qrvn::sim::messageBoxes()[0];
     EXPECT_EQ(box.text, "Error in CommandBase::run(): Could not find ToolbarPanelID \"NoSuchPanel\"");
@@ -151,11 +149,9 @@ TEST_F(CommandTest, MissingPanelAndTabShowTheErrorAndRegisterNothing) {
     EXPECT_EQ(box.icon, qrvn::core::NoIconIconType);
     EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeNowhere"));
     EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeNowhere").empty());
-    // Shown, not logged.
     EXPECT_TRUE(log.since().empty());
-}
 
-TEST_F(CommandTest, DefinitionThatCannotBeCreatedIsReportedAndStopFailuresToo) {
+    qrvn::sim::clearMessageBoxes();
     ProbeCommand command("ExmiProbeRefused", infoFor("SolidScriptsAddinsPanel"));
     qrvn::sim::failOperation("CommandDefinitions::addButtonDefinition", 1);
     command.run();
@@ -172,6 +168,7 @@ TEST_F(CommandTest, DefinitionThatCannotBeCreatedIsReportedAndStopFailuresToo) {
     EXPECT_EQ(qrvn::sim::messageBoxes()[0].text.rfind("Error in CommandBase::stop(): ", 0), 0u);
     // Nothing was removed by the failed stop.
     EXPECT_TRUE(qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRefused"));
+    EXPECT_TRUE(log.since().empty());
 }
 
 TEST_F(CommandTest, DuplicateIdIsWarnedInTheLogAndConstructionGoesOn) {
@@ -188,7 +185,7 @@ TEST_F(CommandTest, DuplicateIdIsWarnedInTheLogAndConstructionGoesOn) {
     EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
 }
 
-TEST_F(CommandTest, PressingTheButtonRoutesEveryEventToTheCommand) {
+TEST_F(CommandTest, PressingTheButtonRoutesEveryEventToTheCommandAndContainsItsFailures) {
     ProbeCommand command("ExmiProbePress", infoFor("SolidScriptsAddinsPanel"));
     command.run();
     log.mark();
@@ -202,24 +199,44 @@ TEST_F(CommandTest, PressingTheButtonRoutesEveryEventToTheCommand) {
     command.calls.clear();
     ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
     EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onExecute", "onDestroy"}));
+
+    // A failing operation is one log line, no message box.
+    command.failIn = "onExecute";
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
+                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
+                                               {"CommandExecuteHandler::notify", "Failed onExecute broke"},
+                                               {"CommandDestroyHandler::CommandDestroyHandler", ""}}));
+    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+
+    // The base class's own operations write their placeholder lines.
+    EXMI::CommandBase plain("ExmiProbeDefault", infoFor("SolidScriptsAddinsPanel"));
+    plain.run();
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDefault"));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
+                                               {"CommandBase::onExecute", "..."},
+                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
+                                               {"CommandBase::onExecute", "..."},
+                                               {"CommandDestroyHandler::CommandDestroyHandler", ""},
+                                               {"CommandBase::onDestroy", "..."}}));
 }
 
-TEST_F(CommandTest, DialogEventsReachPreviewInputChangedAndExecute) {
-    DialogCommand command("ExmiProbeDialog", infoFor("SolidScriptsAddinsPanel"));
-    command.run();
-    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDialog"));
-    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onPreview"}));
-    ASSERT_TRUE(qrvn::sim::pickDropDownItem("choice", "second"));
-    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onPreview", "onInputChanged", "onPreview"}));
-    ASSERT_TRUE(qrvn::sim::okCommand());
-    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onPreview", "onInputChanged", "onPreview",
-                                                       "onExecute", "onDestroy"}));
-}
-
-TEST_F(CommandTest, CommandObjectGoneWhileItsDialogIsOpenGetsNoMoreEvents) {
-    auto command = std::make_unique<DialogCommand>("ExmiProbeOpen", infoFor("SolidScriptsAddinsPanel"));
+TEST_F(CommandTest, DialogEventsReachTheCommandUntilTheCommandObjectIsGone) {
+    auto command = std::make_unique<DialogCommand>("ExmiProbeDialog", infoFor("SolidScriptsAddinsPanel"));
     command->run();
-    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeOpen"));
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDialog"));
+    EXPECT_EQ(command->calls, (std::vector<std::string>{"onCreate", "onPreview"}));
+    ASSERT_TRUE(qrvn::sim::pickDropDownItem("choice", "second"));
+    EXPECT_EQ(command->calls, (std::vector<std::string>{"onCreate", "onPreview", "onInputChanged", "onPreview"}));
+    ASSERT_TRUE(qrvn::sim::okCommand());
+    EXPECT_EQ(command->calls, (std::vector<std::string>{"onCreate", "onPreview", "onInputChanged", "onPreview",
+                                                        "onExecute", "onDestroy"}));
+
+    // Gone while its dialog is open: no handler is left behind.
+    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDialog"));
     Ptr<qrvn::core::Command> running = qrvn::sim::runningCommand();
     ASSERT_TRUE(running);
     EXPECT_EQ(running->execute()->handlerCount(), 1u);
@@ -232,47 +249,6 @@ TEST_F(CommandTest, CommandObjectGoneWhileItsDialogIsOpenGetsNoMoreEvents) {
     qrvn::sim::pickDropDownItem("choice", "second");
     qrvn::sim::cancelCommand();
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
-}
-
-TEST_F(CommandTest, DefaultOperationsWriteTheirPlaceholderLines) {
-    EXMI::CommandBase command("ExmiProbeDefault", infoFor("SolidScriptsAddinsPanel"));
-    command.run();
-    log.mark();
-    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDefault"));
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
-                                               {"CommandBase::onExecute", "..."},
-                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
-                                               {"CommandBase::onExecute", "..."},
-                                               {"CommandDestroyHandler::CommandDestroyHandler", ""},
-                                               {"CommandBase::onDestroy", "..."}}));
-}
-
-TEST_F(CommandTest, HandlerFailureIsOneLogLineAndNoMessageBox) {
-    ProbeCommand command("ExmiProbeFail", infoFor("SolidScriptsAddinsPanel"));
-    command.failIn = "onExecute";
-    command.run();
-    log.mark();
-    ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeFail"));
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
-                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
-                                               {"CommandExecuteHandler::notify", "Failed onExecute broke"},
-                                               {"CommandDestroyHandler::CommandDestroyHandler", ""}}));
-    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
-    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
-}
-
-TEST_F(CommandTest, DestroyingTheCommandRemovesItsButtonAndLeavesNoHandlerInTheHost) {
-    Ptr<qrvn::core::CommandDefinition> definition;
-    {
-        ProbeCommand command("ExmiProbeGone", infoFor("SolidScriptsAddinsPanel"));
-        command.run();
-        definition = qrvn::sim::findDefinition("ExmiProbeGone");
-        ASSERT_TRUE(definition);
-    }
-    EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeGone"));
-    EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeGone").empty());
-    EXPECT_FALSE(definition->isValid());
-    EXPECT_EQ(definition->commandCreated()->handlerCount(), 0u);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 
 using qrvn::core::Ptr;
 
-TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnology) {
+TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnologyAndEmptyMatchesNothing) {
     EXMI::MachineDefinition byId;
     byId.machineIds = {"SVX-PRINTER-ONE"};
     EXPECT_TRUE(byId.matches("svx-printer-one", "Other", 0));
@@ -44,12 +44,9 @@ TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnolo
     EXPECT_TRUE(all.matches("id-b", "Stratavox", 0));
     EXPECT_TRUE(all.matches("id-b", "x", 3));
     EXPECT_FALSE(all.matches("id-b", "x", 4));
-}
 
-TEST(MachineDefinitionTest, EmptyDefinitionMatchesNothing) {
-    EXMI::MachineDefinition empty;
+    const EXMI::MachineDefinition empty;
     EXPECT_FALSE(empty.matches("", "", 0));
-    EXPECT_FALSE(empty.matches("", "", 7));
     EXPECT_FALSE(empty.matches("id", "Stratavox", 7));
 }
 
@@ -85,11 +82,6 @@ protected:
     qrvn::sim::Session host;
     std::shared_ptr<Journal> journal;
 };
-
-TEST_F(MachineInstanceTest, NameIsDocumentUuidSlashOperationId) {
-    EXPECT_EQ(makeMachine(12, false)->instanceName(), "u1/12");
-    EXPECT_EQ(makeMachine(-3, false)->instanceName(), "u1/-3");
-}
 
 TEST_F(MachineInstanceTest, ActivateRunsCommandsOnceAndDeactivateStopsThem) {
     auto machine = makeMachine(12, true);
@@ -148,16 +140,13 @@ TEST_F(MachineInstanceTest, ChangeKeepsTheStateAndDestroyOfActiveStopsCommandsSi
                                                 "ExtensibleMachine \"u1/5\" is being destroyed"}}));
 }
 
-TEST_F(MachineInstanceTest, DestroyOfInactiveOnlyCallsBeforeDestroy) {
+TEST_F(MachineInstanceTest, DestroyOfInactiveOnlyCallsBeforeDestroyAndWithoutItsDocumentThereIsNoSetup) {
     auto machine = makeMachine(6, true);
+    EXPECT_FALSE(machine->getSetup());
     log.mark();
     machine->destroy();
     EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::beforeDestroy", "u1/6"}}));
     EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{"u1/6"});
-}
-
-TEST_F(MachineInstanceTest, GetSetupIsNoneWhenTheDocumentIsNotOpen) {
-    EXPECT_FALSE(makeMachine(1, false)->getSetup());
 }
 
 }  // namespace

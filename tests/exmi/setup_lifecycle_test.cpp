@@ -114,7 +114,7 @@ TEST_F(SetupLifecycleTest, AnotherVendorDestroysTheInstanceAndSwitchingBackMakes
     EXPECT_FALSE(commandShown());
 }
 
-TEST_F(SetupLifecycleTest, UnservedMachineGetsNoEntryAndAnInactiveSetupStaysInactive) {
+TEST_F(SetupLifecycleTest, UnservedMachineGetsNoEntrySwitchingOnlyLogsAndAnInactiveSetupStaysInactive) {
     CamSetup foreign = qrvn::sim::addSetup(a, "Print 2", other);
     const std::string foreignPath = uuidOf(a) + "/" + std::to_string(foreign->operationId());
     const Entry noInstances{"EXMIimpl::handlePotentialNewMachine", "we don't have instances for this machinePath: " + foreignPath};
@@ -127,9 +127,21 @@ TEST_F(SetupLifecycleTest, UnservedMachineGetsNoEntryAndAnInactiveSetupStaysInac
     ASSERT_TRUE(foreign->name("Print 2b"));
     EXPECT_EQ(log.count(noInstances), 2u);
 
+    // Switching setups: the activation handlers only log their setups.
+    const std::string line2 = "Setup: \"Print 2b\";operationId = " + std::to_string(foreign->operationId());
+    log.mark();
+    ASSERT_TRUE(print->activate());
+    EXPECT_EQ(only(log.since(), {"MySetupActivatingHandler::safeNotify", "MySetupDeactivatedHandler::safeNotify",
+                                 "MySetupDeactivatingHandler::safeNotify", "MySetupActivatedHandler::safeNotify"}),
+              (std::vector<Entry>{
+                  {"MySetupDeactivatingHandler::safeNotify", line2},
+                  {"MySetupActivatingHandler::safeNotify", line},
+                  {"MySetupDeactivatedHandler::safeNotify", line2},
+                  {"MySetupActivatedHandler::safeNotify", line + " Machine = " + described(svxOne, false)},
+              }));
+
     // Given a vendor machine while another setup is active: the instance is
     // made but stays inactive until its setup is activated.
-    ASSERT_TRUE(print->activate());
     const size_t mark = journal->calls.size();
     ASSERT_TRUE(foreign->machine(svxTwo));
     EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"create " + foreignPath, "onChange " + foreignPath}));
@@ -149,21 +161,6 @@ TEST_F(SetupLifecycleTest, SetupThatLosesItsMachineLosesItsInstance) {
     EXPECT_TRUE(entry().machines.empty());
     EXPECT_EQ(entry().machineId, "");
     EXPECT_FALSE(commandShown());
-}
-
-TEST_F(SetupLifecycleTest, SetupEventsThatOnlyLogTheirSetup) {
-    CamSetup second = qrvn::sim::addSetup(a, "Print 2", svxTwo);
-    const std::string line2 = "Setup: \"Print 2\";operationId = " + std::to_string(second->operationId());
-    log.mark();
-    ASSERT_TRUE(print->activate());
-    EXPECT_EQ(only(log.since(), {"MySetupActivatingHandler::safeNotify", "MySetupDeactivatedHandler::safeNotify",
-                                 "MySetupDeactivatingHandler::safeNotify", "MySetupActivatedHandler::safeNotify"}),
-              (std::vector<Entry>{
-                  {"MySetupDeactivatingHandler::safeNotify", line2},
-                  {"MySetupActivatingHandler::safeNotify", line},
-                  {"MySetupDeactivatedHandler::safeNotify", line2},
-                  {"MySetupActivatedHandler::safeNotify", line + " Machine = " + described(svxOne, false)},
-              }));
 }
 
 }  // namespace
