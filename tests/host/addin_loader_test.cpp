@@ -27,21 +27,27 @@ TEST_F(AddInLoaderTest, RunAndStopReachTheRunningHost) {
     EXPECT_EQ(app()->documentCreated()->handlerCount(), 0u);
     addIn.unload();
     EXPECT_FALSE(addIn.isLoaded());
+
+    sim::AddIn missing;
+    EXPECT_FALSE(missing.load("/nonexistent/libnothing.so"));
+    EXPECT_FALSE(missing.error().empty());
+    EXPECT_FALSE(missing.run());
 }
 
-TEST_F(AddInLoaderTest, MissingLibraryOrEntryPointsAreReported) {
-    sim::AddIn addIn;
-    EXPECT_FALSE(addIn.load("/nonexistent/libnothing.so"));
-    EXPECT_FALSE(addIn.error().empty());
-    EXPECT_FALSE(addIn.run());
-}
-
-class AddInWithoutUserInterfaceTest : public HostTest {
+class WithoutUserInterfaceTest : public HostTest {
 protected:
-    AddInWithoutUserInterfaceTest() : HostTest(sim::HostOptions{true, false}) {}
+    WithoutUserInterfaceTest() : HostTest(sim::HostOptions{true, false}) {}
 };
 
-TEST_F(AddInWithoutUserInterfaceTest, RunSeesNoUserInterface) {
+TEST_F(WithoutUserInterfaceTest, DocumentsWorkAndTheAddInDeclinesToRun) {
+    ASSERT_TRUE(app());
+    EXPECT_FALSE(app()->userInterface());
+    EventLog log;
+    HostEventRecorders recorders(log);
+    auto doc = sim::newDocument("A");
+    EXPECT_EQ(log, (EventLog{"created:A", "activating:A", "activated:A"}));
+    EXPECT_TRUE(doc->isActive());
+
     sim::AddIn addIn;
     ASSERT_TRUE(addIn.load(FAKE_ADDIN_PATH)) << addIn.error();
     EXPECT_FALSE(addIn.run());

@@ -1,15 +1,15 @@
 // The manufacturing side: setup events in the host's order, operation ids,
 // library queries, manufacturing models, and the export operations.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "tests/host/recorders.h"
+#include "tests/support/scratch.h"
 
 namespace hosttest {
 namespace {
 
 using namespace qrvn;
+using testing_support::readWholeFile;
 
 class CamTest : public HostTest {
 protected:
@@ -31,16 +31,13 @@ protected:
         input->machine(machine);
         return cam->setups()->add(input);
     }
-    std::string tempPath(const std::string& name) const {
-        return ::testing::TempDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + name;
-    }
 
     Ptr<kalvix::KalvixDocument> doc;
     Ptr<cam::CAM> cam;
     Ptr<cam::Machine> printerA, printerB;
 };
 
-TEST_F(CamTest, AddingSetupsFiresCreatedThenActivation) {
+TEST_F(CamTest, SetupEventsFollowTheHostOrder) {
     EventLog log;
     SetupRecorders recorders(log, cam);
     auto first = addSetup("S1", printerA);
@@ -55,33 +52,25 @@ TEST_F(CamTest, AddingSetupsFiresCreatedThenActivation) {
     log.clear();
     ASSERT_TRUE(first->activate());
     EXPECT_EQ(log, (EventLog{"deactivating:S2(active)", "activating:S1", "deactivated:S2", "activated:S1(active)"}));
-}
 
-TEST_F(CamTest, ChangingTheMachineFiresChanged) {
-    auto setup = addSetup("S1", printerA);
-    EventLog log;
-    SetupRecorders recorders(log, cam);
-    ASSERT_TRUE(setup->machine(printerB));
-    EXPECT_EQ(setup->machine(), printerB);
-    ASSERT_TRUE(setup->name("Renamed"));
-    EXPECT_EQ(log, (EventLog{"setupChanged:S1/" + std::to_string(cam::SetupMachineChange),
+    log.clear();
+    ASSERT_TRUE(second->machine(printerA));
+    EXPECT_EQ(second->machine(), printerA);
+    ASSERT_TRUE(second->name("Renamed"));
+    EXPECT_EQ(log, (EventLog{"setupChanged:S2/" + std::to_string(cam::SetupMachineChange),
                              "setupChanged:Renamed/" + std::to_string(cam::SetupNameChange)}));
-}
 
-TEST_F(CamTest, DeletingTheActiveSetupActivatesTheFirstRemaining) {
-    auto first = addSetup("S1", printerA);
-    auto second = addSetup("S2", printerA);
     auto third = addSetup("S3", printerA);
-    EventLog log;
-    SetupRecorders recorders(log, cam);
+    log.clear();
     ASSERT_TRUE(third->deleteMe());
-    EXPECT_EQ(log, (EventLog{"destroying:S3(active)", "activating:S1", "activated:S1(active)"}));
+    EXPECT_EQ(log, (EventLog{"destroying:S3(active)", "activating:S1", "activated:S1(active)"}))
+        << "deleting the active setup activates the first remaining";
     EXPECT_FALSE(third->isValid());
     EXPECT_FALSE(cam->setups()->itemByOperationId(third->operationId()));
+    EXPECT_FALSE(third->deleteMe());
     log.clear();
     ASSERT_TRUE(second->deleteMe());
-    EXPECT_EQ(log, (EventLog{"destroying:S2"})) << "deleting an inactive setup changes no activation";
-    EXPECT_FALSE(third->deleteMe());
+    EXPECT_EQ(log, (EventLog{"destroying:Renamed"})) << "deleting an inactive setup changes no activation";
 }
 
 TEST_F(CamTest, OperationIdsAreUniquePerDocumentAndNeverReused) {
@@ -95,10 +84,9 @@ TEST_F(CamTest, OperationIdsAreUniquePerDocumentAndNeverReused) {
     EXPECT_NE(third->operationId(), first->operationId());
     EXPECT_EQ(cam->setups()->itemByOperationId(third->operationId()), third);
     EXPECT_EQ(cam->setups()->itemByName("S1"), first);
-    // Another document numbers its own operations from the start.
     auto other = sim::newDocument("Other");
-    auto otherSetup = sim::addSetup(other, "T1", printerA);
-    EXPECT_EQ(otherSetup->operationId(), first->operationId());
+    EXPECT_EQ(sim::addSetup(other, "T1", printerA)->operationId(), first->operationId())
+        << "another document numbers its own operations from the start";
 }
 
 TEST_F(CamTest, SetupNeedsModelsAndAnAdditiveMachine) {
@@ -113,8 +101,17 @@ TEST_F(CamTest, SetupNeedsModelsAndAnAdditiveMachine) {
     EXPECT_TRUE(cam->setups()->add(input));
 }
 
-TEST_F(CamTest, ManufacturingModelCopiesTheDesign) {
-    sim::setDesign(doc, {"", {"Base"}, {}, {{"Arm", {"ArmBody"}, {"ArmMesh"}, {}}, {"Pin", {}, {}, {}}}});
+TEST_F(CamTest, ManufacturingModelCopiesTheNumberedDesignTree) {
+    sim::setDesign(doc, {"", {"Base"}, {}, {{"Arm", {"ArmBody"}, {"ArmMesh"}, {}}, {"Arm", {"ArmBody"}, {"ArmMesh"}, {}},
+                                           {"Pin", {}, {}, {}}}});
+    auto root = doc->design()->rootComponent();
+    EXPECT_EQ(root->name(), "Bracket");
+    ASSERT_EQ(root->occurrences()->count(), 3u);
+    EXPECT_TRUE(root->occurrences()->itemByName("Arm:1"));
+    EXPECT_FALSE(root->occurrences()->item(3));
+    EXPECT_EQ(root->occurrences()->item(0)->bRepBodies()->item(0)->parentComponent(),
+              root->occurrences()->item(0)->component());
+
     auto input = cam->manufacturingModels()->createInput();
     input->name("Manufacturing Model");
     auto model = cam->manufacturingModels()->add(input);
@@ -123,68 +120,61 @@ TEST_F(CamTest, ManufacturingModelCopiesTheDesign) {
     auto occurrence = model->occurrence();
     ASSERT_TRUE(occurrence);
     EXPECT_EQ(occurrence->bRepBodies()->count(), 1u);
-    ASSERT_EQ(occurrence->childOccurrences()->count(), 2u);
+    ASSERT_EQ(occurrence->childOccurrences()->count(), 3u);
     auto arm = occurrence->childOccurrences()->item(0);
     EXPECT_EQ(arm->name(), "Arm:1");
     EXPECT_EQ(arm->bRepBodies()->item(0)->name(), "ArmBody");
     EXPECT_EQ(arm->component()->meshBodies()->count(), 1u);
-    EXPECT_EQ(occurrence->childOccurrences()->item(1)->childOccurrences()->count(), 0u);
-    // The model is a copy: changing the design later does not change it.
+    EXPECT_EQ(occurrence->childOccurrences()->item(2)->childOccurrences()->count(), 0u);
     sim::setDesign(doc, {"", {}, {}, {}});
-    EXPECT_EQ(model->occurrence()->bRepBodies()->count(), 1u);
+    EXPECT_EQ(model->occurrence()->bRepBodies()->count(), 1u) << "the model is a copy of the design";
     EXPECT_NE(model->occurrence()->bRepBodies()->item(0), doc->design()->rootComponent()->bRepBodies()->item(0));
 }
 
-TEST_F(CamTest, MachineQueriesFilterByLocationVendorModelAndTechnology) {
+TEST_F(CamTest, LibraryQueriesFilterByLocationVendorModelAndTechnology) {
     auto local = printer("id-c", "Printer C", "Stratavox", "C1");
     local.location = cam::LocalLibraryLocation;
     sim::addMachine(local);
     auto sla = printer("id-d", "Printer D", "Stratavox", "D1");
     sla.technology = cam::SLAMachineTechnology;
     sim::addMachine(sla);
-    auto library = cam::CAMManager::get()->libraryManager()->machineLibrary();
-    auto names = [](const std::vector<Ptr<cam::Machine>>& machines) {
+    auto machines = cam::CAMManager::get()->libraryManager()->machineLibrary();
+    auto names = [](const auto& items) {
         std::vector<std::string> result;
-        for (auto& m : machines) result.push_back(m->name());
+        for (auto& item : items) result.push_back(item->name());
         return result;
     };
-    EXPECT_EQ(names(library->createQuery(cam::HostLibraryLocation, "Stratavox", "")->execute()),
-              (std::vector<std::string>{"Printer A", "Printer D"}));
-    EXPECT_EQ(names(library->createQuery(cam::HostLibraryLocation)->execute()),
-              (std::vector<std::string>{"Printer A", "Printer B", "Printer D"}));
-    EXPECT_EQ(names(library->createQuery(cam::HostLibraryLocation, "stratavox")->execute()),
-              std::vector<std::string>{}) << "vendor compares exactly";
-    EXPECT_EQ(names(library->createQuery(cam::HostLibraryLocation, "Stratavox", "D1")->execute()),
-              (std::vector<std::string>{"Printer D"}));
-    auto query = library->createQuery(cam::HostLibraryLocation, "Stratavox");
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(names(machines->createQuery(cam::HostLibraryLocation, "Stratavox", "")->execute()),
+              (Names{"Printer A", "Printer D"}));
+    EXPECT_EQ(names(machines->createQuery(cam::HostLibraryLocation)->execute()),
+              (Names{"Printer A", "Printer B", "Printer D"}));
+    EXPECT_EQ(names(machines->createQuery(cam::HostLibraryLocation, "stratavox")->execute()), Names{})
+        << "vendor compares exactly";
+    EXPECT_EQ(names(machines->createQuery(cam::HostLibraryLocation, "Stratavox", "D1")->execute()),
+              (Names{"Printer D"}));
+    auto query = machines->createQuery(cam::HostLibraryLocation, "Stratavox");
     query->technology(cam::FFFMachineTechnology);
-    EXPECT_EQ(names(query->execute()), (std::vector<std::string>{"Printer A"}));
-    EXPECT_EQ(names(library->createQuery(cam::LocalLibraryLocation)->execute()),
-              (std::vector<std::string>{"Printer C"}));
-}
+    EXPECT_EQ(names(query->execute()), (Names{"Printer A"}));
+    EXPECT_EQ(names(machines->createQuery(cam::LocalLibraryLocation)->execute()), (Names{"Printer C"}));
 
-TEST_F(CamTest, PrintSettingQueriesFilterByVendorAndTechnology) {
-    auto add = [](const std::string& name, const std::string& vendor, const std::string& technology) {
+    for (auto [name, vendor, technology] : {std::make_tuple("Fine", "Stratavox", "FFF"),
+                                            std::make_tuple("Bowden Tube PLA", "Generic", "FFF"),
+                                            std::make_tuple("Resin", "Generic", "SLA")}) {
         sim::PrintSettingSpec spec;
         spec.name = name;
         spec.vendor = vendor;
         spec.technology = technology;
         sim::addPrintSetting(spec);
-    };
-    add("Fine", "Stratavox", "FFF");
-    add("Bowden Tube PLA", "Generic", "FFF");
-    add("Resin", "Generic", "SLA");
-    auto library = cam::CAMManager::get()->libraryManager()->printSettingLibrary();
-    auto byVendor = library->createQuery(cam::HostLibraryLocation);
+    }
+    auto settings = cam::CAMManager::get()->libraryManager()->printSettingLibrary();
+    auto byVendor = settings->createQuery(cam::HostLibraryLocation);
     byVendor->vendor("Stratavox");
-    ASSERT_EQ(byVendor->execute().size(), 1u);
-    EXPECT_EQ(byVendor->execute()[0]->name(), "Fine");
-    auto fff = library->createQuery(cam::HostLibraryLocation);
+    EXPECT_EQ(names(byVendor->execute()), (Names{"Fine"}));
+    auto fff = settings->createQuery(cam::HostLibraryLocation);
     fff->technology("FFF");
-    auto found = fff->execute();
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[1]->name(), "Bowden Tube PLA");
-    EXPECT_TRUE(library->createQuery(cam::CloudLibraryLocation)->execute().empty());
+    EXPECT_EQ(names(fff->execute()), (Names{"Fine", "Bowden Tube PLA"}));
+    EXPECT_TRUE(settings->createQuery(cam::CloudLibraryLocation)->execute().empty());
 }
 
 TEST_F(CamTest, MachineCapabilitiesAndDescription) {
@@ -195,8 +185,7 @@ TEST_F(CamTest, MachineCapabilitiesAndDescription) {
     EXPECT_FALSE(machine->capabilities()->hasTechnology());
     const std::string path = tempPath(".machine");
     ASSERT_TRUE(machine->exportToFile(cam::MachineDescriptionExportFormat, path));
-    std::ifstream in(path);
-    std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string xml = readWholeFile(path);
     EXPECT_NE(xml.find("<machine"), std::string::npos);
     EXPECT_NE(xml.find("<post>\n    <postProcessor>system://stratavox/x.cps</postProcessor>"), std::string::npos);
     EXPECT_FALSE(machine->exportToFile(1, path));
@@ -207,14 +196,10 @@ TEST_F(CamTest, MachineCapabilitiesAndDescription) {
 TEST_F(CamTest, Export3MFWritesAPackageOfTheBodies) {
     const std::string path = tempPath(".3mf");
     ASSERT_TRUE(cam->export3MF(path, Ptr<core::Base>(), Ptr<core::Base>(), false, false));
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(bytes.size(), 4u);
-    EXPECT_EQ(bytes.substr(0, 2), "PK") << "a 3MF package is a zip archive";
+    EXPECT_EQ(readWholeFile(path).substr(0, 2), "PK") << "a 3MF package is a zip archive";
     std::remove(path.c_str());
     sim::setDesign(doc, {"", {}, {}, {}});
-    EXPECT_FALSE(cam->export3MF(path, Ptr<core::Base>(), Ptr<core::Base>(), false, false))
-        << "nothing to export";
+    EXPECT_FALSE(cam->export3MF(path, Ptr<core::Base>(), Ptr<core::Base>(), false, false)) << "nothing to export";
 }
 
 TEST_F(CamTest, PostProcessNeedsAValidToolpath) {
@@ -224,9 +209,7 @@ TEST_F(CamTest, PostProcessNeedsAValidToolpath) {
     input->postProperties()->add("extruder1Material", core::ValueInput::createByString("PLA"));
     ASSERT_TRUE(cam->postProcess(setup, input));
     const std::string output = ::testing::TempDir() + "/program.gcode";
-    std::ifstream in(output);
-    std::string gcode((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(gcode.find("extruder1Material = PLA"), std::string::npos);
+    EXPECT_NE(readWholeFile(output).find("extruder1Material = PLA"), std::string::npos);
     std::remove(output.c_str());
 
     setup->machine(printerB);  // the toolpath is now out of date

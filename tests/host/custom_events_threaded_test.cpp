@@ -24,9 +24,18 @@ public:
     int offThread = 0;
 };
 
+// Fires `id` `times` times from a second thread and waits for that thread.
+void fireFromWorker(const Ptr<core::Application>& application, const std::string& id, const std::string& info,
+                    int times = 1) {
+    std::thread worker([=] {
+        for (int i = 0; i < times; ++i) application->fireCustomEvent(id, info);
+    });
+    worker.join();
+}
+
 class CustomEventsTest : public HostTest {};
 
-TEST_F(CustomEventsTest, FireFromAnotherThreadIsDeliveredOnTheUiThread) {
+TEST_F(CustomEventsTest, FireFromAnotherThreadIsDeliveredInOrderOnTheUiThread) {
     auto event = app()->registerCustomEvent("Stratavox AddIn/0123");
     ASSERT_TRUE(event);
     EXPECT_EQ(event->eventId(), "Stratavox AddIn/0123");
@@ -47,38 +56,44 @@ TEST_F(CustomEventsTest, FireFromAnotherThreadIsDeliveredOnTheUiThread) {
     EXPECT_EQ(accepted.load(), fires);
     ASSERT_EQ(handler.infos.size(), static_cast<size_t>(fires));
     EXPECT_EQ(handler.infos.front(), "0");
-    EXPECT_EQ(handler.infos.back(), std::to_string(fires - 1)) << "fires arrive in order";
+    EXPECT_EQ(handler.infos.back(), std::to_string(fires - 1));
     EXPECT_EQ(handler.offThread, 0);
     EXPECT_TRUE(sim::offThreadDeliveries().empty());
     event->remove(&handler);
 }
 
-TEST_F(CustomEventsTest, FireOnlyQueues) {
+TEST_F(CustomEventsTest, FireOnlyQueuesAndAHandlerRemovedBeforeDeliveryIsNotCalled) {
     auto event = app()->registerCustomEvent("tick");
     CountingHandler handler;
     event->add(&handler);
-    std::thread worker([] { core::Application::get()->fireCustomEvent("tick", "x"); });
-    worker.join();
+    fireFromWorker(app(), "tick", "x");
     EXPECT_TRUE(handler.infos.empty()) << "nothing is delivered until the UI thread pumps";
     EXPECT_EQ(sim::pending(), 1u);
     EXPECT_EQ(sim::pump(), 1u);
     EXPECT_EQ(handler.infos, (std::vector<std::string>{"x"}));
+
+    fireFromWorker(app(), "tick", "late");
     event->remove(&handler);
+    sim::pump();
+    EXPECT_EQ(handler.infos, (std::vector<std::string>{"x"}));
 }
 
-TEST_F(CustomEventsTest, UnregisteredIdDoesNothing) {
+TEST_F(CustomEventsTest, RegistrationIsUniqueAndUnregisteredIdsDropTheirFires) {
     EXPECT_FALSE(app()->fireCustomEvent("unknown", ""));
     EXPECT_EQ(app()->getLastError(), core::ObjectNotFoundError);
     EXPECT_EQ(sim::pending(), 0u);
 
     auto event = app()->registerCustomEvent("tick");
+    ASSERT_TRUE(event);
+    EXPECT_FALSE(app()->registerCustomEvent("tick"));
+    EXPECT_EQ(app()->getLastError(), core::AlreadyExistsError);
+    sim::failOperation("Application::registerCustomEvent", 1);
+    EXPECT_FALSE(app()->registerCustomEvent("other"));
+    EXPECT_TRUE(app()->registerCustomEvent("other"));
+
     CountingHandler handler;
     event->add(&handler);
-    std::thread worker([] {
-        auto application = core::Application::get();
-        for (int i = 0; i < 3; ++i) application->fireCustomEvent("tick", "queued");
-    });
-    worker.join();
+    fireFromWorker(app(), "tick", "queued", 3);
     ASSERT_TRUE(app()->unregisterCustomEvent("tick"));
     EXPECT_EQ(sim::pump(), 3u);
     EXPECT_TRUE(handler.infos.empty()) << "fires queued before unregistration are dropped";
@@ -87,46 +102,18 @@ TEST_F(CustomEventsTest, UnregisteredIdDoesNothing) {
     event->remove(&handler);
 }
 
-TEST_F(CustomEventsTest, HandlerRemovedBeforeDeliveryIsNotCalled) {
-    auto event = app()->registerCustomEvent("tick");
-    CountingHandler handler;
-    event->add(&handler);
-    std::thread worker([] { core::Application::get()->fireCustomEvent("tick", "late"); });
-    worker.join();
-    event->remove(&handler);
-    sim::pump();
-    EXPECT_TRUE(handler.infos.empty());
-}
-
-TEST_F(CustomEventsTest, RegistrationIsUniqueAndCanFailByScript) {
-    ASSERT_TRUE(app()->registerCustomEvent("tick"));
-    EXPECT_FALSE(app()->registerCustomEvent("tick"));
-    EXPECT_EQ(app()->getLastError(), core::AlreadyExistsError);
-    sim::failOperation("Application::registerCustomEvent", 1);
-    EXPECT_FALSE(app()->registerCustomEvent("other"));
-    EXPECT_TRUE(app()->registerCustomEvent("other"));
-}
-
 TEST_F(CustomEventsTest, FiresOfAReplacedHostAreDropped) {
     auto event = app()->registerCustomEvent("tick");
     CountingHandler handler;
     event->add(&handler);
-    auto oldApplication = app();
-    std::thread worker([oldApplication] { oldApplication->fireCustomEvent("tick", "old"); });
-    worker.join();
+    fireFromWorker(app(), "tick", "old");
     sim::reset();
     sim::pump();
     EXPECT_TRUE(handler.infos.empty());
     event->remove(&handler);
 }
 
-TEST_F(CustomEventsTest, RunUntilGivesUpAtTheDeadline) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sim::runUntil([] { return false; }, 50ms));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
-}
-
-TEST_F(CustomEventsTest, RunForDeliversWorkPostedFromAnotherThread) {
+TEST_F(CustomEventsTest, RunUntilDeliversPostedWorkAndGivesUpAtTheDeadline) {
     std::atomic<bool> delivered{false};
     std::thread::id where;
     std::thread worker([&] {
@@ -138,6 +125,10 @@ TEST_F(CustomEventsTest, RunForDeliversWorkPostedFromAnotherThread) {
     worker.join();
     EXPECT_TRUE(sim::runUntil([&] { return delivered.load(); }, 2000ms));
     EXPECT_EQ(where, std::this_thread::get_id());
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(sim::runUntil([] { return false; }, 50ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
 }
 
 }  // namespace

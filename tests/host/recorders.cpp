@@ -4,56 +4,46 @@ namespace hosttest {
 
 using namespace qrvn;
 
+std::string documentName(const Ptr<core::DocumentEventArgs>& args) {
+    return args->document() ? args->document()->name() : "<no document>";
+}
+
 HostEventRecorders::HostEventRecorders(EventLog& log) {
     auto app = core::Application::get();
-    const std::vector<std::pair<std::string, Ptr<core::DocumentEvent>>> events = {
-        {"created", app->documentCreated()},       {"opened", app->documentOpened()},
-        {"activating", app->documentActivating()}, {"activated", app->documentActivated()},
-        {"deactivating", app->documentDeactivating()}, {"deactivated", app->documentDeactivated()},
-        {"closing", app->documentClosing()},       {"closed", app->documentClosed()},
+    for (auto& [name, event] : std::vector<std::pair<std::string, Ptr<core::DocumentEvent>>>{
+             {"created", app->documentCreated()},           {"opened", app->documentOpened()},
+             {"activating", app->documentActivating()},     {"activated", app->documentActivated()},
+             {"deactivating", app->documentDeactivating()}, {"deactivated", app->documentDeactivated()},
+             {"closing", app->documentClosing()},           {"closed", app->documentClosed()}}) {
+        add(log, event, name, documentName);
+    }
+    auto ui = app->userInterface();
+    if (!ui) return;
+    auto workspaceId = [](const Ptr<core::WorkspaceEventArgs>& args) {
+        return args->workspace() ? args->workspace()->id() : "<no workspace>";
     };
-    for (auto& [name, event] : events) {
-        auto recorder = std::make_unique<DocumentRecorder>(log, name);
-        event->add(recorder.get());
-        documents_.emplace_back(event, std::move(recorder));
-    }
-    if (auto ui = app->userInterface()) {
-        const std::vector<std::pair<std::string, Ptr<core::WorkspaceEvent>>> wsEvents = {
-            {"wsPreDeactivate", ui->workspacePreDeactivate()},
-            {"wsPreActivate", ui->workspacePreActivate()},
-            {"wsDeactivated", ui->workspaceDeactivated()},
-            {"wsActivated", ui->workspaceActivated()},
-        };
-        for (auto& [name, event] : wsEvents) {
-            auto recorder = std::make_unique<WorkspaceRecorder>(log, name);
-            event->add(recorder.get());
-            workspaces_.emplace_back(event, std::move(recorder));
-        }
+    for (auto& [name, event] : std::vector<std::pair<std::string, Ptr<core::WorkspaceEvent>>>{
+             {"wsPreDeactivate", ui->workspacePreDeactivate()}, {"wsPreActivate", ui->workspacePreActivate()},
+             {"wsDeactivated", ui->workspaceDeactivated()},     {"wsActivated", ui->workspaceActivated()}}) {
+        add(log, event, name, workspaceId);
     }
 }
 
-HostEventRecorders::~HostEventRecorders() {
-    for (auto& [event, recorder] : documents_) event->remove(recorder.get());
-    for (auto& [event, recorder] : workspaces_) event->remove(recorder.get());
-}
-
-SetupRecorders::SetupRecorders(EventLog& log, const Ptr<cam::CAM>& cam) : cam_(cam), change_(log) {
-    const std::vector<std::pair<std::string, Ptr<cam::SetupEvent>>> events = {
-        {"created", cam->setupCreated()},         {"destroying", cam->setupDestroying()},
-        {"activating", cam->setupActivating()},   {"activated", cam->setupActivated()},
-        {"deactivating", cam->setupDeactivating()}, {"deactivated", cam->setupDeactivated()},
+SetupRecorders::SetupRecorders(EventLog& log, const Ptr<cam::CAM>& cam) {
+    auto setupName = [](const Ptr<cam::SetupEventArgs>& args) {
+        auto setup = args->setup();
+        return setup ? setup->name() + (setup->isActive() ? "(active)" : "") : std::string("<no setup>");
     };
-    for (auto& [name, event] : events) {
-        auto recorder = std::make_unique<SetupRecorder>(log, name);
-        event->add(recorder.get());
-        setups_.emplace_back(event, std::move(recorder));
+    for (auto& [name, event] : std::vector<std::pair<std::string, Ptr<cam::SetupEvent>>>{
+             {"created", cam->setupCreated()},           {"destroying", cam->setupDestroying()},
+             {"activating", cam->setupActivating()},     {"activated", cam->setupActivated()},
+             {"deactivating", cam->setupDeactivating()}, {"deactivated", cam->setupDeactivated()}}) {
+        add(log, event, name, setupName);
     }
-    cam->setupChanged()->add(&change_);
-}
-
-SetupRecorders::~SetupRecorders() {
-    for (auto& [event, recorder] : setups_) event->remove(recorder.get());
-    cam_->setupChanged()->remove(&change_);
+    add(log, cam->setupChanged(), "setupChanged", [](const Ptr<cam::SetupChangeEventArgs>& args) {
+        return (args->setup() ? args->setup()->name() : std::string("<none>")) + "/" +
+               std::to_string(args->changeType());
+    });
 }
 
 sim::MachineSpec printer(const std::string& id, const std::string& name, const std::string& vendor,

@@ -1,8 +1,10 @@
 // Test fixture and recording handlers for the simulated host's own tests.
 // Each recorder appends "<event>:<subject>" to a shared log, so a test can
-// compare the exact order in which the host fired its events.
+// compare the exact order in which the host fired its events. Everything
+// here runs on the test's main (UI) thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,84 +19,68 @@ namespace hosttest {
 using qrvn::core::Ptr;
 using EventLog = std::vector<std::string>;
 
-class DocumentRecorder : public qrvn::core::DocumentEventHandler {
+template <class Handler, class Args>
+class Recorder : public Handler {
 public:
-    DocumentRecorder(EventLog& log, std::string event) : log_(log), event_(std::move(event)) {}
-    void notify(const Ptr<qrvn::core::DocumentEventArgs>& args) override {
-        std::string subject = "<no args>";
-        if (args) subject = args->document() ? args->document()->name() : "<no document>";
-        log_.push_back(event_ + ":" + subject);
+    using Describe = std::function<std::string(const Ptr<Args>&)>;
+    Recorder(EventLog& log, std::string event, Describe describe)
+        : log_(log), event_(std::move(event)), describe_(std::move(describe)) {}
+    void notify(const Ptr<Args>& args) override {
+        log_.push_back(event_ + ":" + (args ? describe_(args) : std::string("<no args>")));
     }
 
 private:
     EventLog& log_;
     std::string event_;
+    Describe describe_;
 };
 
-class WorkspaceRecorder : public qrvn::core::WorkspaceEventHandler {
+std::string documentName(const Ptr<qrvn::core::DocumentEventArgs>& args);
+
+class DocumentRecorder : public Recorder<qrvn::core::DocumentEventHandler, qrvn::core::DocumentEventArgs> {
 public:
-    WorkspaceRecorder(EventLog& log, std::string event) : log_(log), event_(std::move(event)) {}
-    void notify(const Ptr<qrvn::core::WorkspaceEventArgs>& args) override {
-        std::string subject = "<no args>";
-        if (args) subject = args->workspace() ? args->workspace()->id() : "<no workspace>";
-        log_.push_back(event_ + ":" + subject);
+    DocumentRecorder(EventLog& log, std::string event) : Recorder(log, std::move(event), documentName) {}
+};
+
+// Adds recorders to events and removes them again when it goes out of scope.
+class Recorders {
+public:
+    Recorders() = default;
+    Recorders(const Recorders&) = delete;
+    Recorders& operator=(const Recorders&) = delete;
+    ~Recorders() {
+        for (auto& undo : undo_) undo();
+    }
+
+    template <class Event, class Describe>
+    void add(EventLog& log, const Ptr<Event>& event, const std::string& name, Describe describe) {
+        addTyped(log, event, *event, name, describe);
     }
 
 private:
-    EventLog& log_;
-    std::string event_;
-};
-
-class SetupRecorder : public qrvn::cam::SetupEventHandler {
-public:
-    SetupRecorder(EventLog& log, std::string event) : log_(log), event_(std::move(event)) {}
-    void notify(const Ptr<qrvn::cam::SetupEventArgs>& args) override {
-        std::string subject = "<no args>";
-        if (args && args->setup()) {
-            subject = args->setup()->name() + (args->setup()->isActive() ? "(active)" : "");
-        }
-        log_.push_back(event_ + ":" + subject);
+    template <class Event, class Handler, class Args, class Describe>
+    void addTyped(EventLog& log, const Ptr<Event>& event, qrvn::core::TypedEvent<Handler, Args>&,
+                  const std::string& name, Describe describe) {
+        auto recorder = std::make_shared<Recorder<Handler, Args>>(log, name, describe);
+        event->add(recorder.get());
+        undo_.push_back([event, recorder] { event->remove(recorder.get()); });
     }
 
-private:
-    EventLog& log_;
-    std::string event_;
+    std::vector<std::function<void()>> undo_;
 };
 
-class SetupChangeRecorder : public qrvn::cam::SetupChangeEventHandler {
-public:
-    explicit SetupChangeRecorder(EventLog& log) : log_(log) {}
-    void notify(const Ptr<qrvn::cam::SetupChangeEventArgs>& args) override {
-        log_.push_back("setupChanged:" + (args && args->setup() ? args->setup()->name() : std::string("<none>")) +
-                       "/" + std::to_string(args ? args->changeType() : -1));
-    }
-
-private:
-    EventLog& log_;
-};
-
-// Adds one recorder to each document event of the application, and one to
-// each workspace event of its user interface (if it has one).
-class HostEventRecorders {
+// One recorder on each document event of the application, and one on each
+// workspace event of its user interface (if it has one).
+class HostEventRecorders : public Recorders {
 public:
     explicit HostEventRecorders(EventLog& log);
-    ~HostEventRecorders();
-
-private:
-    std::vector<std::pair<Ptr<qrvn::core::DocumentEvent>, std::unique_ptr<DocumentRecorder>>> documents_;
-    std::vector<std::pair<Ptr<qrvn::core::WorkspaceEvent>, std::unique_ptr<WorkspaceRecorder>>> workspaces_;
 };
 
-// Adds one recorder to each of the seven setup events of a CAM product.
-class SetupRecorders {
+// One recorder on each setup event of a CAM product, including setupChanged
+// (logged as "setupChanged:<name>/<change type>").
+class SetupRecorders : public Recorders {
 public:
     SetupRecorders(EventLog& log, const Ptr<qrvn::cam::CAM>& cam);
-    ~SetupRecorders();
-
-private:
-    Ptr<qrvn::cam::CAM> cam_;
-    std::vector<std::pair<Ptr<qrvn::cam::SetupEvent>, std::unique_ptr<SetupRecorder>>> setups_;
-    SetupChangeRecorder change_;
 };
 
 // A fresh host per test.
@@ -103,6 +89,10 @@ protected:
     explicit HostTest(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions()) : session_(options) {}
     Ptr<qrvn::core::Application> app() const { return qrvn::core::Application::get(); }
     Ptr<qrvn::core::UserInterface> ui() const { return app()->userInterface(); }
+    // A file name in the test temp folder, unique to the running test.
+    static std::string tempPath(const std::string& suffix) {
+        return ::testing::TempDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
+    }
 
 private:
     qrvn::sim::Session session_;

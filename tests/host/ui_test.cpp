@@ -1,33 +1,54 @@
-// The user interface: command definitions and toolbar controls, the flow of
-// a command from a pressed control to execute and destroy, message boxes
-// and palettes.
+// The user interface: command definitions, toolbar tabs, panels and
+// controls, the flow of a command from a pressed control to execute and
+// destroy, dialogs, palettes and the view.
+#include <cstdio>
+
 #include "tests/host/recorders.h"
+#include "tests/support/scratch.h"
 
 namespace hosttest {
 namespace {
 
 using namespace qrvn;
 
-// Records the events of one command and builds its dialog when created.
+// Logs "execute" or "destroy", marked "(invalid)" if the command already ended.
+class EndHandler : public core::CommandEventHandler {
+public:
+    EndHandler(std::vector<EventLog*> logs, std::string name) : logs_(std::move(logs)), name_(std::move(name)) {}
+    void notify(const Ptr<core::CommandEventArgs>& args) override {
+        for (auto* log : logs_) log->push_back(name_ + (args->command()->isValid() ? "" : "(invalid)"));
+    }
+
+private:
+    std::vector<EventLog*> logs_;
+    std::string name_;
+};
+
+// Records every event of the commands of one definition and, if asked,
+// builds a tab with a "printer" drop-down when a command is created.
 class CommandProbe : public core::CommandCreatedEventHandler,
-                     public core::CommandEventHandler,
                      public core::InputChangedEventHandler,
                      public core::ValidateInputsEventHandler {
 public:
+    CommandProbe(Ptr<core::CommandDefinition> definition, bool withInputs)
+        : definition_(std::move(definition)), withInputs_(withInputs) {
+        definition_->commandCreated()->add(this);
+    }
+    ~CommandProbe() { definition_->commandCreated()->remove(this); }
+
     void notify(const Ptr<core::CommandCreatedEventArgs>& args) override {
         log.push_back("created");
         command = args->command();
-        command->execute()->add(static_cast<core::CommandEventHandler*>(this));
-        command->destroy()->add(static_cast<core::CommandEventHandler*>(this));
+        command->execute()->add(&execute_);
+        command->destroy()->add(&destroy_);
         command->inputChanged()->add(this);
         command->validateInputs()->add(this);
-        if (!withInputs) return;
+        if (!withInputs_) return;
         auto tab = command->commandInputs()->addTabCommandInput("tab_1", "Select Printer");
         auto printers = tab->children()->addDropDownCommandInput("printer", "Printer", core::TextListDropDownStyle);
         printers->listItems()->add("P1", true);
         printers->listItems()->add("P2", false);
     }
-    void notify(const Ptr<core::CommandEventArgs>&) override { log.push_back("commandEvent"); }
     void notify(const Ptr<core::InputChangedEventArgs>& args) override {
         log.push_back("inputChanged:" + args->input()->id());
     }
@@ -36,23 +57,16 @@ public:
         args->areInputsValid(inputsValid);
     }
 
-    EventLog log;
+    EventLog log;   // every event
+    EventLog ends;  // execute and destroy only
     Ptr<core::Command> command;
-    bool withInputs = true;
     bool inputsValid = true;
-};
-
-// Tells execute and destroy apart (both are CommandEvents).
-class NamedCommandHandler : public core::CommandEventHandler {
-public:
-    NamedCommandHandler(EventLog& log, std::string name) : log_(log), name_(std::move(name)) {}
-    void notify(const Ptr<core::CommandEventArgs>& args) override {
-        log_.push_back(name_ + (args->command()->isValid() ? "" : "(invalid)"));
-    }
 
 private:
-    EventLog& log_;
-    std::string name_;
+    Ptr<core::CommandDefinition> definition_;
+    bool withInputs_;
+    EndHandler execute_{{&log, &ends}, "execute"};
+    EndHandler destroy_{{&log, &ends}, "destroy"};
 };
 
 class UiTest : public HostTest {
@@ -79,7 +93,7 @@ TEST_F(UiTest, ButtonDefinitionIdsAreUnique) {
     EXPECT_TRUE(define("Other"));
 }
 
-TEST_F(UiTest, ControlsArePlacedPromotedAndDeleted) {
+TEST_F(UiTest, ControlsArePlacedPromotedAndDeletedWithTheirDefinition) {
     auto definition = define("MyCommand");
     auto controls = panel("SolidScriptsAddinsPanel")->controls();
     auto control = controls->addCommand(definition, "", false);
@@ -93,28 +107,24 @@ TEST_F(UiTest, ControlsArePlacedPromotedAndDeleted) {
     EXPECT_TRUE(commandControl->isPromotedByDefault(true));
     EXPECT_TRUE(commandControl->isPromoted(true));
     EXPECT_TRUE(commandControl->isPromoted());
-    // Placed before an existing control.
-    auto second = controls->addCommand(define("Second"), "MyCommand", true);
+    auto secondDefinition = define("Second");
+    auto second = controls->addCommand(secondDefinition, "MyCommand", true);
     EXPECT_EQ(sim::controlIds("SolidScriptsAddinsPanel"), (std::vector<std::string>{"Second", "MyCommand"}));
     EXPECT_EQ(second->index(), 0u);
     EXPECT_TRUE(control->deleteMe());
     EXPECT_FALSE(control->isValid());
     EXPECT_FALSE(control->deleteMe());
     EXPECT_FALSE(controls->itemById("MyCommand"));
-    EXPECT_TRUE(definition->isValid());
-}
+    EXPECT_TRUE(definition->isValid()) << "deleting a control keeps its definition";
 
-TEST_F(UiTest, DeletingADefinitionRemovesItsControls) {
-    auto definition = define("MyCommand");
-    auto control = panel("SolidScriptsAddinsPanel")->controls()->addCommand(definition, "", false);
-    ASSERT_TRUE(definition->deleteMe());
-    EXPECT_FALSE(definition->isValid());
-    EXPECT_FALSE(control->isValid());
+    ASSERT_TRUE(secondDefinition->deleteMe());
+    EXPECT_FALSE(secondDefinition->isValid());
+    EXPECT_FALSE(second->isValid()) << "deleting a definition removes its controls";
     EXPECT_TRUE(sim::controlIds("SolidScriptsAddinsPanel").empty());
-    EXPECT_FALSE(ui()->commandDefinitions()->itemById("MyCommand"));
+    EXPECT_FALSE(ui()->commandDefinitions()->itemById("Second"));
 }
 
-TEST_F(UiTest, PanelsAreCreatedInTabsWithUniqueIds) {
+TEST_F(UiTest, PanelsAreCreatedInTabsWithUniqueIdsAndListedPerWorkspace) {
     auto tab = ui()->allToolbarTabs()->itemById("AdditiveTab");
     ASSERT_TRUE(tab);
     EXPECT_EQ(tab->parentWorkspace()->id(), "CAMEnvironment");
@@ -126,6 +136,16 @@ TEST_F(UiTest, PanelsAreCreatedInTabsWithUniqueIds) {
     EXPECT_FALSE(tab->toolbarPanels()->add("StratavoxPanel", "Again", "", true));
     EXPECT_FALSE(ui()->allToolbarTabs()->itemById("SolidTab")->toolbarPanels()->add("StratavoxPanel", "X", "", true))
         << "panel ids are unique across tabs";
+
+    auto workspace = ui()->workspaces()->itemById("CAMEnvironment");
+    size_t total = 0;
+    for (size_t i = 0; i < workspace->toolbarTabs()->count(); ++i)
+        total += workspace->toolbarTabs()->item(i)->toolbarPanels()->count();
+    EXPECT_EQ(workspace->toolbarPanels()->count(), total);
+    EXPECT_TRUE(workspace->toolbarPanels()->itemById("StratavoxPanel"));
+    EXPECT_TRUE(workspace->toolbarPanels()->itemById("CAMAdditiveJobPanel"));
+    EXPECT_FALSE(workspace->toolbarPanels()->itemById("SolidCreatePanel")) << "design panels are not in manufacturing";
+
     created->controls()->addCommand(define("C"), "", false);
     auto control = created->controls()->itemById("C");
     EXPECT_TRUE(created->deleteMe());
@@ -133,7 +153,7 @@ TEST_F(UiTest, PanelsAreCreatedInTabsWithUniqueIds) {
     EXPECT_FALSE(panel("StratavoxPanel"));
 }
 
-TEST_F(UiTest, TabActivationIsPerWorkspace) {
+TEST_F(UiTest, TabsAreActivatedPerWorkspaceAndRemovedWithWhatTheyOwn) {
     auto workspace = ui()->workspaces()->itemById("KalvixSolidEnvironment");
     auto tools = workspace->toolbarTabs()->itemById("ToolsTab");
     auto solid = workspace->toolbarTabs()->itemById("SolidTab");
@@ -143,21 +163,30 @@ TEST_F(UiTest, TabActivationIsPerWorkspace) {
     EXPECT_TRUE(tools->isActive());
     EXPECT_FALSE(solid->isActive());
     EXPECT_TRUE(ui()->allToolbarTabs()->itemById("MillingTab")->isActive()) << "the other workspace keeps its own";
+
+    auto tab = sim::findTab("FormTab");
+    ASSERT_TRUE(tab);
+    auto formPanel = tab->toolbarPanels()->add("3dPrintPanel_Form", "3D Print", "", true);
+    auto definition = define("C");
+    auto control = formPanel->controls()->addCommand(definition, "", false);
+    ASSERT_TRUE(sim::removeTab("FormTab"));
+    EXPECT_FALSE(tab->isValid());
+    EXPECT_FALSE(formPanel->isValid());
+    EXPECT_FALSE(control->isValid());
+    EXPECT_FALSE(ui()->allToolbarTabs()->itemById("FormTab"));
+    EXPECT_FALSE(panel("3dPrintPanel_Form"));
+    EXPECT_TRUE(definition->isValid()) << "definitions belong to the registry, not to the toolbar";
+    EXPECT_TRUE(sim::addTab("KalvixSolidEnvironment", "FormTab", "Form"));
+    EXPECT_FALSE(sim::addTab("KalvixSolidEnvironment", "SolidTab", "Again"));
 }
 
 TEST_F(UiTest, PressingAControlRunsTheCommandFlow) {
     sim::newDocument("A");
     auto definition = define("MyCommand");
     panel("SolidScriptsAddinsPanel")->controls()->addCommand(definition, "", false);
-    CommandProbe probe;
-    definition->commandCreated()->add(&probe);
-    EventLog order;
-    NamedCommandHandler onExecute(order, "execute"), onDestroy(order, "destroy");
-
+    CommandProbe probe(definition, true);
     ASSERT_TRUE(sim::pressControl("MyCommand"));
     ASSERT_TRUE(probe.command);
-    probe.command->execute()->add(&onExecute);
-    probe.command->destroy()->add(&onDestroy);
     EXPECT_EQ(sim::runningCommandId(), "MyCommand");
     EXPECT_EQ(ui()->activeCommand(), probe.command);
     EXPECT_EQ(sim::dropDownItems("printer"), (std::vector<std::string>{"P1", "P2"}));
@@ -171,113 +200,67 @@ TEST_F(UiTest, PressingAControlRunsTheCommandFlow) {
     EXPECT_FALSE(sim::pickDropDownItem("printer", "P3"));
 
     ASSERT_TRUE(sim::okCommand());
-    EXPECT_EQ(order, (EventLog{"execute", "destroy"}));
-    EXPECT_EQ(probe.log, (EventLog{"created", "validate", "inputChanged:printer", "validate", "validate",
-                                   "commandEvent", "commandEvent"}));
+    EXPECT_EQ(probe.log,
+              (EventLog{"created", "validate", "inputChanged:printer", "validate", "validate", "execute", "destroy"}));
     EXPECT_FALSE(probe.command->isValid()) << "the command ends with destroy";
     EXPECT_FALSE(sim::runningCommand());
-    definition->commandCreated()->remove(&probe);
 }
 
 TEST_F(UiTest, InvalidInputsKeepTheDialogOpenAndCancelDestroys) {
-    auto definition = define("MyCommand");
-    CommandProbe probe;
+    CommandProbe probe(define("MyCommand"), true);
     probe.inputsValid = false;
-    definition->commandCreated()->add(&probe);
-    EventLog order;
-    NamedCommandHandler onExecute(order, "execute"), onDestroy(order, "destroy");
     ASSERT_TRUE(sim::startCommand("MyCommand"));
-    probe.command->execute()->add(&onExecute);
-    probe.command->destroy()->add(&onDestroy);
     EXPECT_FALSE(sim::okCommand());
     EXPECT_TRUE(sim::runningCommand());
-    EXPECT_TRUE(order.empty());
+    EXPECT_TRUE(probe.ends.empty());
     ASSERT_TRUE(sim::cancelCommand());
-    EXPECT_EQ(order, (EventLog{"destroy"}));
+    EXPECT_EQ(probe.ends, (EventLog{"destroy"}));
     EXPECT_FALSE(sim::runningCommand());
-    definition->commandCreated()->remove(&probe);
 }
 
-TEST_F(UiTest, CommandWithoutInputsExecutesAtOnce) {
-    auto definition = define("MyCommand");
-    CommandProbe probe;
-    probe.withInputs = false;
-    definition->commandCreated()->add(&probe);
-    EventLog order;
-    struct Attach : core::CommandCreatedEventHandler {
-        NamedCommandHandler* execute;
-        NamedCommandHandler* destroy;
-        void notify(const Ptr<core::CommandCreatedEventArgs>& args) override {
-            args->command()->execute()->add(execute);
-            args->command()->destroy()->add(destroy);
-        }
-    } attach;
-    NamedCommandHandler onExecute(order, "execute"), onDestroy(order, "destroy");
-    attach.execute = &onExecute;
-    attach.destroy = &onDestroy;
-    definition->commandCreated()->add(&attach);
-    ASSERT_TRUE(definition->execute());
-    EXPECT_EQ(order, (EventLog{"execute", "destroy"}));
-    EXPECT_FALSE(sim::runningCommand());
-    definition->commandCreated()->remove(&probe);
-    definition->commandCreated()->remove(&attach);
-}
-
-TEST_F(UiTest, StartingACommandCancelsTheRunningOne) {
+TEST_F(UiTest, CommandWithoutInputsExecutesAtOnceAndANewCommandCancelsTheRunningOne) {
     auto first = define("First");
     auto second = define("Second");
-    CommandProbe probeFirst, probeSecond;
-    first->commandCreated()->add(&probeFirst);
-    second->commandCreated()->add(&probeSecond);
-    EventLog order;
-    NamedCommandHandler onDestroy(order, "destroyFirst");
+    CommandProbe plain(define("Plain"), false), probeFirst(first, true), probeSecond(second, true);
+    ASSERT_TRUE(ui()->commandDefinitions()->itemById("Plain")->execute());
+    EXPECT_EQ(plain.ends, (EventLog{"execute", "destroy"}));
+    EXPECT_FALSE(sim::runningCommand());
+
     ASSERT_TRUE(first->execute());
-    probeFirst.command->destroy()->add(&onDestroy);
     ASSERT_TRUE(second->execute());
-    EXPECT_EQ(order, (EventLog{"destroyFirst"}));
+    EXPECT_EQ(probeFirst.ends, (EventLog{"destroy"}));
     EXPECT_EQ(sim::runningCommandId(), "Second");
-    first->commandCreated()->remove(&probeFirst);
-    second->commandCreated()->remove(&probeSecond);
-    sim::cancelCommand();
-}
 
-TEST_F(UiTest, ControlsCanOnlyBePressedInTheActiveWorkspace) {
-    auto tab = ui()->allToolbarTabs()->itemById("AdditiveTab");
-    auto created = tab->toolbarPanels()->add("StratavoxPanel", "Stratavox", "", true);
-    auto definition = define("Upload");
-    auto control = created->controls()->addCommand(definition, "", false);
-    CommandProbe probe;
-    probe.withInputs = false;
-    definition->commandCreated()->add(&probe);
-    EXPECT_FALSE(sim::pressControl("Upload"));
-    sim::newDocument("A");
-    ASSERT_TRUE(sim::activateWorkspace("CAMEnvironment"));
-    control->isVisible(false);
-    EXPECT_FALSE(sim::pressControl("Upload"));
-    control->isVisible(true);
-    EXPECT_TRUE(sim::pressControl("Upload"));
-    EXPECT_EQ(probe.log.front(), "created");
-    definition->commandCreated()->remove(&probe);
-}
-
-TEST_F(UiTest, CommandInputIdsAreUniqueWithinACommand) {
-    auto definition = define("MyCommand");
-    CommandProbe probe;
-    definition->commandCreated()->add(&probe);
-    ASSERT_TRUE(definition->execute());
-    auto inputs = probe.command->commandInputs();
+    auto inputs = probeSecond.command->commandInputs();
     EXPECT_FALSE(inputs->addDropDownCommandInput("printer", "Again", core::TextListDropDownStyle))
-        << "the id is in use inside the tab";
+        << "input ids are unique within a command, tabs included";
     auto checks = inputs->addDropDownCommandInput("checks", "Checks", core::CheckBoxDropDownStyle);
     checks->listItems()->add("a", true);
     checks->listItems()->add("b", true);
     EXPECT_TRUE(checks->listItems()->item(0)->isSelected()) << "check boxes select independently";
     EXPECT_EQ(inputs->itemById("printer")->parentCommandInput()->id(), "tab_1");
-    definition->commandCreated()->remove(&probe);
     sim::cancelCommand();
 }
 
-TEST_F(UiTest, MessageBoxesAreRecordedAndAnswered) {
+TEST_F(UiTest, ControlsCanOnlyBePressedInTheActiveWorkspace) {
+    auto created = ui()->allToolbarTabs()->itemById("AdditiveTab")->toolbarPanels()->add("StratavoxPanel", "Stratavox",
+                                                                                         "", true);
+    auto definition = define("Upload");
+    auto control = created->controls()->addCommand(definition, "", false);
+    CommandProbe probe(definition, false);
+    EXPECT_FALSE(sim::pressControl("Upload"));
+    sim::newDocument("A");
+    ASSERT_TRUE(sim::activateWorkspace("CAMEnvironment"));
+    control->isVisible(false);
+    EXPECT_FALSE(sim::pressControl("Upload"));
+    EXPECT_TRUE(probe.log.empty());
+    control->isVisible(true);
+    EXPECT_TRUE(sim::pressControl("Upload"));
+    ASSERT_FALSE(probe.log.empty());
+    EXPECT_EQ(probe.log.front(), "created");
+}
+
+TEST_F(UiTest, MessageBoxesAndFileDialogsAreRecordedAndAnsweredByScript) {
     EXPECT_EQ(ui()->messageBox("Hello"), core::DialogOK);
     sim::answerNextMessageBox(core::DialogNo);
     EXPECT_EQ(ui()->messageBox("Sure?", "Question", core::YesNoButtonType, core::QuestionIconType), core::DialogNo);
@@ -291,9 +274,7 @@ TEST_F(UiTest, MessageBoxesAreRecordedAndAnswered) {
     EXPECT_EQ(boxes[0].title, "");
     sim::clearMessageBoxes();
     EXPECT_TRUE(sim::messageBoxes().empty());
-}
 
-TEST_F(UiTest, FileDialogIsAnsweredByScript) {
     auto dialog = ui()->createFileDialog();
     dialog->setFilter("Postprocessor files (*.cps)");
     dialog->setInitialDirectory("/posts");
@@ -340,11 +321,10 @@ TEST_F(UiTest, PalettesExchangeMessagesAndReportNavigationsLater) {
     EXPECT_EQ(sim::messagesToPage("P")[0].action, "navigate");
     EXPECT_TRUE(palette->setDockingState(core::PaletteDockStateRight));
     EXPECT_FALSE(palette->setDockingState(9));
-    // A navigation still queued when the palette is deleted is dropped.
     sim::navigatePalette("P", "https://example.test/late");
     EXPECT_TRUE(palette->deleteMe());
     sim::pump();
-    EXPECT_EQ(probe.log.back(), "nav:resources_html/index.html");
+    EXPECT_EQ(probe.log.back(), "nav:resources_html/index.html") << "a navigation queued at deletion is dropped";
     EXPECT_FALSE(palettes->itemById("P"));
     EXPECT_FALSE(palette->setPageURL("x"));
 }
@@ -354,16 +334,9 @@ TEST_F(UiTest, ActiveViewSavesAJpegThumbnail) {
     sim::newDocument("A");
     auto view = app()->activeView();
     ASSERT_TRUE(view);
-    const std::string path = ::testing::TempDir() + "/thumbnail.jpg";
+    const std::string path = tempPath(".jpg");
     ASSERT_TRUE(view->saveImage(path, 80, 60));
-    FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    unsigned char magic[3] = {0, 0, 0};
-    EXPECT_EQ(std::fread(magic, 1, 3, file), 3u);
-    std::fclose(file);
-    EXPECT_EQ(magic[0], 0xFF);
-    EXPECT_EQ(magic[1], 0xD8);
-    EXPECT_EQ(magic[2], 0xFF);
+    EXPECT_EQ(testing_support::readWholeFile(path).substr(0, 3), "\xFF\xD8\xFF");
     std::remove(path.c_str());
     EXPECT_FALSE(view->saveImage("/nonexistent-dir/t.jpg", 80, 60));
 }
