@@ -1,5 +1,5 @@
-// The request handler: ordering of results, error routing, request properties.
-// What it puts on the wire is checked by the connector tests.
+// The request handler: ordering of results and error routing. What it puts
+// on the wire, and request properties, are checked by the connector tests.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -152,27 +152,6 @@ TEST(AsyncHandler, ThrowingErrorCallbackDoesNotCostTheOtherResults) {
     // Without the guard the exception would leave processResponses here.
     ASSERT_TRUE(drain(handler));
     EXPECT_EQ(std::vector<std::string>({"response:second"}), journal.entries);
-}
-
-TEST(AsyncHandler, PropertiesTravelFromSubmitterToCallback) {
-    IAsyncHandler handler;
-    auto request = scripted("props");
-    request->setProperty("localfilename", "/tmp/a.3mf");
-    request->setProperty("localfilename", "/tmp/b.3mf");
-    std::string read;
-    std::string missing = "unset";
-    handler.submit(
-        request,
-        [&](IAsyncResponse* response) {
-            read = response->getRequestProperty("localfilename");
-            missing = response->getRequestProperty("nothing");
-        },
-        nullptr);
-    request->release();
-    ASSERT_TRUE(drain(handler));
-    EXPECT_EQ("/tmp/b.3mf", read);
-    EXPECT_EQ("", missing);
-    EXPECT_EQ(32u, request->id.size());
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirtyAndNamesEachRefu
         EXPECT_EQ(c.second, errorOf([&] { readTokenAnswer(c.first); })) << c.first;
 }
 
-TEST(ProjectList, ReadsProjectsInOrderAndKeepsDuplicates) {
+TEST(ProjectList, ReadsProjectsInOrderKeepsDuplicatesAndEscapesThePageText) {
     const auto list = readProjectList(
         R"({"data":[{"display_name":"One","library_project_id":"p1","description":"d1"},)"
         R"({"display_name":"Two","library_project_id":"p2"},)"
@@ -71,6 +71,12 @@ TEST(ProjectList, ReadsProjectsInOrderAndKeepsDuplicates) {
               R"({"projectName":"Two","projectDescription":"","projectID":"p2"},)"
               R"({"projectName":"One again","projectDescription":"","projectID":"p1"}])",
               list->toJson());
+    // The page text escapes as JSON requires.
+    CStratavoxFabriqoProjectList escaped;
+    escaped.projects.push_back(
+        std::make_shared<CStratavoxFabriqoProject>("i\"d", "line\nbreak", "back\\slash"));
+    EXPECT_EQ(R"([{"projectName":"line\nbreak","projectDescription":"back\\slash","projectID":"i\"d"}])",
+              escaped.toJson());
 }
 
 TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
@@ -93,14 +99,6 @@ TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.second, errorOf([&] { readProjectList(c.first); })) << c.first;
-}
-
-TEST(ProjectList, PageTextEscapesAsJsonRequires) {
-    CStratavoxFabriqoProjectList list;
-    list.projects.push_back(
-        std::make_shared<CStratavoxFabriqoProject>("i\"d", "line\nbreak", "back\\slash"));
-    EXPECT_EQ(R"([{"projectName":"line\nbreak","projectDescription":"back\\slash","projectID":"i\"d"}])",
-              list.toJson());
 }
 
 TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
