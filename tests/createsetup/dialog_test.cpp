@@ -119,11 +119,7 @@ TEST_F(DialogTest, FailureWhileFillingIsLoggedAndTheWorkspaceIsRestored) {
   EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
   EXPECT_TRUE(sim::handlerFailures().empty());
 
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::CommandCreatedEventHandler::notify",
-                        "Failed no print setting library"))
-      << lines[0];
+  EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::CommandCreatedEventHandler::notify", "Failed no print setting library"}}));
 }
 
 TEST_F(DialogTest, WithoutADocumentTheListsStayEmptyAndNothingSwitches) {

@@ -1,14 +1,12 @@
 #pragma once
 // Fixture for the Create Setup command: a fresh simulated host with a user
-// interface, APPDATA pointing at a private folder that holds the log's
-// folder tree, and helpers to fill the CAM libraries, build designs, open
-// the command's dialog and read the log back. The command is removed again
+// interface, the log under a private APPDATA, and helpers to fill the CAM
+// libraries, build designs and open the command's dialog. The command is removed again
 // when a test ends, so its process-wide state does not leak into the next.
 // Main (UI) thread only.
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +14,7 @@
 #include "createsetup/create_setup.h"
 #include "host/qrvn.h"
 #include "host/sim/sim.h"
-#include "tests/support/scratch.h"
+#include "tests/exmi/log_reader.h"
 
 namespace createsetup_test {
 
@@ -25,43 +23,13 @@ inline constexpr char kSolidDefinition[] = "CreateStratavoxSetupCommandSolid";
 inline constexpr char kPrinterInput[] = "StratavoxPrinterSelection";
 inline constexpr char kSettingsInput[] = "StratavoxPrintSettingsSelection";
 
+using Entries = std::vector<exmi_test::Entry>;
+
 class CreateSetupTest : public ::testing::Test {
  protected:
   explicit CreateSetupTest(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions())
-      : appData_("APPDATA", scratch_ / "Roaming"), session_(options) {
-    std::filesystem::create_directories(logFolder());
-  }
+      : session_(options) {}
   ~CreateSetupTest() override { CreateSetup::unregisterCommand(kVendor); }
-
-  std::string logFolder() const {
-    return scratch_.path() + "/Roaming/Quorvane/Quorvane Kalvix/EXMI-AddIns";
-  }
-
-  // The log's lines without their CR LF ends.
-  std::vector<std::string> logLines() const {
-    const std::string text = testing_support::readWholeFile(logFolder() + "/EXMI.log");
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      lines.push_back(text.substr(start, end - start));
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));  // unterminated rest
-    return lines;
-  }
-
-  // True when `line` is a time stamp "YYYY-MM-DD HH:MM:SS.mmm", two spaces,
-  // the source, " | " and the message, and nothing else.
-  static bool isLogLine(const std::string& line, const std::string& source,
-                        const std::string& message) {
-    static const char kShape[] = "dddd-dd-dd dd:dd:dd.ddd";
-    const size_t stampLength = sizeof kShape - 1;
-    if (line.size() < stampLength) return false;
-    for (size_t i = 0; i < stampLength; ++i) {
-      const bool digit = line[i] >= '0' && line[i] <= '9';
-      if (kShape[i] == 'd' ? !digit : line[i] != kShape[i]) return false;
-    }
-    return line.substr(stampLength) == "  " + source + " | " + message;
-  }
 
   static qrvn::core::Ptr<qrvn::cam::Machine> addPrinter(const std::string& id,
                                                         const std::string& name,
@@ -122,8 +90,7 @@ class CreateSetupTest : public ::testing::Test {
     return doc->products()->itemByProductType("CAMProductType").query<qrvn::cam::CAM>();
   }
 
-  testing_support::ScratchFolder scratch_;
-  testing_support::EnvironmentOverride appData_;
+  exmi_test::LogFile log;
   qrvn::sim::Session session_;
 };
 

@@ -159,7 +159,7 @@ TEST_F(RegistrationTest, RemovalTakesAwayControlsCreatedPanelsAndDefinitions) {
   EXPECT_EQ(sim::controlIds("3dPrintPanel_Form"), std::vector<std::string>{"OtherAddInCommand"});
   EXPECT_EQ(sim::activeWorkspaceId(), workspaceBefore);
   EXPECT_TRUE(sim::handlerFailures().empty());
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(log.entries().empty());
 }
 
 TEST_F(RegistrationTest, RefusedDefinitionShowsTheHostsReasonAndStops) {
@@ -193,10 +193,7 @@ TEST_F(RegistrationTest, RemovalFailureInOneModeIsLoggedAndTheRestIsRemoved) {
   for (size_t i = 1; i < kModes.size(); ++i) {
     EXPECT_FALSE(sim::findPanel(kModes[i].panel)) << kModes[i].panel;
   }
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::unregisterCommand", "Failed no toolbar controls"))
-      << lines[0];
+  EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::unregisterCommand", "Failed no toolbar controls"}}));
 }
 
 TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
@@ -205,18 +202,13 @@ TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
 
   // The first mode got its definition before the failure; nothing after it.
   EXPECT_EQ(ourDefinitions(), std::vector<std::string>{kSolidDefinition});
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::registerCommand", "Failed no toolbar panels"))
-      << lines[0];
+  EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::registerCommand", "Failed no toolbar panels"}}));
+  log.mark();
 
   sim::clearFailures();
   sim::failOperation("UserInterface::workspaces", -1, "no workspaces today");
   CreateSetup::unregisterCommand(kVendor);  // must not throw either
-  lines = logLines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(isLogLine(lines[1], "CreateSetup::unregisterCommand", "Failed no workspaces"))
-      << lines[1];
+  EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no workspaces"}}));
 }
 
 class WithoutUserInterfaceTest : public CreateSetupTest {
@@ -232,7 +224,7 @@ class WithoutUserInterfaceTest : public CreateSetupTest {
 TEST_F(WithoutUserInterfaceTest, RegistrationAndRemovalDoNothing) {
   CreateSetup::registerCommand(kVendor);
   CreateSetup::unregisterCommand(kVendor);
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(log.entries().empty());
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST_F(SetupTest, CreatesTheSetupForTheChosenPrinterAndSettingAndOpensManufactur
   EXPECT_EQ(sim::activeWorkspaceId(), "CAMEnvironment");
   EXPECT_TRUE(sim::messageBoxes().empty());
   EXPECT_TRUE(sim::handlerFailures().empty());
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(log.entries().empty());
 }
 
 TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExistingProduct) {
@@ -110,7 +110,7 @@ TEST_F(SetupTest, DesignWithoutBodiesIsReportedAndKeepsTheManufacturingModel) {
   ASSERT_TRUE(camProduct);
   EXPECT_EQ(camProduct->manufacturingModels()->count(), 1u);
   EXPECT_EQ(camProduct->setups()->count(), 0u);
-  EXPECT_TRUE(logLines().empty());
+  EXPECT_TRUE(log.entries().empty());
 }
 
 TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
@@ -126,11 +126,7 @@ TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
   if (camProduct) {
     EXPECT_EQ(camProduct->manufacturingModels()->count(), 0u);
   }
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::OnExecuteEventHandler::notify",
-                        "Failed no printer selected"))
-      << lines[0];
+  EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed no printer selected"}}));
 }
 
 TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
@@ -144,11 +140,7 @@ TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
   EXPECT_EQ(camOf(document)->setups()->count(), 0u);
   // The dialog gave the document its CAM product; a failed OK switches nothing.
   EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(isLogLine(lines[0], "CreateSetup::OnExecuteEventHandler::notify",
-                        "Failed could not create the setup"))
-      << lines[0];
+  EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed could not create the setup"}}));
 }
 
 }  // namespace
