@@ -21,30 +21,18 @@ std::u16string wide(const std::string& utf8) {
   return out;
 }
 
-std::string narrow(const std::u16string& utf16) {
-  std::string out;
-  EXPECT_TRUE(platform::utf16ToUtf8(utf16, out));
-  return out;
-}
-
 TEST(PlatformTempPath, ComesFromTmpdirOrElseTmp) {
   EnvironmentOverride tmpdir("TMPDIR");
-  std::u16string path;
-
-  tmpdir.set("/var/some where/\xC3\xA9");
-  ASSERT_TRUE(platform::tempPath(path));
-  EXPECT_EQ(narrow(path), "/var/some where/\xC3\xA9");
-
-  tmpdir.set("");
-  ASSERT_TRUE(platform::tempPath(path));
-  EXPECT_EQ(narrow(path), "/tmp");
-
-  tmpdir.unset();
-  ASSERT_TRUE(platform::tempPath(path));
-  EXPECT_EQ(narrow(path), "/tmp");
+  for (const char* value : std::initializer_list<const char*>{"/var/some where/\xC3\xA9", "", nullptr}) {
+    if (value) tmpdir.set(value);
+    else tmpdir.unset();
+    std::u16string path;
+    ASSERT_TRUE(platform::tempPath(path));
+    EXPECT_EQ(path, wide(value && *value ? value : "/tmp"));
+  }
 }
 
-TEST(PlatformFiles, CreateTestAndDeleteWithNonAsciiNames) {
+TEST(PlatformFiles, CreateTestAndDeleteOnlyWhatIsAskedWithNonAsciiNames) {
   ScratchFolder scratch;
   const std::string folder = scratch / "K\xC3\xB6rper \xE6\x97\xA5";
   EXPECT_FALSE(platform::pathExists(wide(folder)));
@@ -52,6 +40,8 @@ TEST(PlatformFiles, CreateTestAndDeleteWithNonAsciiNames) {
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_TRUE(platform::pathExists(wide(folder)));
   EXPECT_FALSE(platform::createDirectory(wide(folder))) << "existing folder reported as created";
+  EXPECT_FALSE(platform::createDirectory(wide(scratch / "a/b")));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "a")) << "parents created";
 
   const std::string file = folder + "/t\xC3\xA9st.gcode";
   writeWholeFile(file, "x");
@@ -59,17 +49,8 @@ TEST(PlatformFiles, CreateTestAndDeleteWithNonAsciiNames) {
   ASSERT_TRUE(platform::deleteFile(wide(file)));
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(platform::deleteFile(wide(file))) << "missing file reported as deleted";
-}
-
-TEST(PlatformFiles, DeleteNeverRemovesAFolderAndCreateNoParents) {
-  ScratchFolder scratch;
-  const std::string folder = scratch / "keep";
-  std::filesystem::create_directory(folder);
   EXPECT_FALSE(platform::deleteFile(wide(folder)));
-  EXPECT_TRUE(std::filesystem::is_directory(folder));
-
-  EXPECT_FALSE(platform::createDirectory(wide(scratch / "a/b")));
-  EXPECT_FALSE(std::filesystem::exists(scratch / "a"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder)) << "delete never removes a folder";
 }
 
 TEST(PlatformFiles, PathsWithNulOrBrokenUtf16AreRefusedNotTruncated) {
@@ -91,40 +72,32 @@ TEST(PlatformFiles, PathsWithNulOrBrokenUtf16AreRefusedNotTruncated) {
   EXPECT_FALSE(platform::pathExists(std::u16string()));
 }
 
-TEST(PlatformFiles, AppendCreatesTheFileButNotItsFolderAndNeverTruncates) {
+TEST(PlatformFiles, StreamsAppendWithoutTruncatingAreNotInheritedAndNeedTheirFolder) {
   ScratchFolder scratch;
   const std::string file = scratch / "log.txt";
-  writeWholeFile(file, "first\r\n");
+  writeWholeFile(file, std::string("first\0\xFF\r\n", 9));
   std::FILE* stream = platform::openFile(wide(file), platform::OpenMode::AppendBinary);
   ASSERT_NE(stream, nullptr);
   std::fputs("second\n", stream);
   std::fclose(stream);
-  EXPECT_EQ(readWholeFile(file), "first\r\nsecond\n");
+  EXPECT_EQ(readWholeFile(file), std::string("first\0\xFF\r\nsecond\n", 16));
+
+  stream = platform::openFile(wide(file), platform::OpenMode::ReadBinary);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_NE(::fcntl(::fileno(stream), F_GETFD) & FD_CLOEXEC, 0);
+  char buffer[32];
+  EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, stream), 16u);
+  std::fclose(stream);
 
   const std::string fresh = scratch / "new.txt";
   stream = platform::openFile(wide(fresh), platform::OpenMode::AppendBinary);
   ASSERT_NE(stream, nullptr);
   std::fclose(stream);
   EXPECT_TRUE(std::filesystem::exists(fresh));
-
-  EXPECT_EQ(platform::openFile(wide(scratch / "missing/x.txt"), platform::OpenMode::AppendBinary),
-            nullptr);
-  EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
-}
-
-TEST(PlatformFiles, StreamsAreNotInheritedAndReadMissingFails) {
-  ScratchFolder scratch;
-  const std::string file = scratch / "data.bin";
-  writeWholeFile(file, std::string("\x00\xFF\r\n", 4));
-  std::FILE* stream = platform::openFile(wide(file), platform::OpenMode::ReadBinary);
-  ASSERT_NE(stream, nullptr);
-  EXPECT_NE(::fcntl(::fileno(stream), F_GETFD) & FD_CLOEXEC, 0);
-  char buffer[8];
-  EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, stream), 4u);
-  std::fclose(stream);
-
   EXPECT_EQ(platform::openFile(wide(scratch / "absent"), platform::OpenMode::ReadBinary), nullptr);
   EXPECT_FALSE(std::filesystem::exists(scratch / "absent"));
+  EXPECT_EQ(platform::openFile(wide(scratch / "missing/x.txt"), platform::OpenMode::AppendBinary), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
 }
 
 }  // namespace
