@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <set>
 #include <stdexcept>
 
 #include "host/sim/sim.h"
@@ -14,6 +13,8 @@
 namespace {
 
 using qrvn::core::Ptr;
+using testing_support::failureOf;
+using testing_support::readWholeFile;
 namespace sim = qrvn::sim;
 
 bool isRawUuid(const std::string& id) {
@@ -21,8 +22,7 @@ bool isRawUuid(const std::string& id) {
 }
 
 std::string storedAttribute(const Ptr<qrvn::core::Document>& document) {
-  Ptr<qrvn::core::Attribute> attribute =
-      document->attributes()->itemByName("EXMI", "DocumentUUID");
+  Ptr<qrvn::core::Attribute> attribute = document->attributes()->itemByName("EXMI", "DocumentUUID");
   return attribute ? attribute->value() : "<none>";
 }
 
@@ -34,17 +34,13 @@ class DocumentIdentity : public ::testing::Test {
 TEST_F(DocumentIdentity, EnsureAddsKeepsAndReplacesAsAsked) {
   auto document = sim::newDocument("Bracket");
   EXPECT_EQ(support::readDocumentUuid(document), "");
-
   const std::string first = support::ensureDocumentUuid(document, {}, true);
   EXPECT_TRUE(isRawUuid(first)) << first;
   EXPECT_EQ(storedAttribute(document), first);
   EXPECT_EQ(support::readDocumentUuid(document), first);
 
-  // Known, but no replacing asked for: kept.
-  EXPECT_EQ(support::ensureDocumentUuid(document, {first}, false), first);
-  // Replacing asked for, but not known: kept.
-  EXPECT_EQ(support::ensureDocumentUuid(document, {"someotherid"}, true), first);
-  // Known and replacing asked for: a fresh identity.
+  EXPECT_EQ(support::ensureDocumentUuid(document, {first}, false), first) << "known, replacing not asked";
+  EXPECT_EQ(support::ensureDocumentUuid(document, {"someotherid"}, true), first) << "replacing asked, not known";
   const std::string second = support::ensureDocumentUuid(document, {first}, true);
   EXPECT_TRUE(isRawUuid(second)) << second;
   EXPECT_NE(second, first);
@@ -52,14 +48,13 @@ TEST_F(DocumentIdentity, EnsureAddsKeepsAndReplacesAsAsked) {
   EXPECT_EQ(document->attributes()->itemsByGroup("EXMI").size(), 1u);
 }
 
-TEST_F(DocumentIdentity, SavedIdentityTravelsAndACopyCanBeGivenItsOwn) {
+TEST_F(DocumentIdentity, SavedIdentityTravelsAndFindMatchesOnlyExactNonEmptyIdentities) {
+  sim::newDocument("No identity");
   auto original = sim::newDocument("Housing");
   const std::string id = support::ensureDocumentUuid(original, {}, false);
-  const sim::SavedDocument saved = sim::saveDocument(original);
-  auto copy = sim::openDocument(saved);
+  auto copy = sim::openDocument(sim::saveDocument(original));
   EXPECT_EQ(support::readDocumentUuid(copy), id);
-  // Both carry the identity: the first in the host's order wins.
-  EXPECT_EQ(support::findDocumentByUuid(id), original);
+  EXPECT_EQ(support::findDocumentByUuid(id), original) << "both carry it: the first in the host's order wins";
 
   const std::string copyId = support::ensureDocumentUuid(copy, {id}, true);
   EXPECT_NE(copyId, id);
@@ -67,21 +62,15 @@ TEST_F(DocumentIdentity, SavedIdentityTravelsAndACopyCanBeGivenItsOwn) {
   EXPECT_EQ(support::findDocumentByUuid(id), original);
   EXPECT_EQ(support::findDocumentByUuid(copyId), copy);
 
-  sim::closeDocument(original);
-  EXPECT_EQ(support::findDocumentByUuid(id), nullptr);
-}
-
-TEST_F(DocumentIdentity, FindMatchesOnlyExactNonEmptyIdentities) {
-  auto plain = sim::newDocument("No identity");
-  auto named = sim::newDocument("With identity");
-  const std::string id = support::ensureDocumentUuid(named, {}, false);
-  EXPECT_EQ(support::findDocumentByUuid(id), named);
   EXPECT_EQ(support::findDocumentByUuid(""), nullptr) << "matched a document without identity";
   std::string upper = id;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_EQ(support::findDocumentByUuid(upper), nullptr);
   EXPECT_EQ(support::findDocumentByUuid(id.substr(0, 31)), nullptr);
   EXPECT_EQ(support::findDocumentByUuid(support::formatUuid(id)), nullptr);
+
+  sim::closeDocument(original);
+  EXPECT_EQ(support::findDocumentByUuid(id), nullptr);
 }
 
 TEST_F(DocumentIdentity, NoDocumentAnswersEmptyAndMissingCollectionsFail) {
@@ -95,12 +84,11 @@ TEST_F(DocumentIdentity, NoDocumentAnswersEmptyAndMissingCollectionsFail) {
   EXPECT_THROW(support::ensureDocumentUuid(document, {}, false), std::exception);
   sim::clearFailures();
   EXPECT_EQ(support::readDocumentUuid(document), "") << "nothing was added while failing";
-
   sim::failOperation("Document::products");
   EXPECT_THROW(support::getCamProduct(document), std::exception);
 }
 
-TEST_F(DocumentIdentity, CamProductIsFoundWithoutSwitchingWorkspaces) {
+TEST_F(DocumentIdentity, CamProductIsFoundWithoutSwitchingWorkspacesAndMachinePathJoinsIds) {
   auto document = sim::newDocument();
   const std::string workspace = sim::activeWorkspaceId();
   EXPECT_EQ(support::getCamProduct(document), nullptr);
@@ -109,35 +97,18 @@ TEST_F(DocumentIdentity, CamProductIsFoundWithoutSwitchingWorkspaces) {
   EXPECT_EQ(support::getCamProduct(document), cam);
   EXPECT_EQ(sim::activeWorkspaceId(), workspace);
   EXPECT_EQ(support::getActiveDocument(), document);
-}
 
-TEST_F(DocumentIdentity, MachinePathJoinsIdentityAndOperationId) {
-  auto document = sim::newDocument();
   const std::string id = support::ensureDocumentUuid(document, {}, false);
-  auto machine = sim::addMachine({"m1", "Printer", "Stratavox", "P1", "", true,
-                                  qrvn::cam::FFFMachineTechnology,
+  auto machine = sim::addMachine({"m1", "Printer", "Stratavox", "P1", "", true, qrvn::cam::FFFMachineTechnology,
                                   qrvn::cam::HostLibraryLocation, "", false, ""});
   auto first = sim::addSetup(document, "Setup1", machine);
   auto second = sim::addSetup(document, "Setup2", machine);
   ASSERT_TRUE(first && second);
+  ASSERT_NE(first->operationId(), second->operationId());
   EXPECT_EQ(support::machinePath(document, first), id + "/" + std::to_string(first->operationId()));
-  EXPECT_EQ(support::machinePath(document, second),
-            id + "/" + std::to_string(second->operationId()));
-  EXPECT_NE(first->operationId(), second->operationId());
-
-  for (auto call : {+[](const Ptr<qrvn::core::Document>& d, const Ptr<qrvn::cam::Setup>&) {
-                      return support::machinePath(d, nullptr);
-                    },
-                    +[](const Ptr<qrvn::core::Document>&, const Ptr<qrvn::cam::Setup>& s) {
-                      return support::machinePath(nullptr, s);
-                    }}) {
-    try {
-      call(document, first);
-      ADD_FAILURE() << "no failure";
-    } catch (const std::runtime_error& e) {
-      EXPECT_STREQ(e.what(), "invalid setup or document");
-    }
-  }
+  EXPECT_EQ(support::machinePath(document, second), id + "/" + std::to_string(second->operationId()));
+  EXPECT_EQ(failureOf([&] { support::machinePath(document, nullptr); }), "invalid setup or document");
+  EXPECT_EQ(failureOf([&] { support::machinePath(nullptr, first); }), "invalid setup or document");
 }
 
 TEST(HostLookups, WithoutApplicationEverythingIsNone) {
@@ -149,13 +120,14 @@ TEST(HostLookups, WithoutApplicationEverythingIsNone) {
 
 using NotifyTest = testing_support::LogTest;
 
-TEST_F(NotifyTest, LineAlwaysAndMessageBoxOnlyWhenAsked) {
+TEST_F(NotifyTest, LineAlwaysAndMessageBoxOnlyWhenAskedAndPossible) {
+  for (bool withApplication : {false, true}) {
+    sim::Session session(sim::HostOptions{withApplication, false});
+    support::logAndNotify("no box", "T", true, 2);
+  }
   sim::Session session;
   support::logAndNotify("quiet", "Stratavox AddIn", false, 2);
   EXPECT_TRUE(sim::messageBoxes().empty());
-  EXPECT_TRUE(std::regex_match(testing_support::readWholeFile(logFile()),
-                               std::regex(linePattern("Stratavox AddIn", "quiet"))));
-
   support::logAndNotify("Could not connect", "Stratavox AddIn", true, 3);
   support::logAndNotify("odd icon", "T", true, 99);
   const auto boxes = sim::messageBoxes();
@@ -165,19 +137,11 @@ TEST_F(NotifyTest, LineAlwaysAndMessageBoxOnlyWhenAsked) {
   EXPECT_EQ(boxes[0].buttons, qrvn::core::OKButtonType);
   EXPECT_EQ(boxes[0].icon, qrvn::core::WarningIconType);
   EXPECT_EQ(boxes[1].icon, qrvn::core::NoIconIconType);
-  EXPECT_TRUE(std::regex_match(
-      testing_support::readWholeFile(logFile()),
-      std::regex(linePattern("Stratavox AddIn", "quiet") +
-                 linePattern("Stratavox AddIn", "Could not connect") + linePattern("T", "odd icon"))));
-}
-
-TEST_F(NotifyTest, WithoutUserInterfaceOnlyTheLineIsWritten) {
-  for (bool withApplication : {false, true}) {
-    sim::Session session(sim::HostOptions{withApplication, false});
-    support::logAndNotify("no box", "T", true, 2);
-  }
-  EXPECT_TRUE(std::regex_match(testing_support::readWholeFile(logFile()),
-                               std::regex(linePattern("T", "no box") + linePattern("T", "no box"))));
+  EXPECT_TRUE(std::regex_match(readWholeFile(logFile()),
+                               std::regex(linePattern("T", "no box") + linePattern("T", "no box") +
+                                          linePattern("Stratavox AddIn", "quiet") +
+                                          linePattern("Stratavox AddIn", "Could not connect") +
+                                          linePattern("T", "odd icon"))));
 }
 
 }  // namespace

@@ -1,18 +1,17 @@
 #include "support/files.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <regex>
 #include <set>
-#include <stdexcept>
 
 #include "tests/support/scratch.h"
 
 namespace {
 
 using testing_support::EnvironmentOverride;
+using testing_support::failureOf;
 using testing_support::ScratchFolder;
 using testing_support::writeWholeFile;
 
@@ -21,26 +20,15 @@ std::string regexQuoted(const std::string& text) {
   return std::regex_replace(text, special, R"(\$&)");
 }
 
-template <typename F>
-std::string failureOf(F f) {
-  try {
-    f();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "no failure";
-}
-
 TEST(Environment, UnsetIsEmptyAndValuesComeBackAsUtf8) {
   EnvironmentOverride var("EXMI_SUPPORT_TEST_VAR");
   var.unset();
   EXPECT_EQ(support::getEnvironmentVariable("EXMI_SUPPORT_TEST_VAR"), "");
   var.set("C:\\Users\\Zo\xC3\xAB\\AppData\\Roaming");
-  EXPECT_EQ(support::getEnvironmentVariable("EXMI_SUPPORT_TEST_VAR"),
-            "C:\\Users\\Zo\xC3\xAB\\AppData\\Roaming");
+  EXPECT_EQ(support::getEnvironmentVariable("EXMI_SUPPORT_TEST_VAR"), "C:\\Users\\Zo\xC3\xAB\\AppData\\Roaming");
 }
 
-TEST(ReadFile, GivesExactBytesAndFailsWithThePath) {
+TEST(Files, ReadGivesExactBytesAndFailsWithThePathAndExistsAndDeleteSeeFiles) {
   ScratchFolder scratch;
   const std::string binary = scratch / "th\xC3\xBCmb.jpg";
   std::string content("\xFF\xD8\r\n\0\x1A\n\xFF", 8);
@@ -58,26 +46,19 @@ TEST(ReadFile, GivesExactBytesAndFailsWithThePath) {
 
   const std::string missing = scratch / "missing.3mf";
   bytes = {9};
-  EXPECT_EQ(failureOf([&] { support::readFile(missing, bytes); }),
-            "could not read file: " + missing);
+  EXPECT_EQ(failureOf([&] { support::readFile(missing, bytes); }), "could not read file: " + missing);
   EXPECT_EQ(bytes, std::vector<uint8_t>{9}) << "failed read changed the vector";
-  EXPECT_EQ(failureOf([&] { support::readFile(scratch.path(), bytes); }),
-            "could not read file: " + scratch.path());
-}
+  EXPECT_EQ(failureOf([&] { support::readFile(scratch.path(), bytes); }), "could not read file: " + scratch.path());
 
-TEST(FileExistsAndDelete, SeeFilesAndFolders) {
-  ScratchFolder scratch;
-  const std::string file = scratch / "a b.gcode";
-  EXPECT_FALSE(support::fileExists(file));
-  writeWholeFile(file, "G1");
-  EXPECT_TRUE(support::fileExists(file));
+  EXPECT_FALSE(support::fileExists(missing));
+  EXPECT_TRUE(support::fileExists(binary));
   EXPECT_TRUE(support::fileExists(scratch.path()));
-  EXPECT_TRUE(support::deleteFile(file));
-  EXPECT_FALSE(support::fileExists(file));
-  EXPECT_FALSE(support::deleteFile(file));
+  EXPECT_TRUE(support::deleteFile(binary));
+  EXPECT_FALSE(support::fileExists(binary));
+  EXPECT_FALSE(support::deleteFile(binary));
 }
 
-TEST(TempFolder, IsTheSystemFolderPlusQuorvaneAndIsCreated) {
+TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated) {
   ScratchFolder scratch;
   EnvironmentOverride tmpdir("TMPDIR", scratch.path());
   const std::string expected = scratch.path() + "/Quorvane/";
@@ -85,39 +66,27 @@ TEST(TempFolder, IsTheSystemFolderPlusQuorvaneAndIsCreated) {
   EXPECT_TRUE(std::filesystem::is_directory(expected));
   EXPECT_EQ(support::getTempFolder(), expected) << "existing folder";
 
-  tmpdir.set(scratch.path() + "/");
-  EXPECT_EQ(support::getTempFolder(), expected) << "separator doubled";
-
-  tmpdir.set(scratch.path() + "/gone");
-  EXPECT_EQ(failureOf([] { support::getTempFolder(); }), "tmp filepath does not exist");
-  EXPECT_FALSE(std::filesystem::exists(scratch / "gone"));
-}
-
-TEST(TempFilePath, HasPrefixHyphenatedIdAndDottedExtensionAndIsNotCreated) {
-  ScratchFolder scratch;
-  EnvironmentOverride tmpdir("TMPDIR", scratch.path());
-  const std::string folder = regexQuoted(scratch.path() + "/Quorvane/");
+  const std::string folder = regexQuoted(expected);
   const std::string id = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
-  const std::regex jpg(folder + "kalvixexport_" + id + "\\.jpg");
   std::set<std::string> paths;
   for (const char* extension : {"jpg", ".jpg"}) {
     const std::string path = support::makeTempFilePath("kalvixexport_", extension, 64);
-    EXPECT_TRUE(std::regex_match(path, jpg)) << path;
+    EXPECT_TRUE(std::regex_match(path, std::regex(folder + "kalvixexport_" + id + "\\.jpg"))) << path;
     EXPECT_FALSE(std::filesystem::exists(path));
     paths.insert(path);
   }
   EXPECT_EQ(paths.size(), 2u);
   const std::string bare = support::makeTempFilePath("machine_", "", 64);
   EXPECT_TRUE(std::regex_match(bare, std::regex(folder + "machine_" + id))) << bare;
-}
+  for (int attempts : {0, -3})
+    EXPECT_EQ(failureOf([&] { support::makeTempFilePath("p", "x", attempts); }),
+              "could not create temporary file path");
 
-TEST(TempFilePath, NoAttemptsLeftFails) {
-  ScratchFolder scratch;
-  EnvironmentOverride tmpdir("TMPDIR", scratch.path());
-  EXPECT_EQ(failureOf([] { support::makeTempFilePath("p", "x", 0); }),
-            "could not create temporary file path");
-  EXPECT_EQ(failureOf([] { support::makeTempFilePath("p", "x", -3); }),
-            "could not create temporary file path");
+  tmpdir.set(scratch.path() + "/");
+  EXPECT_EQ(support::getTempFolder(), expected) << "separator doubled";
+  tmpdir.set(scratch.path() + "/gone");
+  EXPECT_EQ(failureOf([] { support::getTempFolder(); }), "tmp filepath does not exist");
+  EXPECT_FALSE(std::filesystem::exists(scratch / "gone"));
 }
 
 TEST(PathParts, FileNameAndFolderTreatBothSeparatorsAlike) {
@@ -125,7 +94,6 @@ TEST(PathParts, FileNameAndFolderTreatBothSeparatorsAlike) {
   EXPECT_EQ(support::fileName("C:\\a\\b.c.gcode", true), "b.c.gcode");
   EXPECT_EQ(support::folderOf("C:\\a\\b.c.gcode"), "C:/a");
   EXPECT_EQ(support::fileName("C:/mixed\\dir/part.3mf", false), "part");
-
   EXPECT_EQ(support::fileName("name.txt", false), "name");
   EXPECT_EQ(support::folderOf("name.txt"), "");
   EXPECT_EQ(support::fileName("dir.v2/Makefile", false), "Makefile") << "dot of the folder used";

@@ -79,6 +79,17 @@ inline std::string readWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The message of the std::runtime_error that f throws, or "no failure".
+template <typename F>
+std::string failureOf(F f) {
+  try {
+    f();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "no failure";
+}
+
 inline void writeWholeFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
