@@ -1,7 +1,6 @@
-// The add-in library loaded the way the host loads it: dlopen, then its
-// exported run and stop on the UI thread. What it exports, what run puts
-// into the host, what stop takes out again, and a second load in the same
-// process.
+// The add-in library loaded the way the host loads it (dlopen, then its
+// exported run and stop on the UI thread): what it exports, what run puts
+// into the host, what stop takes out again, and a second load.
 #include <elf.h>
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "emulator/emulator.h"
 #include "tests/vendor/vendor_fixture.h"
 
 namespace vendor_test {
@@ -99,29 +97,22 @@ protected:
     qrvn::sim::AddIn addin;  // unloaded before the host ends
 };
 
-class AddInWithoutApplicationTest : public AddInTest {
+// Without an application, or without its user interface, run fails before
+// starting anything, and stop still succeeds quietly.
+class AddInWithoutHostPartsTest : public AddInTest, public ::testing::WithParamInterface<qrvn::sim::HostOptions> {
 protected:
-    AddInWithoutApplicationTest() : AddInTest(qrvn::sim::HostOptions{false, false}) {}
+    AddInWithoutHostPartsTest() : AddInTest(GetParam()) {}
 };
 
-TEST_F(AddInWithoutApplicationTest, RunFailsAndStopStillSucceedsQuietly) {
+TEST_P(AddInWithoutHostPartsTest, RunFailsWithoutStartingAnythingAndStopStillSucceeds) {
     ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
     EXPECT_FALSE(addin.run());
     EXPECT_TRUE(addin.stop());
     EXPECT_TRUE(host.log.entries().empty());
 }
 
-class AddInWithoutUserInterfaceTest : public AddInTest {
-protected:
-    AddInWithoutUserInterfaceTest() : AddInTest(qrvn::sim::HostOptions{true, false}) {}
-};
-
-TEST_F(AddInWithoutUserInterfaceTest, RunFailsWithoutStartingAnything) {
-    ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
-    EXPECT_FALSE(addin.run());
-    EXPECT_TRUE(addin.stop());
-    EXPECT_TRUE(host.log.entries().empty());
-}
+INSTANTIATE_TEST_SUITE_P(NoApplicationOrNoUserInterface, AddInWithoutHostPartsTest,
+                         ::testing::Values(qrvn::sim::HostOptions{false, false}, qrvn::sim::HostOptions{true, false}));
 
 TEST_F(AddInTest, StopTakesOutEverythingRunPutIn) {
     host.openBracket();
@@ -189,63 +180,6 @@ TEST_F(AddInTest, TheLibraryCanBeLoadedAgainInTheSameProcess) {
     EXPECT_EQ(host.log.count(Entry{"", "Stopping Stratavox AddIn"}), 2u);
     EXPECT_EQ(host.log.count(Entry{"EXMI", "Started EXMI AddIn: Stratavox AddIn"}), 2u);
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
-}
-
-// The library against the cloud emulator: sign-in and an upload with
-// nothing but the host's side of things (button, web view, page messages)
-// and the library's own heartbeat thread.
-class AddInCloudTest : public AddInTest {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(cloud.start()) << cloud.lastError();
-        account.set(cloud.accountServer());
-        api.set(cloud.apiBase());
-        webApp.set(cloud.webApp());
-        redirect.set(cloud.redirectUri());
-        ca.set(cloud.caBundlePath());
-    }
-    void TearDown() override {
-        AddInTest::TearDown();
-        cloud.stop();
-    }
-
-    static bool runUntil(const std::function<bool()>& condition) {
-        return qrvn::sim::runUntil(condition, std::chrono::seconds(15));
-    }
-
-    testing_support::EnvironmentOverride ca{"STRATAVOX_CA_BUNDLE"};
-    emulator::CloudEmulator cloud;
-};
-
-TEST_F(AddInCloudTest, SignsInAndUploadsTheDesign) {
-    host.openBracket();
-    ASSERT_TRUE(addin.load(kLibrary)) << addin.error();
-    ASSERT_TRUE(addin.run());
-    ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
-    std::string error;
-    const std::string redirectAddress =
-        cloud.authorizeDirect(qrvn::sim::findPalette(kPaletteId)->pageURL(), "tester", &error);
-    ASSERT_FALSE(redirectAddress.empty()) << error;
-    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
-    ASSERT_TRUE(runUntil([] { return qrvn::sim::findPalette(kPaletteId)->pageURL() == "resources_html/index.html"; }));
-    qrvn::sim::sendFromPage(kPaletteId, "apploaded", "{}");
-    ASSERT_TRUE(runUntil([] {
-        return !messagesNamed("projectlist").empty() && qrvn::sim::controlIds(kPanelId).size() == 3;
-    }));
-
-    qrvn::sim::sendFromPage(kPaletteId, "createproject",
-                            R"({"projectName":"From the library","projectDescription":"","uploadType":"design"})");
-    ASSERT_TRUE(runUntil([] { return lastScreen().rfind("successscreen:", 0) == 0; }))
-        << ::testing::PrintToString(screens());
-    ASSERT_EQ(cloud.storedFiles().size(), 1u);
-    EXPECT_EQ(cloud.storedFiles()[0].name, "Bracket_Setup1.3mf");
-    EXPECT_EQ(lastScreen(), "successscreen:" + cloud.projects().at(0).id);
-    // The thumbnail is sent without waiting for it; let it land before the
-    // library goes.
-    ASSERT_TRUE(runUntil([this] { return !cloud.projects().at(0).thumbnailSha256.empty(); }));
-
-    EXPECT_TRUE(addin.stop());
-    EXPECT_TRUE(qrvn::sim::definitionIds().empty());
 }
 
 }  // namespace
