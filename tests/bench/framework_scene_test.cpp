@@ -12,9 +12,10 @@ namespace {
 
 class FrameworkSceneTest : public ::testing::Test {
 protected:
-    FrameworkSceneTest() : appData("APPDATA", scratch.path()) {
-        std::filesystem::create_directories(scratch / "Quorvane/Quorvane Kalvix/EXMI-AddIns");
-    }
+    FrameworkSceneTest() : appData("APPDATA", scratch.path()) { std::filesystem::create_directories(logFolder()); }
+
+    std::string logFolder() const { return scratch / "Quorvane/Quorvane Kalvix/EXMI-AddIns"; }
+    std::string log() const { return testing_support::readWholeFile(logFolder() + "/EXMI.log"); }
 
     testing_support::ScratchFolder scratch;
     testing_support::EnvironmentOverride appData;
@@ -40,30 +41,20 @@ TEST_F(FrameworkSceneTest, OneInstancePerSetupAndOneBeatForEachPerTick) {
     EXPECT_EQ(after, scene.beats());
 }
 
-TEST_F(FrameworkSceneTest, WithoutDocumentsATickReachesNoMachine) {
-    FrameworkScene scene(0, 0);
-    scene.make();
-    scene.run();
-    EXPECT_EQ(0u, scene.instanceCount());
-    scene.tick();
-    EXPECT_EQ(0u, scene.beats());
-    const std::string log =
-        testing_support::readWholeFile(scratch / "Quorvane/Quorvane Kalvix/EXMI-AddIns/EXMI.log");
-    EXPECT_NE(std::string::npos, log.find("EXMIimpl::onHeartBeat | \r\n"));
-}
-
-TEST_F(FrameworkSceneTest, TheDestructorStopsARunningFrameworkAndRunNeedsOne) {
+TEST_F(FrameworkSceneTest, WithoutDocumentsATickReachesNoMachineAndTheDestructorStopsTheFramework) {
     {
-        FrameworkScene running(1, 1);
-        running.make();
-        running.run();
+        FrameworkScene empty(0, 0);
+        empty.make();
+        empty.run();
+        EXPECT_EQ(0u, empty.instanceCount());
+        empty.tick();
+        EXPECT_EQ(0u, empty.beats());
+        EXPECT_NE(std::string::npos, log().find("EXMIimpl::onHeartBeat | \r\n"));
     }
-    const std::string log =
-        testing_support::readWholeFile(scratch / "Quorvane/Quorvane Kalvix/EXMI-AddIns/EXMI.log");
-    EXPECT_NE(std::string::npos, log.find("Stopped Heart Beat"));
+    EXPECT_NE(std::string::npos, log().find("Stopped Heart Beat"));
 
     FrameworkScene scene(1, 1);
-    EXPECT_THROW(scene.run(), std::logic_error);
+    EXPECT_THROW(scene.run(), std::logic_error);  // not made yet
     EXPECT_THROW(scene.tick(), std::logic_error);
 }
 
