@@ -1,45 +1,20 @@
 // Signing in the way the palette's web view does, against the running
-// emulator over HTTPS: through the form, with the session cookie kept,
-// through the account server's sign-out first, and the ways it fails.
+// emulator over HTTPS: the form, the session cookie, the account server's
+// sign-out, and the ways it fails.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
-#include <cctype>
 #include <string>
 
+#include "cloud/pkce.h"
 #include "demo/browser_sign_in.h"
 #include "demo/web_view.h"
 #include "emulator/emulator.h"
+#include "support/encoding.h"
 
 namespace demo {
 namespace {
 
-std::string encoded(const std::string& text) {
-  static const char* const kHex = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
-
-// base64url of SHA-256(verifier), padded, as the add-in sends it.
-std::string challengeFor(const std::string& verifier) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(verifier.data(), verifier.size(), digest, &length, EVP_sha256(), nullptr);
-  unsigned char text[64];
-  const int size = EVP_EncodeBlock(text, digest, static_cast<int>(length));
-  std::string result(reinterpret_cast<char*>(text), static_cast<size_t>(size));
-  for (char& c : result) c = c == '+' ? '-' : c == '/' ? '_' : c;
-  return result;
-}
+using support::percentEncode;
 
 class BrowserSignInTest : public ::testing::Test {
  protected:
@@ -47,13 +22,16 @@ class BrowserSignInTest : public ::testing::Test {
   void TearDown() override { cloud.stop(); }
 
   std::string authorizeAddress(const std::string& state) const {
-    return cloud.accountServer() + "/authorize?client_id=" + encoded(emulator::CloudEmulator::Options().clientId) +
-           "&redirect_uri=" + encoded(cloud.redirectUri()) +
-           "&scope=" + encoded("account.user.read plyx.mesh.write library.project.write library.project.read "
-                               "plyx.printjob.write") +
+    return cloud.accountServer() + "/authorize?client_id=" + percentEncode(emulator::CloudEmulator::Options().clientId) +
+           "&redirect_uri=" + percentEncode(cloud.redirectUri()) +
+           "&scope=" + percentEncode("account.user.read plyx.mesh.write library.project.write library.project.read "
+                                     "plyx.printjob.write") +
            "&response_type=code&state=" + state + "&code_challenge=" +
-           encoded(challengeFor("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef")) +
-           "&code_challenge_method=S256";
+           percentEncode(EXMIImpl::codeChallengeFor(std::string(64, 'a'))) + "&code_challenge_method=S256";
+  }
+
+  SignInOutcome signIn(WebView& view, const std::string& address, const std::string& password) {
+    return signInAsBrowser(view, address, cloud.redirectUri(), "ada", password);
   }
 
   size_t requestsTo(const std::string& method, const std::string& path) const {
@@ -65,80 +43,71 @@ class BrowserSignInTest : public ::testing::Test {
   emulator::CloudEmulator cloud;
 };
 
-TEST_F(BrowserSignInTest, SubmitsTheFormAndStopsAtTheRedirectWithoutLoadingIt) {
+TEST_F(BrowserSignInTest, SubmitsTheFormOnceThenTheCookieSkipsItUntilTheSignOutAddress) {
   WebView view(cloud.caBundlePath());
-  const SignInOutcome outcome = signInAsBrowser(view, authorizeAddress("S1"), cloud.redirectUri(), "ada", "secret");
-  ASSERT_TRUE(outcome.ok) << outcome.error;
-  EXPECT_TRUE(outcome.formSubmitted);
-  ASSERT_EQ(outcome.navigations.size(), 1u);
-  const std::string& redirect = outcome.navigations[0];
-  EXPECT_EQ(redirect.rfind(cloud.redirectUri() + "?", 0), 0u) << redirect;
-  EXPECT_NE(redirect.find("code="), std::string::npos);
-  EXPECT_NE(redirect.find("state=S1"), std::string::npos);
-
+  const SignInOutcome first = signIn(view, authorizeAddress("S1"), "secret");
+  ASSERT_TRUE(first.ok) << first.error;
+  EXPECT_TRUE(first.formSubmitted);
+  ASSERT_EQ(first.navigations.size(), 1u);
+  EXPECT_EQ(first.navigations[0].rfind(cloud.redirectUri() + "?", 0), 0u) << first.navigations[0];
+  EXPECT_NE(first.navigations[0].find("code="), std::string::npos);
+  EXPECT_NE(first.navigations[0].find("state=S1"), std::string::npos);
   EXPECT_EQ(requestsTo("GET", "/authorize"), 1u);
   ASSERT_EQ(requestsTo("POST", "/authorize"), 1u);
   for (const auto& request : cloud.requests()) {
-    EXPECT_NE(request.path.rfind("/stratavox", 0), 0u) << "the redirect was loaded";
-    if (request.method == "POST") {
-      EXPECT_NE(request.body.find("username=ada"), std::string::npos);
-      EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
-    }
+    if (request.method != "POST") continue;
+    EXPECT_NE(request.body.find("username=ada"), std::string::npos);
+    EXPECT_EQ(request.header("Content-Type"), "application/x-www-form-urlencoded");
   }
   EXPECT_EQ(view.cookieCount(), 1u);  // the account server's session
-}
 
-TEST_F(BrowserSignInTest, TheSessionCookieSkipsTheFormAndTheSignOutAddressBringsItBack) {
-  WebView view(cloud.caBundlePath());
-  ASSERT_TRUE(signInAsBrowser(view, authorizeAddress("S1"), cloud.redirectUri(), "ada", "secret").ok);
-
-  SignInOutcome again = signInAsBrowser(view, authorizeAddress("S2"), cloud.redirectUri(), "ada", "wrong");
+  // The session cookie answers for the form: a wrong password is never sent.
+  const SignInOutcome again = signIn(view, authorizeAddress("S2"), "wrong");
   ASSERT_TRUE(again.ok) << again.error;
   EXPECT_FALSE(again.formSubmitted);
   ASSERT_EQ(again.navigations.size(), 1u);
   EXPECT_NE(again.navigations[0].find("state=S2"), std::string::npos);
 
   // Through /logoff?next=: the session ends, the form comes back.
-  const std::string viaLogOff = cloud.accountServer() + "/logoff?next=" + encoded(authorizeAddress("S3"));
-  const SignInOutcome fresh = signInAsBrowser(view, viaLogOff, cloud.redirectUri(), "ada", "secret");
+  const std::string viaLogOff = cloud.accountServer() + "/logoff?next=" + percentEncode(authorizeAddress("S3"));
+  const SignInOutcome fresh = signIn(view, viaLogOff, "secret");
   ASSERT_TRUE(fresh.ok) << fresh.error;
   EXPECT_TRUE(fresh.formSubmitted);
   ASSERT_EQ(fresh.navigations.size(), 2u);
   EXPECT_EQ(fresh.navigations[0], authorizeAddress("S3"));
   EXPECT_NE(fresh.navigations[1].find("state=S3"), std::string::npos);
+
+  // The redirect is only reported, never loaded.
+  for (const auto& request : cloud.requests()) {
+    EXPECT_NE(request.path.rfind("/stratavox", 0), 0u) << "the redirect was loaded";
+  }
 }
 
-TEST_F(BrowserSignInTest, AWrongPasswordEndsWithWhatThePageSays) {
+TEST_F(BrowserSignInTest, WrongPasswordsServerFailuresAndUntrustedCertificatesEndTheSignIn) {
   WebView view(cloud.caBundlePath());
-  const SignInOutcome outcome = signInAsBrowser(view, authorizeAddress("S1"), cloud.redirectUri(), "ada", "nope");
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_TRUE(outcome.formSubmitted);
-  EXPECT_TRUE(outcome.navigations.empty());
-  EXPECT_EQ(outcome.error, "the sign-in was not accepted: HTTP 401: Wrong user name or password.");
+  const SignInOutcome refused = signIn(view, authorizeAddress("S1"), "nope");
+  EXPECT_FALSE(refused.ok);
+  EXPECT_TRUE(refused.formSubmitted);
+  EXPECT_TRUE(refused.navigations.empty());
+  EXPECT_EQ(refused.error, "the sign-in was not accepted: HTTP 401: Wrong user name or password.");
   EXPECT_EQ(requestsTo("POST", "/authorize"), 1u);  // the form is not submitted twice
-}
 
-TEST_F(BrowserSignInTest, ServerFailuresAndUntrustedCertificatesEndTheSignIn) {
-  {
-    WebView view(cloud.caBundlePath());
-    cloud.setFault(emulator::Endpoint::Authorize, emulator::Fault::statusCode(503, "<h1>Down</h1>", true));
-    const SignInOutcome outcome = signInAsBrowser(view, authorizeAddress("S1"), cloud.redirectUri(), "ada", "secret");
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_FALSE(outcome.formSubmitted);
-    EXPECT_EQ(outcome.error.rfind("no sign-in form at " + authorizeAddress("S1") + ": HTTP 503", 0), 0u)
-        << outcome.error;
-  }
-  {
-    // Verification stays on: without the emulator's CA nothing is loaded.
-    WebView view("");
-    const SignInOutcome outcome = signInAsBrowser(view, authorizeAddress("S1"), cloud.redirectUri(), "ada", "secret");
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.error.rfind("loading " + authorizeAddress("S1") + " failed: ", 0), 0u) << outcome.error;
-  }
-  WebView view(cloud.caBundlePath());
-  const SignInOutcome outcome = signInAsBrowser(view, "not an address", cloud.redirectUri(), "ada", "secret");
-  EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.error, "the palette's address is not a web address: not an address");
+  const SignInOutcome notAnAddress = signIn(view, "not an address", "secret");
+  EXPECT_FALSE(notAnAddress.ok);
+  EXPECT_EQ(notAnAddress.error, "the palette's address is not a web address: not an address");
+
+  // Verification stays on: without the emulator's CA nothing is loaded.
+  WebView untrusting("");
+  const SignInOutcome untrusted = signIn(untrusting, authorizeAddress("S1"), "secret");
+  EXPECT_FALSE(untrusted.ok);
+  EXPECT_EQ(untrusted.error.rfind("loading " + authorizeAddress("S1") + " failed: ", 0), 0u) << untrusted.error;
+
+  cloud.setFault(emulator::Endpoint::Authorize, emulator::Fault::statusCode(503, "<h1>Down</h1>", true));
+  WebView fresh(cloud.caBundlePath());
+  const SignInOutcome down = signIn(fresh, authorizeAddress("S1"), "secret");
+  EXPECT_FALSE(down.ok);
+  EXPECT_FALSE(down.formSubmitted);
+  EXPECT_EQ(down.error.rfind("no sign-in form at " + authorizeAddress("S1") + ": HTTP 503", 0), 0u) << down.error;
 }
 
 TEST(OriginTest, IsSchemeHostAndPort) {

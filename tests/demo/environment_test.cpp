@@ -40,7 +40,7 @@ class ServiceAddressesTest : public ::testing::Test {
   EnvironmentOverride ca{"STRATAVOX_CA_BUNDLE", "/tmp/ca.pem"};
 };
 
-TEST_F(ServiceAddressesTest, AreReadAndShapedAsTheAddInShapesThem) {
+TEST_F(ServiceAddressesTest, AreReadAndShapedAsTheAddInShapesThemAndMissingOnesAreNamed) {
   ServiceAddresses addresses;
   std::string missing = "stale";
   ASSERT_TRUE(readServiceAddresses(addresses, missing));
@@ -49,13 +49,9 @@ TEST_F(ServiceAddressesTest, AreReadAndShapedAsTheAddInShapesThem) {
   EXPECT_EQ(addresses.webApp, "https://127.0.0.1:7/app/library/");
   EXPECT_EQ(addresses.redirectUri, "https://127.0.0.1:7/stratavox/");
   EXPECT_EQ(addresses.caBundle, "/tmp/ca.pem");
-}
 
-TEST_F(ServiceAddressesTest, AnyMissingOneIsNamed) {
   account.unset();
   ca.set("");
-  ServiceAddresses addresses;
-  std::string missing;
   EXPECT_FALSE(readServiceAddresses(addresses, missing));
   EXPECT_EQ(missing, "STRATAVOX_ACCOUNT_SERVER, STRATAVOX_CA_BUNDLE");
 }

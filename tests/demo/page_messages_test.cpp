@@ -21,20 +21,7 @@ std::string fullyEncoded(const std::string& text) {
   return result;
 }
 
-TEST(PageMessageTest, ReadsStringMembersInTextOrder) {
-  const PageMessage message = readPageMessage("navigate", R"({"target":"successscreen","n":1,"projectid":"p-1"})");
-  EXPECT_TRUE(message.isObject);
-  ASSERT_EQ(message.members.size(), 2u);
-  EXPECT_EQ(message.members[0].first, "target");
-  EXPECT_EQ(message.get("projectid"), "p-1");
-  EXPECT_FALSE(message.has("n"));
-  EXPECT_EQ(message.get("absent"), "");
-
-  EXPECT_FALSE(readPageMessage("navigate", "[1]").isObject);
-  EXPECT_FALSE(readPageMessage("navigate", "{\"target\":").isObject);
-}
-
-TEST(PageMessageTest, DecodesTheProjectListTheAddInSends) {
+TEST(PageMessageTest, DecodesTheProjectListTheAddInSendsAndRefusesOtherShapes) {
   const std::string json =
       R"([{"projectName":"A & B","projectDescription":"50% \"done\"","projectID":"1"},)"
       R"({"projectName":"Zürich","projectDescription":"","projectID":"2"}])";
@@ -52,21 +39,30 @@ TEST(PageMessageTest, DecodesTheProjectListTheAddInSends) {
                                 projects));
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(projects[0].id, "id-1");
-}
 
-TEST(PageMessageTest, RejectsProjectListsOfAnotherShapeAndKeepsTheOldResult) {
-  std::vector<ListedProject> projects = {{"kept", "", "0"}};
-  for (const std::string& json : {std::string(R"({"projectName":"x"})"),
-                                  std::string(R"([{"projectName":"x","projectDescription":""}])"),
-                                  std::string(R"([{"projectName":"x","projectDescription":"","projectID":7}])"),
-                                  std::string(R"(["x"])"), std::string("[")}) {
-    EXPECT_FALSE(decodeProjectList(fullyEncoded(json), projects)) << json;
+  // Lists of another shape are refused and the last result is kept.
+  for (const std::string& bad : {std::string(R"({"projectName":"x"})"),
+                                 std::string(R"([{"projectName":"x","projectDescription":""}])"),
+                                 std::string(R"([{"projectName":"x","projectDescription":"","projectID":7}])"),
+                                 std::string(R"(["x"])"), std::string("[")}) {
+    EXPECT_FALSE(decodeProjectList(fullyEncoded(bad), projects)) << bad;
   }
   ASSERT_EQ(projects.size(), 1u);
-  EXPECT_EQ(projects[0].name, "kept");
+  EXPECT_EQ(projects[0].id, "id-1");
 }
 
-TEST(PageMessageTest, DescribesEachMessageOnOneLine) {
+TEST(PageMessageTest, ReadsStringMembersInTextOrderAndDescribesEachMessageOnOneLine) {
+  const PageMessage message = readPageMessage("navigate", R"({"target":"successscreen","n":1,"projectid":"p-1"})");
+  EXPECT_TRUE(message.isObject);
+  ASSERT_EQ(message.members.size(), 2u);
+  EXPECT_EQ(message.members[0].first, "target");
+  EXPECT_EQ(message.get("projectid"), "p-1");
+  EXPECT_FALSE(message.has("n"));
+  EXPECT_EQ(message.get("absent"), "");
+
+  EXPECT_FALSE(readPageMessage("navigate", "[1]").isObject);
+  EXPECT_FALSE(readPageMessage("navigate", "{\"target\":").isObject);
+
   EXPECT_EQ(describe(readPageMessage("navigate", R"({"projectid":"p7","target":"successscreen"})")),
             "navigate -> successscreen (project p7)");
   EXPECT_EQ(describe(readPageMessage("navigate", R"({"errormessage":"could not (500)\n{\"e\":1}","target":"errorscreen"})")),

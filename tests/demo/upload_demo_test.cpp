@@ -1,18 +1,13 @@
-// Whole runs of the demo against an in-process emulator: the add-in loaded
-// with dlopen, the simulated host, the add-in's heartbeat thread. A good
-// run passes every check and leaves exactly the uploads in the service; a
-// failing service, a wrong password or missing addresses end in [FAIL]
-// lines, a non-zero count, and an add-in that was still unloaded.
+// Whole runs of the demo against an in-process emulator, with the add-in
+// loaded by dlopen and its own heartbeat thread: a good run and the ways
+// one fails, each ending with the add-in unloaded.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "demo/environment.h"
-#include "demo/holdings.h"
 #include "demo/upload_demo.h"
 #include "emulator/emulator.h"
 #include "tests/support/scratch.h"
@@ -25,11 +20,7 @@ using testing_support::ScratchFolder;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-bool libraryIsMapped() {
-  std::ifstream in("/proc/self/maps");
-  const std::string maps((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return contains(maps, "libstratavox_addin");
-}
+bool libraryIsMapped() { return contains(testing_support::readWholeFile("/proc/self/maps"), "libstratavox_addin"); }
 
 class UploadDemoTest : public ::testing::Test {
  protected:
@@ -93,22 +84,17 @@ TEST_F(UploadDemoTest, AGoodRunPassesEveryCheckAndLeavesBothUploadsInOneProject)
   EXPECT_EQ(formPosts, 1u);
 
   // What the demo printed is what the emulator holds.
-  Holdings holdings;
-  std::string error;
-  ASSERT_TRUE(parseHoldings(cloud.stateJson(), holdings, error)) << error;
   for (const auto& file : files) {
     EXPECT_TRUE(contains(transcript, "size " + std::to_string(file.size) + " bytes, content type " + file.contentType));
     EXPECT_TRUE(contains(transcript, "SHA-256 " + file.sha256));
   }
 
-  // The add-in is gone, the environment is as before and the log was written.
   EXPECT_FALSE(libraryIsMapped());
   EXPECT_EQ(variable("BROWSER"), "/nonexistent/browser");
   EXPECT_EQ(variable("TMPDIR"), outside.path());
   EXPECT_FALSE(std::filesystem::exists(outside.path() + "/Quorvane"));
   EXPECT_TRUE(std::filesystem::exists(work.path() + "/Quorvane"));
-  std::ifstream log(settings.logPath);
-  EXPECT_TRUE(log.good());
+  EXPECT_TRUE(std::filesystem::exists(settings.logPath));
 }
 
 TEST_F(UploadDemoTest, AFailingToolpathUploadIsAFailureAndTheAddInIsStillUnloaded) {
