@@ -1,11 +1,8 @@
 // The whole upload, driven only through the palette's page messages against
-// the cloud emulator, with one fault injected at one endpoint per row. Each
-// row checks the screen the page ends on and its exact text, that no wait
-// runs past its deadline, that the emulator holds no file for an upload the
-// page was told had failed, and that a retry from the page then succeeds
-// with the file stored byte for byte.
+// the cloud emulator, with one fault injected at one endpoint per row: the
+// screen and exact text the page ends on, no wait past its deadline, nothing
+// half-stored, and a retry from the page that stores the file byte for byte.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cloud/pkce.h"
 #include "tests/vendor/machine_fixture.h"
 
 namespace fault_matrix {
@@ -31,7 +29,7 @@ enum class Injected { Timeout, Status401, Status403, Status500, Malformed, Wrong
 struct Row {
     Endpoint endpoint;
     Injected fault;
-    std::string screen;  // where the page ends: "errorscreen", "successscreen" or "uploadform"
+    std::string screen;  // "errorscreen", "successscreen" or "uploadform"
     std::string text;    // the error screen's message; empty for the other screens
 };
 
@@ -39,17 +37,13 @@ const char* const kError = "errorscreen";
 const char* const kSuccess = "successscreen";
 const char* const kForm = "uploadform";
 const std::string kAnnounce = "could not upload file to project (";
-// The service's own answer to a bearer token it no longer accepts.
 const std::string kExpiredAnswer = R"({"error":"invalid_token","error_description":"access token expired"})";
 // What the emulator sends of an announcement answer before it drops the connection.
 const std::string kPartialAnnouncement = R"({"data":{"upload_url":"https://)";
 
-// Transfer failures reach the texts as the HTTP layer's codes: 28 for a
-// timeout, -1 (printed unsigned) for every other one, a body cut short and a
-// refused certificate alike. Injected statuses answer with the body "denied".
-// Each fault is armed just before the request of its endpoint leaves.
+// Transfer failures show the HTTP layer's code: 28 for a timeout, -1 (printed
+// unsigned) for any other. Injected statuses answer with the body "denied".
 const std::vector<Row> kRows = {
-    // The token exchange: every failure ends the sign-in on the error screen.
     {Endpoint::Token, Injected::Timeout, kError, "could not authenticate (28)"},
     {Endpoint::Token, Injected::Status401, kError, "could not authenticate (401)"},
     {Endpoint::Token, Injected::Status403, kError, "could not authenticate (403)"},
@@ -58,25 +52,20 @@ const std::vector<Row> kRows = {
     {Endpoint::Token, Injected::WrongType, kError, "could not log in account!"},  // "expires_in" as text
     {Endpoint::Token, Injected::Dropped, kError, "could not authenticate (4294967295)"},
     {Endpoint::Token, Injected::Untrusted, kError, "could not authenticate (4294967295)"},
-    // The exchange itself carries no access token; its share of an expiry is
-    // a token issued with less life left than the client's safety margin.
+    // A token issued with less life left than the client's safety margin.
     {Endpoint::Token, Injected::Expired, kError, "invalid token expiration time"},
 
-    // The project list, requested as the exchange's answer arrives.
     {Endpoint::ProjectsList, Injected::Timeout, kError, "could not retrieve projects (28)"},
     {Endpoint::ProjectsList, Injected::Status401, kError, "could not retrieve projects (401)"},
     {Endpoint::ProjectsList, Injected::Status403, kError, "could not retrieve projects (403)"},
     {Endpoint::ProjectsList, Injected::Status500, kError, "could not retrieve projects (500)"},
-    // A list answer that is not JSON is dropped without a word: the page
-    // keeps the form, without a list.
+    // A list answer that is not JSON is dropped silently: the form stays, without a list.
     {Endpoint::ProjectsList, Injected::Malformed, kForm, ""},
     {Endpoint::ProjectsList, Injected::WrongType, kError, "project data project id is no string"},
     {Endpoint::ProjectsList, Injected::Dropped, kError, "could not retrieve projects (4294967295)"},
     {Endpoint::ProjectsList, Injected::Untrusted, kError, "could not retrieve projects (4294967295)"},
-    // Expired between the exchange and the list.
     {Endpoint::ProjectsList, Injected::Expired, kError, "could not retrieve projects (401)"},
 
-    // Creating the project ("createproject", design); expired after the list.
     {Endpoint::ProjectCreate, Injected::Timeout, kError, "could not create new project (28)"},
     {Endpoint::ProjectCreate, Injected::Status401, kError, "could not create new project (401)"},
     {Endpoint::ProjectCreate, Injected::Status403, kError, "could not create new project (403)"},
@@ -87,11 +76,9 @@ const std::vector<Row> kRows = {
     {Endpoint::ProjectCreate, Injected::Untrusted, kError, "could not create new project (4294967295)"},
     {Endpoint::ProjectCreate, Injected::Expired, kError, "could not create new project (401)"},
 
-    // The thumbnail is fire and forget: its failures never reach the page
-    // and the file still arrives. Two faults reach further: the certificate
-    // is chosen at the handshake, before the path is known, and the
-    // announcement leaves together with the thumbnail, so it meets the same
-    // certificate; and an expired token is refused to both.
+    // The thumbnail is fire and forget: its failures never reach the page.
+    // Only a refused certificate (chosen at the handshake, met by the
+    // announcement leaving with it) and an expired token reach further.
     {Endpoint::Thumbnail, Injected::Timeout, kSuccess, ""},
     {Endpoint::Thumbnail, Injected::Status401, kSuccess, ""},
     {Endpoint::Thumbnail, Injected::Status403, kSuccess, ""},
@@ -102,9 +89,7 @@ const std::vector<Row> kRows = {
     {Endpoint::Thumbnail, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
     {Endpoint::Thumbnail, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
 
-    // Announcing a library file, after "createproject" with a design. A
-    // failed status carries the answer's body, a dropped answer what arrived
-    // of it; the certificate fault meets the thumbnail too, unseen.
+    // A failed status carries the answer's body, a dropped answer what arrived of it.
     {Endpoint::FilesAnnounce, Injected::Timeout, kError, kAnnounce + "28)\n"},
     {Endpoint::FilesAnnounce, Injected::Status401, kError, kAnnounce + "401)\ndenied"},
     {Endpoint::FilesAnnounce, Injected::Status403, kError, kAnnounce + "403)\ndenied"},
@@ -115,8 +100,7 @@ const std::vector<Row> kRows = {
     {Endpoint::FilesAnnounce, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
     {Endpoint::FilesAnnounce, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
 
-    // Announcing a print job: "selectproject" with a toolpath into an
-    // existing project, so the announcement is the first request after the list.
+    // A toolpath into the existing project: the announcement follows the list.
     {Endpoint::JobsAnnounce, Injected::Timeout, kError, kAnnounce + "28)\n"},
     {Endpoint::JobsAnnounce, Injected::Status401, kError, kAnnounce + "401)\ndenied"},
     {Endpoint::JobsAnnounce, Injected::Status403, kError, kAnnounce + "403)\ndenied"},
@@ -127,9 +111,8 @@ const std::vector<Row> kRows = {
     {Endpoint::JobsAnnounce, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
     {Endpoint::JobsAnnounce, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
 
-    // The bytes to the one-time address. Its answer's body is never read,
-    // so a malformed or mistyped one after a proper store is a success; the
-    // address carries its own authorisation, so an expired token is too.
+    // The storage answer's body is never read, and the one-time address
+    // carries its own authorisation: malformed, mistyped and expired succeed.
     {Endpoint::StoragePut, Injected::Timeout, kError, "could not upload file content (28)"},
     {Endpoint::StoragePut, Injected::Status401, kError, "could not upload file content (401)"},
     {Endpoint::StoragePut, Injected::Status403, kError, "could not upload file content (403)"},
@@ -142,18 +125,9 @@ const std::vector<Row> kRows = {
 };
 
 const char* faultName(Injected fault) {
-    switch (fault) {
-        case Injected::Timeout: return "timeout";
-        case Injected::Status401: return "status401";
-        case Injected::Status403: return "status403";
-        case Injected::Status500: return "status500";
-        case Injected::Malformed: return "malformed";
-        case Injected::WrongType: return "wrongtype";
-        case Injected::Dropped: return "dropped";
-        case Injected::Untrusted: return "untrusted";
-        case Injected::Expired: return "expired";
-    }
-    return "?";
+    static const char* const names[] = {"timeout",   "status401", "status403", "status500", "malformed",
+                                        "wrongtype", "dropped",   "untrusted", "expired"};
+    return names[static_cast<int>(fault)];
 }
 
 std::ostream& operator<<(std::ostream& out, const Row& row) {
@@ -166,9 +140,8 @@ std::string rowName(const ::testing::TestParamInfo<Row>& info) {
     return name;
 }
 
-// The point of the workflow at which a row's fault is armed: just before
-// the request it is meant for leaves, so a fault that acts at the TLS
-// handshake, whatever the path, meets that request and no earlier one.
+// A fault is armed just before the request it is meant for leaves, so one
+// that acts at the TLS handshake meets that request and no earlier one.
 enum class Stage { BeforeExchange, BeforeList, BeforeUpload, BeforeAnnouncement, BeforeStorage };
 
 Stage stageOf(Endpoint endpoint) {
@@ -182,19 +155,6 @@ Stage stageOf(Endpoint endpoint) {
     }
 }
 
-std::string sha256Hex(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    static const char* const hex = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += hex[digest[i] >> 4];
-        text += hex[digest[i] & 15];
-    }
-    return text;
-}
-
 PageMessage lastNavigation() {
     const std::vector<PageMessage> all = messagesNamed("navigate");
     return all.empty() ? PageMessage() : all.back();
@@ -204,8 +164,7 @@ std::string lastTarget() { return lastNavigation().get("target"); }
 
 bool uploadEnded() { return lastTarget() == kSuccess || lastTarget() == kError; }
 
-const auto kDeadline = std::chrono::seconds(20);
-const int32_t kRequestTimeout = 30;  // seconds; generous, a slow machine must not time out
+const int32_t kRequestTimeout = 30;  // seconds; a slow machine must not time out
 const int32_t kShortTimeout = 2;     // seconds; for the rows that delay an answer
 const double kDelaySeconds = 60;     // outlasts every row; the emulator wakes it when it stops
 
@@ -218,15 +177,15 @@ protected:
         existingProject = cloud->addProject("Existing", "made before");
     }
 
-    // Every wait: pump the UI thread, with the machine's heartbeat when asked
-    // for, until the condition holds; false once the deadline has passed.
+    // Pumps the UI thread (with the machine's heartbeat when asked for)
+    // until the condition holds; false once the deadline has passed.
     bool waitFor(const std::function<bool()>& condition, bool heartbeats) {
         return qrvn::sim::runUntil(
             [&] {
                 if (heartbeats) machine->onHeartBeat();
                 return condition();
             },
-            kDeadline);
+            std::chrono::seconds(20));
     }
 
     bool idle() const { return machine->getAsyncHandler()->pendingCount() == 0; }
@@ -235,7 +194,7 @@ protected:
     size_t answered(const std::string& method, const std::string& path) const {
         size_t count = 0;
         for (const emulator::RecordedRequest& request : cloud->requests()) {
-            if (request.method == method && request.path.compare(0, path.size(), path) == 0) ++count;
+            count += request.method == method && request.path.compare(0, path.size(), path) == 0;
         }
         return count;
     }
@@ -299,8 +258,8 @@ protected:
         return ids;
     }
 
-    // Since the snapshots were taken, exactly one file was exported and
-    // exactly one was stored, in `projectId`, byte for byte the export.
+    // Since the snapshots, exactly one file was exported and exactly one
+    // stored, in `projectId`, byte for byte the export.
     void expectStoredOnce(const Row& row, const std::string& projectId, const std::set<std::string>& exportsBefore,
                           const std::set<std::string>& storedBefore) {
         std::vector<std::string> exported;
@@ -316,7 +275,7 @@ protected:
         ASSERT_EQ(stored.size(), 1u);
         EXPECT_EQ(stored[0].projectId, projectId);
         EXPECT_EQ(stored[0].size, bytes.size());
-        EXPECT_EQ(stored[0].sha256, sha256Hex(bytes));
+        EXPECT_EQ(stored[0].sha256, EXMIImpl::sha256Hex(bytes));
     }
 
     std::string existingProject;
@@ -328,7 +287,6 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
     std::set<std::string> exportsBefore = exportsOf(row);
     std::set<std::string> storedBefore = storedIds();
 
-    // Sign-in.
     openPalette();
     if (stage == Stage::BeforeExchange) arm(row);
     followSignIn();
@@ -349,8 +307,8 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
             arm(row);
         }
         if (stage == Stage::BeforeStorage) {
-            // The project's answer sends off the thumbnail and the
-            // announcement and shows the progress screen once more.
+            // The project's answer sends off thumbnail and announcement and
+            // shows the progress screen once more.
             ASSERT_TRUE(waitFor([] { return screens().size() == 2 || uploadEnded(); }, true));
             ASSERT_EQ(screens(), (std::vector<std::string>{"progressscreen", "progressscreen"}));
             ASSERT_TRUE(waitFor([this] {
@@ -374,8 +332,8 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
         EXPECT_TRUE(cloud->storedFiles().empty());
     }
 
-    // The retry, from the page, with the service healthy again. A session
-    // that did not survive the failure sends the palette back to sign-in.
+    // The retry with the service healthy again; a session that did not
+    // survive the failure sends the palette back to sign-in.
     disarm();
     exportsBefore = exportsOf(row);
     storedBefore = storedIds();
@@ -401,7 +359,6 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
 
 INSTANTIATE_TEST_SUITE_P(EveryEndpointAndFault, FaultMatrixTest, ::testing::ValuesIn(kRows), rowName);
 
-// The table covers every endpoint of the upload with every fault, once.
 TEST(FaultMatrixTableTest, HoldsEachEndpointAndFaultExactlyOnce) {
     std::set<std::pair<Endpoint, Injected>> seen;
     for (const Row& row : kRows) EXPECT_TRUE(seen.insert({row.endpoint, row.fault}).second) << row;
