@@ -10,6 +10,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cloud/pkce.h"
@@ -43,86 +44,72 @@ const std::string kPartialAnnouncement = R"({"data":{"upload_url":"https://)";
 
 // Transfer failures show the HTTP layer's code: 28 for a timeout, -1 (printed
 // unsigned) for any other. Injected statuses answer with the body "denied".
-const std::vector<Row> kRows = {
-    {Endpoint::Token, Injected::Timeout, kError, "could not authenticate (28)"},
-    {Endpoint::Token, Injected::Status401, kError, "could not authenticate (401)"},
-    {Endpoint::Token, Injected::Status403, kError, "could not authenticate (403)"},
-    {Endpoint::Token, Injected::Status500, kError, "could not authenticate (500)"},
-    {Endpoint::Token, Injected::Malformed, kError, "could not parse login response."},
-    {Endpoint::Token, Injected::WrongType, kError, "could not log in account!"},  // "expires_in" as text
-    {Endpoint::Token, Injected::Dropped, kError, "could not authenticate (4294967295)"},
-    {Endpoint::Token, Injected::Untrusted, kError, "could not authenticate (4294967295)"},
+const std::vector<std::pair<Injected, std::string>> kTransferCodes = {
+    {Injected::Timeout, "28"},    {Injected::Status401, "401"},        {Injected::Status403, "403"},
+    {Injected::Status500, "500"}, {Injected::Dropped, "4294967295"}, {Injected::Untrusted, "4294967295"}};
+
+std::vector<Row> makeRows() {
+    using I = Injected;
+    using E = Endpoint;
+    std::vector<Row> rows;
+    const auto add = [&rows](E endpoint, I fault, const char* screen, const std::string& text) {
+        rows.push_back({endpoint, fault, screen, text});
+    };
+    // "<what> (<code>)" for each transfer failure.
+    const auto transfer = [&](E endpoint, const std::string& what) {
+        for (const auto& code : kTransferCodes) add(endpoint, code.first, kError, what + " (" + code.second + ")");
+    };
+    // Announcements: a failed status carries the answer's body, a dropped
+    // answer what arrived of it.
+    const auto announce = [&](E endpoint) {
+        add(endpoint, I::Timeout, kError, kAnnounce + "28)\n");
+        add(endpoint, I::Status401, kError, kAnnounce + "401)\ndenied");
+        add(endpoint, I::Status403, kError, kAnnounce + "403)\ndenied");
+        add(endpoint, I::Status500, kError, kAnnounce + "500)\ndenied");
+        add(endpoint, I::Malformed, kError, "invalid create project response");
+        add(endpoint, I::WrongType, kError, "upload URL is no string");
+        add(endpoint, I::Dropped, kError, kAnnounce + "4294967295)\n" + kPartialAnnouncement);
+        add(endpoint, I::Untrusted, kError, kAnnounce + "4294967295)\n");
+        add(endpoint, I::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer);
+    };
+
+    transfer(E::Token, "could not authenticate");
+    add(E::Token, I::Malformed, kError, "could not parse login response.");
+    add(E::Token, I::WrongType, kError, "could not log in account!");  // "expires_in" as text
     // A token issued with less life left than the client's safety margin.
-    {Endpoint::Token, Injected::Expired, kError, "invalid token expiration time"},
+    add(E::Token, I::Expired, kError, "invalid token expiration time");
 
-    {Endpoint::ProjectsList, Injected::Timeout, kError, "could not retrieve projects (28)"},
-    {Endpoint::ProjectsList, Injected::Status401, kError, "could not retrieve projects (401)"},
-    {Endpoint::ProjectsList, Injected::Status403, kError, "could not retrieve projects (403)"},
-    {Endpoint::ProjectsList, Injected::Status500, kError, "could not retrieve projects (500)"},
+    transfer(E::ProjectsList, "could not retrieve projects");
     // A list answer that is not JSON is dropped silently: the form stays, without a list.
-    {Endpoint::ProjectsList, Injected::Malformed, kForm, ""},
-    {Endpoint::ProjectsList, Injected::WrongType, kError, "project data project id is no string"},
-    {Endpoint::ProjectsList, Injected::Dropped, kError, "could not retrieve projects (4294967295)"},
-    {Endpoint::ProjectsList, Injected::Untrusted, kError, "could not retrieve projects (4294967295)"},
-    {Endpoint::ProjectsList, Injected::Expired, kError, "could not retrieve projects (401)"},
+    add(E::ProjectsList, I::Malformed, kForm, "");
+    add(E::ProjectsList, I::WrongType, kError, "project data project id is no string");
+    add(E::ProjectsList, I::Expired, kError, "could not retrieve projects (401)");
 
-    {Endpoint::ProjectCreate, Injected::Timeout, kError, "could not create new project (28)"},
-    {Endpoint::ProjectCreate, Injected::Status401, kError, "could not create new project (401)"},
-    {Endpoint::ProjectCreate, Injected::Status403, kError, "could not create new project (403)"},
-    {Endpoint::ProjectCreate, Injected::Status500, kError, "could not create new project (500)"},
-    {Endpoint::ProjectCreate, Injected::Malformed, kError, "invalid create project response"},
-    {Endpoint::ProjectCreate, Injected::WrongType, kError, "project data project id is no string"},
-    {Endpoint::ProjectCreate, Injected::Dropped, kError, "could not create new project (4294967295)"},
-    {Endpoint::ProjectCreate, Injected::Untrusted, kError, "could not create new project (4294967295)"},
-    {Endpoint::ProjectCreate, Injected::Expired, kError, "could not create new project (401)"},
+    transfer(E::ProjectCreate, "could not create new project");
+    add(E::ProjectCreate, I::Malformed, kError, "invalid create project response");
+    add(E::ProjectCreate, I::WrongType, kError, "project data project id is no string");
+    add(E::ProjectCreate, I::Expired, kError, "could not create new project (401)");
 
     // The thumbnail is fire and forget: its failures never reach the page.
     // Only a refused certificate (chosen at the handshake, met by the
     // announcement leaving with it) and an expired token reach further.
-    {Endpoint::Thumbnail, Injected::Timeout, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::Status401, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::Status403, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::Status500, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::Malformed, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::WrongType, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::Dropped, kSuccess, ""},
-    {Endpoint::Thumbnail, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
-    {Endpoint::Thumbnail, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
+    for (I fault : {I::Timeout, I::Status401, I::Status403, I::Status500, I::Malformed, I::WrongType, I::Dropped}) {
+        add(E::Thumbnail, fault, kSuccess, "");
+    }
+    add(E::Thumbnail, I::Untrusted, kError, kAnnounce + "4294967295)\n");
+    add(E::Thumbnail, I::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer);
 
-    // A failed status carries the answer's body, a dropped answer what arrived of it.
-    {Endpoint::FilesAnnounce, Injected::Timeout, kError, kAnnounce + "28)\n"},
-    {Endpoint::FilesAnnounce, Injected::Status401, kError, kAnnounce + "401)\ndenied"},
-    {Endpoint::FilesAnnounce, Injected::Status403, kError, kAnnounce + "403)\ndenied"},
-    {Endpoint::FilesAnnounce, Injected::Status500, kError, kAnnounce + "500)\ndenied"},
-    {Endpoint::FilesAnnounce, Injected::Malformed, kError, "invalid create project response"},
-    {Endpoint::FilesAnnounce, Injected::WrongType, kError, "upload URL is no string"},
-    {Endpoint::FilesAnnounce, Injected::Dropped, kError, kAnnounce + "4294967295)\n" + kPartialAnnouncement},
-    {Endpoint::FilesAnnounce, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
-    {Endpoint::FilesAnnounce, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
-
-    // A toolpath into the existing project: the announcement follows the list.
-    {Endpoint::JobsAnnounce, Injected::Timeout, kError, kAnnounce + "28)\n"},
-    {Endpoint::JobsAnnounce, Injected::Status401, kError, kAnnounce + "401)\ndenied"},
-    {Endpoint::JobsAnnounce, Injected::Status403, kError, kAnnounce + "403)\ndenied"},
-    {Endpoint::JobsAnnounce, Injected::Status500, kError, kAnnounce + "500)\ndenied"},
-    {Endpoint::JobsAnnounce, Injected::Malformed, kError, "invalid create project response"},
-    {Endpoint::JobsAnnounce, Injected::WrongType, kError, "upload URL is no string"},
-    {Endpoint::JobsAnnounce, Injected::Dropped, kError, kAnnounce + "4294967295)\n" + kPartialAnnouncement},
-    {Endpoint::JobsAnnounce, Injected::Untrusted, kError, kAnnounce + "4294967295)\n"},
-    {Endpoint::JobsAnnounce, Injected::Expired, kError, kAnnounce + "401)\n" + kExpiredAnswer},
+    announce(E::FilesAnnounce);  // a design into a new project
+    announce(E::JobsAnnounce);   // a toolpath into the existing project, right after the list
 
     // The storage answer's body is never read, and the one-time address
     // carries its own authorisation: malformed, mistyped and expired succeed.
-    {Endpoint::StoragePut, Injected::Timeout, kError, "could not upload file content (28)"},
-    {Endpoint::StoragePut, Injected::Status401, kError, "could not upload file content (401)"},
-    {Endpoint::StoragePut, Injected::Status403, kError, "could not upload file content (403)"},
-    {Endpoint::StoragePut, Injected::Status500, kError, "could not upload file content (500)"},
-    {Endpoint::StoragePut, Injected::Malformed, kSuccess, ""},
-    {Endpoint::StoragePut, Injected::WrongType, kSuccess, ""},
-    {Endpoint::StoragePut, Injected::Dropped, kError, "could not upload file content (4294967295)"},
-    {Endpoint::StoragePut, Injected::Untrusted, kError, "could not upload file content (4294967295)"},
-    {Endpoint::StoragePut, Injected::Expired, kSuccess, ""},
-};
+    transfer(E::StoragePut, "could not upload file content");
+    for (I fault : {I::Malformed, I::WrongType, I::Expired}) add(E::StoragePut, fault, kSuccess, "");
+    return rows;
+}
+
+const std::vector<Row> kRows = makeRows();
 
 const char* faultName(Injected fault) {
     static const char* const names[] = {"timeout",   "status401", "status403", "status500", "malformed",
