@@ -1,6 +1,6 @@
-// The upload benchmark's two ways against the emulator: each really stores
-// the file's bytes, the connector goes through announce and one-time
-// address, and a failed upload is an error, never a measurement.
+// The upload benchmark's file and its two ways against the emulator: each
+// really stores the file's bytes, the connector goes through announce and
+// one-time address, and a failed upload is an error, never a measurement.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -44,7 +44,13 @@ protected:
 TEST_F(UploadComparisonTest, BothWaysStoreTheFilesBytesAndTheConnectorPutsWithoutItsToken) {
     const uint64_t size = 1024 * 1024 + 5;
     const std::string file = benchFile(size);
-    const std::string sha = EXMIImpl::sha256Hex(testing_support::readWholeFile(file));
+    const std::string bytes = testing_support::readWholeFile(file);
+    ASSERT_EQ(size, bytes.size());
+    // Not a repeated block: no transfer could shrink it.
+    EXPECT_NE(bytes.substr(0, 512 * 1024), bytes.substr(512 * 1024, 512 * 1024));
+    EXPECT_NE(bytes.substr(0, 8), bytes.substr(8, 8));
+    EXPECT_THROW(writeBenchFile(scratch / "missing/f.bin", 1), std::runtime_error);
+    const std::string sha = EXMIImpl::sha256Hex(bytes);
 
     const UploadRun connector = comparison.viaConnector(file);
     std::vector<emulator::RecordedRequest> announces, puts;
@@ -87,18 +93,6 @@ TEST_F(UploadComparisonTest, RefusedUploadsAreErrorsWithTheReason) {
     comparison.cloud().setFault(Endpoint::FilesAnnounce, Fault::statusCode(403, "denied"));
     EXPECT_THROW(comparison.viaCurl(file), std::runtime_error);
     EXPECT_TRUE(comparison.cloud().storedFiles().empty());
-}
-
-TEST(BenchFile, HasTheRequestedSizeAndVaryingContent) {
-    testing_support::ScratchFolder scratch;
-    const std::string path = scratch / "f.bin";
-    writeBenchFile(path, 3 * 1024 * 1024 + 3);
-    const std::string bytes = testing_support::readWholeFile(path);
-    ASSERT_EQ(3u * 1024u * 1024u + 3u, bytes.size());
-    // Not a repeated block: no transfer could shrink it.
-    EXPECT_NE(bytes.substr(0, 1024 * 1024), bytes.substr(1024 * 1024, 1024 * 1024));
-    EXPECT_NE(bytes.substr(0, 8), bytes.substr(8, 8));
-    EXPECT_THROW(writeBenchFile(scratch / "missing/f.bin", 1), std::runtime_error);
 }
 
 }  // namespace
