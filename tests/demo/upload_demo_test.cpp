@@ -83,7 +83,8 @@ TEST_F(UploadDemoTest, AGoodRunPassesEveryCheckAndLeavesBothUploadsInOneProject)
   }
   EXPECT_EQ(formPosts, 1u);
 
-  // What the demo printed is what the emulator holds.
+  // What the demo printed is what the emulator holds, read from its state.
+  EXPECT_TRUE(contains(transcript, "thumbnail image/jpeg")) << transcript;
   for (const auto& file : files) {
     EXPECT_TRUE(contains(transcript, "size " + std::to_string(file.size) + " bytes, content type " + file.contentType));
     EXPECT_TRUE(contains(transcript, "SHA-256 " + file.sha256));
