@@ -80,7 +80,6 @@ protected:
 TEST_F(UiTest, ButtonDefinitionIdsAreUnique) {
     auto definition = define("MyCommand");
     ASSERT_TRUE(definition);
-    EXPECT_EQ(definition->tooltip(), "Tip");
     EXPECT_EQ(ui()->commandDefinitions()->itemById("MyCommand"), definition);
     EXPECT_FALSE(define("MyCommand"));
     std::string error;
@@ -104,9 +103,6 @@ TEST_F(UiTest, ControlsArePlacedPromotedAndDeletedWithTheirDefinition) {
     auto commandControl = asControl.query<core::CommandControl>();
     ASSERT_TRUE(commandControl);
     EXPECT_EQ(commandControl->commandDefinition(), definition);
-    EXPECT_TRUE(commandControl->isPromotedByDefault(true));
-    EXPECT_TRUE(commandControl->isPromoted(true));
-    EXPECT_TRUE(commandControl->isPromoted());
     auto secondDefinition = define("Second");
     auto second = controls->addCommand(secondDefinition, "MyCommand", true);
     EXPECT_EQ(sim::controlIds("SolidScriptsAddinsPanel"), (std::vector<std::string>{"Second", "MyCommand"}));
