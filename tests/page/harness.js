@@ -107,6 +107,6 @@ async function visibleScreens(page) {
 }
 
 module.exports = {
-  launchBrowser, openPage, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
+  launchBrowser, installFakeHost, openPage, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
   sent, sentWith, waitForSent, visibleScreens
 };

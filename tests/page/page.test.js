@@ -66,10 +66,7 @@ test.describe('start-up and bridge', () => {
   test('without a host object the page queues its messages and delivers them once the host appears', async () => {
     const { page, problems } = await h.openPage(browser, { withHost: false });
     assert.equal(await page.evaluate(() => typeof window.qrvnPalette.receive), 'function');
-    await page.evaluate(() => {
-      window.__sent = [];
-      window.qrvnHost = { sendToHost(action, data) { window.__sent.push({ action, data }); } };
-    });
+    await page.evaluate(h.installFakeHost);
     await h.deliver(page, 'navigate', { target: 'uploadform' });
     assert.deepEqual(await h.sent(page), [{ action: 'apploaded', data: {} }]);
     assert.deepEqual(await h.visibleScreens(page), ['uploadform']);
