@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "createsetup/create_setup.h"
+#include "createsetup/toolbar_modes.h"
 #include "demo/transcript.h"
 #include "host/qrvn.h"
 #include "host/sim/sim.h"
@@ -33,22 +34,21 @@ constexpr char kSource[] = "CreateSetupDemo::main";
 constexpr char kPrinterInput[] = "StratavoxPrinterSelection";
 constexpr char kSettingsInput[] = "StratavoxPrintSettingsSelection";
 
+// The modes as the command registers them; the ids follow its naming.
 struct Mode {
-  const char* definition;
-  const char* tab;
-  const char* panel;
+  std::string definition;
+  std::string tab;
+  std::string panel;
 };
 
-const Mode kModes[] = {
-    {"CreateStratavoxSetupCommandSolid", "SolidTab", "3dPrintPanel_Design"},
-    {"CreateStratavoxSetupCommandParaMesh", "ParaMeshOuterTab", "3dPrintPanel_Mesh"},
-    {"CreateStratavoxSetupCommandBaseFeature", "BaseFeatureSolidTab", "3dPrintPanel_BF"},
-    {"CreateStratavoxSetupCommandBaseFeatureParaMesh", "ParaMeshBaseFeatureTab",
-     "3dPrintPanel_MeshBF"},
-    {"CreateStratavoxSetupCommandUtilities", "ToolsTab", "3dPrintPanel_Utilities"},
-    {"CreateStratavoxSetupCommandPlastic", "PlasticTab", "3dPrintPanel_Plastic"},
-    {"CreateStratavoxSetupCommandForm", "FormTab", "3dPrintPanel_Form"},
-};
+std::vector<Mode> modes() {
+  std::vector<Mode> result;
+  for (const CreateSetup::ToolbarMode& mode : CreateSetup::kToolbarModes) {
+    result.push_back({std::string("Create") + kVendor + "SetupCommand" + mode.name, mode.tabId,
+                      mode.panelId});
+  }
+  return result;
+}
 
 // APPDATA as given, or a folder next to this program; the log's folder is
 // created there (the add-in never creates it itself).
@@ -167,7 +167,7 @@ void showHost(demo::Checks& checks) {
 void showRegistration(demo::Checks& checks) {
   demo::heading("registerCommand(\"Stratavox\")");
   CreateSetup::registerCommand(kVendor);
-  for (const Mode& mode : kModes) {
+  for (const Mode& mode : modes()) {
     auto definition = sim::findDefinition(mode.definition);
     auto panel = sim::findPanel(mode.panel);
     const bool placed = definition && panel && sim::findControl(mode.panel, mode.definition) &&
@@ -269,7 +269,7 @@ void showRemoval(demo::Checks& checks) {
   demo::heading("unregisterCommand(\"Stratavox\")");
   CreateSetup::unregisterCommand(kVendor);
   int definitions = 0, panels = 0;
-  for (const Mode& mode : kModes) {
+  for (const Mode& mode : modes()) {
     if (sim::findDefinition(mode.definition)) ++definitions;
     if (sim::findPanel(mode.panel)) ++panels;
   }
