@@ -1,6 +1,6 @@
 #include "addin/vendor_definition.h"
 
-#include "vendor/stratavox_machine.h"
+#include "stratavox/stratavox_machine.h"
 
 namespace addin {
 

@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/sim/cam.h"
-#include "host/sim/documents.h"
-#include "host/sim/event_loop.h"
+#include "simhost/sim/cam.h"
+#include "simhost/sim/documents.h"
+#include "simhost/sim/event_loop.h"
 
 namespace bench {
 namespace {

@@ -14,7 +14,7 @@
 #include "exmi/exmi.h"
 #include "exmi/exmi_impl.h"
 #include "host/qrvn.h"
-#include "host/sim/host.h"
+#include "simhost/sim/host.h"
 
 namespace bench {
 

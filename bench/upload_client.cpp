@@ -19,9 +19,9 @@
 #include <string>
 #include <thread>
 
-#include "cloud/service_addresses.h"
+#include "net/service_addresses.h"
 #include "cloud/stratavox_connector.h"
-#include "exmi/async_handler.h"
+#include "net/async_handler.h"
 
 namespace {
 

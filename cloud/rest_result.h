@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "exmi/async_response.h"
+#include "net/async_response.h"
 
 namespace EXMIImpl {
 

@@ -5,7 +5,7 @@
 #include "cloud/cloud_json.h"
 #include "cloud/rest_result.h"
 #include "cloud/pkce.h"
-#include "cloud/service_addresses.h"
+#include "net/service_addresses.h"
 #include "support/encoding.h"
 #include "support/log.h"
 

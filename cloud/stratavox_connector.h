@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "cloud/stratavox_url_interface.h"
-#include "exmi/async_handler.h"
+#include "net/async_handler.h"
 
 namespace EXMIImpl {
 

@@ -19,7 +19,7 @@
 #include "createsetup/toolbar_modes.h"
 #include "demo/transcript.h"
 #include "host/qrvn.h"
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 #include "support/log.h"
 
 namespace {

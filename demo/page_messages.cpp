@@ -3,7 +3,7 @@
 #include <curl/curl.h>
 #include <rapidjson/document.h>
 
-#include "host/sim/palettes.h"
+#include "simhost/sim/palettes.h"
 
 namespace demo {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/sim/cam.h"
+#include "simhost/sim/cam.h"
 
 namespace demo {
 

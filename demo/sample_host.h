@@ -8,7 +8,7 @@
 #include <string>
 
 #include "demo/steps.h"
-#include "host/sim/documents.h"
+#include "simhost/sim/documents.h"
 
 namespace demo {
 

@@ -23,7 +23,7 @@
 #include "demo/upload_demo.h"
 #include "demo/web_view.h"
 #include "host/qrvn.h"
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 
 namespace demo {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "cloud/http_connection.h"
-#include "cloud/http_response.h"
+#include "net/http_connection.h"
+#include "net/http_response.h"
 #include "fuzz/checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

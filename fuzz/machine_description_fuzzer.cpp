@@ -18,9 +18,9 @@
 #include "exmi/machine_definition.h"
 #include "fuzz/checks.h"
 #include "host/qrvn.h"
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 #include "support/document.h"
-#include "vendor/stratavox_machine.h"
+#include "stratavox/stratavox_machine.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/vendor/vendor_fixture.h"
+#include "tests/stratavox/vendor_fixture.h"
 
 namespace vendor_test {
 namespace {

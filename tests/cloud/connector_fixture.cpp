@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/cloud/pump.h"
-#include "tests/cloud/test_tls.h"
+#include "tests/net/pump.h"
+#include "tests/net/test_tls.h"
 
 namespace cloudtest {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cloud/stratavox_connector.h"
-#include "exmi/async_handler.h"
+#include "net/async_handler.h"
 #include "tests/emulator/emulator_fixture.h"
 
 namespace cloudtest {

@@ -11,7 +11,7 @@
 
 #include "cloud/pkce.h"
 #include "tests/cloud/connector_fixture.h"
-#include "tests/cloud/test_tls.h"
+#include "tests/net/test_tls.h"
 
 namespace {
 

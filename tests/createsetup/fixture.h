@@ -13,7 +13,7 @@
 
 #include "createsetup/create_setup.h"
 #include "host/qrvn.h"
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 #include "tests/exmi/log_reader.h"
 
 namespace createsetup_test {

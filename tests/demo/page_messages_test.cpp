@@ -9,7 +9,7 @@
 
 #include "demo/page_messages.h"
 #include "host/qrvn.h"
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 
 namespace demo {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "exmi/command_base.h"
 #include "host/core.h"
-#include "host/sim/host.h"
-#include "host/sim/ui.h"
+#include "simhost/sim/host.h"
+#include "simhost/sim/ui.h"
 #include "tests/exmi/log_reader.h"
 
 namespace exmi_test {

@@ -8,7 +8,7 @@
 #include "exmi/command_base.h"
 #include "exmi/extensible_machine.h"
 #include "host/core.h"
-#include "host/sim/host.h"
+#include "simhost/sim/host.h"
 #include "tests/exmi/log_reader.h"
 #include "tests/exmi/recording_machine.h"
 

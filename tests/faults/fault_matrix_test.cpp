@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cloud/pkce.h"
-#include "tests/vendor/machine_fixture.h"
+#include "tests/stratavox/machine_fixture.h"
 
 namespace fault_matrix {
 namespace {

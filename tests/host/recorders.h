@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "host/qrvn.h"
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 
 namespace hosttest {
 

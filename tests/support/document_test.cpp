@@ -5,7 +5,7 @@
 #include <regex>
 #include <stdexcept>
 
-#include "host/sim/sim.h"
+#include "simhost/sim/sim.h"
 #include "support/ids.h"
 #include "support/log.h"
 #include "tests/support/log_fixture.h"

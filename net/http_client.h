@@ -1,0 +1,35 @@
+#pragma once
+// The four blocking HTTP calls used by the request handler's worker threads.
+// Each call builds its own HttpConnection, performs one transfer on the
+// calling thread and returns the response by value; no state survives a call.
+// Peer verification is always requested by the callers; the certificate
+// bundle comes from the service configuration (see cloud/service_addresses.h).
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "net/http_connection.h"
+#include "net/http_response.h"
+
+namespace EXMIImpl {
+
+using HttpHeaders = std::map<std::string, std::string>;
+
+HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, int32_t timeout,
+                     bool verifyPeer);
+
+HttpResponse httpPost(const std::string& url, const std::string& contentType,
+                      const std::string& body, const HttpHeaders& headers, int32_t timeout,
+                      bool verifyPeer);
+
+HttpResponse httpPut(const std::string& url, const std::string& contentType,
+                     const std::string& body, const HttpHeaders& headers, int32_t timeout,
+                     bool verifyPeer);
+
+HttpResponse httpPutBinary(const std::string& url, const std::string& contentType,
+                           const uint8_t* data, uint32_t length, const HttpHeaders& headers,
+                           HttpProgressCallback progressCallback, void* progressUserData,
+                           int32_t timeout, bool verifyPeer);
+
+}  // namespace EXMIImpl

@@ -1,0 +1,172 @@
+#include "net/http_connection.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+
+#include "net/http_global.h"
+
+namespace EXMIImpl {
+namespace {
+
+const char* const kUserAgentBase = "restclient-cpp/";
+const char* const kUserAgentVersion = "100";
+
+bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Trims white space from the end first, then from the start.
+std::string trim(std::string text) {
+    while (!text.empty() && isSpace(text.back())) text.pop_back();
+    size_t start = 0;
+    while (start < text.size() && isSpace(text[start])) ++start;
+    return text.substr(start);
+}
+
+// A plain pointer: trivially destructible, so it registers no thread-exit
+// hook that would keep the library from being unloaded.
+thread_local const std::atomic<bool>* currentAbortFlag = nullptr;
+
+}  // namespace
+
+HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous_(currentAbortFlag) {
+    currentAbortFlag = flag;
+}
+
+HttpAbortScope::~HttpAbortScope() { currentAbortFlag = previous_; }
+
+bool HttpAbortScope::abortRequested() {
+    return currentAbortFlag != nullptr && currentAbortFlag->load();
+}
+
+HttpConnection::HttpConnection(const std::string& baseUrl) : baseUrl_(baseUrl) {
+    ensureCurlGlobalInit();
+    handle_ = curl_easy_init();
+    if (handle_ == nullptr) throw std::runtime_error("Couldn't initialize curl handle");
+    // The account server and storage speak HTTP/1.1; offering h2 via ALPN is
+    // switched off deliberately.
+    curl_easy_setopt(handle_, CURLOPT_SSL_ENABLE_ALPN, 0L);
+}
+
+HttpConnection::~HttpConnection() {
+    if (handle_ != nullptr) curl_easy_cleanup(handle_);
+}
+
+HttpResponse HttpConnection::perform(const std::string& path) {
+    HttpResponse response;
+    const std::string url = baseUrl_ + path;
+    curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
+
+    // The hook stays installed for every transfer: it is also how an abort
+    // requested by the thread's owner reaches a transfer that is waiting.
+    abortFlag_ = currentAbortFlag;
+    curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &HttpConnection::progressTrampoline);
+    curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+
+    curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &HttpConnection::writeCallback);
+    curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &response);
+    curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &HttpConnection::headerCallback);
+    curl_easy_setopt(handle_, CURLOPT_HEADERDATA, &response);
+
+    curl_slist* headerList = nullptr;
+    for (const auto& entry : headers_) {
+        const std::string line = entry.first + ": " + entry.second;
+        headerList = curl_slist_append(headerList, line.c_str());
+    }
+    curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headerList);
+
+    std::string userPassword;
+    if (!basicAuthUser_.empty()) {
+        userPassword = basicAuthUser_ + ":" + basicAuthPassword_;
+        curl_easy_setopt(handle_, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(handle_, CURLOPT_USERPWD, userPassword.c_str());
+    }
+
+    std::string userAgent;
+    if (!customUserAgent_.empty()) userAgent = customUserAgent_ + " ";
+    userAgent += std::string(kUserAgentBase) + kUserAgentVersion;
+    curl_easy_setopt(handle_, CURLOPT_USERAGENT, userAgent.c_str());
+
+    if (timeout_ != 0) {
+        curl_easy_setopt(handle_, CURLOPT_TIMEOUT, static_cast<long>(timeout_));
+        // Worker threads must not be interrupted by the resolver's alarm signal.
+        curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
+    }
+    if (followRedirects_) curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
+    if (!caInfoFilePath_.empty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caInfoFilePath_.c_str());
+
+    const CURLcode result = curl_easy_perform(handle_);
+    if (result == CURLE_OPERATION_TIMEDOUT) {
+        response.code = 28;
+        response.body = "Operation Timeout.";
+    } else if (result != CURLE_OK) {
+        response.body = "Failed to query.";
+        response.code = -1;
+    } else {
+        long status = 0;
+        curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+        response.code = static_cast<int32_t>(status);
+    }
+
+    curl_easy_getinfo(handle_, CURLINFO_TOTAL_TIME, &lastRequest_.totalTime);
+    curl_easy_getinfo(handle_, CURLINFO_NAMELOOKUP_TIME, &lastRequest_.nameLookupTime);
+    curl_easy_getinfo(handle_, CURLINFO_CONNECT_TIME, &lastRequest_.connectTime);
+    curl_easy_getinfo(handle_, CURLINFO_APPCONNECT_TIME, &lastRequest_.appConnectTime);
+    curl_easy_getinfo(handle_, CURLINFO_PRETRANSFER_TIME, &lastRequest_.preTransferTime);
+    curl_easy_getinfo(handle_, CURLINFO_STARTTRANSFER_TIME, &lastRequest_.startTransferTime);
+    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_TIME, &lastRequest_.redirectTime);
+    long redirects = 0;
+    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_COUNT, &redirects);
+    lastRequest_.redirectCount = static_cast<int32_t>(redirects);
+
+    curl_slist_free_all(headerList);
+    curl_easy_reset(handle_);
+    return response;
+}
+
+size_t HttpConnection::writeCallback(char* data, size_t size, size_t count, void* target) {
+    auto* response = static_cast<HttpResponse*>(target);
+    const size_t n = size * count;
+    response->body.append(data, n);
+    response->bodyBytes.insert(response->bodyBytes.end(), reinterpret_cast<uint8_t*>(data),
+                               reinterpret_cast<uint8_t*>(data) + n);
+    return n;
+}
+
+size_t HttpConnection::headerCallback(char* data, size_t size, size_t count, void* target) {
+    auto* response = static_cast<HttpResponse*>(target);
+    const size_t n = size * count;
+    const std::string line(data, n);
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+        const std::string text = trim(line);
+        if (!text.empty()) response->headers[text] = "present";
+    } else {
+        response->headers[trim(line.substr(0, colon))] = trim(line.substr(colon + 1));
+    }
+    return n;
+}
+
+size_t HttpConnection::readCallback(char* buffer, size_t size, size_t count, void* target) {
+    auto* source = static_cast<UploadSource*>(target);
+    const uint64_t room = static_cast<uint64_t>(size) * count;
+    const size_t copied = static_cast<size_t>(std::min(source->length, room));
+    if (copied > 0) {
+        std::memcpy(buffer, source->data, copied);
+        source->data += copied;
+        source->length -= copied;
+    }
+    return copied;
+}
+
+int HttpConnection::progressTrampoline(void* target, curl_off_t dlTotal, curl_off_t dlNow,
+                                       curl_off_t ulTotal, curl_off_t ulNow) {
+    auto* connection = static_cast<HttpConnection*>(target);
+    if (connection->abortFlag_ != nullptr && connection->abortFlag_->load()) return 1;
+    if (connection->progressCallback_ == nullptr) return 0;
+    return connection->progressCallback_(dlTotal, dlNow, ulTotal, ulNow,
+                                         connection->progressUserData_);
+}
+
+}  // namespace EXMIImpl

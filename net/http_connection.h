@@ -1,0 +1,119 @@
+#pragma once
+// HttpConnection owns one libcurl easy handle for exactly one synchronous
+// transfer: it is created, configured, performed once and destroyed on the
+// calling thread (a worker thread of the request handler). Nothing is shared
+// between connections, so several may run on different threads at once.
+//
+// HttpAbortScope lets whoever runs a thread abort the transfers made on it:
+// the scope lives on that thread's stack and names an atomic flag that another
+// thread may raise; every connection performed on the thread while the scope
+// lives checks the flag in its progress hook.
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include <curl/curl.h>
+
+#include "net/http_response.h"
+
+namespace EXMIImpl {
+
+// Transfer-progress hook: (download total, download now, upload total,
+// upload now, user data) -> non-zero aborts the transfer.
+using HttpProgressCallback = int (*)(int64_t, int64_t, int64_t, int64_t, void*);
+
+struct HttpTimings {
+    double totalTime = 0;
+    double nameLookupTime = 0;
+    double connectTime = 0;
+    double appConnectTime = 0;
+    double preTransferTime = 0;
+    double startTransferTime = 0;
+    double redirectTime = 0;
+    int32_t redirectCount = 0;
+};
+
+// While alive, transfers performed on the constructing thread abort (code -1,
+// "Failed to query.") as soon as their progress hook sees `flag` raised;
+// libcurl calls the hook about once a second even when no byte moves. Scopes
+// nest; the flag must outlive the scope.
+class HttpAbortScope {
+public:
+    explicit HttpAbortScope(const std::atomic<bool>* flag);
+    ~HttpAbortScope();
+    HttpAbortScope(const HttpAbortScope&) = delete;
+    HttpAbortScope& operator=(const HttpAbortScope&) = delete;
+
+    // True when the innermost scope of this thread has its flag raised; lets
+    // long work between transfers stop early.
+    static bool abortRequested();
+
+private:
+    const std::atomic<bool>* previous_;
+};
+
+class HttpConnection {
+public:
+    // Bytes still to be sent by an upload; the read callback advances it.
+    struct UploadSource {
+        const uint8_t* data = nullptr;
+        uint64_t length = 0;
+    };
+
+    explicit HttpConnection(const std::string& baseUrl);
+    ~HttpConnection();
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+
+    void setHeaders(const std::map<std::string, std::string>& headers) { headers_ = headers; }
+    void setHeader(const std::string& key, const std::string& value) { headers_[key] = value; }
+    const std::map<std::string, std::string>& getHeaders() const { return headers_; }
+    void setTimeout(int32_t seconds) { timeout_ = seconds; }
+    void followRedirects(bool follow) { followRedirects_ = follow; }
+    void setBasicAuth(const std::string& user, const std::string& password) {
+        basicAuthUser_ = user;
+        basicAuthPassword_ = password;
+    }
+    void setUserAgent(const std::string& userAgent) { customUserAgent_ = userAgent; }
+    void setCAInfoFilePath(const std::string& path) { caInfoFilePath_ = path; }
+    void setProgressCallback(HttpProgressCallback callback, void* userData) {
+        progressCallback_ = callback;
+        progressUserData_ = userData;
+    }
+    const HttpTimings& lastRequest() const { return lastRequest_; }
+
+    // For the method options that a call sets before perform().
+    CURL* handle() { return handle_; }
+
+    // Runs the transfer of baseUrl + path; never throws for transfer failures.
+    HttpResponse perform(const std::string& path);
+
+    // libcurl callbacks. The reader is installed by the upload calls; the
+    // writer and header parser take an HttpResponse as their user data.
+    static size_t readCallback(char* buffer, size_t size, size_t count, void* source);
+    static size_t writeCallback(char* data, size_t size, size_t count, void* response);
+    static size_t headerCallback(char* data, size_t size, size_t count, void* response);
+
+private:
+    static int progressTrampoline(void* connection, curl_off_t dlTotal, curl_off_t dlNow,
+                                  curl_off_t ulTotal, curl_off_t ulNow);
+
+    CURL* handle_ = nullptr;
+    std::string baseUrl_;
+    std::map<std::string, std::string> headers_;
+    int32_t timeout_ = 0;
+    bool followRedirects_ = false;
+    std::string basicAuthUser_;
+    std::string basicAuthPassword_;
+    std::string customUserAgent_;
+    std::string caInfoFilePath_;
+    HttpTimings lastRequest_;
+    HttpProgressCallback progressCallback_ = nullptr;
+    void* progressUserData_ = nullptr;
+    // The performing thread's abort flag, taken when perform() starts.
+    const std::atomic<bool>* abortFlag_ = nullptr;
+};
+
+}  // namespace EXMIImpl

@@ -1,0 +1,86 @@
+// The two upload procedures of StratavoxPalette: into a new project (with a
+// thumbnail of the active view) and into an existing one.
+#include <exception>
+
+#include "support/files.h"
+#include "stratavox/stratavox_palette.h"
+
+namespace {
+
+const char* const k3mfContentType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
+const char* const kGCodeContentType = "text/plain";
+
+}  // namespace
+
+void StratavoxPalette::showFailure(const std::string& text) {
+    try {
+        setScreen(kScreenError, text);
+    } catch (const std::exception&) {
+        // The original failure is the one worth reporting.
+    }
+}
+
+bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& upload) {
+    const std::string uploadType = event.get("uploadType");
+    bool exported = true;
+    if (uploadType == "design") {
+        exported = export3MF(upload.filePath, upload.fileName, upload.errorText);
+        upload.contentType = k3mfContentType;
+        upload.isPrintJob = false;
+    }
+    if (uploadType == "toolpath") {
+        exported = exportGCode(upload.filePath, upload.fileName, upload.errorText,
+                               event.get("printcoreOne"), event.get("materialOne"),
+                               event.get("printcoreTwo"), event.get("materialTwo"));
+        upload.contentType = kGCodeContentType;
+        upload.isPrintJob = true;
+    }
+    return exported;
+}
+
+std::string StratavoxPalette::saveThumbnail() {
+    qrvn::core::Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
+    if (!app) return std::string();
+    qrvn::core::Ptr<qrvn::core::Viewport> view = app->activeView();
+    if (!view) return std::string();
+    const std::string path = support::makeTempFilePath("kalvixexport_", "jpg", 64);
+    return view->saveImage(path, 800, 600) ? path : std::string();
+}
+
+void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
+    const std::string projectName = event.get("projectName");
+    const std::string projectDescription = event.get("projectDescription");
+    Upload upload;
+    setScreen(kScreenProgress, "");
+    // Whatever fails from here on, the page must not stay on the progress
+    // screen; the error still goes on to the palette's log line.
+    try {
+        const std::string thumbnailPath = saveThumbnail();
+        if (exportForUpload(event, upload)) {
+            connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName,
+                                     upload.contentType, thumbnailPath, upload.isPrintJob);
+        } else {
+            setScreen(kScreenError, upload.errorText);
+        }
+    } catch (const std::exception& e) {
+        showFailure(e.what());
+        throw;
+    }
+}
+
+void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
+    const std::string projectId = event.get("projectID");
+    Upload upload;
+    setScreen(kScreenProgress, "");
+    try {
+        if (exportForUpload(event, upload)) {
+            connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType,
+                                       upload.isPrintJob);
+        } else {
+            setScreen(kScreenError, upload.errorText);
+        }
+    } catch (const std::exception& e) {
+        showFailure(e.what());
+        throw;
+    }
+}

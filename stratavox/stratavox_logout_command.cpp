@@ -1,0 +1,16 @@
+#include "stratavox/stratavox_logout_command.h"
+
+#include "support/log.h"
+
+StratavoxLogoutCommand::StratavoxLogoutCommand(
+    std::string commandId, EXMI::CommandInfo commandInfo,
+    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector_)
+    : EXMI::CommandBase(std::move(commandId), std::move(commandInfo)), connector(std::move(connector_)) {}
+
+StratavoxLogoutCommand::~StratavoxLogoutCommand() = default;
+
+void StratavoxLogoutCommand::onExecute() {
+    if (!connector) return;
+    if (connector->isSignedIn()) connector->signOut();
+    support::logAndNotify("Successfully signed out from StrataVox Fabriqo.", "StrataVox Fabriqo", true, 2);
+}

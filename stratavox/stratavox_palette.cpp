@@ -1,0 +1,132 @@
+#include "stratavox/stratavox_palette.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "net/service_addresses.h"
+#include "support/document.h"
+#include "support/encoding.h"
+#include "support/log.h"
+
+const char* const StratavoxPalette::kPaletteId = "StratavoxPalette";
+const char* const StratavoxPalette::kPaletteTitle = "Stratavox Fabriqo";
+const char* const StratavoxPalette::kLocalPage = "resources_html/index.html";
+const char* const StratavoxPalette::kClientId = "sv-----------------------quorvane_kalvix_app";
+
+StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* machine, std::string commandId,
+                                   EXMI::CommandInfo commandInfo,
+                                   std::shared_ptr<EXMI::IAsyncHandler> asyncHandler)
+    : EXMI::PaletteBase(machine, std::move(commandId), std::move(commandInfo), kPaletteId,
+                        kPaletteTitle, asyncHandler) {
+    connector = std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(
+        kClientId, EXMIImpl::redirectUri(), this, asyncHandler);
+    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
+                              "library.project.read", "plyx.printjob.write"}) {
+        connector->addScope(scope);
+    }
+}
+
+StratavoxPalette::~StratavoxPalette() = default;
+
+std::string StratavoxPalette::getPaletteURL() {
+    if (logOffFirst) {
+        logOffFirst = false;
+        return connector->getAuthorizeUrl(true);
+    }
+    return connector->getAuthorizeUrl(false);
+}
+
+void StratavoxPalette::onNavigationEvent(const std::string& url) { connector->handleRedirect(url); }
+
+void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
+    const std::string& action = event.action;
+    if (action == "auth") {
+        onNavigationEvent(event.get("url"));
+    } else if (action == "messagedlg") {
+        support::logAndNotify(event.get("message"), event.get("title"), false, 2);
+    } else if (action == "createproject") {
+        uploadIntoNewProject(event);
+    } else if (action == "selectproject") {
+        uploadIntoProject(event);
+    } else if (action == "openfabriqo") {
+        connector->openWebApp(event.get("projectid"));
+    } else if (action == "apploaded") {
+        if (connector->isSignedIn()) connector->showUploadForm();
+        sendMaterials();
+    } else if (action == "uploadanotherproject") {
+        if (connector->isSignedIn()) {
+            connector->showUploadForm();
+        } else {
+            setPaletteURL(getPaletteURL());
+        }
+    }
+}
+
+void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
+    switch (screen) {
+        case kScreenReloadPage:
+            setPaletteURL(kLocalPage);
+            break;
+        case kScreenUploadForm: {
+            EXMI::PaletteEvent message("navigate");
+            message.set("target", "uploadform");
+            sendEvent(message);
+            break;
+        }
+        case kScreenProgress: {
+            EXMI::PaletteEvent message("navigate");
+            message.set("target", "progressscreen");
+            sendEvent(message);
+            break;
+        }
+        case kScreenSuccess: {
+            EXMI::PaletteEvent message("navigate");
+            message.set("target", "successscreen");
+            message.set("projectid", text);
+            sendEvent(message);
+            break;
+        }
+        case kScreenError: {
+            EXMI::PaletteEvent message("navigate");
+            message.set("target", "errorscreen");
+            message.set("errormessage", text);
+            sendEvent(message);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void StratavoxPalette::setProjectList(
+    const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
+    const std::string& currentProjectId) {
+    if (!list) throw std::runtime_error("invalid parameter");
+    EXMI::PaletteEvent message("projectlist");
+    // Percent-encoded so that any project name survives the page's bridge
+    // unchanged; the page decodes it.
+    message.set("projectlist", support::percentEncodeUri(list->toJson()));
+    if (!currentProjectId.empty()) message.set("defaultprojectid", currentProjectId);
+    sendEvent(message);
+}
+
+void StratavoxPalette::onSignedOut() {
+    logOffFirst = true;
+    closePaletteIfOpen();
+}
+
+void StratavoxPalette::sendMaterials() {
+    qrvn::core::Ptr<qrvn::cam::CAM> cam = support::getCamProduct(support::getActiveDocument());
+    if (!cam) return;
+    EXMI::PaletteEvent message("materials");
+    qrvn::core::Ptr<qrvn::cam::Setups> setups = cam->setups();
+    if (!setups) throw std::runtime_error("could not access CAM setups");
+    const size_t count = setups->count();
+    for (size_t index = 0; index < count; ++index) {
+        qrvn::core::Ptr<qrvn::cam::Setup> setup = setups->item(index);
+        if (!setup || !setup->isActive()) continue;
+        qrvn::core::Ptr<qrvn::cam::Machine> machine = setup->machine();
+        if (machine) message.set("printer", machine->name());  // the first active setup wins
+    }
+    sendEvent(message);
+}

@@ -1,0 +1,103 @@
+#include "tests/net/local_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace cloudtest {
+
+std::string SeenRequest::header(const std::string& name) const {
+    const auto found = headers.find(name);
+    return found == headers.end() ? std::string() : found->second;
+}
+
+bool SeenRequest::hasHeader(const std::string& name) const { return headers.count(name) > 0; }
+
+void Gate::open() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool Gate::waitFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, limit, [this] { return open_; });
+}
+
+LocalServer::LocalServer(const TestCertificates& certificates, bool rogue)
+    : server_(rogue ? certificates.rogueServerCertificate() : certificates.serverCertificate(),
+              rogue ? certificates.rogueServerKey() : certificates.serverKey()) {
+    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        SeenRequest seen;
+        seen.method = request.method;
+        seen.path = request.path;
+        for (const auto& header : request.headers) seen.headers.insert(header);
+        seen.body = request.body;
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.push_back(std::move(seen));
+    });
+}
+
+LocalServer::~LocalServer() {
+    server_.stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+void LocalServer::start() {
+    if (!server_.is_valid()) throw std::runtime_error("local server: invalid TLS set-up");
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("local server: cannot bind");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() is only effective once the accept loop runs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_.is_running()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("local server: did not start");
+        std::this_thread::yield();
+    }
+}
+
+std::string LocalServer::url(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<SeenRequest> LocalServer::requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+void LocalServerTest::SetUp() {
+    certificates = std::make_unique<TestCertificates>();
+    setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
+    server = std::make_unique<LocalServer>(*certificates);
+}
+
+void LocalServerTest::TearDown() {
+    server.reset();
+    unsetenv("STRATAVOX_CA_BUNDLE");
+}
+
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) throw std::runtime_error("socket");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t size = sizeof(address);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind");
+    }
+    ::close(fd);  // bound but never listening: connections are refused
+    return ntohs(address.sin_port);
+}
+
+}  // namespace cloudtest

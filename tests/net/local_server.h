@@ -1,0 +1,81 @@
+#pragma once
+// A small HTTPS server on 127.0.0.1 for HTTP-layer and handler tests that need
+// answers the emulator cannot give (404 with a body, stalled bodies, custom
+// header lines, echoes). Owns a cpp-httplib server and the thread that runs
+// it; started by the test and stopped by the destructor. Routes are added
+// before start(); every received request is recorded under a mutex.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <condition_variable>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/net/test_tls.h"
+
+namespace cloudtest {
+
+struct SeenRequest {
+    std::string method;
+    std::string path;
+    std::multimap<std::string, std::string> headers;  // as httplib parsed them
+    std::string body;
+
+    // Empty when absent; lookup is case-sensitive on httplib's stored names.
+    std::string header(const std::string& name) const;
+    bool hasHeader(const std::string& name) const;
+};
+
+// A one-way latch: handlers wait on it (bounded by a deadline), tests open it.
+class Gate {
+public:
+    void open();
+    // True when opened before the deadline.
+    bool waitFor(std::chrono::milliseconds limit);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+class LocalServer {
+public:
+    // Serves with the trusted server certificate, or with the rogue one.
+    LocalServer(const TestCertificates& certificates, bool rogue = false);
+    ~LocalServer();
+
+    httplib::SSLServer& routes() { return server_; }
+    void start();
+    std::string url(const std::string& path) const;
+    std::vector<SeenRequest> requests() const;
+
+private:
+    httplib::SSLServer server_;
+    int port_ = 0;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<SeenRequest> seen_;
+};
+
+// Base fixture: a trusted local server whose routes the subclass adds in its
+// SetUp before calling start(), and the CA bundle variable pointing at its CA.
+class LocalServerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<TestCertificates> certificates;
+    std::unique_ptr<LocalServer> server;
+};
+
+// A loopback port with nothing listening on it.
+int closedPort();
+
+}  // namespace cloudtest

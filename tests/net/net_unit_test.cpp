@@ -1,0 +1,74 @@
+// Pure parts of the network layer: service addresses and header parsing.
+// No thread is started here.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <initializer_list>
+#include <map>
+#include <string>
+
+#include "net/http_connection.h"
+#include "net/service_addresses.h"
+
+namespace {
+
+using namespace EXMIImpl;
+
+class ServiceAddresses : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const char* name : {"STRATAVOX_ACCOUNT_SERVER", "STRATAVOX_API_BASE",
+                                 "STRATAVOX_WEB_APP", "STRATAVOX_REDIRECT_URI",
+                                 "STRATAVOX_CA_BUNDLE"})
+            unsetenv(name);
+    }
+};
+
+TEST_F(ServiceAddresses, DefaultsHaveTheFixedPaths) {
+    TearDown();
+    EXPECT_EQ(0u, accountServerUrl().rfind("https://", 0));
+    EXPECT_EQ(std::string::npos, accountServerUrl().find('/', 8));
+    const std::string api = apiBaseUrl();
+    EXPECT_EQ("/plyx/v1", api.substr(api.size() - 8));
+    const std::string web = webAppUrl();
+    EXPECT_EQ("/app/library/", web.substr(web.size() - 13));
+    const std::string redirect = redirectUri();
+    EXPECT_EQ("/stratavox/", redirect.substr(redirect.size() - 11));
+    EXPECT_EQ("", caBundlePath());
+}
+
+TEST_F(ServiceAddresses, EnvironmentOverridesEachAddress) {
+    setenv("STRATAVOX_ACCOUNT_SERVER", "https://127.0.0.1:9/", 1);
+    setenv("STRATAVOX_API_BASE", "https://127.0.0.1:9/plyx/v1/", 1);
+    setenv("STRATAVOX_WEB_APP", "https://127.0.0.1:9/app/library", 1);
+    setenv("STRATAVOX_REDIRECT_URI", "https://127.0.0.1:9/stratavox/", 1);
+    setenv("STRATAVOX_CA_BUNDLE", "/tmp/ca.pem", 1);
+    EXPECT_EQ("https://127.0.0.1:9", accountServerUrl());
+    EXPECT_EQ("https://127.0.0.1:9/plyx/v1", apiBaseUrl());
+    EXPECT_EQ("https://127.0.0.1:9/app/library/", webAppUrl());
+    EXPECT_EQ("https://127.0.0.1:9/stratavox/", redirectUri());
+    EXPECT_EQ("/tmp/ca.pem", caBundlePath());
+}
+
+EXMIImpl::HttpResponse parseHeaders(std::initializer_list<std::string> lines) {
+    EXMIImpl::HttpResponse response;
+    for (std::string line : lines)
+        HttpConnection::headerCallback(line.data(), 1, line.size(), &response);
+    return response;
+}
+
+TEST(HeaderParsing, TrimsKeysAndValuesAndMarksLinesWithoutColon) {
+    const auto response = parseHeaders({"HTTP/1.1 200 OK\r\n", "Content-Type :  application/json  \r\n",
+                                        "X-Empty:\r\n", "Location: https://h:1/p\r\n",
+                                        "X-Twice: 1\r\n", "X-Twice: 2\r\n", "\r\n"});
+    const std::map<std::string, std::string> expected = {
+        {"HTTP/1.1 200 OK", "present"},
+        {"Content-Type", "application/json"},
+        {"X-Empty", ""},
+        {"Location", "https://h:1/p"},
+        {"X-Twice", "2"},
+    };
+    EXPECT_EQ(expected, response.headers);
+}
+
+}  // namespace

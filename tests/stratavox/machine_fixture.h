@@ -1,0 +1,150 @@
+#pragma once
+// Fixture with one StratavoxMachine for the setup "Setup1" of "Bracket",
+// made through the vendor factory and activated (its buttons are in the
+// toolbar). The service addresses point at a closed loopback port unless a
+// test starts the cloud emulator (CloudMachineTest), so nothing ever leaves
+// this machine. The test thread plays the host's UI thread and calls the
+// machine's heartbeat itself where a test needs one.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "emulator/emulator.h"
+#include "exmi/machine_definition.h"
+#include "tests/stratavox/vendor_fixture.h"
+#include "stratavox/stratavox_machine.h"
+
+namespace vendor_test {
+
+inline EXMI::MachineDefinition vendorDefinition() {
+    EXMI::MachineDefinition definition;
+    definition.name = "Stratavox Machine";
+    definition.vendors = {"Stratavox"};
+    definition.factory = &makeStratavoxMachine;
+    return definition;
+}
+
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useAddresses("https://127.0.0.1:9", "");
+        host.openBracket(printerSpec());
+        makeMachine();
+    }
+
+    void TearDown() override {
+        if (machine) {
+            // No worker may outlive the test's services.
+            EXPECT_TRUE(heartbeatUntil([this] { return machine->getAsyncHandler()->pendingCount() == 0; }));
+        }
+        machine.reset();
+        EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+    }
+
+    virtual qrvn::sim::MachineSpec printerSpec() const { return stratavoxPrinter(); }
+
+    void useAddresses(const std::string& origin, const std::string& caBundle) {
+        account.set(origin);
+        api.set(origin + "/plyx/v1");
+        webApp.set(origin + "/app/library/");
+        redirect.set(origin + "/stratavox/");
+        if (caBundle.empty()) ca.unset();
+        else ca.set(caBundle);
+    }
+
+    void makeMachine() {
+        machine = std::static_pointer_cast<StratavoxMachine>(
+            makeStratavoxMachine(host.uuid, host.setup->operationId(), vendorDefinition()));
+        ASSERT_TRUE(machine);
+        machine->activate();
+    }
+
+    StratavoxPalette& palette() { return *machine->getPalette(); }
+    EXMIImpl::CStratavoxFabriqoConnector& connector() { return *palette().getConnector(); }
+
+    // Presses the upload button and forgets what the page was sent so far.
+    void openPalette() {
+        ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
+        ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
+        qrvn::sim::clearMessagesToPage(kPaletteId);
+    }
+
+    static void fromPage(const std::string& action, const std::string& json = "{}") {
+        qrvn::sim::sendFromPage(kPaletteId, action, json);
+    }
+
+    static std::string pageAddress() {
+        Ptr<qrvn::core::Palette> open = qrvn::sim::findPalette(kPaletteId);
+        return open ? open->pageURL() : std::string();
+    }
+
+    bool heartbeatUntil(const std::function<bool()>& condition,
+                        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        return pumpUntil(condition, [this] { machine->onHeartBeat(); }, limit);
+    }
+
+    testing_support::EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER"};
+    testing_support::EnvironmentOverride api{"STRATAVOX_API_BASE"};
+    testing_support::EnvironmentOverride webApp{"STRATAVOX_WEB_APP"};
+    testing_support::EnvironmentOverride redirect{"STRATAVOX_REDIRECT_URI"};
+    testing_support::EnvironmentOverride ca{"STRATAVOX_CA_BUNDLE"};
+    VendorHost host;
+    std::shared_ptr<StratavoxMachine> machine;  // goes before the host
+};
+
+// The same with the cloud emulator on an ephemeral loopback port, started
+// before the machine (the connector reads the addresses when it is made)
+// and stopped after it.
+class CloudMachineTest : public MachineTest {
+protected:
+    void SetUp() override {
+        cloud = std::make_unique<emulator::CloudEmulator>();
+        ASSERT_TRUE(cloud->start()) << cloud->lastError();
+        useAddresses(cloud->accountServer(), cloud->caBundlePath());
+        host.openBracket(printerSpec());
+        makeMachine();
+    }
+
+    void TearDown() override {
+        MachineTest::TearDown();
+        if (cloud) cloud->stop();
+    }
+
+    // Opens the palette, signs in at the address it shows, follows the
+    // redirect and waits for the first project list. The page has loaded
+    // and said so.
+    void signIn() {
+        openPalette();
+        const std::string redirectAddress = redirectAfterSignIn();
+        ASSERT_FALSE(redirectAddress.empty());
+        ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
+        ASSERT_TRUE(pumpUntil([] { return pageAddress() == "resources_html/index.html"; }, nullptr));
+        fromPage("apploaded");
+        ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }))
+            << ::testing::PrintToString(screens());
+        ASSERT_TRUE(connector().isSignedIn());
+        qrvn::sim::clearMessagesToPage(kPaletteId);
+    }
+
+    // Signs "tester" in at the palette's sign-in page; the address the
+    // account server then sends the palette to (empty on failure).
+    std::string redirectAfterSignIn() {
+        std::string error;
+        const std::string address = cloud->authorizeDirect(pageAddress(), "tester", &error);
+        EXPECT_FALSE(address.empty()) << error;
+        return address;
+    }
+
+    bool waitForResult() {
+        return heartbeatUntil([] {
+            const std::string last = lastScreen();
+            return last.compare(0, 14, "successscreen:") == 0 || last.compare(0, 12, "errorscreen:") == 0;
+        });
+    }
+
+    std::unique_ptr<emulator::CloudEmulator> cloud;
+};
+
+}  // namespace vendor_test

@@ -1,0 +1,197 @@
+// The whole upload workflow against the cloud emulator, driven only through
+// the palette: sign-in redirect, page messages, heartbeats. Both upload
+// kinds into a new and into an existing project, and failures of the
+// sign-in. (Each endpoint's failures are the fault matrix's business.)
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/stratavox/machine_fixture.h"
+
+namespace vendor_test {
+namespace {
+
+using Ids = std::vector<std::string>;
+using testing_support::readWholeFile;
+
+std::string sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    static const char* const hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
+}
+
+std::string form(const std::string& projectField, const std::string& uploadType) {
+    return "{" + projectField + R"(,"uploadType":")" + uploadType +
+           R"(","printcoreOne":"AA 0.4","materialOne":"PLA","printcoreTwo":"BB 0.8","materialTwo":"PVA"})";
+}
+
+const char* const kNewProject = R"("projectName":"Brackets","projectDescription":"Rev A")";
+
+std::string existingProject(const std::string& id) { return R"("projectID":")" + id + "\""; }
+
+struct UploadCase {
+    const char* uploadType;
+    bool intoNewProject;
+};
+
+std::ostream& operator<<(std::ostream& out, const UploadCase& c) {
+    return out << c.uploadType << (c.intoNewProject ? " into a new project" : " into an existing project");
+}
+
+class UploadTest : public CloudMachineTest, public ::testing::WithParamInterface<UploadCase> {};
+
+TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
+    const UploadCase upload = GetParam();
+    const bool design = std::string(upload.uploadType) == "design";
+    const std::string extension = design ? ".3mf" : ".gcode";
+    std::string projectId = upload.intoNewProject ? "" : cloud->addProject("Existing", "made before");
+    signIn();
+
+    if (upload.intoNewProject) {
+        fromPage("createproject", form(kNewProject, upload.uploadType));
+    } else {
+        fromPage("selectproject", form(existingProject(projectId), upload.uploadType));
+    }
+    // The progress screen comes before any export or transfer.
+    ASSERT_FALSE(screens().empty());
+    EXPECT_EQ(screens().front(), "progressscreen");
+    ASSERT_TRUE(waitForResult());
+
+    const std::vector<emulator::Project> projects = cloud->projects();
+    ASSERT_EQ(projects.size(), 1u);
+    if (upload.intoNewProject) {
+        EXPECT_EQ(projects[0].name, "Brackets");
+        EXPECT_EQ(projects[0].description, "Rev A");
+        projectId = projects[0].id;
+    }
+    const Ids shown = screens();
+    EXPECT_EQ(shown.back(), "successscreen:" + projectId);
+    for (size_t i = 0; i + 1 < shown.size(); ++i) EXPECT_EQ(shown[i], "progressscreen");
+
+    const std::vector<std::string> local = host.exports(extension);
+    ASSERT_EQ(local.size(), 1u);
+    const std::string bytes = readWholeFile(local[0]);
+    const std::vector<emulator::StoredFile> stored = cloud->storedFiles();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].name, "Bracket_Setup1" + extension);
+    EXPECT_EQ(stored[0].projectId, projectId);
+    EXPECT_EQ(stored[0].kind, design ? "file" : "job");
+    EXPECT_EQ(stored[0].contentType, design ? k3mfType : "text/plain");
+    EXPECT_EQ(stored[0].origin, "Quorvane Kalvix");
+    EXPECT_EQ(stored[0].size, bytes.size());
+    EXPECT_EQ(stored[0].sha256, sha256Hex(bytes));
+    if (!design) {
+        EXPECT_NE(bytes.find("; property extruder1printcoreName = AA 0.4\n"), std::string::npos);
+        EXPECT_NE(bytes.find("; property extruder2Material = PVA\n"), std::string::npos);
+    }
+
+    if (upload.intoNewProject) {
+        // The thumbnail goes without an answer the page waits for.
+        ASSERT_TRUE(heartbeatUntil([this] { return !cloud->projects()[0].thumbnailSha256.empty(); }));
+        const std::vector<std::string> thumbnails = host.exports(".jpg");
+        ASSERT_EQ(thumbnails.size(), 1u);
+        const emulator::Project project = cloud->projects()[0];
+        EXPECT_EQ(project.thumbnailContentType, "image/jpeg");
+        EXPECT_EQ(project.thumbnailWidth, 800);
+        EXPECT_EQ(project.thumbnailHeight, 600);
+        EXPECT_EQ(project.thumbnailSha256, sha256Hex(readWholeFile(thumbnails[0])));
+    } else {
+        EXPECT_TRUE(host.exports(".jpg").empty());
+        EXPECT_TRUE(cloud->projects()[0].thumbnailSha256.empty());
+    }
+    EXPECT_TRUE(host.machineDescriptions().empty());
+
+    // Every request names the add-in and its build.
+    for (const emulator::RecordedRequest& request : cloud->requests()) {
+        EXPECT_TRUE(std::regex_match(request.header("User-Agent"),
+                                     std::regex("Fabriqo for Quorvane Kalvix / 2 / .{11}")))
+            << request.method << " " << request.path << ": " << request.header("User-Agent");
+    }
+
+    // Another upload: back to the form, with this project preselected.
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("uploadanotherproject");
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
+    EXPECT_EQ(messagesNamed("projectlist")[0].get("defaultprojectid"), projectId);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, UploadTest,
+                         ::testing::Values(UploadCase{"design", true}, UploadCase{"design", false},
+                                           UploadCase{"toolpath", true}, UploadCase{"toolpath", false}));
+
+using WorkflowTest = CloudMachineTest;
+
+TEST_F(WorkflowTest, AppLoadedBeforeTheTokenArrivesSendsOnlyThePrinter) {
+    openPalette();
+    const std::string redirectAddress = redirectAfterSignIn();
+    ASSERT_FALSE(redirectAddress.empty());
+    // The page may also hand the redirect over itself.
+    fromPage("auth", "{\"url\":\"" + redirectAddress + "\"}");
+    EXPECT_EQ(pageAddress(), "resources_html/index.html");
+    fromPage("apploaded");
+    ASSERT_EQ(pageMessages().size(), 1u);
+    EXPECT_EQ(pageMessages()[0].action, "materials");
+
+    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    EXPECT_FALSE(messagesNamed("projectlist")[0].has("defaultprojectid"));
+
+    // Loaded again once signed in: the form, a fresh list and the printer.
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("apploaded");
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    EXPECT_EQ(messagesNamed("materials").size(), 1u);
+    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
+}
+
+TEST_F(WorkflowTest, OtherNavigationsDoNotSignIn) {
+    openPalette();
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->redirectUri() + "?error=access_denied&state=STATE"));
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stolen"));
+    qrvn::sim::pump();
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+    EXPECT_NE(pageAddress(), "resources_html/index.html");
+    EXPECT_TRUE(pageMessages().empty());
+}
+
+TEST_F(WorkflowTest, AnUnknownUploadKindIntoANewProjectEndsOnTheErrorScreen) {
+    signIn();
+    fromPage("createproject", form(kNewProject, "drawing"));
+    ASSERT_TRUE(waitForResult());
+    EXPECT_EQ(lastScreen(), "errorscreen:could not read file: ");
+    EXPECT_TRUE(cloud->storedFiles().empty());
+}
+
+TEST_F(WorkflowTest, FailuresDuringSignInShowTheErrorScreen) {
+    // A refused token exchange leaves the user signed out.
+    cloud->setFault(emulator::Endpoint::Token, emulator::Fault::statusCode(500));
+    openPalette();
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAfterSignIn()));
+    ASSERT_TRUE(heartbeatUntil([] { return !lastScreen().empty(); }));
+    EXPECT_EQ(screens(), Ids{"errorscreen:could not authenticate (500)"});
+    EXPECT_FALSE(connector().isSignedIn());
+    EXPECT_FALSE(machine->isSignOutShown());
+
+    // A failed project list after the token: signed in, but the error shows.
+    cloud->clearFault(emulator::Endpoint::Token);
+    cloud->setFault(emulator::Endpoint::ProjectsList, emulator::Fault::statusCode(503));
+    openPalette();
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAfterSignIn()));
+    ASSERT_TRUE(heartbeatUntil([] { return screens().size() >= 2; }));
+    EXPECT_EQ(screens(), (Ids{"uploadform", "errorscreen:could not retrieve projects (503)"}));
+    EXPECT_TRUE(connector().isSignedIn());
+}
+
+}  // namespace
+}  // namespace vendor_test

@@ -1,0 +1,247 @@
+#pragma once
+// Shared pieces for the vendor and add-in tests: a fresh simulated host with
+// a Stratavox printer in its library, the document "Bracket" with an
+// additive setup "Setup1" for it, a private APPDATA (log) and TMPDIR
+// (exports), readers for what the add-in sent to the palette's page, and a
+// stand-in browser that records the addresses it is asked to open.
+// Everything runs on the test's main thread, which is the host's UI thread.
+
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host/qrvn.h"
+#include "simhost/sim/sim.h"
+#include "support/document.h"
+#include "tests/exmi/log_reader.h"
+#include "tests/support/scratch.h"
+
+namespace vendor_test {
+
+using qrvn::core::Ptr;
+using Document = Ptr<qrvn::kalvix::KalvixDocument>;
+using CamSetup = Ptr<qrvn::cam::Setup>;
+using exmi_test::Entry;
+
+inline const char* const kPaletteId = "StratavoxPalette";
+inline const char* const kPanelId = "StratavoxPanel";
+inline const char* const kUploadId = "StrataVox Fabriqo";
+inline const char* const kOpenId = "StratavoxOpenSVQCommand";
+inline const char* const kSignOutId = "StratavoxSignoutCommand";
+inline const char* const kSystemPosts = "/opt/quorvane/posts";
+inline const char* const k3mfType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
+
+// One message the add-in sent to the page, its JSON members in text order.
+struct PageMessage {
+    std::string action;
+    std::string data;
+    std::vector<std::pair<std::string, std::string>> members;
+
+    std::string get(const std::string& key) const {
+        const auto* member = find(key);
+        return member ? member->second : std::string();
+    }
+    bool has(const std::string& key) const { return find(key) != nullptr; }
+    std::vector<std::string> keys() const {
+        std::vector<std::string> result;
+        for (const auto& member : members) result.push_back(member.first);
+        return result;
+    }
+
+private:
+    const std::pair<std::string, std::string>* find(const std::string& key) const {
+        for (const auto& member : members) {
+            if (member.first == key) return &member;
+        }
+        return nullptr;
+    }
+};
+
+inline PageMessage parseMessage(const qrvn::sim::PageMessage& sent) {
+    PageMessage message;
+    message.action = sent.action;
+    message.data = sent.data;
+    rapidjson::Document json;
+    json.Parse(sent.data.c_str());
+    if (json.HasParseError() || !json.IsObject()) return message;
+    for (auto it = json.MemberBegin(); it != json.MemberEnd(); ++it) {
+        message.members.emplace_back(it->name.GetString(),
+                                     it->value.IsString() ? it->value.GetString() : "<not a string>");
+    }
+    return message;
+}
+
+inline std::vector<PageMessage> pageMessages(const std::string& paletteId = kPaletteId) {
+    std::vector<PageMessage> result;
+    if (!qrvn::sim::findPalette(paletteId)) return result;
+    for (const auto& sent : qrvn::sim::messagesToPage(paletteId)) result.push_back(parseMessage(sent));
+    return result;
+}
+
+inline std::vector<PageMessage> messagesNamed(const std::string& action) {
+    std::vector<PageMessage> result;
+    for (const auto& message : pageMessages()) {
+        if (message.action == action) result.push_back(message);
+    }
+    return result;
+}
+
+// The screens the page was asked to show, in order: "progressscreen",
+// "successscreen:<project id>", "errorscreen:<message>", "uploadform".
+inline std::vector<std::string> screens() {
+    std::vector<std::string> result;
+    for (const auto& message : messagesNamed("navigate")) {
+        std::string screen = message.get("target");
+        if (screen == "successscreen") screen += ":" + message.get("projectid");
+        if (screen == "errorscreen") screen += ":" + message.get("errormessage");
+        result.push_back(screen);
+    }
+    return result;
+}
+
+inline std::string lastScreen() {
+    const std::vector<std::string> all = screens();
+    return all.empty() ? std::string() : all.back();
+}
+
+// The entries whose source starts with `prefix`, in order.
+inline std::vector<Entry> linesFrom(const std::vector<Entry>& all, const std::string& prefix) {
+    std::vector<Entry> result;
+    for (const Entry& entry : all) {
+        if (entry.source.compare(0, prefix.size(), prefix) == 0) result.push_back(entry);
+    }
+    return result;
+}
+
+inline bool isEventId(const std::string& text) {
+    if (text.size() != 32) return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+inline std::vector<std::string> filesIn(const std::string& folder, const std::string& prefix,
+                                        const std::string& extension) {
+    std::vector<std::string> result;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.size() >= extension.size() &&
+            name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
+            result.push_back(entry.path().string());
+    }
+    return result;
+}
+
+// A browser program that appends each address it is given to a file.
+class RecordingBrowser {
+public:
+    RecordingBrowser() : variable_("BROWSER") {
+        const std::string script = folder_ / "browser.sh";
+        testing_support::writeWholeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record() + "'\n");
+        ::chmod(script.c_str(), 0755);
+        variable_.set(script);
+    }
+    std::string record() const { return folder_ / "opened.txt"; }
+    std::vector<std::string> opened() const {
+        std::vector<std::string> lines;
+        std::istringstream text(testing_support::readWholeFile(record()));
+        for (std::string line; std::getline(text, line);) lines.push_back(line);
+        return lines;
+    }
+    // The browser runs as its own process: wait for its line.
+    bool waitFor(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (opened().size() < count) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+private:
+    testing_support::ScratchFolder folder_;
+    testing_support::EnvironmentOverride variable_;
+};
+
+inline qrvn::sim::MachineSpec stratavoxPrinter() {
+    qrvn::sim::MachineSpec spec;
+    spec.id = "svx-s5";
+    spec.name = "Stratavox S5";
+    spec.vendor = "Stratavox";
+    spec.model = "S5";
+    spec.description = "Stratavox S5 printer";
+    spec.postProcessor = "system://stratavox/s5.cps";
+    return spec;
+}
+
+// Host, log and temporary folder of one test, plus the sample document.
+class VendorHost {
+public:
+    explicit VendorHost(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions())
+        : tmpdir_("TMPDIR", tempRoot_.path()), host_(options) {
+        if (!options.withApplication || !options.withUserInterface) return;
+        qrvn::sim::setSystemPostFolder(kSystemPosts);
+    }
+
+    // Adds the printer to the library and opens "Bracket" with "Setup1"
+    // (active, toolpath valid) in the manufacturing workspace.
+    void openBracket(const qrvn::sim::MachineSpec& spec = stratavoxPrinter()) {
+        printer = qrvn::sim::addMachine(spec);
+        document = qrvn::sim::newDocument("Bracket");
+        qrvn::sim::setDesign(document, {"Bracket", {"Plate", "Rib"}, {}, {}});
+        qrvn::sim::ensureCamProduct(document);
+        setup = qrvn::sim::addSetup(document, "Setup1", printer);
+        ASSERT_TRUE(setup);
+        qrvn::sim::setToolpathValid(setup, true);
+        uuid = support::ensureDocumentUuid(document, {}, false);
+        ASSERT_TRUE(qrvn::sim::activateWorkspace("CAMEnvironment"));
+    }
+
+    // Where exports, thumbnails and machine descriptions go.
+    std::string exportFolder() const { return tempRoot_.path() + "/Quorvane"; }
+    std::vector<std::string> exports(const std::string& extension) const {
+        return filesIn(exportFolder(), "kalvixexport_", extension);
+    }
+    std::vector<std::string> machineDescriptions() const {
+        return filesIn(exportFolder(), "machine_", ".machine");
+    }
+
+    exmi_test::LogFile log;
+    Ptr<qrvn::cam::Machine> printer;
+    Document document;
+    CamSetup setup;
+    std::string uuid;
+
+private:
+    testing_support::ScratchFolder tempRoot_;
+    testing_support::EnvironmentOverride tmpdir_;
+    qrvn::sim::Session host_;
+};
+
+// Pumps the UI thread, calling `beat` after each round, until `condition`
+// holds or the time is up. Polls; never waits a fixed time for a result.
+inline bool pumpUntil(const std::function<bool()>& condition, const std::function<void()>& beat,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        qrvn::sim::pump();
+        if (beat) beat();
+        qrvn::sim::pump();
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+}  // namespace vendor_test
