@@ -33,7 +33,10 @@ bool Gate::waitFor(std::chrono::milliseconds limit) {
 LocalServer::LocalServer(const TestCertificates& certificates, bool rogue)
     : server_(rogue ? certificates.rogueServerCertificate() : certificates.serverCertificate(),
               rogue ? certificates.rogueServerKey() : certificates.serverKey()) {
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    // Recorded after routing but before the answer's first byte is written,
+    // so a client that has its answer always finds its request here. (The
+    // logger would run only after the answer was sent.)
+    server_.set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         SeenRequest seen;
         seen.method = request.method;
         seen.path = request.path;

@@ -3,7 +3,8 @@
 // answers the emulator cannot give (404 with a body, stalled bodies, custom
 // header lines, echoes). Owns a cpp-httplib server and the thread that runs
 // it; started by the test and stopped by the destructor. Routes are added
-// before start(); every received request is recorded under a mutex.
+// before start(); every received request is recorded under a mutex before
+// its answer is sent.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
