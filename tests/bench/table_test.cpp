@@ -78,16 +78,12 @@ TEST(BenchTable, WithoutFiguresTheColumnIsLeftOutAndTheRestStayPadded) {
 }
 
 TEST(BenchTable, NumbersKeepThreeSignificantDigitsInAFittingUnit) {
-    EXPECT_EQ("999 ns", formatSeconds(999e-9));
-    EXPECT_EQ("1.00 µs", formatSeconds(1e-6));
-    EXPECT_EQ("12.3 ms", formatSeconds(0.0123));
-    EXPECT_EQ("1.50 s", formatSeconds(1.5));
-    EXPECT_EQ("250 s", formatSeconds(250));
-    EXPECT_EQ("0.474", formatNumber(0.4741));
-    EXPECT_EQ("0.500", formatNumber(0.5));
-    EXPECT_EQ("0.0123", formatNumber(0.012345));
-    EXPECT_EQ("12345", formatNumber(12345.4));
-    EXPECT_EQ("0", formatNumber(0));
+    for (auto [seconds, text] : {std::pair<double, const char*>{999e-9, "999 ns"}, {1e-6, "1.00 µs"},
+                                 {0.0123, "12.3 ms"}, {1.5, "1.50 s"}, {250, "250 s"}})
+        EXPECT_EQ(text, formatSeconds(seconds));
+    for (auto [number, text] : {std::pair<double, const char*>{0.4741, "0.474"}, {0.5, "0.500"},
+                                {0.012345, "0.0123"}, {12345.4, "12345"}, {0, "0"}})
+        EXPECT_EQ(text, formatNumber(number));
 }
 
 TEST(BenchTable, ReporterTurnsEveryIterationRunIntoARowAndPrintsTheTableAtTheEnd) {

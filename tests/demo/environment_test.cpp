@@ -1,5 +1,6 @@
-// The demo's environment: scoped variables, the service addresses it
-// insists on, and where the add-in's log goes.
+// The demo's environment: the service addresses it insists on, shaped as
+// the add-in shapes them, and where the add-in's log goes. That the demo
+// puts back the variables it sets is checked by the whole-demo run.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,23 +14,6 @@ namespace {
 
 using testing_support::EnvironmentOverride;
 using testing_support::ScratchFolder;
-
-TEST(ScopedVariableTest, RestoresTheOldValueOrItsAbsence) {
-  EnvironmentOverride guard("DEMO_TEST_VARIABLE");
-  guard.unset();
-  {
-    ScopedVariable set("DEMO_TEST_VARIABLE", "inner");
-    EXPECT_EQ(variable("DEMO_TEST_VARIABLE"), "inner");
-  }
-  EXPECT_EQ(std::getenv("DEMO_TEST_VARIABLE"), nullptr);
-
-  guard.set("outer");
-  {
-    ScopedVariable set("DEMO_TEST_VARIABLE", "");
-    EXPECT_EQ(variable("DEMO_TEST_VARIABLE"), "");
-  }
-  EXPECT_EQ(variable("DEMO_TEST_VARIABLE"), "outer");
-}
 
 class ServiceAddressesTest : public ::testing::Test {
  protected:

@@ -199,17 +199,6 @@ Tokens EmulatorTest::signInFully() {
   return tokens;
 }
 
-std::string EmulatorTest::createProject(const std::string& token, const std::string& name) {
-  Reply reply = request("PUT", cloud->apiBase() + "/projects",
-                        "{\"data\":{\"display_name\":\"" + name + "\",\"description\":\"\"}}",
-                        bearer(token, {"Content-Type: application/json"}));
-  EXPECT_EQ(reply.status, 201) << reply.body;
-  rapidjson::Document doc;
-  doc.Parse(reply.body.c_str());
-  if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("data")) return std::string();
-  return doc["data"]["library_project_id"].GetString();
-}
-
 Reply EmulatorTest::announce(const std::string& token, const std::string& projectId,
                              std::uint64_t size, bool job) {
   std::string body = std::string("{\"data\":{\"content_type\":\"") +

@@ -66,7 +66,6 @@ class EmulatorTest : public ::testing::Test {
   static Tokens parseTokens(const Reply& reply);
   long listStatus(const std::string& token);
 
-  std::string createProject(const std::string& token, const std::string& name);
   // Announces a file (or job) and returns the reply.
   Reply announce(const std::string& token, const std::string& projectId, std::uint64_t size,
                  bool job = false);

@@ -81,7 +81,6 @@ Reply request(const std::string& method, const std::string& url, const std::stri
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply);
-  if (!options.cookies.empty()) curl_easy_setopt(curl, CURLOPT_COOKIE, options.cookies.c_str());
   if (method == "PUT") {
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, onRead);

@@ -29,23 +29,6 @@ HostEventRecorders::HostEventRecorders(EventLog& log) {
     }
 }
 
-SetupRecorders::SetupRecorders(EventLog& log, const Ptr<cam::CAM>& cam) {
-    auto setupName = [](const Ptr<cam::SetupEventArgs>& args) {
-        auto setup = args->setup();
-        return setup ? setup->name() + (setup->isActive() ? "(active)" : "") : std::string("<no setup>");
-    };
-    for (auto& [name, event] : std::vector<std::pair<std::string, Ptr<cam::SetupEvent>>>{
-             {"created", cam->setupCreated()},           {"destroying", cam->setupDestroying()},
-             {"activating", cam->setupActivating()},     {"activated", cam->setupActivated()},
-             {"deactivating", cam->setupDeactivating()}, {"deactivated", cam->setupDeactivated()}}) {
-        add(log, event, name, setupName);
-    }
-    add(log, cam->setupChanged(), "setupChanged", [](const Ptr<cam::SetupChangeEventArgs>& args) {
-        return (args->setup() ? args->setup()->name() : std::string("<none>")) + "/" +
-               std::to_string(args->changeType());
-    });
-}
-
 sim::MachineSpec printer(const std::string& id, const std::string& name, const std::string& vendor,
                          const std::string& model) {
     sim::MachineSpec spec;

@@ -76,13 +76,6 @@ public:
     explicit HostEventRecorders(EventLog& log);
 };
 
-// One recorder on each setup event of a CAM product, including setupChanged
-// (logged as "setupChanged:<name>/<change type>").
-class SetupRecorders : public Recorders {
-public:
-    SetupRecorders(EventLog& log, const Ptr<qrvn::cam::CAM>& cam);
-};
-
 // A fresh host per test.
 class HostTest : public ::testing::Test {
 protected:
