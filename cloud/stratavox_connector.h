@@ -78,6 +78,11 @@ private:
     template <typename Callback>
     auto guarded(Callback callback) const;
     std::string scopeText() const;
+    // A form-encoded request to the account service's token endpoint: the
+    // client, the grant type and the scope, then `grantMembers` (already
+    // form-encoded), in the order the service has always been sent them.
+    std::shared_ptr<EXMI::IAsyncPostRequest> tokenRequest(const std::string& name, const std::string& grantType,
+                                                          const std::string& grantMembers) const;
     // Applies a token answer; throws its reading errors.
     void acceptTokenAnswer(const std::string& body);
     void fail(const std::string& source, const std::string& message);
