@@ -112,7 +112,7 @@ std::shared_ptr<EXMI::IAsyncPostRequest> CStratavoxFabriqoConnector::tokenReques
                              percentEncode(redirectUri) + "&" + "grant_type=" + grantType + "&" + "scope=" +
                              percentEncode(scopeText()) + "&" + grantMembers;
     return EXMI::createPostRequest(name, accountBaseUrl + "/token", kFormContentType, "", body,
-                                   static_cast<uint32_t>(requestTimeout));
+                                   requestTimeout);
 }
 
 void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
