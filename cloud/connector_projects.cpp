@@ -18,7 +18,7 @@ const char* const kJsonContentType = "application/json";
 
 void CStratavoxFabriqoConnector::retrieveProjects() {
     auto request = EXMI::createGetRequest("retrieveprojects", apiBaseUrl + "/projects",
-                                          accessToken, static_cast<uint32_t>(requestTimeout));
+                                          accessToken, requestTimeout);
     asyncHandler->submit(
         request,
         guarded([this, token = accessToken](EXMI::IAsyncResponse* response) {
@@ -53,7 +53,7 @@ void CStratavoxFabriqoConnector::createProject(const std::string& name,
     auto request = EXMI::createPutRequest("createproject", apiBaseUrl + "/projects",
                                           kJsonContentType, accessToken,
                                           createProjectBody(name, description),
-                                          static_cast<uint32_t>(requestTimeout));
+                                          requestTimeout);
     request->setProperty("localfilename", localFilePath);
     request->setProperty("remotefilename", remoteFileName);
     asyncHandler->submit(
@@ -95,7 +95,7 @@ void CStratavoxFabriqoConnector::uploadThumbnail(const std::string& projectId,
     auto request = EXMI::createPostRequest("uploadthumbnail", apiBaseUrl + "/projects/" + projectId,
                                            kJsonContentType, accessToken,
                                            thumbnailBody(description, name, dataAddress),
-                                           static_cast<uint32_t>(requestTimeout));
+                                           requestTimeout);
     // Fire and forget: a project without its picture is still usable.
     asyncHandler->submit(request, nullptr, nullptr);
 }

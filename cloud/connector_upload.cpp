@@ -45,7 +45,7 @@ void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId,
     auto request = EXMI::createPutRequest(
         "uploadfile", address, kJsonContentType, accessToken,
         announcementBody(contentType, isPrintJob, remoteFileName, fileSize, projectId, origin),
-        static_cast<uint32_t>(requestTimeout));
+        requestTimeout);
     request->setProperty("localfilename", localFilePath);
     request->setProperty("remotefilename", remoteFileName);
     asyncHandler->submit(
@@ -74,7 +74,7 @@ void CStratavoxFabriqoConnector::submitStorageUpload(const std::string& uploadUr
     // The upload address carries its own authorisation; the bearer token must
     // not travel to the storage host.
     auto request = EXMI::createPutBinaryRequest("uploadbinary", uploadUrl, kStorageContentType,
-                                                "", static_cast<uint32_t>(requestTimeout));
+                                                "", requestTimeout);
     support::readFile(localFilePath, request->getData());
     asyncHandler->submit(
         request,

@@ -105,6 +105,16 @@ void CStratavoxFabriqoConnector::acceptTokenAnswer(const std::string& body) {
     accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
 }
 
+std::shared_ptr<EXMI::IAsyncPostRequest> CStratavoxFabriqoConnector::tokenRequest(
+    const std::string& name, const std::string& grantType, const std::string& grantMembers) const {
+    using support::percentEncode;
+    const std::string body = "client_id=" + percentEncode(clientId) + "&" + "redirect_uri=" +
+                             percentEncode(redirectUri) + "&" + "grant_type=" + grantType + "&" + "scope=" +
+                             percentEncode(scopeText()) + "&" + grantMembers;
+    return EXMI::createPostRequest(name, accountBaseUrl + "/token", kFormContentType, "", body,
+                                   requestTimeout);
+}
+
 void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
     using support::percentEncode;
     accessToken.clear();
@@ -112,14 +122,9 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
     accessTokenExpiry = Clock::now();
     const uint64_t generation = ++sessionGeneration;
 
-    const std::string body = "client_id=" + percentEncode(clientId) + "&" + "redirect_uri=" +
-                             percentEncode(redirectUri) + "&" +
-                             "grant_type=authorization_code&" + "scope=" +
-                             percentEncode(scopeText()) + "&" + "code=" + code + "&" +
-                             "code_verifier=" + percentEncode(codeVerifier);
-    auto request = EXMI::createPostRequest("authenticate", accountBaseUrl + "/token",
-                                           kFormContentType, "", body,
-                                           static_cast<uint32_t>(requestTimeout));
+    // The code goes as the account service handed it over, unencoded.
+    auto request = tokenRequest("authenticate", "authorization_code",
+                                "code=" + code + "&" + "code_verifier=" + percentEncode(codeVerifier));
     asyncHandler->submit(
         request,
         guarded([this, generation](EXMI::IAsyncResponse* response) {
@@ -151,13 +156,7 @@ void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
 
     tokenRequestBusy = true;
     const uint64_t generation = sessionGeneration;
-    const std::string body = "client_id=" + percentEncode(clientId) + "&" + "redirect_uri=" +
-                             percentEncode(redirectUri) + "&" + "grant_type=refresh_token&" +
-                             "scope=" + percentEncode(scopeText()) + "&" + "refresh_token=" +
-                             percentEncode(refreshToken);
-    auto request = EXMI::createPostRequest("refreshtoken", accountBaseUrl + "/token",
-                                           kFormContentType, "", body,
-                                           static_cast<uint32_t>(requestTimeout));
+    auto request = tokenRequest("refreshtoken", "refresh_token", "refresh_token=" + percentEncode(refreshToken));
     try {
         asyncHandler->submit(
             request,

@@ -25,6 +25,10 @@ class CStratavoxFabriqoConnector {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // The time limit of every request to the service unless a test sets
+    // another.
+    static constexpr std::chrono::seconds kRequestTimeout{600000};
+
     // Throws "invalid EXMI Async handler" when asyncHandler is null. The
     // service addresses come from cloud/service_addresses.h.
     CStratavoxFabriqoConnector(const std::string& clientId, const std::string& redirectUri,
@@ -70,7 +74,7 @@ public:
     const std::string& getCurrentProjectId() const { return currentProjectId; }
     Clock::time_point getAccessTokenExpiry() const { return accessTokenExpiry; }
     bool isTokenRequestBusy() const { return tokenRequestBusy; }
-    void setRequestTimeout(int32_t seconds) { requestTimeout = seconds; }
+    void setRequestTimeout(std::chrono::seconds timeout) { requestTimeout = timeout; }
     // The address openWebApp opens for a project id (empty: the library page).
     std::string webAppAddress(const std::string& projectId) const;
 
@@ -78,6 +82,11 @@ private:
     template <typename Callback>
     auto guarded(Callback callback) const;
     std::string scopeText() const;
+    // A form-encoded request to the account service's token endpoint: the
+    // client, the grant type and the scope, then `grantMembers` (already
+    // form-encoded), in the order the service has always been sent them.
+    std::shared_ptr<EXMI::IAsyncPostRequest> tokenRequest(const std::string& name, const std::string& grantType,
+                                                          const std::string& grantMembers) const;
     // Applies a token answer; throws its reading errors.
     void acceptTokenAnswer(const std::string& body);
     void fail(const std::string& source, const std::string& message);
@@ -92,7 +101,7 @@ private:
 
     std::shared_ptr<EXMI::IAsyncHandler> asyncHandler;
     IStratavoxURLInterface* listener;
-    int32_t requestTimeout = 600000;
+    std::chrono::seconds requestTimeout = kRequestTimeout;
     int32_t refreshMarginMinutes = 1;
     std::string apiBaseUrl;
     std::string accountBaseUrl;

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "createsetup/command_state.h"
-#include "createsetup/require.h"
 #include "createsetup/toolbar_modes.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace CreateSetup {
 
 using qrvn::core::Ptr;
+using support::required;
 namespace core = qrvn::core;
 
 namespace {
@@ -53,7 +54,7 @@ bool registerMode(CommandState& s, const ToolbarMode& mode) {
   Ptr<core::ToolbarTab> tab = tabs->itemById(mode.tabId);
   if (!tab) return true;
 
-  Ptr<core::ToolbarPanels> panels = require(tab->toolbarPanels(), "no toolbar panels");
+  Ptr<core::ToolbarPanels> panels = required(tab->toolbarPanels(), "no toolbar panels");
   Ptr<core::ToolbarPanel> panel = panels->itemById(mode.panelId);
   if (!panel) {
     panel = panels->add(mode.panelId, kCreatedPanelName, "", true);
@@ -68,7 +69,7 @@ bool registerMode(CommandState& s, const ToolbarMode& mode) {
 
   if (!tab->isActive()) tab->activate();
   if (!control) {
-    control = require(controls->addCommand(definition, definitionId, true),
+    control = required(controls->addCommand(definition, definitionId, true),
                       "could not add the command control");
     control->isPromotedByDefault(true);
     control->isPromoted(true);
@@ -84,10 +85,10 @@ void removeControl(CommandState& s, const Ptr<core::ToolbarTabs>& tabs, const To
                    const std::string& definitionId) {
   Ptr<core::ToolbarTab> tab = tabs->itemById(mode.tabId);
   if (!tab) return;
-  Ptr<core::ToolbarPanels> panels = require(tab->toolbarPanels(), "no toolbar panels");
+  Ptr<core::ToolbarPanels> panels = required(tab->toolbarPanels(), "no toolbar panels");
   Ptr<core::ToolbarPanel> panel = panels->itemById(mode.panelId);
   if (!panel) return;
-  Ptr<core::ToolbarControls> controls = require(panel->controls(), "no toolbar controls");
+  Ptr<core::ToolbarControls> controls = required(panel->controls(), "no toolbar controls");
   Ptr<core::ToolbarControl> control = controls->itemById(definitionId);
   if (!control) return;
   control->deleteMe();
@@ -135,7 +136,7 @@ void unregisterUnguarded(const std::string& vendor) {
   ReleaseOnExit release(s);
   if (!s.userInterface) return;
 
-  Ptr<core::Workspaces> workspaces = require(s.userInterface->workspaces(), "no workspaces");
+  Ptr<core::Workspaces> workspaces = required(s.userInterface->workspaces(), "no workspaces");
   Ptr<core::Workspace> design = workspaces->itemById(kDesignWorkspaceId);
   Ptr<core::ToolbarTabs> tabs = design ? design->toolbarTabs() : nullptr;
 
@@ -151,7 +152,7 @@ void unregisterUnguarded(const std::string& vendor) {
       }
     }
     Ptr<core::CommandDefinitions> definitions =
-        require(s.userInterface->commandDefinitions(), "no command definitions");
+        required(s.userInterface->commandDefinitions(), "no command definitions");
     Ptr<core::CommandDefinition> definition = definitions->itemById(definitionId);
     if (definition) definition->deleteMe();
   }

@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "createsetup/command_state.h"
-#include "createsetup/require.h"
 #include "createsetup/toolbar_modes.h"
 #include "host/cam.h"
+#include "support/require.h"
 
 namespace CreateSetup {
 
 using qrvn::core::Ptr;
+using support::required;
 namespace core = qrvn::core;
 namespace cam = qrvn::cam;
 
@@ -41,16 +42,16 @@ class RestoreWorkspace {
 
 void addItem(const Ptr<core::ListItems>& items, const std::string& text) {
   const bool first = items->count() == 0;
-  require(items->add(text, first, "", -1), "could not add a list item");
+  required(items->add(text, first, "", -1), "could not add a list item");
 }
 
 void fillPrinters(CommandState& s, const Ptr<cam::CAMLibraryManager>& libraries,
                   const Ptr<core::ListItems>& items) {
-  Ptr<cam::MachineLibrary> library = require(libraries->machineLibrary(), "no machine library");
+  Ptr<cam::MachineLibrary> library = required(libraries->machineLibrary(), "no machine library");
   Ptr<cam::MachineQuery> query =
-      require(library->createQuery(cam::HostLibraryLocation, s.vendor, ""), "no machine query");
+      required(library->createQuery(cam::HostLibraryLocation, s.vendor, ""), "no machine query");
   for (const Ptr<cam::Machine>& machine : query->execute()) {
-    require(machine, "no machine");
+    required(machine, "no machine");
     const std::string text = machine->name();
     addItem(items, text);
     s.printers.emplace(text, machine);  // keeps the first machine listed under a text
@@ -60,26 +61,26 @@ void fillPrinters(CommandState& s, const Ptr<cam::CAMLibraryManager>& libraries,
 void fillPrintSettings(CommandState& s, const Ptr<cam::CAMLibraryManager>& libraries,
                        const Ptr<core::ListItems>& items) {
   Ptr<cam::PrintSettingLibrary> library =
-      require(libraries->printSettingLibrary(), "no print setting library");
+      required(libraries->printSettingLibrary(), "no print setting library");
 
   Ptr<cam::PrintSettingQuery> byVendor =
-      require(library->createQuery(cam::HostLibraryLocation), "no print setting query");
+      required(library->createQuery(cam::HostLibraryLocation), "no print setting query");
   byVendor->vendor(s.vendor);
   std::vector<Ptr<cam::PrintSetting>> settings = byVendor->execute();
 
   // Generic FFF settings for Bowden-tube printers suit the vendor's
   // printers too; they are offered after the vendor's own.
   Ptr<cam::PrintSettingQuery> fff =
-      require(library->createQuery(cam::HostLibraryLocation), "no print setting query");
+      required(library->createQuery(cam::HostLibraryLocation), "no print setting query");
   fff->technology("FFF");
   for (const Ptr<cam::PrintSetting>& setting : fff->execute()) {
-    if (require(setting, "no print setting")->name().find(kBowdenTube) != std::string::npos) {
+    if (required(setting, "no print setting")->name().find(kBowdenTube) != std::string::npos) {
       settings.push_back(setting);
     }
   }
 
   for (const Ptr<cam::PrintSetting>& setting : settings) {
-    require(setting, "no print setting");
+    required(setting, "no print setting");
     const std::string name = setting->name();
     s.printSettings.emplace(name, setting);
     addItem(items, name);
@@ -88,7 +89,7 @@ void fillPrintSettings(CommandState& s, const Ptr<cam::CAMLibraryManager>& libra
 
 void fillLists(CommandState& s, const Ptr<core::ListItems>& printerItems,
                const Ptr<core::ListItems>& settingItems) {
-  Ptr<core::UserInterface> ui = require(s.currentUserInterface(), "no user interface");
+  Ptr<core::UserInterface> ui = required(s.currentUserInterface(), "no user interface");
   Ptr<core::Workspace> previous = ui->activeWorkspace();
   Ptr<core::Workspaces> workspaces = ui->workspaces();
   Ptr<core::Workspace> camWorkspace = workspaces ? workspaces->itemById(kCamWorkspaceId) : nullptr;
@@ -97,9 +98,9 @@ void fillLists(CommandState& s, const Ptr<core::ListItems>& printerItems,
   RestoreWorkspace restore(previous);
   camWorkspace->activate();
 
-  Ptr<cam::CAMManager> manager = require(cam::CAMManager::get(), "no CAM manager");
+  Ptr<cam::CAMManager> manager = required(cam::CAMManager::get(), "no CAM manager");
   Ptr<cam::CAMLibraryManager> libraries =
-      require(manager->libraryManager(), "no CAM library manager");
+      required(manager->libraryManager(), "no CAM library manager");
   fillPrinters(s, libraries, printerItems);
   fillPrintSettings(s, libraries, settingItems);
 }
@@ -111,17 +112,17 @@ void buildDialog(const Ptr<core::Command>& command) {
   // A dialog that cannot be built must not leave OK reading the last one's.
   s.printerDropDown.reset();
   s.printSettingsDropDown.reset();
-  require(command, "no command");
-  require(command->validateInputs(), "no validateInputs event")->add(&s.validateInputsHandler);
-  require(command->execute(), "no execute event")->add(&s.executeHandler);
+  required(command, "no command");
+  required(command->validateInputs(), "no validateInputs event")->add(&s.validateInputsHandler);
+  required(command->execute(), "no execute event")->add(&s.executeHandler);
 
-  Ptr<core::CommandInputs> inputs = require(command->commandInputs(), "no command inputs");
+  Ptr<core::CommandInputs> inputs = required(command->commandInputs(), "no command inputs");
   Ptr<core::TabCommandInput> tab =
-      require(inputs->addTabCommandInput("tab_1", "Select Printer", ""), "no tab input");
-  Ptr<core::CommandInputs> children = require(tab->children(), "no tab inputs");
+      required(inputs->addTabCommandInput("tab_1", "Select Printer", ""), "no tab input");
+  Ptr<core::CommandInputs> children = required(tab->children(), "no tab inputs");
 
   s.printerDropDown =
-      require(children->addDropDownCommandInput(s.vendor + "PrinterSelection",
+      required(children->addDropDownCommandInput(s.vendor + "PrinterSelection",
                                                 s.vendor + " Printer Selection",
                                                 core::TextListDropDownStyle),
               "no printer drop-down");
@@ -129,7 +130,7 @@ void buildDialog(const Ptr<core::Command>& command) {
   if (!printerItems) return;
 
   s.printSettingsDropDown =
-      require(children->addDropDownCommandInput(s.vendor + "PrintSettingsSelection",
+      required(children->addDropDownCommandInput(s.vendor + "PrintSettingsSelection",
                                                 s.vendor + " Print Settings Selection",
                                                 core::TextListDropDownStyle),
               "no print settings drop-down");

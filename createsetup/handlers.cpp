@@ -8,14 +8,15 @@
 #include "createsetup/command_state.h"
 #include "createsetup/create_setup.h"
 #include "createsetup/dialog.h"
-#include "createsetup/require.h"
 #include "createsetup/setup_creation.h"
 #include "createsetup/toolbar_modes.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace CreateSetup {
 
 using qrvn::core::Ptr;
+using support::required;
 namespace core = qrvn::core;
 
 namespace {
@@ -39,8 +40,8 @@ bool guarded(const char* source, Body&& body) {
 }
 
 std::string selectedText(const Ptr<core::DropDownCommandInput>& dropDown, const char* failure) {
-  Ptr<core::ListItem> item = require(dropDown, failure)->selectedItem();
-  return require(item, failure)->name();
+  Ptr<core::ListItem> item = required(dropDown, failure)->selectedItem();
+  return required(item, failure)->name();
 }
 
 void execute() {
@@ -67,7 +68,7 @@ void execute() {
 
 void CommandCreatedEventHandler::notify(const Ptr<core::CommandCreatedEventArgs>& eventArgs) {
   guarded("CreateSetup::CommandCreatedEventHandler::notify", [&] {
-    buildDialog(require(eventArgs, "no event arguments")->command());
+    buildDialog(required(eventArgs, "no event arguments")->command());
   });
 }
 

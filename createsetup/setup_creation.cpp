@@ -5,12 +5,13 @@
 #include <stdexcept>
 
 #include "createsetup/command_state.h"
-#include "createsetup/require.h"
 #include "createsetup/toolbar_modes.h"
+#include "support/require.h"
 
 namespace CreateSetup {
 
 using qrvn::core::Ptr;
+using support::required;
 namespace core = qrvn::core;
 namespace cam = qrvn::cam;
 namespace kalvix = qrvn::kalvix;
@@ -66,8 +67,8 @@ void collectModels(const Ptr<kalvix::Occurrence>& occurrence, std::vector<Ptr<co
   }
 
   if (hasOwnBodies) {
-    for (size_t i = 0; i < bodyCount; ++i) models.push_back(require(bodies->item(i), "no body"));
-    for (size_t i = 0; i < meshCount; ++i) models.push_back(require(meshes->item(i), "no mesh body"));
+    for (size_t i = 0; i < bodyCount; ++i) models.push_back(required(bodies->item(i), "no body"));
+    for (size_t i = 0; i < meshCount; ++i) models.push_back(required(meshes->item(i), "no mesh body"));
   }
   for (size_t i = 0; i < childCount; ++i) collectModels(children->item(i), models);
 }
@@ -75,19 +76,19 @@ void collectModels(const Ptr<kalvix::Occurrence>& occurrence, std::vector<Ptr<co
 Ptr<cam::Setup> createSetup(const Ptr<cam::CAM>& camProduct, const std::string& printerText,
                             const std::string& printSettingName) {
   const CommandState& s = state();
-  require(camProduct, "no CAM product");
+  required(camProduct, "no CAM product");
 
   Ptr<cam::ManufacturingModels> modelsCollection =
-      require(camProduct->manufacturingModels(), "no manufacturing models");
+      required(camProduct->manufacturingModels(), "no manufacturing models");
   Ptr<cam::ManufacturingModelInput> modelInput =
-      require(modelsCollection->createInput(), "no manufacturing model input");
+      required(modelsCollection->createInput(), "no manufacturing model input");
   modelInput->name("Manufacturing Model");
   Ptr<cam::ManufacturingModel> model =
-      require(modelsCollection->add(modelInput), "could not create the manufacturing model");
+      required(modelsCollection->add(modelInput), "could not create the manufacturing model");
 
-  Ptr<cam::Setups> setups = require(camProduct->setups(), "no setups");
+  Ptr<cam::Setups> setups = required(camProduct->setups(), "no setups");
   Ptr<cam::SetupInput> setupInput =
-      require(setups->createInput(cam::AdditiveOperation), "no setup input");
+      required(setups->createInput(cam::AdditiveOperation), "no setup input");
 
   Ptr<cam::Machine> printer = lookUp(s.printers, printerText);
   Ptr<cam::PrintSetting> printSetting = lookUp(s.printSettings, printSettingName);
@@ -102,7 +103,7 @@ Ptr<cam::Setup> createSetup(const Ptr<cam::CAM>& camProduct, const std::string& 
   setupInput->printSetting(printSetting);
   // The design has bodies here, so a refusal is a real failure and not the
   // "no bodies" case the caller reports to the user.
-  return require(setups->add(setupInput), "could not create the setup");
+  return required(setups->add(setupInput), "could not create the setup");
 }
 
 }  // namespace CreateSetup

@@ -6,6 +6,7 @@
 
 #include "support/document.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace EXMI {
 
@@ -20,8 +21,7 @@ namespace {
 
 template <class T>
 Ptr<T> required(Ptr<T> object, const char* what) {
-    if (!object) missing(what);
-    return object;
+    return support::required(std::move(object), "missing host object: " + std::string(what));
 }
 
 void promote(const Ptr<qrvn::core::CommandControl>& control) {

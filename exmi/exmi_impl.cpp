@@ -6,6 +6,7 @@
 
 #include "support/document.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace EXMI {
 
@@ -19,11 +20,7 @@ void logOnly(const std::string& message, const std::string& title) {
     support::logAndNotify(message, title, false, kInfoIcon);
 }
 
-template <class T>
-Ptr<T> required(Ptr<T> object) {
-    if (!object) throw std::exception();
-    return object;
-}
+using support::required;
 
 Ptr<qrvn::core::Application> application() {
     Ptr<qrvn::core::Application> app = qrvn::core::Application::get();

@@ -7,6 +7,7 @@
 #include "exmi/machine_description.h"
 #include "support/document.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace EXMI {
 
@@ -20,11 +21,7 @@ const char kActivate[] = "EXMIimpl::activateExtensibleMachineInstances";
 const char kDeactivate[] = "EXMIimpl::deactivateExtensibleMachineInstances";
 const char kDestroy[] = "EXMIimpl::destroyExtensibleMachineInstances";
 
-template <class T>
-Ptr<T> required(Ptr<T> object) {
-    if (!object) throw std::exception();
-    return object;
-}
+using support::required;
 
 std::string nameOf(const EXMIimpl::Document& document) { return document ? document->name() : std::string(); }
 

@@ -6,22 +6,11 @@
 #include "support/document.h"
 #include "support/ids.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace EXMI {
 
 using qrvn::core::Ptr;
-
-namespace {
-
-// A host event the palette must have and does not. The failure carries no
-// text of its own: the log shows whatever the error type reports.
-template <class T>
-Ptr<T> requiredEvent(Ptr<T> event) {
-    if (!event) throw std::exception();
-    return event;
-}
-
-}  // namespace
 
 PaletteBase::PaletteBase(IExtensibleMachine* machine_, std::string commandId, CommandInfo commandInfo,
                          std::string paletteId_, std::string paletteTitle_,
@@ -70,10 +59,10 @@ Ptr<qrvn::core::Palette> PaletteBase::createPalette(const std::string& url) {
     Ptr<qrvn::core::Palette> palette =
         palettes->addPalette(paletteId, paletteTitle, url, true, true, true, 800, 800, true);
     if (!palette) throw std::runtime_error("could not create new palette");
-    requiredEvent(palette->htmlEvent())->add(this);
+    support::required(palette->htmlEvent())->add(this);
     palette->setDockingState(qrvn::core::PaletteDockStateRight);
     palette->setVisible(true);
-    requiredEvent(palette->navigationEvent())->add(this);
+    support::required(palette->navigationEvent())->add(this);
     return palette;
 }
 
@@ -88,8 +77,8 @@ Ptr<qrvn::core::Palette> PaletteBase::getPalette() const {
 void PaletteBase::closePalette() {
     Ptr<qrvn::core::Palette> palette = getPalette();
     if (!palette) return;
-    requiredEvent(palette->htmlEvent())->remove(this);
-    requiredEvent(palette->navigationEvent())->remove(this);
+    support::required(palette->htmlEvent())->remove(this);
+    support::required(palette->navigationEvent())->remove(this);
     palette->deleteMe();
 }
 

@@ -38,22 +38,26 @@ std::string setupLineWithMachine(const Ptr<qrvn::cam::Setup>& setup) {
     return setupLine(setup) + " Machine = " + describeMachine(setup, false).textWithoutTechnology();
 }
 
-EXMIimpl::Document activeDocument() {
-    return support::getActiveDocument().query<qrvn::kalvix::KalvixDocument>();
+// The prologue every setup handler shares: the event's setup, logged under
+// "<handler>::safeNotify"; a missing setup is logged there and ends the
+// handler. `action` gets the setup and that source.
+template <class Args, class Action>
+void withSetup(const std::string& handler, const Ptr<Args>& eventArgs, Action action) {
+    const std::string source = handler + "::safeNotify";
+    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
+    if (!setup) {
+        support::log("Invalid setupToDestroy.", source);
+        return;
+    }
+    action(setup, source);
 }
 
-// The checks the handlers share. Each logs its refusal under `source` and
-// answers whether the handler may go on.
-bool haveSetup(const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
-    if (setup) return true;
-    support::log("Invalid setupToDestroy.", source);
-    return false;
-}
-
-bool haveDocument(const EXMIimpl::Document& document, const std::string& source) {
-    if (document) return true;
-    support::log("Invalid document.", source);
-    return false;
+// The application's active document; none is logged under `source`, and
+// the handler then stops.
+EXMIimpl::Document activeDocument(const std::string& source) {
+    EXMIimpl::Document document = support::getActiveDocument().query<qrvn::kalvix::KalvixDocument>();
+    if (!document) support::log("Invalid document.", source);
+    return document;
 }
 
 }  // namespace
@@ -75,68 +79,62 @@ void EXMISetupChangeEventHandler::safeNotify(const Ptr<qrvn::cam::SetupChangeEve
 }
 
 void MySetupCreatedHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& eventArgs) {
-    const std::string source = name + "::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    EXMIimpl::Document document = activeDocument();
-    if (!haveDocument(document, source)) return;
-    support::log(setupLine(setup), source);
-    owner->handlePotentialNewMachine(document, setup);
+    withSetup(name, eventArgs, [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        EXMIimpl::Document document = activeDocument(source);
+        if (!document) return;
+        support::log(setupLine(setup), source);
+        owner->handlePotentialNewMachine(document, setup);
+    });
 }
 
 void MySetupActivatedHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& eventArgs) {
-    const std::string source = name + "::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    support::log(setupLineWithMachine(setup), source);
-    EXMIimpl::Document document = activeDocument();
-    if (!haveDocument(document, source)) return;
-    owner->activateExtensibleMachineInstances(document, setup);
+    withSetup(name, eventArgs, [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        support::log(setupLineWithMachine(setup), source);
+        EXMIimpl::Document document = activeDocument(source);
+        if (!document) return;
+        owner->activateExtensibleMachineInstances(document, setup);
+    });
 }
 
 void MySetupActivatingHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& eventArgs) {
-    const std::string source = name + "::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    support::log(setupLine(setup), source);
+    withSetup(name, eventArgs, [](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        support::log(setupLine(setup), source);
+    });
 }
 
 void MySetupDeactivatedHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& eventArgs) {
-    const std::string source = name + "::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    support::log(setupLine(setup), source);
+    withSetup(name, eventArgs, [](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        support::log(setupLine(setup), source);
+    });
 }
 
 void MySetupDeactivatingHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& eventArgs) {
-    const std::string source = name + "::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    support::log(setupLine(setup), source);
-    EXMIimpl::Document document = activeDocument();
-    if (!haveDocument(document, source)) return;
-    owner->deactivateExtensibleMachineInstances(document, setup);
+    withSetup(name, eventArgs, [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        support::log(setupLine(setup), source);
+        EXMIimpl::Document document = activeDocument(source);
+        if (!document) return;
+        owner->deactivateExtensibleMachineInstances(document, setup);
+    });
 }
 
 void MySetupDestroyingHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& eventArgs) {
-    const std::string source = name + "::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    support::log(setupLine(setup), source);
-    EXMIimpl::Document document = activeDocument();
-    if (!haveDocument(document, source)) return;
-    owner->destroyExtensibleMachineInstances(document, setup);
+    withSetup(name, eventArgs, [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        support::log(setupLine(setup), source);
+        EXMIimpl::Document document = activeDocument(source);
+        if (!document) return;
+        owner->destroyExtensibleMachineInstances(document, setup);
+    });
 }
 
 void MySetupChangedHandler::safeNotify(const Ptr<qrvn::cam::SetupChangeEventArgs>& eventArgs) {
-    const std::string source = "MySetupChangedHandler::safeNotify";
-    Ptr<qrvn::cam::Setup> setup = eventArgs->setup();
-    if (!haveSetup(setup, source)) return;
-    support::log(setupLineWithMachine(setup), source);
-    EXMIimpl::Document document = activeDocument();
-    if (!haveDocument(document, source)) return;
-    owner->handlePotentialNewMachine(document, setup);
-    owner->handleChangeEvent(document, setup);
+    withSetup("MySetupChangedHandler", eventArgs,
+              [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+                  support::log(setupLineWithMachine(setup), source);
+                  EXMIimpl::Document document = activeDocument(source);
+                  if (!document) return;
+                  owner->handlePotentialNewMachine(document, setup);
+                  owner->handleChangeEvent(document, setup);
+              });
 }
 
 // ---- the set of one document ------------------------------------------------

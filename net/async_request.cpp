@@ -13,11 +13,6 @@ namespace {
 // Every request of this system verifies the server's certificate.
 const bool kVerifyPeer = true;
 
-int32_t clampTimeout(uint32_t seconds) {
-    const auto limit = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
-    return static_cast<int32_t>(seconds > limit ? limit : seconds);
-}
-
 }  // namespace
 
 IAsyncRequest::IAsyncRequest(std::string requestName)
@@ -36,7 +31,7 @@ std::string IAsyncRequest::getProperty(const std::string& key) const {
 
 IAsyncRESTRequest::IAsyncRESTRequest(std::string requestName, std::string requestUrl,
                                      std::string requestContentType, std::string token,
-                                     std::string requestBody, uint32_t seconds)
+                                     std::string requestBody, std::chrono::seconds seconds)
     : IAsyncRequest(std::move(requestName)),
       url(std::move(requestUrl)),
       contentType(std::move(requestContentType)),
@@ -59,31 +54,31 @@ std::shared_ptr<IAsyncResponse> IAsyncRESTRequest::makeResponse(
 }
 
 IAsyncGetRequest::IAsyncGetRequest(std::string requestName, std::string requestUrl,
-                                   std::string token, uint32_t seconds)
+                                   std::string token, std::chrono::seconds seconds)
     : IAsyncRESTRequest(std::move(requestName), std::move(requestUrl), "", std::move(token), "",
                         seconds) {}
 
 std::shared_ptr<IAsyncResponse> IAsyncGetRequest::execute() {
     EXMIImpl::HttpResponse answer =
-        EXMIImpl::httpGet(url, buildHeaders(), clampTimeout(timeout), kVerifyPeer);
+        EXMIImpl::httpGet(url, buildHeaders(), timeout, kVerifyPeer);
     return makeResponse(answer.code, std::move(answer.bodyBytes));
 }
 
 std::shared_ptr<IAsyncResponse> IAsyncPostRequest::execute() {
     EXMIImpl::HttpResponse answer = EXMIImpl::httpPost(url, contentType, body, buildHeaders(),
-                                                       clampTimeout(timeout), kVerifyPeer);
+                                                       timeout, kVerifyPeer);
     return makeResponse(answer.code, std::move(answer.bodyBytes));
 }
 
 std::shared_ptr<IAsyncResponse> IAsyncPutRequest::execute() {
     EXMIImpl::HttpResponse answer = EXMIImpl::httpPut(url, contentType, body, buildHeaders(),
-                                                      clampTimeout(timeout), kVerifyPeer);
+                                                      timeout, kVerifyPeer);
     return makeResponse(answer.code, std::move(answer.bodyBytes));
 }
 
 IAsyncPutBinaryRequest::IAsyncPutBinaryRequest(std::string requestName, std::string requestUrl,
                                                std::string requestContentType, std::string token,
-                                               uint32_t seconds)
+                                               std::chrono::seconds seconds)
     : IAsyncRESTRequest(std::move(requestName), std::move(requestUrl),
                         std::move(requestContentType), std::move(token), "", seconds) {}
 
@@ -94,14 +89,14 @@ std::shared_ptr<IAsyncResponse> IAsyncPutBinaryRequest::execute() {
     headers["Content-Length"] = std::to_string(data.size());
     EXMIImpl::HttpResponse answer = EXMIImpl::httpPutBinary(
         url, contentType, data.data(), static_cast<uint32_t>(data.size()), headers, nullptr,
-        nullptr, clampTimeout(timeout), kVerifyPeer);
+        nullptr, timeout, kVerifyPeer);
     return makeResponse(answer.code, std::move(answer.bodyBytes));
 }
 
 std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name,
                                                    const std::string& url,
                                                    const std::string& accessToken,
-                                                   uint32_t timeout) {
+                                                   std::chrono::seconds timeout) {
     return std::make_shared<IAsyncGetRequest>(name, url, accessToken, timeout);
 }
 
@@ -109,7 +104,7 @@ std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name,
                                                      const std::string& url,
                                                      const std::string& contentType,
                                                      const std::string& accessToken,
-                                                     const std::string& body, uint32_t timeout) {
+                                                     const std::string& body, std::chrono::seconds timeout) {
     return std::make_shared<IAsyncPostRequest>(name, url, contentType, accessToken, body,
                                                timeout);
 }
@@ -118,7 +113,7 @@ std::shared_ptr<IAsyncPutRequest> createPutRequest(const std::string& name,
                                                    const std::string& url,
                                                    const std::string& contentType,
                                                    const std::string& accessToken,
-                                                   const std::string& body, uint32_t timeout) {
+                                                   const std::string& body, std::chrono::seconds timeout) {
     return std::make_shared<IAsyncPutRequest>(name, url, contentType, accessToken, body,
                                               timeout);
 }
@@ -127,7 +122,7 @@ std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string
                                                                const std::string& url,
                                                                const std::string& contentType,
                                                                const std::string& accessToken,
-                                                               uint32_t timeout) {
+                                                               std::chrono::seconds timeout) {
     return std::make_shared<IAsyncPutBinaryRequest>(name, url, contentType, accessToken,
                                                     timeout);
 }

@@ -6,6 +6,7 @@
 // IAsyncHandler::processResponses, never on the worker. Only `properties`
 // may be read from both sides and is guarded by `mutex`.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -49,17 +50,17 @@ public:
 };
 
 // A REST call: URL, optional body with its content type, optional bearer token
-// and a time limit in seconds (0: none).
+// and a time limit for the whole transfer (zero: none).
 class IAsyncRESTRequest : public IAsyncRequest {
 public:
     IAsyncRESTRequest(std::string name, std::string url, std::string contentType,
-                      std::string accessToken, std::string body, uint32_t timeout);
+                      std::string accessToken, std::string body, std::chrono::seconds timeout);
 
     const std::string url;
     const std::string contentType;
     const std::string body;
     const std::string accessToken;
-    const uint32_t timeout;
+    const std::chrono::seconds timeout;
 
 protected:
     // "User-Agent" when set, "Authorization: Bearer ..." when a token is held.
@@ -71,7 +72,7 @@ protected:
 class IAsyncGetRequest : public IAsyncRESTRequest {
 public:
     IAsyncGetRequest(std::string name, std::string url, std::string accessToken,
-                     uint32_t timeout);
+                     std::chrono::seconds timeout);
     std::shared_ptr<IAsyncResponse> execute() override;
 };
 
@@ -91,7 +92,7 @@ public:
 class IAsyncPutBinaryRequest : public IAsyncRESTRequest {
 public:
     IAsyncPutBinaryRequest(std::string name, std::string url, std::string contentType,
-                           std::string accessToken, uint32_t timeout);
+                           std::string accessToken, std::chrono::seconds timeout);
     std::shared_ptr<IAsyncResponse> execute() override;
     std::vector<uint8_t>& getData() { return data; }
 
@@ -102,21 +103,21 @@ private:
 std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name,
                                                    const std::string& url,
                                                    const std::string& accessToken,
-                                                   uint32_t timeout);
+                                                   std::chrono::seconds timeout);
 std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name,
                                                      const std::string& url,
                                                      const std::string& contentType,
                                                      const std::string& accessToken,
-                                                     const std::string& body, uint32_t timeout);
+                                                     const std::string& body, std::chrono::seconds timeout);
 std::shared_ptr<IAsyncPutRequest> createPutRequest(const std::string& name,
                                                    const std::string& url,
                                                    const std::string& contentType,
                                                    const std::string& accessToken,
-                                                   const std::string& body, uint32_t timeout);
+                                                   const std::string& body, std::chrono::seconds timeout);
 std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string& name,
                                                                const std::string& url,
                                                                const std::string& contentType,
                                                                const std::string& accessToken,
-                                                               uint32_t timeout);
+                                                               std::chrono::seconds timeout);
 
 }  // namespace EXMI

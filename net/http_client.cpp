@@ -7,7 +7,7 @@ namespace {
 
 // Steps shared by every call: timeout, peer verification, trust store and the
 // caller's headers, which win over any header set before (Content-Type).
-void configure(HttpConnection& connection, const HttpHeaders& headers, int32_t timeout,
+void configure(HttpConnection& connection, const HttpHeaders& headers, std::chrono::seconds timeout,
                bool verifyPeer) {
     connection.setTimeout(timeout);
     curl_easy_setopt(connection.handle(), CURLOPT_SSL_VERIFYPEER, verifyPeer ? 1L : 0L);
@@ -29,7 +29,7 @@ void configureUpload(HttpConnection& connection, HttpConnection::UploadSource& s
 
 }  // namespace
 
-HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, int32_t timeout,
+HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, std::chrono::seconds timeout,
                      bool verifyPeer) {
     HttpConnection connection("");
     configure(connection, headers, timeout, verifyPeer);
@@ -37,7 +37,7 @@ HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, int32_t
 }
 
 HttpResponse httpPost(const std::string& url, const std::string& contentType,
-                      const std::string& body, const HttpHeaders& headers, int32_t timeout,
+                      const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
                       bool verifyPeer) {
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);
@@ -50,7 +50,7 @@ HttpResponse httpPost(const std::string& url, const std::string& contentType,
 }
 
 HttpResponse httpPut(const std::string& url, const std::string& contentType,
-                     const std::string& body, const HttpHeaders& headers, int32_t timeout,
+                     const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
                      bool verifyPeer) {
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);
@@ -64,7 +64,7 @@ HttpResponse httpPut(const std::string& url, const std::string& contentType,
 HttpResponse httpPutBinary(const std::string& url, const std::string& contentType,
                            const uint8_t* data, uint32_t length, const HttpHeaders& headers,
                            HttpProgressCallback progressCallback, void* progressUserData,
-                           int32_t timeout, bool verifyPeer) {
+                           std::chrono::seconds timeout, bool verifyPeer) {
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);
     connection.setProgressCallback(progressCallback, progressUserData);

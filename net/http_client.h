@@ -5,6 +5,7 @@
 // Peer verification is always requested by the callers; the certificate
 // bundle comes from the service configuration (see cloud/service_addresses.h).
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -16,20 +17,20 @@ namespace EXMIImpl {
 
 using HttpHeaders = std::map<std::string, std::string>;
 
-HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, int32_t timeout,
+HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, std::chrono::seconds timeout,
                      bool verifyPeer);
 
 HttpResponse httpPost(const std::string& url, const std::string& contentType,
-                      const std::string& body, const HttpHeaders& headers, int32_t timeout,
+                      const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
                       bool verifyPeer);
 
 HttpResponse httpPut(const std::string& url, const std::string& contentType,
-                     const std::string& body, const HttpHeaders& headers, int32_t timeout,
+                     const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
                      bool verifyPeer);
 
 HttpResponse httpPutBinary(const std::string& url, const std::string& contentType,
                            const uint8_t* data, uint32_t length, const HttpHeaders& headers,
                            HttpProgressCallback progressCallback, void* progressUserData,
-                           int32_t timeout, bool verifyPeer);
+                           std::chrono::seconds timeout, bool verifyPeer);
 
 }  // namespace EXMIImpl

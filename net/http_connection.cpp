@@ -88,8 +88,11 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     userAgent += std::string(kUserAgentBase) + kUserAgentVersion;
     curl_easy_setopt(handle_, CURLOPT_USERAGENT, userAgent.c_str());
 
-    if (timeout_ != 0) {
-        curl_easy_setopt(handle_, CURLOPT_TIMEOUT, static_cast<long>(timeout_));
+    if (timeout_.count() != 0) {
+        // libcurl takes whole seconds as a long, which may be narrower than
+        // the duration's count: a longer limit is the longest it can take.
+        const auto longest = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::duration<long>::max());
+        curl_easy_setopt(handle_, CURLOPT_TIMEOUT, static_cast<long>(std::min(timeout_, longest).count()));
         // Worker threads must not be interrupted by the resolver's alarm signal.
         curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
     }

@@ -10,6 +10,7 @@
 // lives checks the flag in its progress hook.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -70,7 +71,8 @@ public:
     void setHeaders(const std::map<std::string, std::string>& headers) { headers_ = headers; }
     void setHeader(const std::string& key, const std::string& value) { headers_[key] = value; }
     const std::map<std::string, std::string>& getHeaders() const { return headers_; }
-    void setTimeout(int32_t seconds) { timeout_ = seconds; }
+    // The whole transfer's time limit; zero: none.
+    void setTimeout(std::chrono::seconds timeout) { timeout_ = timeout; }
     void followRedirects(bool follow) { followRedirects_ = follow; }
     void setBasicAuth(const std::string& user, const std::string& password) {
         basicAuthUser_ = user;
@@ -103,7 +105,7 @@ private:
     CURL* handle_ = nullptr;
     std::string baseUrl_;
     std::map<std::string, std::string> headers_;
-    int32_t timeout_ = 0;
+    std::chrono::seconds timeout_{0};
     bool followRedirects_ = false;
     std::string basicAuthUser_;
     std::string basicAuthPassword_;

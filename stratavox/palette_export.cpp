@@ -10,6 +10,7 @@
 #include "exmi/extensible_machine.h"
 #include "support/document.h"
 #include "support/files.h"
+#include "support/require.h"
 #include "stratavox/stratavox_palette.h"
 
 namespace {
@@ -26,12 +27,7 @@ std::string setupName(const Ptr<qrvn::cam::Setup>& setup) {
     return setup ? setup->name() : std::string("Setup");
 }
 
-// A host call that returned no object where one is needed.
-template <class T>
-Ptr<T> required(Ptr<T> object) {
-    if (!object) throw std::exception();
-    return object;
-}
+using support::required;
 
 // Removes a temporary file when the scope ends, however it ends.
 class TemporaryFile {

@@ -14,6 +14,7 @@
 
 #include "host/core/user_interface.h"
 #include "host/core/workspaces.h"
+#include "simhost/impl/ui_records.h"
 
 namespace qrvn {
 namespace impl {
@@ -26,24 +27,6 @@ class ToolbarPanelImpl;
 class CommandDefinitionImpl;
 class CommandImpl;
 class PaletteImpl;
-
-struct MessageBoxRecord {
-    std::string text;
-    std::string title;
-    core::MessageBoxButtonTypes buttons;
-    core::MessageBoxIconTypes icon;
-    core::DialogResults answer;
-};
-
-struct FileDialogRecord {
-    std::string kind;  // "open" or "save"
-    std::string title;
-    std::string initialDirectory;
-    std::string filter;
-    bool multiSelect;
-    core::DialogResults answer;
-    std::vector<std::string> fileNames;
-};
 
 struct FileDialogAnswer {
     core::DialogResults result;

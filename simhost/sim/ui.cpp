@@ -44,11 +44,7 @@ std::string activeWorkspaceId() {
     return workspace ? workspace->id_ : std::string();
 }
 
-std::vector<MessageBox> messageBoxes() {
-    std::vector<MessageBox> boxes;
-    for (auto& r : ui()->messageBoxes_) boxes.push_back(MessageBox{r.text, r.title, r.buttons, r.icon, r.answer});
-    return boxes;
-}
+std::vector<MessageBox> messageBoxes() { return ui()->messageBoxes_; }
 
 void clearMessageBoxes() { ui()->messageBoxes_.clear(); }
 
@@ -56,14 +52,7 @@ void answerNextMessageBox(core::DialogResults answer) { ui()->messageBoxAnswers_
 
 void setDefaultMessageBoxAnswer(core::DialogResults answer) { ui()->defaultMessageBoxAnswer_ = answer; }
 
-std::vector<FileDialog> fileDialogs() {
-    std::vector<FileDialog> dialogs;
-    for (auto& r : ui()->fileDialogs_) {
-        dialogs.push_back(
-            FileDialog{r.kind, r.title, r.initialDirectory, r.filter, r.multiSelect, r.answer, r.fileNames});
-    }
-    return dialogs;
-}
+std::vector<FileDialog> fileDialogs() { return ui()->fileDialogs_; }
 
 void answerNextFileDialog(core::DialogResults answer, const std::vector<std::string>& fileNames) {
     ui()->fileDialogAnswers_.push_back(impl::FileDialogAnswer{answer, fileNames});

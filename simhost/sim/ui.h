@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/core.h"
+#include "simhost/impl/ui_records.h"
 
 namespace qrvn {
 namespace sim {
@@ -20,28 +21,14 @@ bool activateWorkspace(const std::string& workspaceId);
 std::string activeWorkspaceId();
 
 // ---- message boxes and file dialogs ----------------------------------------------
-struct MessageBox {
-    std::string text;
-    std::string title;
-    core::MessageBoxButtonTypes buttons;
-    core::MessageBoxIconTypes icon;
-    core::DialogResults answer;
-};
+using MessageBox = impl::MessageBoxRecord;
 std::vector<MessageBox> messageBoxes();
 void clearMessageBoxes();
 // The answer to the next message box (queued; later boxes get the default).
 void answerNextMessageBox(core::DialogResults answer);
 void setDefaultMessageBoxAnswer(core::DialogResults answer);
 
-struct FileDialog {
-    std::string kind;  // "open" or "save"
-    std::string title;
-    std::string initialDirectory;
-    std::string filter;
-    bool multiSelect;
-    core::DialogResults answer;
-    std::vector<std::string> fileNames;
-};
+using FileDialog = impl::FileDialogRecord;
 std::vector<FileDialog> fileDialogs();
 // The answer to the next file dialog (queued; without one the user cancels).
 void answerNextFileDialog(core::DialogResults answer, const std::vector<std::string>& fileNames = {});

@@ -151,8 +151,8 @@ std::string lastTarget() { return lastNavigation().get("target"); }
 
 bool uploadEnded() { return lastTarget() == kSuccess || lastTarget() == kError; }
 
-const int32_t kRequestTimeout = 30;  // seconds; a slow machine must not time out
-const int32_t kShortTimeout = 2;     // seconds; for the rows that delay an answer
+const std::chrono::seconds kRequestTimeout{30};  // a slow machine must not time out
+const std::chrono::seconds kShortTimeout{2};     // for the rows that delay an answer
 const double kDelaySeconds = 60;     // outlasts every row; the emulator wakes it when it stops
 
 class FaultMatrixTest : public vendor_test::CloudMachineTest, public ::testing::WithParamInterface<Row> {

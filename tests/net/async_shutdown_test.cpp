@@ -27,6 +27,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using cloudtest::Gate;
 using cloudtest::waitUntil;
@@ -71,7 +72,7 @@ protected:
         // The uninstrumented server library builds a table on its first
         // request; two first requests at once look like a race to
         // ThreadSanitizer. One request alone first keeps the reports to our code.
-        ASSERT_EQ(200, EXMIImpl::httpGet(server->url("/ready"), {}, 10, true).code);
+        ASSERT_EQ(200, EXMIImpl::httpGet(server->url("/ready"), {}, 10s, true).code);
     }
     void TearDown() override {
         gate.open();
@@ -86,9 +87,9 @@ TEST_F(SlowServer, DestroyingTheHandlerAbortsWaitingTransfersAndWaitsForTheirWor
     auto handler = std::make_unique<IAsyncHandler>();
     CallCounter counter;
     // Timeout 0 has no limit at all: only the abort can end this one.
-    auto unlimited = EXMI::createGetRequest("unlimited", server->url("/slow"), "", 0);
+    auto unlimited = EXMI::createGetRequest("unlimited", server->url("/slow"), "", 0s);
     auto limited = EXMI::createPostRequest("limited", server->url("/slow"), "text/plain", "tok",
-                                           "body", 60);
+                                           "body", 60s);
     std::weak_ptr<IAsyncRequest> unlimitedSeen = unlimited;
     std::weak_ptr<IAsyncRequest> limitedSeen = limited;
     handler->submit(unlimited, counter.onResponse(), counter.onError());
@@ -115,7 +116,7 @@ TEST_F(SlowServer, OnlyTheDestroyedHandlersTransfersAreAborted) {
     IAsyncHandler survivor;
     CallCounter doomedCalls;
     std::vector<std::string> seen;
-    doomed->submit(EXMI::createGetRequest("doomed", server->url("/slow"), "", 0),
+    doomed->submit(EXMI::createGetRequest("doomed", server->url("/slow"), "", 0s),
                    doomedCalls.onResponse(), doomedCalls.onError());
     auto record = [&](IAsyncResponse* response) {
         auto* rest = dynamic_cast<EXMI::IAsyncRESTResponse*>(response);
@@ -124,8 +125,8 @@ TEST_F(SlowServer, OnlyTheDestroyedHandlersTransfersAreAborted) {
                        (rest->getCode() == 200 ? " " + rest->getBody() : ""));
     };
     auto fail = [&](IAsyncRequest*, const std::string& text) { seen.push_back("error " + text); };
-    survivor.submit(EXMI::createGetRequest("kept", server->url("/slow"), "", 30), record, fail);
-    survivor.submit(EXMI::createGetRequest("short", server->url("/slow"), "", 1), record, fail);
+    survivor.submit(EXMI::createGetRequest("kept", server->url("/slow"), "", 30s), record, fail);
+    survivor.submit(EXMI::createGetRequest("short", server->url("/slow"), "", 1s), record, fail);
     ASSERT_TRUE(waitUntil([&] { return arrived.load() == 3; }));
 
     EXPECT_LT(timeDestruction(doomed), IAsyncHandler::kDefaultStopDeadline);
@@ -149,7 +150,7 @@ TEST_F(SlowServer, AbortScopeEndsTheTransfersOfItsThreadOnly) {
             if (waitUntil([&] { return arrived.load() == 1; })) flag.store(true);
         });
         const auto start = Clock::now();
-        aborted = EXMIImpl::httpGet(server->url("/slow"), {}, 0, true);
+        aborted = EXMIImpl::httpGet(server->url("/slow"), {}, 0s, true);
         took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         raiser.join();
         EXPECT_TRUE(EXMIImpl::HttpAbortScope::abortRequested());
@@ -167,7 +168,7 @@ TEST_F(SlowServer, AbortScopeEndsTheTransfersOfItsThreadOnly) {
     // Out of the scope the raised flag no longer reaches this thread's transfers.
     EXPECT_FALSE(EXMIImpl::HttpAbortScope::abortRequested());
     gate.open();
-    const EXMIImpl::HttpResponse normal = EXMIImpl::httpGet(server->url("/slow"), {}, 10, true);
+    const EXMIImpl::HttpResponse normal = EXMIImpl::httpGet(server->url("/slow"), {}, 10s, true);
     EXPECT_EQ(200, normal.code);
     EXPECT_EQ("late", normal.body);
 }
@@ -215,7 +216,7 @@ TEST(AsyncShutdown, TransferStuckInTheHandshakeIsAbortedToo) {
     SilentPort silent;
     auto handler = std::make_unique<IAsyncHandler>();
     CallCounter counter;
-    auto request = EXMI::createGetRequest("mute", silent.url(), "", 0);
+    auto request = EXMI::createGetRequest("mute", silent.url(), "", 0s);
     std::weak_ptr<IAsyncRequest> seen = request;
     handler->submit(request, counter.onResponse(), counter.onError());
     request.reset();

@@ -1,6 +1,7 @@
 // The HTTP layer against a real HTTPS server on loopback.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -11,6 +12,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using cloudtest::Gate;
 using cloudtest::LocalServer;
 using EXMIImpl::HttpResponse;
@@ -66,7 +68,7 @@ protected:
 };
 
 TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndParsesStatusLineHeadersAndErrorBodies) {
-    HttpResponse response = EXMIImpl::httpGet(server->url("/echo"), {}, 10, true);
+    HttpResponse response = EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true);
     EXPECT_EQ(200, response.code);
     EXPECT_EQ("ok", response.body);
     EXPECT_EQ(std::vector<uint8_t>({'o', 'k'}), response.bodyBytes);
@@ -80,7 +82,7 @@ TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndParsesStatusLineHeadersAndErrorB
     EXPECT_FALSE(seen.hasHeader("Content-Type"));
 
     // An error status is no failure: it keeps its body; a repeated header its last value.
-    response = EXMIImpl::httpGet(server->url("/missing"), {}, 10, true);
+    response = EXMIImpl::httpGet(server->url("/missing"), {}, 10s, true);
     EXPECT_EQ(404, response.code);
     EXPECT_EQ("not here", response.body);
     EXPECT_EQ(8u, response.bodyBytes.size());
@@ -91,7 +93,7 @@ TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndParsesStatusLineHeadersAndErrorB
 
 TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
     HttpResponse response =
-        EXMIImpl::httpPost(server->url("/post"), "application/json", "{\"a\":1}", {}, 10, true);
+        EXMIImpl::httpPost(server->url("/post"), "application/json", "{\"a\":1}", {}, 10s, true);
     EXPECT_EQ(200, response.code);
     EXPECT_EQ("{\"a\":1}", response.body);
     EXPECT_EQ("application/json", lastSeen().header("Content-Type"));
@@ -99,7 +101,7 @@ TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
     response = EXMIImpl::httpPost(server->url("/post"), "application/json", "x=1",
                                   {{"Content-Type", "application/x-www-form-urlencoded"},
                                    {"User-Agent", "agent/1"}},
-                                  10, true);
+                                  10s, true);
     EXPECT_EQ(200, response.code);
     const auto seen = lastSeen();
     EXPECT_EQ("application/x-www-form-urlencoded", seen.header("Content-Type"));
@@ -108,7 +110,7 @@ TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
 }
 
 TEST_F(HttpLayer, TimeoutGivesCode28AndKeepsTheBytesThatArrived) {
-    const HttpResponse response = EXMIImpl::httpGet(server->url("/stall"), {}, 1, true);
+    const HttpResponse response = EXMIImpl::httpGet(server->url("/stall"), {}, 1s, true);
     EXPECT_EQ(28, response.code);
     EXPECT_EQ("Operation Timeout.", response.body);
     EXPECT_EQ(std::string("partial"),
@@ -117,7 +119,7 @@ TEST_F(HttpLayer, TimeoutGivesCode28AndKeepsTheBytesThatArrived) {
 
 TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
     const std::string closed = "https://127.0.0.1:" + std::to_string(cloudtest::closedPort()) + "/";
-    HttpResponse response = EXMIImpl::httpGet(closed, {}, 10, true);
+    HttpResponse response = EXMIImpl::httpGet(closed, {}, 10s, true);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);
     EXPECT_TRUE(response.bodyBytes.empty());
@@ -127,16 +129,16 @@ TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
         res.set_content("should not be read", "text/plain");
     });
     rogue.start();
-    response = EXMIImpl::httpGet(rogue.url("/echo"), {}, 10, true);
+    response = EXMIImpl::httpGet(rogue.url("/echo"), {}, 10s, true);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);
     EXPECT_TRUE(rogue.requests().empty());
 
     // Without the bundle our own CA is unknown as well: trust comes only from it.
     unsetenv("STRATAVOX_CA_BUNDLE");
-    EXPECT_EQ(-1, EXMIImpl::httpGet(server->url("/echo"), {}, 10, true).code);
+    EXPECT_EQ(-1, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
     setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
-    EXPECT_EQ(200, EXMIImpl::httpGet(server->url("/echo"), {}, 10, true).code);
+    EXPECT_EQ(200, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
 
     int calls = 0;
     auto abortAtOnce = [](int64_t, int64_t, int64_t, int64_t, void* user) -> int {
@@ -145,7 +147,7 @@ TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
     };
     const uint8_t byte = 'x';
     response = EXMIImpl::httpPutBinary(server->url("/put"), "text/plain", &byte, 1, {}, abortAtOnce,
-                                       &calls, 10, true);
+                                       &calls, 10s, true);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);
     EXPECT_GT(calls, 0);
@@ -157,19 +159,19 @@ TEST_F(HttpLayer, PutsDeliverEveryByteAndAnEmptyBodyAsLengthZero) {
     const std::vector<uint8_t> data(bytes.begin(), bytes.end());
     HttpResponse response = EXMIImpl::httpPutBinary(server->url("/put"), "application/x-bytes",
                                                     data.data(), static_cast<uint32_t>(data.size()),
-                                                    {}, nullptr, nullptr, 30, true);
+                                                    {}, nullptr, nullptr, 30s, true);
     EXPECT_EQ(201, response.code);
     EXPECT_EQ(std::to_string(data.size()), response.body);
     EXPECT_TRUE(lastSeen().body == bytes);
 
-    response = EXMIImpl::httpPut(server->url("/put"), "text/plain", "some text", {}, 10, true);
+    response = EXMIImpl::httpPut(server->url("/put"), "text/plain", "some text", {}, 10s, true);
     EXPECT_EQ(201, response.code);
     EXPECT_EQ("some text", lastSeen().body);
     EXPECT_EQ("text/plain", lastSeen().header("Content-Type"));
 
     const uint8_t nothing = 0;
     response = EXMIImpl::httpPutBinary(server->url("/put"), "application/octet-stream", &nothing, 0,
-                                       {}, nullptr, nullptr, 10, true);
+                                       {}, nullptr, nullptr, 10s, true);
     EXPECT_EQ(201, response.code);
     EXPECT_EQ("0", response.body);
     const auto seen = lastSeen();
@@ -184,7 +186,7 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     connection.setCAInfoFilePath(certificates->caBundlePath());
     connection.setBasicAuth("user", "pass");
     connection.setUserAgent("Custom/2");
-    connection.setTimeout(10);
+    connection.setTimeout(10s);
     HttpResponse response = connection.perform("/echo");
     EXPECT_EQ(200, response.code);
     EXPECT_GT(connection.lastRequest().totalTime, 0.0);
@@ -192,7 +194,7 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     EXPECT_EQ("Basic dXNlcjpwYXNz", seen.header("Authorization"));
     EXPECT_EQ("Custom/2 restclient-cpp/100", seen.header("User-Agent"));
 
-    response = EXMIImpl::httpGet(server->url("/redirect"), {}, 10, true);
+    response = EXMIImpl::httpGet(server->url("/redirect"), {}, 10s, true);
     EXPECT_EQ(302, response.code);
     EXMIImpl::HttpConnection following(server->url(""));
     following.setCAInfoFilePath(certificates->caBundlePath());
