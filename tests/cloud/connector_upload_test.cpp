@@ -52,7 +52,7 @@ TEST_F(Projects, CreatedProjectGetsItsThumbnailAndFile) {
               thumbnails[0].body);
 
     // The storage PUT: last request, no bearer token, exact length.
-    const auto& put = cloud->requests().back();
+    const auto put = cloud->requests().back();
     EXPECT_EQ("PUT", put.method);
     EXPECT_FALSE(put.hasHeader("Authorization"));
     EXPECT_EQ(std::to_string(bytes.size()), put.header("Content-Length"));
