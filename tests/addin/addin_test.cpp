@@ -9,15 +9,17 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/exmi/handler_counts.h"
 #include "tests/stratavox/vendor_fixture.h"
 
 namespace vendor_test {
 namespace {
 
 using Ids = std::vector<std::string>;
+using exmi_test::documentHandlerCount;
+using exmi_test::setupHandlerCount;
 using testing_support::readWholeFile;
 
 const std::string kLibrary = STRATAVOX_ADDIN_PATH;
@@ -49,22 +51,6 @@ std::set<std::string> exportedSymbols(const std::string& path) {
 
 bool libraryIsMapped() {
     return readWholeFile("/proc/self/maps").find(std::filesystem::canonical(kLibrary).string()) != std::string::npos;
-}
-
-size_t documentHandlerCount() {
-    Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
-    return app->documentActivated()->handlerCount() + app->documentActivating()->handlerCount() +
-           app->documentDeactivating()->handlerCount() + app->documentCreated()->handlerCount() +
-           app->documentOpened()->handlerCount() + app->documentClosing()->handlerCount() +
-           app->userInterface()->workspaceActivated()->handlerCount();
-}
-
-size_t setupHandlerCount(const Ptr<qrvn::core::Document>& document) {
-    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
-    return cam->setupCreated()->handlerCount() + cam->setupDestroying()->handlerCount() +
-           cam->setupActivated()->handlerCount() + cam->setupActivating()->handlerCount() +
-           cam->setupDeactivated()->handlerCount() + cam->setupDeactivating()->handlerCount() +
-           cam->setupChanged()->handlerCount();
 }
 
 size_t indexOf(const std::vector<Entry>& entries, const Entry& wanted) {
@@ -128,11 +114,7 @@ TEST_F(AddInTest, StopTakesOutEverythingRunPutInAndTheLibraryLoadsAgain) {
 
         // One beat of the library's heartbeat thread reaches the UI thread.
         qrvn::sim::pump();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (qrvn::sim::pending() == 0 && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        ASSERT_GT(qrvn::sim::pending(), 0u);
+        ASSERT_TRUE(testing_support::waitUntil([] { return qrvn::sim::pending() > 0; }, std::chrono::seconds(5)));
         qrvn::sim::pump();
 
         // The upload button opens the palette on the sign-in page, and the

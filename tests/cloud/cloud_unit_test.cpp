@@ -2,7 +2,6 @@
 // addresses. No thread is started here.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -11,19 +10,12 @@
 #include "cloud/pkce.h"
 #include "cloud/stratavox_connector.h"
 #include "support/encoding.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
 using namespace EXMIImpl;
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "<no error>";
-}
+using testing_support::failureOf;
 
 TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirtyAndNamesEachRefusal) {
     const TokenAnswer answer =
@@ -51,7 +43,7 @@ TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirtyAndNamesEachRefu
          "could not log in account!"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.second, errorOf([&] { readTokenAnswer(c.first); })) << c.first;
+        EXPECT_EQ(c.second, failureOf([&] { readTokenAnswer(c.first); })) << c.first;
 }
 
 TEST(ProjectList, ReadsProjectsInOrderKeepsDuplicatesAndEscapesThePageText) {
@@ -96,7 +88,7 @@ TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
         {R"({"data":["p"]})", "project data is no object"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.second, errorOf([&] { readProjectList(c.first); })) << c.first;
+        EXPECT_EQ(c.second, failureOf([&] { readProjectList(c.first); })) << c.first;
 }
 
 TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
@@ -114,7 +106,7 @@ TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
         {R"({"data":{"display_name":"N"}})", "project data object has no project id"},
     };
     for (const auto& c : created)
-        EXPECT_EQ(c.second, errorOf([&] { readCreatedProject(c.first); })) << c.first;
+        EXPECT_EQ(c.second, failureOf([&] { readCreatedProject(c.first); })) << c.first;
     const std::pair<const char*, const char*> announced[] = {
         {"[1]", "invalid create project response object"},
         {"{}", "create response has no data"},
@@ -122,7 +114,7 @@ TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
         {R"({"data":{"upload_url":7}})", "upload URL is no string"},
     };
     for (const auto& c : announced)
-        EXPECT_EQ(c.second, errorOf([&] { readUploadUrl(c.first); })) << c.first;
+        EXPECT_EQ(c.second, failureOf([&] { readUploadUrl(c.first); })) << c.first;
 }
 
 // A service answer nested a million levels deep meets the same checks as any
@@ -130,15 +122,15 @@ TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
 TEST(ServiceAnswers, DeepNestingIsReadWithoutExhaustingTheStack) {
     const size_t depth = 1000000;
     const std::string nested = std::string(depth, '[') + std::string(depth, ']');
-    EXPECT_EQ("invalid token expiration time", errorOf([&] { readTokenAnswer(nested); }));
-    EXPECT_EQ("could not parse login response.", errorOf([&] { readTokenAnswer(std::string(depth, '[')); }));
+    EXPECT_EQ("invalid token expiration time", failureOf([&] { readTokenAnswer(nested); }));
+    EXPECT_EQ("could not parse login response.", failureOf([&] { readTokenAnswer(std::string(depth, '[')); }));
     EXPECT_EQ("A", readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":60,"x":)" + nested +
                                    "}")
                        .accessToken);
-    EXPECT_EQ("project data is no object", errorOf([&] { readProjectList(R"({"data":[)" + nested + "]}"); }));
+    EXPECT_EQ("project data is no object", failureOf([&] { readProjectList(R"({"data":[)" + nested + "]}"); }));
     EXPECT_EQ("create response data is no object",
-              errorOf([&] { readCreatedProject(R"({"data":)" + nested + "}"); }));
-    EXPECT_EQ("create response data is no object", errorOf([&] { readUploadUrl(R"({"data":)" + nested + "}"); }));
+              failureOf([&] { readCreatedProject(R"({"data":)" + nested + "}"); }));
+    EXPECT_EQ("create response data is no object", failureOf([&] { readUploadUrl(R"({"data":)" + nested + "}"); }));
 }
 
 TEST(ServiceBodies, MembersStandInTheirFixedOrder) {
@@ -207,8 +199,7 @@ public:
 
 class SignInAddress : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("STRATAVOX_ACCOUNT_SERVER", "https://acct.test:8443", 1); }
-    void TearDown() override { unsetenv("STRATAVOX_ACCOUNT_SERVER"); }
+    testing_support::EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER", "https://acct.test:8443"};
 };
 
 TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
@@ -237,7 +228,7 @@ TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
 }
 
 TEST_F(SignInAddress, ConstructionNeedsAHandlerAndSignOutTellsTheListener) {
-    EXPECT_EQ("invalid EXMI Async handler", errorOf([] {
+    EXPECT_EQ("invalid EXMI Async handler", failureOf([] {
                   CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, nullptr);
               }));
     NullListener listener;
@@ -265,10 +256,9 @@ TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {
 }
 
 TEST_F(SignInAddress, WebAppAddressForLibraryAndProject) {
-    setenv("STRATAVOX_WEB_APP", "https://web.test/app/library/", 1);
+    testing_support::EnvironmentOverride webApp("STRATAVOX_WEB_APP", "https://web.test/app/library/");
     CStratavoxFabriqoConnector connector("c", "https://r/", nullptr,
                                          std::make_shared<EXMI::IAsyncHandler>());
-    unsetenv("STRATAVOX_WEB_APP");
     EXPECT_EQ("https://web.test/app/library/", connector.webAppAddress(""));
     EXPECT_EQ("https://web.test/app/library/project/p 1?wait_for_new_files=true",
               connector.webAppAddress("p 1"));

@@ -1,34 +1,21 @@
 #include "tests/cloud/connector_fixture.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "tests/net/pump.h"
-#include "tests/net/test_tls.h"
 
 namespace cloudtest {
-
-namespace {
-const char* const kVariables[] = {"STRATAVOX_ACCOUNT_SERVER", "STRATAVOX_API_BASE",
-                                  "STRATAVOX_WEB_APP", "STRATAVOX_REDIRECT_URI",
-                                  "STRATAVOX_CA_BUNDLE", "APPDATA", "BROWSER"};
-}
 
 void ConnectorTest::SetUp() {
     EmulatorTest::SetUp();
     if (HasFatalFailure()) return;
-    setenv("STRATAVOX_ACCOUNT_SERVER", cloud->accountServer().c_str(), 1);
-    setenv("STRATAVOX_API_BASE", cloud->apiBase().c_str(), 1);
-    setenv("STRATAVOX_WEB_APP", cloud->webApp().c_str(), 1);
-    setenv("STRATAVOX_REDIRECT_URI", cloud->redirectUri().c_str(), 1);
-    setenv("STRATAVOX_CA_BUNDLE", cloud->caBundlePath().c_str(), 1);
-
-    tempFolder = makeTempFolder("cloudtest_");
-    const std::string logFolder = tempFolder + "/Quorvane/Quorvane Kalvix/EXMI-AddIns";
-    std::filesystem::create_directories(logFolder);
-    logPath = logFolder + "/EXMI.log";
-    setenv("APPDATA", tempFolder.c_str(), 1);
+    account.set(cloud->accountServer());
+    api.set(cloud->apiBase());
+    webApp.set(cloud->webApp());
+    redirect.set(cloud->redirectUri());
+    ca.set(cloud->caBundlePath());
+    std::filesystem::create_directories(std::filesystem::path(logPath).parent_path());
 
     handler = std::make_shared<EXMI::IAsyncHandler>();
     handler->setUserAgent(userAgent);
@@ -43,8 +30,6 @@ void ConnectorTest::TearDown() {
     connector.reset();
     handler.reset();
     EmulatorTest::TearDown();
-    for (const char* name : kVariables) unsetenv(name);
-    removeFolder(tempFolder);
 }
 
 std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> ConnectorTest::makeConnector(
@@ -91,10 +76,10 @@ std::vector<emulator::RecordedRequest> ConnectorTest::requestsTo(const std::stri
 
 std::string ConnectorTest::writeTempFile(const std::string& name, const std::string& bytes) {
     const std::string path = tempFolder + "/" + name;
-    writeFile(path, bytes);
+    testing_support::writeWholeFile(path, bytes);
     return path;
 }
 
-std::string ConnectorTest::logText() const { return readText(logPath); }
+std::string ConnectorTest::logText() const { return testing_support::readWholeFile(logPath); }
 
 }  // namespace cloudtest

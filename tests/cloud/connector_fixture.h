@@ -17,6 +17,7 @@
 #include "cloud/stratavox_connector.h"
 #include "net/async_handler.h"
 #include "tests/emulator/emulator_fixture.h"
+#include "tests/support/scratch.h"
 
 namespace cloudtest {
 
@@ -71,11 +72,16 @@ protected:
     std::string writeTempFile(const std::string& name, const std::string& bytes);
     std::string logText() const;
 
+    using Variable = testing_support::EnvironmentOverride;
+    Variable account{"STRATAVOX_ACCOUNT_SERVER"}, api{"STRATAVOX_API_BASE"}, webApp{"STRATAVOX_WEB_APP"},
+        redirect{"STRATAVOX_REDIRECT_URI"}, ca{"STRATAVOX_CA_BUNDLE"};
+    testing_support::ScratchFolder temp;
+    const std::string tempFolder = temp.path();
+    Variable appData{"APPDATA", tempFolder};
+    const std::string logPath = tempFolder + "/Quorvane/Quorvane Kalvix/EXMI-AddIns/EXMI.log";
     std::shared_ptr<EXMI::IAsyncHandler> handler;
     RecordingListener listener;
     std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
-    std::string tempFolder;
-    std::string logPath;
     const std::string userAgent = "Fabriqo for Quorvane Kalvix / 2 / Jan  1 2024";
 };
 

@@ -1,5 +1,5 @@
 // Failures at the framework's edges: host events without arguments, missing
-// CAM products and host objects, failing machine hooks, and a failed run
+// host objects, failing machine hooks, and a failed run
 // followed by stop and destruction. Each is logged as one line and nothing
 // reaches the host; a framework that is gone leaves no handler behind.
 #include "tests/exmi/framework_fixture.h"
@@ -44,23 +44,6 @@ TEST_F(FrameworkTest, HostEventsWithoutArgumentsAreLoggedAndContained) {
                   {"MySetupDestroyingHandler::safeNotify", "Invalid setupToDestroy."},
               }));
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
-}
-
-TEST_F(FrameworkTest, ClosingADocumentWithoutCamProductOnlyLogs) {
-    Document x = qrvn::sim::newDocument("Part X");
-    start();
-    const std::string ux = uuidOf(x);
-    log.mark();
-    ASSERT_TRUE(qrvn::sim::closeDocument(x));
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{
-                  {"DocumentClosingHandler::safeNotify", "Document closing: Part X"},
-                  {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part X, EXMIUUID=" + ux},
-                  {"EXMIimpl::unregisterSetupHandlers", "Can not unregister as there is no CAM product"},
-                  {"EXMIimpl::destroyExtensibleMachineInstances", ""},
-                  {"EXMIimpl::destroyExtensibleMachineInstances", "Document \"Part X\" has no CAM product"},
-              }));
-    EXPECT_TRUE(impl().getSetupHandlers().empty());
 }
 
 TEST_F(FrameworkTest, MissingHostObjectsFailTheHandlerOnly) {

@@ -19,6 +19,7 @@
 #include "simhost/sim/host.h"
 #include "simhost/sim/ui.h"
 #include "support/document.h"
+#include "tests/exmi/handler_counts.h"
 #include "tests/exmi/log_reader.h"
 #include "tests/exmi/recording_machine.h"
 
@@ -76,23 +77,6 @@ protected:
         Document document = qrvn::sim::newDocument(name);
         qrvn::sim::ensureCamProduct(document);
         return document;
-    }
-
-    // Handlers the framework has on the host's document and workspace events.
-    static size_t documentHandlerCount() {
-        Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
-        return app->documentActivated()->handlerCount() + app->documentActivating()->handlerCount() +
-               app->documentDeactivating()->handlerCount() + app->documentCreated()->handlerCount() +
-               app->documentOpened()->handlerCount() + app->documentClosing()->handlerCount() +
-               app->userInterface()->workspaceActivated()->handlerCount();
-    }
-
-    static size_t setupHandlerCount(const Ptr<qrvn::core::Document>& document) {
-        Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
-        return cam->setupCreated()->handlerCount() + cam->setupDestroying()->handlerCount() +
-               cam->setupActivated()->handlerCount() + cam->setupActivating()->handlerCount() +
-               cam->setupDeactivated()->handlerCount() + cam->setupDeactivating()->handlerCount() +
-               cam->setupChanged()->handlerCount();
     }
 
     std::vector<std::string> callsSince(size_t mark) const {

@@ -62,14 +62,9 @@ TEST_F(HeartBeatTest, EventIdIsRegisteredWhileRunningAndABeatWithoutInstancesOnl
     ASSERT_TRUE(qrvn::sim::runUntil([&] { return ticks() >= 2; }, milliseconds(5000)));
     for (const Entry& entry : log.since()) EXPECT_EQ(entry, (Entry{"EXMIimpl::onHeartBeat", ""}));
 
-    log.mark();
     const Clock::time_point before = Clock::now();
     framework->stop();
     EXPECT_LT(Clock::now() - before, milliseconds(1000));
-    EXPECT_EQ(only(log.since(), {"HeartBeat::stop", "heartBeatThreadFunc"}),
-              (std::vector<Entry>{{"HeartBeat::stop", "Stopping Heart Beat"},
-                                  {"heartBeatThreadFunc", "DONE"},
-                                  {"HeartBeat::stop", "Stopped Heart Beat"}}));
     // Stop is prompt and the custom event is gone: its id can be registered afresh.
     EXPECT_TRUE(qrvn::core::Application::get()->registerCustomEvent(id));
 }

@@ -18,36 +18,34 @@ namespace {
 using qrvn::core::Ptr;
 
 TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnologyAndEmptyMatchesNothing) {
-    EXMI::MachineDefinition byId;
+    EXMI::MachineDefinition byId, byVendor, byTechnology, all;
     byId.machineIds = {"SVX-PRINTER-ONE"};
-    EXPECT_TRUE(byId.matches("svx-printer-one", "Other", 0));
-    EXPECT_TRUE(byId.matches("Svx-Printer-One", "", 7));
-    EXPECT_FALSE(byId.matches("svx-printer-two", "Other", 0));
-
-    EXMI::MachineDefinition byVendor;
     byVendor.vendors = {"Stratavox"};
-    EXPECT_TRUE(byVendor.matches("any", "Stratavox", 0));
-    EXPECT_FALSE(byVendor.matches("any", "stratavox", 0));
-    EXPECT_FALSE(byVendor.matches("Stratavox", "Other", 0));
-
-    EXMI::MachineDefinition byTechnology;
     byTechnology.technologies = {1, 6};
-    EXPECT_TRUE(byTechnology.matches("any", "Other", 6));
-    EXPECT_FALSE(byTechnology.matches("any", "Other", 0));
-
     // Any one of the three lists is enough.
-    EXMI::MachineDefinition all;
     all.machineIds = {"id-a"};
     all.vendors = {"Stratavox"};
     all.technologies = {3};
-    EXPECT_TRUE(all.matches("ID-A", "x", 0));
-    EXPECT_TRUE(all.matches("id-b", "Stratavox", 0));
-    EXPECT_TRUE(all.matches("id-b", "x", 3));
-    EXPECT_FALSE(all.matches("id-b", "x", 4));
-
     const EXMI::MachineDefinition empty;
-    EXPECT_FALSE(empty.matches("", "", 0));
-    EXPECT_FALSE(empty.matches("id", "Stratavox", 7));
+    const struct {
+        const EXMI::MachineDefinition& definition;
+        const char* id;
+        const char* vendor;
+        int technology;
+        bool matches;
+    } cases[] = {
+        {byId, "svx-printer-one", "Other", 0, true},      {byId, "Svx-Printer-One", "", 7, true},
+        {byId, "svx-printer-two", "Other", 0, false},     {byVendor, "any", "Stratavox", 0, true},
+        {byVendor, "any", "stratavox", 0, false},         {byVendor, "Stratavox", "Other", 0, false},
+        {byTechnology, "any", "Other", 6, true},          {byTechnology, "any", "Other", 0, false},
+        {all, "ID-A", "x", 0, true},                      {all, "id-b", "Stratavox", 0, true},
+        {all, "id-b", "x", 3, true},                      {all, "id-b", "x", 4, false},
+        {empty, "", "", 0, false},                        {empty, "id", "Stratavox", 7, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.definition.matches(c.id, c.vendor, c.technology), c.matches)
+            << c.id << " / " << c.vendor << " / " << c.technology;
+    }
 }
 
 // A command that shows the instance's commands really reach the host.
@@ -109,11 +107,16 @@ TEST_F(MachineInstanceTest, ActivateRunsCommandsOnceAndDeactivateStopsThem) {
               (std::vector<Entry>{{"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"},
                                   {"IExtensibleMachine::onDeactivate", "u1/12"}}));
 
-    // Deactivating an inactive instance does nothing, not even a log line.
+    // Deactivating an inactive instance does nothing, not even a log line;
+    // destroying it only calls beforeDestroy. Without its document there is no setup.
     log.mark();
     machine->deactivate();
     EXPECT_TRUE(log.since().empty());
     EXPECT_EQ(journal->callsOf("onDeactivate").size(), 1u);
+    EXPECT_FALSE(machine->getSetup());
+    machine->destroy();
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::beforeDestroy", "u1/12"}}));
+    EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{"u1/12"});
 }
 
 TEST_F(MachineInstanceTest, ChangeKeepsTheStateAndDestroyOfActiveStopsCommandsSilently) {
@@ -138,15 +141,6 @@ TEST_F(MachineInstanceTest, ChangeKeepsTheStateAndDestroyOfActiveStopsCommandsSi
     EXPECT_EQ(journal->destroyed, 1);
     EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::~IExtensibleMachine",
                                                 "ExtensibleMachine \"u1/5\" is being destroyed"}}));
-}
-
-TEST_F(MachineInstanceTest, DestroyOfInactiveOnlyCallsBeforeDestroyAndWithoutItsDocumentThereIsNoSetup) {
-    auto machine = makeMachine(6, true);
-    EXPECT_FALSE(machine->getSetup());
-    log.mark();
-    machine->destroy();
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::beforeDestroy", "u1/6"}}));
-    EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{"u1/6"});
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 // No thread is started here.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <initializer_list>
 #include <map>
 #include <string>
 
 #include "net/http_connection.h"
 #include "net/service_addresses.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -16,16 +16,12 @@ using namespace EXMIImpl;
 
 class ServiceAddresses : public ::testing::Test {
 protected:
-    void TearDown() override {
-        for (const char* name : {"STRATAVOX_ACCOUNT_SERVER", "STRATAVOX_API_BASE",
-                                 "STRATAVOX_WEB_APP", "STRATAVOX_REDIRECT_URI",
-                                 "STRATAVOX_CA_BUNDLE"})
-            unsetenv(name);
-    }
+    testing_support::EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER"}, api{"STRATAVOX_API_BASE"},
+        webApp{"STRATAVOX_WEB_APP"}, redirect{"STRATAVOX_REDIRECT_URI"}, ca{"STRATAVOX_CA_BUNDLE"};
 };
 
 TEST_F(ServiceAddresses, DefaultsHaveTheFixedPaths) {
-    TearDown();
+    for (auto* variable : {&account, &api, &webApp, &redirect, &ca}) variable->unset();
     EXPECT_EQ(0u, accountServerUrl().rfind("https://", 0));
     EXPECT_EQ(std::string::npos, accountServerUrl().find('/', 8));
     const std::string api = apiBaseUrl();
@@ -38,11 +34,11 @@ TEST_F(ServiceAddresses, DefaultsHaveTheFixedPaths) {
 }
 
 TEST_F(ServiceAddresses, EnvironmentOverridesEachAddress) {
-    setenv("STRATAVOX_ACCOUNT_SERVER", "https://127.0.0.1:9/", 1);
-    setenv("STRATAVOX_API_BASE", "https://127.0.0.1:9/plyx/v1/", 1);
-    setenv("STRATAVOX_WEB_APP", "https://127.0.0.1:9/app/library", 1);
-    setenv("STRATAVOX_REDIRECT_URI", "https://127.0.0.1:9/stratavox/", 1);
-    setenv("STRATAVOX_CA_BUNDLE", "/tmp/ca.pem", 1);
+    account.set("https://127.0.0.1:9/");
+    api.set("https://127.0.0.1:9/plyx/v1/");
+    webApp.set("https://127.0.0.1:9/app/library");
+    redirect.set("https://127.0.0.1:9/stratavox/");
+    ca.set("/tmp/ca.pem");
     EXPECT_EQ("https://127.0.0.1:9", accountServerUrl());
     EXPECT_EQ("https://127.0.0.1:9/plyx/v1", apiBaseUrl());
     EXPECT_EQ("https://127.0.0.1:9/app/library/", webAppUrl());

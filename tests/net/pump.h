@@ -5,31 +5,20 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 
 #include "net/async_handler.h"
+#include "tests/support/scratch.h"
 
 namespace cloudtest {
 
-template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testing_support::waitUntil;
 
 inline bool pumpUntil(EXMI::IAsyncHandler& handler, const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
+    return waitUntil([&] {
         handler.processResponses();
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+        return condition();
+    }, limit);
 }
 
 // Until every submitted request has been dispatched.

@@ -8,15 +8,13 @@
 #include <string>
 
 #include "emulator/certificates.h"
+#include "tests/support/scratch.h"
 
 namespace cloudtest {
 
 class TestCertificates {
 public:
     TestCertificates();  // generates everything; throws on failure
-    ~TestCertificates();
-    TestCertificates(const TestCertificates&) = delete;
-    TestCertificates& operator=(const TestCertificates&) = delete;
 
     const std::string& caBundlePath() const { return caPath_; }
     X509* serverCertificate() const { return set_.serverCertificate(); }
@@ -26,14 +24,8 @@ public:
 
 private:
     emulator::CertificateSet set_;
-    std::string folder_;
+    testing_support::ScratchFolder folder_;
     std::string caPath_;
 };
-
-// A fresh temporary folder under TMPDIR (or /tmp); removed by removeFolder.
-std::string makeTempFolder(const std::string& prefix);
-void removeFolder(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readText(const std::string& path);
 
 }  // namespace cloudtest

@@ -9,8 +9,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
-#include <thread>
 
 #include "platform/utf.h"
 #include "tests/support/scratch.h"
@@ -31,15 +29,6 @@ const char kRecorder[] =
     "mv \"$EXMI_BROWSER_OUT.part\" \"$EXMI_BROWSER_OUT\"\n"
     "if [ -p \"$EXMI_BROWSER_RELEASE\" ]; then read line < \"$EXMI_BROWSER_RELEASE\"; fi\n";
 
-bool pollUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (done()) return true;
-    std::this_thread::sleep_for(5ms);
-  }
-  return false;
-}
-
 class BrowserTest : public ::testing::Test {
  protected:
   BrowserTest()
@@ -57,7 +46,7 @@ class BrowserTest : public ::testing::Test {
   // The recorder's "<argc>|<first argument>", or empty if it never ran; consumed.
   std::string waitForOpened() {
     const std::string opened = scratch_ / "opened";
-    if (!pollUntil([&] { return std::filesystem::exists(opened); })) return std::string();
+    if (!testing_support::waitUntil([&] { return std::filesystem::exists(opened); }, 20s)) return std::string();
     const std::string text = readWholeFile(opened);
     std::filesystem::remove(opened);
     return text;
@@ -90,7 +79,7 @@ TEST_F(BrowserTest, AddressReachesTheBrowserAsOneArgumentWithoutShellOrChildLeft
   EXPECT_EQ(waitForOpened(), "1|" + url);
   for (const char* marker : {"pwned", "pwned2", "pwned3"})
     EXPECT_FALSE(std::filesystem::exists(scratch_ / marker)) << marker;
-  EXPECT_TRUE(pollUntil([&] {
+  EXPECT_TRUE(testing_support::waitUntil([&] {
     const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
     if (fd < 0) return false;
     EXPECT_EQ(::write(fd, "\n", 1), 1);

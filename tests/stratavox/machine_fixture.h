@@ -29,10 +29,14 @@ inline EXMI::MachineDefinition vendorDefinition() {
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        useAddresses("https://127.0.0.1:9", "");
+        startServices();
+        if (HasFatalFailure()) return;
         host.openBracket(printerSpec());
         makeMachine();
     }
+
+    // Before the machine: its connector reads the addresses when it is made.
+    virtual void startServices() { useAddresses("https://127.0.0.1:9", ""); }
 
     void TearDown() override {
         if (machine) {
@@ -95,16 +99,13 @@ protected:
 };
 
 // The same with the cloud emulator on an ephemeral loopback port, started
-// before the machine (the connector reads the addresses when it is made)
-// and stopped after it.
+// before the machine and stopped after it.
 class CloudMachineTest : public MachineTest {
 protected:
-    void SetUp() override {
+    void startServices() override {
         cloud = std::make_unique<emulator::CloudEmulator>();
         ASSERT_TRUE(cloud->start()) << cloud->lastError();
         useAddresses(cloud->accountServer(), cloud->caBundlePath());
-        host.openBracket(printerSpec());
-        makeMachine();
     }
 
     void TearDown() override {

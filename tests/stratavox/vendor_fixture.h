@@ -15,7 +15,6 @@
 #include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -161,12 +160,7 @@ public:
     }
     // The browser runs as its own process: wait for its line.
     bool waitFor(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (opened().size() < count) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
+        return testing_support::waitUntil([&] { return opened().size() >= count; }, limit);
     }
 
 private:
@@ -230,18 +224,15 @@ private:
 };
 
 // Pumps the UI thread, calling `beat` after each round, until `condition`
-// holds or the time is up. Polls; never waits a fixed time for a result.
+// holds or the time is up.
 inline bool pumpUntil(const std::function<bool()>& condition, const std::function<void()>& beat,
                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
+    return testing_support::waitUntil([&] {
         qrvn::sim::pump();
         if (beat) beat();
         qrvn::sim::pump();
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+        return condition();
+    }, limit);
 }
 
 }  // namespace vendor_test

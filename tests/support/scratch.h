@@ -1,16 +1,18 @@
 #pragma once
 // Test helpers: a private folder removed with everything in it when the
-// test ends, and scoped overrides of environment variables and of the
-// current folder. Used on the test's main thread only.
+// test ends, scoped overrides of environment variables and of the current
+// folder, and polling against a deadline. Used on the test's main thread only.
 
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace testing_support {
 
@@ -93,6 +95,18 @@ std::string failureOf(F f) {
 inline void writeWholeFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
+}
+
+// Polls until `condition` holds (true) or `limit` has passed (false); a test
+// never waits a fixed time for a result.
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 }  // namespace testing_support
