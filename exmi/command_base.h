@@ -47,8 +47,8 @@ public:
     // Failures are shown in a message box.
     void stop();
 
-    const std::string& commandId() const { return commandId_; }
-    const CommandInfo& info() const { return info_; }
+    const std::string& getCommandId() const { return commandId_; }
+    const CommandInfo& getInfo() const { return info_; }
 
 private:
     friend class CommandCreatedHandler;

@@ -47,7 +47,7 @@ public:
     // never started, fails at the join with std::system_error.
     void stop();
 
-    const std::string& eventId() const { return eventId_; }
+    const std::string& getEventId() const { return eventId_; }
 
 private:
     // What the thread shares with the UI thread.

@@ -71,7 +71,7 @@ public:
     void setHeader(const std::string& key, const std::string& value) { headers_[key] = value; }
     const std::map<std::string, std::string>& getHeaders() const { return headers_; }
     void setTimeout(int32_t seconds) { timeout_ = seconds; }
-    void followRedirects(bool follow) { followRedirects_ = follow; }
+    void setFollowRedirects(bool follow) { followRedirects_ = follow; }
     void setBasicAuth(const std::string& user, const std::string& password) {
         basicAuthUser_ = user;
         basicAuthPassword_ = password;
@@ -82,10 +82,10 @@ public:
         progressCallback_ = callback;
         progressUserData_ = userData;
     }
-    const HttpTimings& lastRequest() const { return lastRequest_; }
+    const HttpTimings& getLastRequest() const { return lastRequest_; }
 
     // For the method options that a call sets before perform().
-    CURL* handle() { return handle_; }
+    CURL* getHandle() { return handle_; }
 
     // Runs the transfer of baseUrl + path; never throws for transfer failures.
     HttpResponse perform(const std::string& path);

@@ -40,7 +40,7 @@ public:
     ~TemporaryFile() { support::deleteFile(path_); }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& path() const { return path_; }
+    const std::string& getPath() const { return path_; }
 
 private:
     std::string path_;
@@ -144,12 +144,12 @@ std::string StratavoxPalette::readPostProcessorPath() {
     // The description is a scratch file: gone again however reading ends,
     // a parser error included.
     const TemporaryFile description(support::makeTempFilePath("machine_", ".machine", 64));
-    hostMachine->exportToFile(qrvn::cam::MachineDescriptionExportFormat, description.path());
+    hostMachine->exportToFile(qrvn::cam::MachineDescriptionExportFormat, description.getPath());
 
     std::vector<char> text;
     try {
         std::vector<uint8_t> bytes;
-        support::readFile(description.path(), bytes);
+        support::readFile(description.getPath(), bytes);
         text.assign(bytes.begin(), bytes.end());
     } catch (const std::exception&) {
         // No description: the user is asked for a post-processor instead.
