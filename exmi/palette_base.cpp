@@ -23,14 +23,13 @@ Ptr<T> requiredEvent(Ptr<T> event) {
 
 }  // namespace
 
-PaletteBase::PaletteBase(IExtensibleMachine* machine_, std::string commandId, CommandInfo commandInfo,
-                         std::string paletteId_, std::string paletteTitle_,
-                         std::shared_ptr<IAsyncHandler> asyncHandler_)
+PaletteBase::PaletteBase(IExtensibleMachine* owningMachine, std::string commandId, CommandInfo commandInfo,
+                         std::string id, std::string title, std::shared_ptr<IAsyncHandler> handler)
     : CommandBase(std::move(commandId), std::move(commandInfo)),
-      machine(machine_),
-      asyncHandler(std::move(asyncHandler_)),
-      paletteId(std::move(paletteId_)),
-      paletteTitle(std::move(paletteTitle_)) {}
+      machine(owningMachine),
+      asyncHandler(std::move(handler)),
+      paletteId(std::move(id)),
+      paletteTitle(std::move(title)) {}
 
 PaletteBase::~PaletteBase() {
     try {

@@ -36,14 +36,14 @@ Ptr<T> required(Ptr<T> object) {
 // Removes a temporary file when the scope ends, however it ends.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() { support::deleteFile(path_); }
+    explicit TemporaryFile(std::string filePath) : path(std::move(filePath)) {}
+    ~TemporaryFile() { support::deleteFile(path); }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& getPath() const { return path_; }
+    const std::string& getPath() const { return path; }
 
 private:
-    std::string path_;
+    std::string path;
 };
 
 // <machine><post><postProcessor> of a machine description; empty when any

@@ -4,8 +4,8 @@
 
 StratavoxLogoutCommand::StratavoxLogoutCommand(
     std::string commandId, EXMI::CommandInfo commandInfo,
-    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector_)
-    : EXMI::CommandBase(std::move(commandId), std::move(commandInfo)), connector(std::move(connector_)) {}
+    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
+    : EXMI::CommandBase(std::move(commandId), std::move(commandInfo)), connector(std::move(sharedConnector)) {}
 
 StratavoxLogoutCommand::~StratavoxLogoutCommand() = default;
 

@@ -14,7 +14,7 @@
 class StratavoxLogoutCommand : public EXMI::CommandBase {
 public:
     StratavoxLogoutCommand(std::string commandId, EXMI::CommandInfo commandInfo,
-                           std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector);
+                           std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector);
     ~StratavoxLogoutCommand() override;
 
     void onExecute() override;

@@ -2,8 +2,8 @@
 
 StratavoxOpenSVQCommand::StratavoxOpenSVQCommand(
     std::string commandId, EXMI::CommandInfo commandInfo,
-    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector_)
-    : EXMI::CommandBase(std::move(commandId), std::move(commandInfo)), connector(std::move(connector_)) {}
+    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
+    : EXMI::CommandBase(std::move(commandId), std::move(commandInfo)), connector(std::move(sharedConnector)) {}
 
 StratavoxOpenSVQCommand::~StratavoxOpenSVQCommand() = default;
 

@@ -13,7 +13,7 @@
 class StratavoxOpenSVQCommand : public EXMI::CommandBase {
 public:
     StratavoxOpenSVQCommand(std::string commandId, EXMI::CommandInfo commandInfo,
-                            std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector);
+                            std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector);
     ~StratavoxOpenSVQCommand() override;
 
     void onExecute() override;
