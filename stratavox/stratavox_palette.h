@@ -34,8 +34,8 @@ public:
 
     const std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector>& getConnector() const { return connector; }
 
-    // The account server's sign-in page; its log-off variant once after a
-    // sign-out.
+    // The account server's sign-in page; once after a sign-out, the same page
+    // behind the server's sign-out address (/logoff).
     std::string getPaletteURL() override;
     void onNavigationEvent(const std::string& url) override;
     void onHTMLEvent(const EXMI::PaletteEvent& event) override;

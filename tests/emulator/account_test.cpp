@@ -80,7 +80,7 @@ TEST_F(AccountTest, ConfiguredUserIsTheOnlyOneAcceptedAndDirectSignInMatchesTheF
   EXPECT_NE(error.find("invalid_client"), std::string::npos);
 }
 
-TEST_F(AccountTest, SessionCookieSkipsTheFormUntilLogoff) {
+TEST_F(AccountTest, SessionCookieSkipsTheFormUntilSignOut) {
   Pkce pkce = makePkce();
   Reply first = signIn(authorizeUrl(pkce));
   ASSERT_EQ(first.status, 302);
@@ -92,11 +92,11 @@ TEST_F(AccountTest, SessionCookieSkipsTheFormUntilLogoff) {
   EXPECT_EQ(again.status, 302);
   EXPECT_FALSE(queryParam(again.header("location"), "code").empty());
 
-  // The client's log-off address wraps the whole authorize address.
+  // The client's sign-out address wraps the whole authorize address.
   std::string next = authorizeUrl(pkce);
-  Reply logoff = get(cloud->accountServer() + "/logoff?next=" + encode(next), withCookie);
-  EXPECT_EQ(logoff.status, 302);
-  EXPECT_EQ(logoff.header("location"), next);
+  Reply signOut = get(cloud->accountServer() + "/logoff?next=" + encode(next), withCookie);
+  EXPECT_EQ(signOut.status, 302);
+  EXPECT_EQ(signOut.header("location"), next);
   Reply afterwards = get(next, withCookie);
   EXPECT_EQ(afterwards.status, 200);
   EXPECT_NE(afterwards.body.find("<form"), std::string::npos);
