@@ -23,7 +23,7 @@ class EXMIimpl;
 
 class MyHeartBeatEventHandler : public qrvn::core::CustomEventHandler {
 public:
-    explicit MyHeartBeatEventHandler(EXMIimpl* owner) : owner(owner) {}
+    explicit MyHeartBeatEventHandler(EXMIimpl* framework) : owner(framework) {}
     void notify(const qrvn::core::Ptr<qrvn::core::CustomEventArgs>& eventArgs) override;
 
 private:

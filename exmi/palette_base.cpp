@@ -23,9 +23,9 @@ Ptr<T> requiredEvent(Ptr<T> event) {
 
 }  // namespace
 
-PaletteBase::PaletteBase(IExtensibleMachine* owningMachine, std::string commandId, CommandInfo commandInfo,
+PaletteBase::PaletteBase(IExtensibleMachine* owningMachine, std::string buttonId, CommandInfo commandInfo,
                          std::string id, std::string title, std::shared_ptr<IAsyncHandler> handler)
-    : CommandBase(std::move(commandId), std::move(commandInfo)),
+    : CommandBase(std::move(buttonId), std::move(commandInfo)),
       machine(owningMachine),
       asyncHandler(std::move(handler)),
       paletteId(std::move(id)),

@@ -13,7 +13,7 @@
 
 class StratavoxLogoutCommand : public EXMI::CommandBase {
 public:
-    StratavoxLogoutCommand(std::string commandId, EXMI::CommandInfo commandInfo,
+    StratavoxLogoutCommand(std::string id, EXMI::CommandInfo commandInfo,
                            std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector);
     ~StratavoxLogoutCommand() override;
 

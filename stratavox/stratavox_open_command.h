@@ -12,7 +12,7 @@
 
 class StratavoxOpenSVQCommand : public EXMI::CommandBase {
 public:
-    StratavoxOpenSVQCommand(std::string commandId, EXMI::CommandInfo commandInfo,
+    StratavoxOpenSVQCommand(std::string id, EXMI::CommandInfo commandInfo,
                             std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector);
     ~StratavoxOpenSVQCommand() override;
 

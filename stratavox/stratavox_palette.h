@@ -28,8 +28,8 @@ public:
     static const char* const kLocalPage;     // "resources_html/index.html"
     static const char* const kClientId;
 
-    StratavoxPalette(EXMI::IExtensibleMachine* machine, std::string commandId,
-                     EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
+    StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
+                     EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> handler);
     ~StratavoxPalette() override;
 
     const std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector>& getConnector() const { return connector; }
