@@ -77,7 +77,7 @@ void FrameworkScene::stopAndRelease() {
 }
 
 void FrameworkScene::tick() {
-    qrvn::core::Application::get()->fireCustomEvent(impl().getHeartBeat().eventId(), "");
+    qrvn::core::Application::get()->fireCustomEvent(impl().getHeartBeat().getEventId(), "");
     qrvn::sim::pump();
 }
 

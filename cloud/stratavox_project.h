@@ -11,8 +11,8 @@ namespace EXMIImpl {
 
 class CStratavoxFabriqoProject {
 public:
-    CStratavoxFabriqoProject(std::string id, std::string name, std::string description)
-        : id(std::move(id)), name(std::move(name)), description(std::move(description)) {}
+    CStratavoxFabriqoProject(std::string projectId, std::string projectName, std::string projectDescription)
+        : id(std::move(projectId)), name(std::move(projectName)), description(std::move(projectDescription)) {}
 
     const std::string id;           // "library_project_id"
     const std::string name;         // "display_name"

@@ -119,13 +119,13 @@ void registerUnguarded(const std::string& vendor) {
 // Releases the kept host objects however removal ends.
 class ReleaseOnExit {
  public:
-  explicit ReleaseOnExit(CommandState& s) : state_(s) {}
-  ~ReleaseOnExit() { state_.release(); }
+  explicit ReleaseOnExit(CommandState& s) : state(s) {}
+  ~ReleaseOnExit() { state.release(); }
   ReleaseOnExit(const ReleaseOnExit&) = delete;
   ReleaseOnExit& operator=(const ReleaseOnExit&) = delete;
 
  private:
-  CommandState& state_;
+  CommandState& state;
 };
 
 constexpr char kUnregisterSource[] = "CreateSetup::unregisterCommand";

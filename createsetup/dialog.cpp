@@ -24,11 +24,11 @@ constexpr char kBowdenTube[] = "Bowden Tube";
 // dialog belongs to the design workspace.
 class RestoreWorkspace {
  public:
-  explicit RestoreWorkspace(Ptr<core::Workspace> workspace) : workspace_(std::move(workspace)) {}
+  explicit RestoreWorkspace(Ptr<core::Workspace> previous) : workspace(std::move(previous)) {}
   ~RestoreWorkspace() {
-    if (!workspace_) return;
+    if (!workspace) return;
     try {
-      workspace_->activate();
+      workspace->activate();
     } catch (...) {
       // Nothing sensible is left to do; the caller's failure (if any) wins.
     }
@@ -37,7 +37,7 @@ class RestoreWorkspace {
   RestoreWorkspace& operator=(const RestoreWorkspace&) = delete;
 
  private:
-  Ptr<core::Workspace> workspace_;
+  Ptr<core::Workspace> workspace;
 };
 
 void addItem(const Ptr<core::ListItems>& items, const std::string& text) {

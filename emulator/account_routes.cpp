@@ -59,7 +59,7 @@ void submitSignIn(ServiceState& state, Call& call) {
   redirect(call.res, state.accounts.issueCodeRedirect(request, user));
 }
 
-void logOff(ServiceState& state, Call& call) {
+void signOut(ServiceState& state, Call& call) {
   std::string session = cookieValue(call.req, kSessionCookie);
   if (!session.empty()) state.accounts.endSession(session);
   call.res.set_header("Set-Cookie", std::string(kSessionCookie) +
@@ -100,7 +100,7 @@ void installAccountRoutes(httplib::Server& server, ServiceState& state) {
                   [&state](Call& call) { submitSignIn(state, call); });
   });
   server.Get("/logoff", [&state](const httplib::Request& req, httplib::Response& res) {
-    servePlain(state, req, res, [&state](Call& call) { logOff(state, call); });
+    servePlain(state, req, res, [&state](Call& call) { signOut(state, call); });
   });
   server.Post("/token", [&state](const httplib::Request& req, httplib::Response& res) {
     serveEndpoint(state, Endpoint::Token, req, res, [&state](Call& call) { token(state, call); });

@@ -39,23 +39,23 @@ std::string composeTooltip(const CommandInfo& info) {
     return text + info.tooltip + "<br><br>";
 }
 
-CommandBase::CommandBase(std::string commandId, CommandInfo info)
-    : commandId_(std::move(commandId)), info_(std::move(info)) {
+CommandBase::CommandBase(std::string id, CommandInfo commandInfo)
+    : commandId(std::move(id)), info(std::move(commandInfo)) {
     Ptr<qrvn::core::UserInterface> ui = required(support::getUserInterface(), "user interface");
     Ptr<qrvn::core::CommandDefinitions> definitions =
         required(ui->commandDefinitions(), "command definitions");
-    if (definitions->itemById(commandId_)) {
+    if (definitions->itemById(commandId)) {
         support::logAndNotify(
-            "CommandId \"" + commandId_ +
+            "CommandId \"" + commandId +
                 "\" is already in use. You might experience inconsistent behaviour with this "
                 "command. Choose a unique ID to resolve this.",
             "Warning for developers in CommandBase::postCreate()", false, 3);
     }
-    createdHandler_ = std::make_shared<CommandCreatedHandler>(this);
-    destroyHandler_ = std::make_shared<CommandDestroyHandler>(this);
-    executeHandler_ = std::make_shared<CommandExecuteHandler>(this);
-    previewHandler_ = std::make_shared<CommandExecutePreviewHandler>(this);
-    inputChangeHandler_ = std::make_shared<CommandInputChangeHandler>(this);
+    createdHandler = std::make_shared<CommandCreatedHandler>(this);
+    destroyHandler = std::make_shared<CommandDestroyHandler>(this);
+    executeHandler = std::make_shared<CommandExecuteHandler>(this);
+    previewHandler = std::make_shared<CommandExecutePreviewHandler>(this);
+    inputChangeHandler = std::make_shared<CommandInputChangeHandler>(this);
 }
 
 CommandBase::~CommandBase() {
@@ -63,11 +63,11 @@ CommandBase::~CommandBase() {
     // A command still running, or a definition someone else deletes later,
     // must not call into handlers that are about to go.
     detachEverything();
-    inputChangeHandler_.reset();
-    previewHandler_.reset();
-    executeHandler_.reset();
-    destroyHandler_.reset();
-    createdHandler_.reset();
+    inputChangeHandler.reset();
+    previewHandler.reset();
+    executeHandler.reset();
+    destroyHandler.reset();
+    createdHandler.reset();
 }
 
 void CommandBase::onCreate() { support::log("...", "CommandBase::onExecute"); }
@@ -106,39 +106,39 @@ void CommandBase::runOrThrow() {
     Ptr<qrvn::core::CommandDefinitions> definitions = ui->commandDefinitions();
     Ptr<qrvn::core::ToolbarPanelList> panels = required(ui->allToolbarPanels(), "toolbar panels");
 
-    Ptr<qrvn::core::ToolbarPanel> panel = panels->itemById(info_.panelId);
+    Ptr<qrvn::core::ToolbarPanel> panel = panels->itemById(info.panelId);
     if (!panel) {
         Ptr<qrvn::core::ToolbarTabList> tabs = required(ui->allToolbarTabs(), "toolbar tabs");
-        Ptr<qrvn::core::ToolbarTab> tab = tabs->itemById(info_.tabId);
+        Ptr<qrvn::core::ToolbarTab> tab = tabs->itemById(info.tabId);
         if (tab) {
             Ptr<qrvn::core::ToolbarPanels> tabPanels =
                 required(tab->toolbarPanels(), "panels of the toolbar tab");
-            panel = tabPanels->add(info_.panelId, info_.panelName, "", true);
+            panel = tabPanels->add(info.panelId, info.panelName, "", true);
         }
-        if (!panel) throw std::runtime_error("Could not find ToolbarPanelID \"" + info_.panelId + "\"");
+        if (!panel) throw std::runtime_error("Could not find ToolbarPanelID \"" + info.panelId + "\"");
     }
 
     Ptr<qrvn::core::ToolbarControls> controls = required(panel->controls(), "panel controls");
     Ptr<qrvn::core::CommandControl> existing =
-        controls->itemById(commandId_).query<qrvn::core::CommandControl>();
+        controls->itemById(commandId).query<qrvn::core::CommandControl>();
     if (existing) {
         promote(existing);
         return;
     }
 
     if (!definitions) missing("command definitions");
-    Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId_);
+    Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId);
     if (!definition) {
-        definition = definitions->addButtonDefinition(commandId_, info_.name, composeTooltip(info_),
-                                                      info_.resourceFolder);
+        definition = definitions->addButtonDefinition(commandId, info.name, composeTooltip(info),
+                                                      info.resourceFolder);
         if (!definition) throw std::runtime_error("Could not create command!");
     }
 
     Ptr<qrvn::core::CommandCreatedEvent> created =
         required(definition->commandCreated(), "commandCreated event");
-    if (createdEvent_ && createdEvent_ != created) createdEvent_->remove(createdHandler_.get());
-    created->add(createdHandler_.get());
-    createdEvent_ = created;
+    if (createdEvent && createdEvent != created) createdEvent->remove(createdHandler.get());
+    created->add(createdHandler.get());
+    createdEvent = created;
 
     Ptr<qrvn::core::CommandControl> control = controls->addCommand(definition, "", false);
     if (control) promote(control);
@@ -149,43 +149,43 @@ void CommandBase::stopOrThrow() {
     Ptr<qrvn::core::CommandDefinitions> definitions = ui->commandDefinitions();
     Ptr<qrvn::core::ToolbarPanelList> panels = required(ui->allToolbarPanels(), "toolbar panels");
 
-    Ptr<qrvn::core::ToolbarPanel> panel = panels->itemById(info_.panelId);
+    Ptr<qrvn::core::ToolbarPanel> panel = panels->itemById(info.panelId);
     if (!panel) return;
     Ptr<qrvn::core::ToolbarControls> controls = required(panel->controls(), "panel controls");
-    Ptr<qrvn::core::ToolbarControl> control = controls->itemById(commandId_);
+    Ptr<qrvn::core::ToolbarControl> control = controls->itemById(commandId);
     if (!definitions) missing("command definitions");
-    Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId_);
+    Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId);
     if (control && control->isValid()) control->deleteMe();
     if (definition && definition->isValid()) definition->deleteMe();
 }
 
 void CommandBase::attachCommandHandlers(const Ptr<qrvn::core::Command>& command) {
     if (!command) missing("command");
-    required(command->destroy(), "destroy event")->add(destroyHandler_.get());
-    required(command->execute(), "execute event")->add(executeHandler_.get());
-    required(command->inputChanged(), "inputChanged event")->add(inputChangeHandler_.get());
-    required(command->executePreview(), "executePreview event")->add(previewHandler_.get());
-    if (std::find(attachedCommands_.begin(), attachedCommands_.end(), command) == attachedCommands_.end()) {
-        attachedCommands_.push_back(command);
+    required(command->destroy(), "destroy event")->add(destroyHandler.get());
+    required(command->execute(), "execute event")->add(executeHandler.get());
+    required(command->inputChanged(), "inputChanged event")->add(inputChangeHandler.get());
+    required(command->executePreview(), "executePreview event")->add(previewHandler.get());
+    if (std::find(attachedCommands.begin(), attachedCommands.end(), command) == attachedCommands.end()) {
+        attachedCommands.push_back(command);
     }
 }
 
 void CommandBase::detachCommandHandlers(const Ptr<qrvn::core::Command>& command) {
     if (!command) missing("command");
-    attachedCommands_.erase(std::remove(attachedCommands_.begin(), attachedCommands_.end(), command),
-                            attachedCommands_.end());
-    if (destroyHandler_) required(command->destroy(), "destroy event")->remove(destroyHandler_.get());
-    if (executeHandler_) required(command->execute(), "execute event")->remove(executeHandler_.get());
-    if (inputChangeHandler_) {
-        required(command->inputChanged(), "inputChanged event")->remove(inputChangeHandler_.get());
+    attachedCommands.erase(std::remove(attachedCommands.begin(), attachedCommands.end(), command),
+                            attachedCommands.end());
+    if (destroyHandler) required(command->destroy(), "destroy event")->remove(destroyHandler.get());
+    if (executeHandler) required(command->execute(), "execute event")->remove(executeHandler.get());
+    if (inputChangeHandler) {
+        required(command->inputChanged(), "inputChanged event")->remove(inputChangeHandler.get());
     }
-    if (previewHandler_) {
-        required(command->executePreview(), "executePreview event")->remove(previewHandler_.get());
+    if (previewHandler) {
+        required(command->executePreview(), "executePreview event")->remove(previewHandler.get());
     }
 }
 
 void CommandBase::detachEverything() {
-    const std::vector<Ptr<qrvn::core::Command>> commands = attachedCommands_;
+    const std::vector<Ptr<qrvn::core::Command>> commands = attachedCommands;
     for (const Ptr<qrvn::core::Command>& command : commands) {
         try {
             detachCommandHandlers(command);
@@ -193,9 +193,9 @@ void CommandBase::detachEverything() {
             // A command without its events cannot call the handlers either.
         }
     }
-    attachedCommands_.clear();
-    if (createdEvent_) createdEvent_->remove(createdHandler_.get());
-    createdEvent_.reset();
+    attachedCommands.clear();
+    if (createdEvent) createdEvent->remove(createdHandler.get());
+    createdEvent.reset();
 }
 
 }  // namespace EXMI

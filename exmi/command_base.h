@@ -27,7 +27,7 @@ public:
     // Stores the id and info, warns in the log when the id is already
     // registered with the host, and creates the handlers. Fails (throws)
     // when the host has no user interface or command registry.
-    CommandBase(std::string commandId, CommandInfo info);
+    CommandBase(std::string id, CommandInfo commandInfo);
     // Removes control and definition (stop), then releases the handlers.
     virtual ~CommandBase();
 
@@ -47,8 +47,8 @@ public:
     // Failures are shown in a message box.
     void stop();
 
-    const std::string& commandId() const { return commandId_; }
-    const CommandInfo& info() const { return info_; }
+    const std::string& getCommandId() const { return commandId; }
+    const CommandInfo& getInfo() const { return info; }
 
 private:
     friend class CommandCreatedHandler;
@@ -61,17 +61,17 @@ private:
     void detachEverything();
     void reportFailure(const std::string& prefix, const std::string& what);
 
-    std::string commandId_;
-    CommandInfo info_;
-    std::shared_ptr<CommandCreatedHandler> createdHandler_;
-    std::shared_ptr<CommandDestroyHandler> destroyHandler_;
-    std::shared_ptr<CommandExecuteHandler> executeHandler_;
-    std::shared_ptr<CommandExecutePreviewHandler> previewHandler_;
-    std::shared_ptr<CommandInputChangeHandler> inputChangeHandler_;
+    std::string commandId;
+    CommandInfo info;
+    std::shared_ptr<CommandCreatedHandler> createdHandler;
+    std::shared_ptr<CommandDestroyHandler> destroyHandler;
+    std::shared_ptr<CommandExecuteHandler> executeHandler;
+    std::shared_ptr<CommandExecutePreviewHandler> previewHandler;
+    std::shared_ptr<CommandInputChangeHandler> inputChangeHandler;
 
     // Where the handlers are attached right now (for the destructor).
-    qrvn::core::Ptr<qrvn::core::CommandCreatedEvent> createdEvent_;
-    std::vector<qrvn::core::Ptr<qrvn::core::Command>> attachedCommands_;
+    qrvn::core::Ptr<qrvn::core::CommandCreatedEvent> createdEvent;
+    std::vector<qrvn::core::Ptr<qrvn::core::Command>> attachedCommands;
 };
 
 }  // namespace EXMI

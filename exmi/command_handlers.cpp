@@ -35,30 +35,30 @@ qrvn::core::Ptr<qrvn::core::Command> commandOf(const qrvn::core::Ptr<Args>& even
 }  // namespace
 
 void CommandCreatedHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandCreatedEventArgs>& eventArgs) {
-    guarded("CommandCreatedHandler", owner_, [&] {
-        owner_->attachCommandHandlers(commandOf(eventArgs));
-        owner_->onCreate();
+    guarded("CommandCreatedHandler", owner, [&] {
+        owner->attachCommandHandlers(commandOf(eventArgs));
+        owner->onCreate();
     });
 }
 
 void CommandDestroyHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) {
-    guarded("CommandDestroyHandler", owner_, [&] {
+    guarded("CommandDestroyHandler", owner, [&] {
         qrvn::core::Ptr<qrvn::core::Command> command = commandOf(eventArgs);
-        owner_->onDestroy();
-        owner_->detachCommandHandlers(command);
+        owner->onDestroy();
+        owner->detachCommandHandlers(command);
     });
 }
 
 void CommandExecuteHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>&) {
-    guarded("CommandExecuteHandler", owner_, [&] { owner_->onExecute(); });
+    guarded("CommandExecuteHandler", owner, [&] { owner->onExecute(); });
 }
 
 void CommandExecutePreviewHandler::notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>&) {
-    guarded("CommandExecutePreviewHandler", owner_, [&] { owner_->onPreview(); });
+    guarded("CommandExecutePreviewHandler", owner, [&] { owner->onPreview(); });
 }
 
 void CommandInputChangeHandler::notify(const qrvn::core::Ptr<qrvn::core::InputChangedEventArgs>&) {
-    guarded("CommandInputChangeHandler", owner_, [&] { owner_->onInputChanged(); });
+    guarded("CommandInputChangeHandler", owner, [&] { owner->onInputChanged(); });
 }
 
 }  // namespace EXMI

@@ -15,49 +15,49 @@ class CommandBase;
 // command handlers to the new command, then calls onCreate.
 class CommandCreatedHandler : public qrvn::core::CommandCreatedEventHandler {
 public:
-    explicit CommandCreatedHandler(CommandBase* owner) : owner_(owner) {}
+    explicit CommandCreatedHandler(CommandBase* command) : owner(command) {}
     void notify(const qrvn::core::Ptr<qrvn::core::CommandCreatedEventArgs>& eventArgs) override;
 
 private:
-    CommandBase* owner_;
+    CommandBase* owner;
 };
 
 // Added to the command's destroy: calls onDestroy, then detaches the four
 // command handlers.
 class CommandDestroyHandler : public qrvn::core::CommandEventHandler {
 public:
-    explicit CommandDestroyHandler(CommandBase* owner) : owner_(owner) {}
+    explicit CommandDestroyHandler(CommandBase* command) : owner(command) {}
     void notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) override;
 
 private:
-    CommandBase* owner_;
+    CommandBase* owner;
 };
 
 class CommandExecuteHandler : public qrvn::core::CommandEventHandler {
 public:
-    explicit CommandExecuteHandler(CommandBase* owner) : owner_(owner) {}
+    explicit CommandExecuteHandler(CommandBase* command) : owner(command) {}
     void notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) override;
 
 private:
-    CommandBase* owner_;
+    CommandBase* owner;
 };
 
 class CommandExecutePreviewHandler : public qrvn::core::CommandEventHandler {
 public:
-    explicit CommandExecutePreviewHandler(CommandBase* owner) : owner_(owner) {}
+    explicit CommandExecutePreviewHandler(CommandBase* command) : owner(command) {}
     void notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) override;
 
 private:
-    CommandBase* owner_;
+    CommandBase* owner;
 };
 
 class CommandInputChangeHandler : public qrvn::core::InputChangedEventHandler {
 public:
-    explicit CommandInputChangeHandler(CommandBase* owner) : owner_(owner) {}
+    explicit CommandInputChangeHandler(CommandBase* command) : owner(command) {}
     void notify(const qrvn::core::Ptr<qrvn::core::InputChangedEventArgs>& eventArgs) override;
 
 private:
-    CommandBase* owner_;
+    CommandBase* owner;
 };
 
 }  // namespace EXMI

@@ -15,7 +15,7 @@ class EXMIimpl;
 
 class EXMIDocumentEventHandler : public qrvn::core::DocumentEventHandler {
 public:
-    explicit EXMIDocumentEventHandler(EXMIimpl* owner) : owner(owner) {}
+    explicit EXMIDocumentEventHandler(EXMIimpl* framework) : owner(framework) {}
     void notify(const qrvn::core::Ptr<qrvn::core::DocumentEventArgs>& eventArgs) override;
     virtual void safeNotify(const qrvn::core::Ptr<qrvn::core::DocumentEventArgs>& eventArgs);
 
@@ -25,7 +25,7 @@ protected:
 
 class EXMIWorkspaceEventHandler : public qrvn::core::WorkspaceEventHandler {
 public:
-    explicit EXMIWorkspaceEventHandler(EXMIimpl* owner) : owner(owner) {}
+    explicit EXMIWorkspaceEventHandler(EXMIimpl* framework) : owner(framework) {}
     void notify(const qrvn::core::Ptr<qrvn::core::WorkspaceEventArgs>& eventArgs) override;
     virtual void safeNotify(const qrvn::core::Ptr<qrvn::core::WorkspaceEventArgs>& eventArgs);
 

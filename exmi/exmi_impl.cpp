@@ -50,8 +50,8 @@ std::shared_ptr<Framework> make(const std::string& name,
     return std::make_shared<EXMIimpl>(name, machineDefinitions);
 }
 
-EXMIimpl::EXMIimpl(const std::string& name_, const std::vector<MachineDefinition>& machineDefinitions_)
-    : name(name_), machineDefinitions(machineDefinitions_), heartBeat(this, name_) {
+EXMIimpl::EXMIimpl(const std::string& addinName, const std::vector<MachineDefinition>& definitions)
+    : name(addinName), machineDefinitions(definitions), heartBeat(this, addinName) {
     support::log("---", "EXMI::EXMI");
 }
 

@@ -40,7 +40,7 @@ public:
     using Document = qrvn::core::Ptr<qrvn::kalvix::KalvixDocument>;
     using Setup = qrvn::core::Ptr<qrvn::cam::Setup>;
 
-    EXMIimpl(const std::string& name, const std::vector<MachineDefinition>& machineDefinitions);
+    EXMIimpl(const std::string& addinName, const std::vector<MachineDefinition>& definitions);
     ~EXMIimpl() override;
 
     void run() override;

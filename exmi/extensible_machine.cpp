@@ -8,10 +8,10 @@
 
 namespace EXMI {
 
-IExtensibleMachine::IExtensibleMachine(std::string documentUuid, int32_t operationId_,
-                                       MachineDefinition definition_)
-    : operationId(operationId_),
-      definition(std::move(definition_)),
+IExtensibleMachine::IExtensibleMachine(std::string documentUuid, int32_t setupOperationId,
+                                       MachineDefinition machineDefinition)
+    : operationId(setupOperationId),
+      definition(std::move(machineDefinition)),
       documentUUID(std::move(documentUuid)),
       active(false) {
     support::log("ExtensibleMachine \"" + instanceName() + "\" is being created",

@@ -17,7 +17,7 @@ namespace EXMI {
 
 class IExtensibleMachine {
 public:
-    IExtensibleMachine(std::string documentUuid, int32_t operationId, MachineDefinition definition);
+    IExtensibleMachine(std::string documentUuid, int32_t setupOperationId, MachineDefinition machineDefinition);
     virtual ~IExtensibleMachine();
 
     IExtensibleMachine(const IExtensibleMachine&) = delete;

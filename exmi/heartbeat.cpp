@@ -21,8 +21,8 @@ void MyHeartBeatEventHandler::notify(const Ptr<qrvn::core::CustomEventArgs>&) {
     }
 }
 
-HeartBeat::HeartBeat(EXMIimpl* owner_, const std::string& addinName)
-    : owner(owner_), signal(std::make_shared<Signal>()), eventId_(addinName + "/" + support::generateUuid()) {}
+HeartBeat::HeartBeat(EXMIimpl* framework, const std::string& addinName)
+    : owner(framework), signal(std::make_shared<Signal>()), eventId(addinName + "/" + support::generateUuid()) {}
 
 HeartBeat::~HeartBeat() {
     if (handler && customEvent) customEvent->remove(handler.get());
@@ -34,7 +34,7 @@ HeartBeat::~HeartBeat() {
     }
     if (customEvent) {
         Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
-        if (app) app->unregisterCustomEvent(eventId_);
+        if (app) app->unregisterCustomEvent(eventId);
     }
 }
 
@@ -52,13 +52,13 @@ void HeartBeat::start() {
     Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
     if (!app) throw std::exception();
     if (thread.joinable()) throw std::runtime_error("HeartBeat already started");
-    customEvent = app->registerCustomEvent(eventId_);
+    customEvent = app->registerCustomEvent(eventId);
     if (handler && customEvent) customEvent->remove(handler.get());
     handler = std::make_shared<MyHeartBeatEventHandler>(owner);
     if (!customEvent) throw std::exception();
     customEvent->add(handler.get());
     signal->stop = false;
-    thread = std::thread(&HeartBeat::heartBeatThreadFunc, eventId_, signal);
+    thread = std::thread(&HeartBeat::heartBeatThreadFunc, eventId, signal);
     support::log("done", source);
 }
 
@@ -73,17 +73,17 @@ void HeartBeat::stop() {
     raiseStopFlag();
     Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
     if (!app) throw std::exception();
-    app->unregisterCustomEvent(eventId_);
+    app->unregisterCustomEvent(eventId);
     thread.join();
     support::log("Stopped Heart Beat", source);
 }
 
-void HeartBeat::heartBeatThreadFunc(std::string eventId, std::shared_ptr<Signal> signal) {
+void HeartBeat::heartBeatThreadFunc(std::string customEventId, std::shared_ptr<Signal> signal) {
     while (!signal->stop) {
         Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
         // Without an application there is nobody to deliver a beat to.
         if (!app) break;
-        app->fireCustomEvent(eventId, "");
+        app->fireCustomEvent(customEventId, "");
         app.reset();
         const auto next = std::chrono::steady_clock::now() + std::chrono::seconds(1);
         std::unique_lock<std::mutex> lock(signal->mutex);

@@ -23,7 +23,7 @@ class EXMIimpl;
 
 class MyHeartBeatEventHandler : public qrvn::core::CustomEventHandler {
 public:
-    explicit MyHeartBeatEventHandler(EXMIimpl* owner) : owner(owner) {}
+    explicit MyHeartBeatEventHandler(EXMIimpl* framework) : owner(framework) {}
     void notify(const qrvn::core::Ptr<qrvn::core::CustomEventArgs>& eventArgs) override;
 
 private:
@@ -33,7 +33,7 @@ private:
 class HeartBeat {
 public:
     // The event id is the add-in name, "/" and a fresh random identifier.
-    HeartBeat(EXMIimpl* owner, const std::string& addinName);
+    HeartBeat(EXMIimpl* framework, const std::string& addinName);
     // Stops a thread that is still running and detaches the handler, so a
     // framework torn down without a successful stop leaves nothing behind.
     virtual ~HeartBeat();
@@ -47,7 +47,7 @@ public:
     // never started, fails at the join with std::system_error.
     void stop();
 
-    const std::string& eventId() const { return eventId_; }
+    const std::string& getEventId() const { return eventId; }
 
 private:
     // What the thread shares with the UI thread.
@@ -57,7 +57,7 @@ private:
         std::condition_variable wake;
     };
 
-    static void heartBeatThreadFunc(std::string eventId, std::shared_ptr<Signal> signal);
+    static void heartBeatThreadFunc(std::string customEventId, std::shared_ptr<Signal> signal);
     void raiseStopFlag();
 
     EXMIimpl* owner;
@@ -65,7 +65,7 @@ private:
     std::thread thread;
     std::shared_ptr<MyHeartBeatEventHandler> handler;
     std::shared_ptr<Signal> signal;
-    std::string eventId_;
+    std::string eventId;
 };
 
 }  // namespace EXMI

@@ -12,14 +12,13 @@ namespace EXMI {
 
 using qrvn::core::Ptr;
 
-PaletteBase::PaletteBase(IExtensibleMachine* machine_, std::string commandId, CommandInfo commandInfo,
-                         std::string paletteId_, std::string paletteTitle_,
-                         std::shared_ptr<IAsyncHandler> asyncHandler_)
-    : CommandBase(std::move(commandId), std::move(commandInfo)),
-      machine(machine_),
-      asyncHandler(std::move(asyncHandler_)),
-      paletteId(std::move(paletteId_)),
-      paletteTitle(std::move(paletteTitle_)) {}
+PaletteBase::PaletteBase(IExtensibleMachine* owningMachine, std::string buttonId, CommandInfo commandInfo,
+                         std::string id, std::string title, std::shared_ptr<IAsyncHandler> handler)
+    : CommandBase(std::move(buttonId), std::move(commandInfo)),
+      machine(owningMachine),
+      asyncHandler(std::move(handler)),
+      paletteId(std::move(id)),
+      paletteTitle(std::move(title)) {}
 
 PaletteBase::~PaletteBase() {
     try {

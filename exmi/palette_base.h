@@ -28,9 +28,8 @@ class PaletteBase : public CommandBase,
                     public qrvn::core::HTMLEventHandler,
                     public qrvn::core::NavigationEventHandler {
 public:
-    PaletteBase(IExtensibleMachine* machine, std::string commandId, CommandInfo commandInfo,
-                std::string paletteId, std::string paletteTitle,
-                std::shared_ptr<IAsyncHandler> asyncHandler);
+    PaletteBase(IExtensibleMachine* owningMachine, std::string buttonId, CommandInfo commandInfo,
+                std::string id, std::string title, std::shared_ptr<IAsyncHandler> handler);
     // Closes the palette so that the host never calls into a dead object.
     ~PaletteBase() override;
 

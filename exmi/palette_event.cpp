@@ -6,9 +6,9 @@
 
 namespace EXMI {
 
-PaletteEvent::PaletteEvent(std::string action_) : action(std::move(action_)) {}
+PaletteEvent::PaletteEvent(std::string actionName) : action(std::move(actionName)) {}
 
-PaletteEvent::PaletteEvent(std::string action_, const std::string& json) : action(std::move(action_)) {
+PaletteEvent::PaletteEvent(std::string actionName, const std::string& json) : action(std::move(actionName)) {
     if (json.empty()) return;
     rapidjson::Document document;
     // Iteratively: the page's text is outside input, and nesting must not

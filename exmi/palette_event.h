@@ -12,11 +12,11 @@ namespace EXMI {
 
 class PaletteEvent {
 public:
-    explicit PaletteEvent(std::string action);
+    explicit PaletteEvent(std::string actionName);
     // Copies the string members of a JSON object text. Anything else
     // (invalid JSON, a root that is not an object, members that are not
     // strings) is skipped silently: a page message never fails to arrive.
-    PaletteEvent(std::string action, const std::string& json);
+    PaletteEvent(std::string actionName, const std::string& json);
 
     // Inserts the pair unless the key is present already (first value wins).
     void set(const std::string& key, const std::string& value);

@@ -18,7 +18,8 @@ class EXMIimpl;
 
 class EXMISetupEventHandler : public qrvn::cam::SetupEventHandler {
 public:
-    EXMISetupEventHandler(std::string name, EXMIimpl* owner) : name(std::move(name)), owner(owner) {}
+    EXMISetupEventHandler(std::string handlerName, EXMIimpl* framework)
+        : name(std::move(handlerName)), owner(framework) {}
     void notify(const qrvn::core::Ptr<qrvn::cam::SetupEventArgs>& eventArgs) override;
     virtual void safeNotify(const qrvn::core::Ptr<qrvn::cam::SetupEventArgs>& eventArgs);
 
@@ -29,7 +30,7 @@ protected:
 
 class EXMISetupChangeEventHandler : public qrvn::cam::SetupChangeEventHandler {
 public:
-    explicit EXMISetupChangeEventHandler(EXMIimpl* owner) : owner(owner) {}
+    explicit EXMISetupChangeEventHandler(EXMIimpl* framework) : owner(framework) {}
     void notify(const qrvn::core::Ptr<qrvn::cam::SetupChangeEventArgs>& eventArgs) override;
     virtual void safeNotify(const qrvn::core::Ptr<qrvn::cam::SetupChangeEventArgs>& eventArgs);
 

@@ -18,6 +18,6 @@ void IAsyncRESTResponse::dispatch() {
     if (callback) callback(this);
 }
 
-void IAsyncExceptionResponse::dispatch() { throw std::runtime_error(message_); }
+void IAsyncExceptionResponse::dispatch() { throw std::runtime_error(message); }
 
 }  // namespace EXMI

@@ -29,35 +29,35 @@ public:
 // other transfer failures) and the bytes received.
 class IAsyncRESTResponse : public IAsyncResponse {
 public:
-    IAsyncRESTResponse(uint32_t code, std::vector<uint8_t> body)
-        : code_(code), body_(std::move(body)) {}
+    IAsyncRESTResponse(uint32_t status, std::vector<uint8_t> bytes)
+        : code(status), body(std::move(bytes)) {}
 
     // Calls the request's onResponse with this response, when set.
     void dispatch() override;
 
-    uint32_t getCode() const { return code_; }
-    std::string getBody() const { return std::string(body_.begin(), body_.end()); }
-    const std::vector<uint8_t>& getBodyBytes() const { return body_; }
+    uint32_t getCode() const { return code; }
+    std::string getBody() const { return std::string(body.begin(), body.end()); }
+    const std::vector<uint8_t>& getBodyBytes() const { return body; }
 
 private:
-    uint32_t code_;
-    std::vector<uint8_t> body_;
+    uint32_t code;
+    std::vector<uint8_t> body;
 };
 
 // A request whose execution threw: dispatching re-throws the message so the
 // handler routes it to the request's onError.
 class IAsyncExceptionResponse : public IAsyncResponse {
 public:
-    IAsyncExceptionResponse(std::string message, std::shared_ptr<IAsyncRequest> owner)
-        : message_(std::move(message)) {
+    IAsyncExceptionResponse(std::string what, std::shared_ptr<IAsyncRequest> owner)
+        : message(std::move(what)) {
         request = std::move(owner);
     }
 
     void dispatch() override;
-    const std::string& getMessage() const { return message_; }
+    const std::string& getMessage() const { return message; }
 
 private:
-    std::string message_;
+    std::string message;
 };
 
 }  // namespace EXMI

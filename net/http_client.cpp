@@ -10,13 +10,13 @@ namespace {
 void configure(HttpConnection& connection, const HttpHeaders& headers, std::chrono::seconds timeout,
                bool verifyPeer) {
     connection.setTimeout(timeout);
-    curl_easy_setopt(connection.handle(), CURLOPT_SSL_VERIFYPEER, verifyPeer ? 1L : 0L);
+    curl_easy_setopt(connection.getHandle(), CURLOPT_SSL_VERIFYPEER, verifyPeer ? 1L : 0L);
     connection.setCAInfoFilePath(caBundlePath());
     for (const auto& entry : headers) connection.setHeader(entry.first, entry.second);
 }
 
 void configureUpload(HttpConnection& connection, HttpConnection::UploadSource& source) {
-    CURL* handle = connection.handle();
+    CURL* handle = connection.getHandle();
     // CURLOPT_UPLOAD makes an HTTP transfer a PUT; the older CURLOPT_PUT is
     // deprecated and would only repeat it.
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
@@ -42,7 +42,7 @@ HttpResponse httpPost(const std::string& url, const std::string& contentType,
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);
     configure(connection, headers, timeout, verifyPeer);
-    CURL* handle = connection.handle();
+    CURL* handle = connection.getHandle();
     curl_easy_setopt(handle, CURLOPT_POST, 1L);
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));

@@ -29,77 +29,77 @@ thread_local const std::atomic<bool>* currentAbortFlag = nullptr;
 
 }  // namespace
 
-HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous_(currentAbortFlag) {
+HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous(currentAbortFlag) {
     currentAbortFlag = flag;
 }
 
-HttpAbortScope::~HttpAbortScope() { currentAbortFlag = previous_; }
+HttpAbortScope::~HttpAbortScope() { currentAbortFlag = previous; }
 
 bool HttpAbortScope::abortRequested() {
     return currentAbortFlag != nullptr && currentAbortFlag->load();
 }
 
-HttpConnection::HttpConnection(const std::string& baseUrl) : baseUrl_(baseUrl) {
+HttpConnection::HttpConnection(const std::string& address) : baseUrl(address) {
     ensureCurlGlobalInit();
-    handle_ = curl_easy_init();
-    if (handle_ == nullptr) throw std::runtime_error("Couldn't initialize curl handle");
+    handle = curl_easy_init();
+    if (handle == nullptr) throw std::runtime_error("Couldn't initialize curl handle");
     // The account server and storage speak HTTP/1.1; offering h2 via ALPN is
     // switched off deliberately.
-    curl_easy_setopt(handle_, CURLOPT_SSL_ENABLE_ALPN, 0L);
+    curl_easy_setopt(handle, CURLOPT_SSL_ENABLE_ALPN, 0L);
 }
 
 HttpConnection::~HttpConnection() {
-    if (handle_ != nullptr) curl_easy_cleanup(handle_);
+    if (handle != nullptr) curl_easy_cleanup(handle);
 }
 
 HttpResponse HttpConnection::perform(const std::string& path) {
     HttpResponse response;
-    const std::string url = baseUrl_ + path;
-    curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
+    const std::string url = baseUrl + path;
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
 
     // The hook stays installed for every transfer: it is also how an abort
     // requested by the thread's owner reaches a transfer that is waiting.
-    abortFlag_ = currentAbortFlag;
-    curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &HttpConnection::progressTrampoline);
-    curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+    abortFlag = currentAbortFlag;
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &HttpConnection::progressTrampoline);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
 
-    curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &HttpConnection::writeCallback);
-    curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &response);
-    curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &HttpConnection::headerCallback);
-    curl_easy_setopt(handle_, CURLOPT_HEADERDATA, &response);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &HttpConnection::writeCallback);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &HttpConnection::headerCallback);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
 
     curl_slist* headerList = nullptr;
-    for (const auto& entry : headers_) {
+    for (const auto& entry : headers) {
         const std::string line = entry.first + ": " + entry.second;
         headerList = curl_slist_append(headerList, line.c_str());
     }
-    curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headerList);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList);
 
     std::string userPassword;
-    if (!basicAuthUser_.empty()) {
-        userPassword = basicAuthUser_ + ":" + basicAuthPassword_;
-        curl_easy_setopt(handle_, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(handle_, CURLOPT_USERPWD, userPassword.c_str());
+    if (!basicAuthUser.empty()) {
+        userPassword = basicAuthUser + ":" + basicAuthPassword;
+        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(handle, CURLOPT_USERPWD, userPassword.c_str());
     }
 
     std::string userAgent;
-    if (!customUserAgent_.empty()) userAgent = customUserAgent_ + " ";
+    if (!customUserAgent.empty()) userAgent = customUserAgent + " ";
     userAgent += std::string(kUserAgentBase) + kUserAgentVersion;
-    curl_easy_setopt(handle_, CURLOPT_USERAGENT, userAgent.c_str());
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
 
-    if (timeout_.count() != 0) {
+    if (timeout.count() != 0) {
         // libcurl takes whole seconds as a long, which may be narrower than
         // the duration's count: a longer limit is the longest it can take.
         const auto longest = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::duration<long>::max());
-        curl_easy_setopt(handle_, CURLOPT_TIMEOUT, static_cast<long>(std::min(timeout_, longest).count()));
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT, static_cast<long>(std::min(timeout, longest).count()));
         // Worker threads must not be interrupted by the resolver's alarm signal.
-        curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     }
-    if (followRedirects_) curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
-    if (!caInfoFilePath_.empty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caInfoFilePath_.c_str());
+    if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
 
-    const CURLcode result = curl_easy_perform(handle_);
+    const CURLcode result = curl_easy_perform(handle);
     if (result == CURLE_OPERATION_TIMEDOUT) {
         response.code = 28;
         response.body = "Operation Timeout.";
@@ -108,23 +108,23 @@ HttpResponse HttpConnection::perform(const std::string& path) {
         response.code = -1;
     } else {
         long status = 0;
-        curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
         response.code = static_cast<int32_t>(status);
     }
 
-    curl_easy_getinfo(handle_, CURLINFO_TOTAL_TIME, &lastRequest_.totalTime);
-    curl_easy_getinfo(handle_, CURLINFO_NAMELOOKUP_TIME, &lastRequest_.nameLookupTime);
-    curl_easy_getinfo(handle_, CURLINFO_CONNECT_TIME, &lastRequest_.connectTime);
-    curl_easy_getinfo(handle_, CURLINFO_APPCONNECT_TIME, &lastRequest_.appConnectTime);
-    curl_easy_getinfo(handle_, CURLINFO_PRETRANSFER_TIME, &lastRequest_.preTransferTime);
-    curl_easy_getinfo(handle_, CURLINFO_STARTTRANSFER_TIME, &lastRequest_.startTransferTime);
-    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_TIME, &lastRequest_.redirectTime);
+    curl_easy_getinfo(handle, CURLINFO_TOTAL_TIME, &lastRequest.totalTime);
+    curl_easy_getinfo(handle, CURLINFO_NAMELOOKUP_TIME, &lastRequest.nameLookupTime);
+    curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME, &lastRequest.connectTime);
+    curl_easy_getinfo(handle, CURLINFO_APPCONNECT_TIME, &lastRequest.appConnectTime);
+    curl_easy_getinfo(handle, CURLINFO_PRETRANSFER_TIME, &lastRequest.preTransferTime);
+    curl_easy_getinfo(handle, CURLINFO_STARTTRANSFER_TIME, &lastRequest.startTransferTime);
+    curl_easy_getinfo(handle, CURLINFO_REDIRECT_TIME, &lastRequest.redirectTime);
     long redirects = 0;
-    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_COUNT, &redirects);
-    lastRequest_.redirectCount = static_cast<int32_t>(redirects);
+    curl_easy_getinfo(handle, CURLINFO_REDIRECT_COUNT, &redirects);
+    lastRequest.redirectCount = static_cast<int32_t>(redirects);
 
     curl_slist_free_all(headerList);
-    curl_easy_reset(handle_);
+    curl_easy_reset(handle);
     return response;
 }
 
@@ -166,10 +166,10 @@ size_t HttpConnection::readCallback(char* buffer, size_t size, size_t count, voi
 int HttpConnection::progressTrampoline(void* target, curl_off_t dlTotal, curl_off_t dlNow,
                                        curl_off_t ulTotal, curl_off_t ulNow) {
     auto* connection = static_cast<HttpConnection*>(target);
-    if (connection->abortFlag_ != nullptr && connection->abortFlag_->load()) return 1;
-    if (connection->progressCallback_ == nullptr) return 0;
-    return connection->progressCallback_(dlTotal, dlNow, ulTotal, ulNow,
-                                         connection->progressUserData_);
+    if (connection->abortFlag != nullptr && connection->abortFlag->load()) return 1;
+    if (connection->progressCallback == nullptr) return 0;
+    return connection->progressCallback(dlTotal, dlNow, ulTotal, ulNow,
+                                         connection->progressUserData);
 }
 
 }  // namespace EXMIImpl

@@ -52,7 +52,7 @@ public:
     static bool abortRequested();
 
 private:
-    const std::atomic<bool>* previous_;
+    const std::atomic<bool>* previous;
 };
 
 class HttpConnection {
@@ -63,31 +63,31 @@ public:
         uint64_t length = 0;
     };
 
-    explicit HttpConnection(const std::string& baseUrl);
+    explicit HttpConnection(const std::string& address);
     ~HttpConnection();
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
 
-    void setHeaders(const std::map<std::string, std::string>& headers) { headers_ = headers; }
-    void setHeader(const std::string& key, const std::string& value) { headers_[key] = value; }
-    const std::map<std::string, std::string>& getHeaders() const { return headers_; }
+    void setHeaders(const std::map<std::string, std::string>& values) { headers = values; }
+    void setHeader(const std::string& key, const std::string& value) { headers[key] = value; }
+    const std::map<std::string, std::string>& getHeaders() const { return headers; }
     // The whole transfer's time limit; zero: none.
-    void setTimeout(std::chrono::seconds timeout) { timeout_ = timeout; }
-    void followRedirects(bool follow) { followRedirects_ = follow; }
+    void setTimeout(std::chrono::seconds limit) { timeout = limit; }
+    void setFollowRedirects(bool follow) { followRedirects = follow; }
     void setBasicAuth(const std::string& user, const std::string& password) {
-        basicAuthUser_ = user;
-        basicAuthPassword_ = password;
+        basicAuthUser = user;
+        basicAuthPassword = password;
     }
-    void setUserAgent(const std::string& userAgent) { customUserAgent_ = userAgent; }
-    void setCAInfoFilePath(const std::string& path) { caInfoFilePath_ = path; }
+    void setUserAgent(const std::string& userAgent) { customUserAgent = userAgent; }
+    void setCAInfoFilePath(const std::string& path) { caInfoFilePath = path; }
     void setProgressCallback(HttpProgressCallback callback, void* userData) {
-        progressCallback_ = callback;
-        progressUserData_ = userData;
+        progressCallback = callback;
+        progressUserData = userData;
     }
-    const HttpTimings& lastRequest() const { return lastRequest_; }
+    const HttpTimings& getLastRequest() const { return lastRequest; }
 
     // For the method options that a call sets before perform().
-    CURL* handle() { return handle_; }
+    CURL* getHandle() { return handle; }
 
     // Runs the transfer of baseUrl + path; never throws for transfer failures.
     HttpResponse perform(const std::string& path);
@@ -102,20 +102,20 @@ private:
     static int progressTrampoline(void* connection, curl_off_t dlTotal, curl_off_t dlNow,
                                   curl_off_t ulTotal, curl_off_t ulNow);
 
-    CURL* handle_ = nullptr;
-    std::string baseUrl_;
-    std::map<std::string, std::string> headers_;
-    std::chrono::seconds timeout_{0};
-    bool followRedirects_ = false;
-    std::string basicAuthUser_;
-    std::string basicAuthPassword_;
-    std::string customUserAgent_;
-    std::string caInfoFilePath_;
-    HttpTimings lastRequest_;
-    HttpProgressCallback progressCallback_ = nullptr;
-    void* progressUserData_ = nullptr;
+    CURL* handle = nullptr;
+    std::string baseUrl;
+    std::map<std::string, std::string> headers;
+    std::chrono::seconds timeout{0};
+    bool followRedirects = false;
+    std::string basicAuthUser;
+    std::string basicAuthPassword;
+    std::string customUserAgent;
+    std::string caInfoFilePath;
+    HttpTimings lastRequest;
+    HttpProgressCallback progressCallback = nullptr;
+    void* progressUserData = nullptr;
     // The performing thread's abort flag, taken when perform() starts.
-    const std::atomic<bool>* abortFlag_ = nullptr;
+    const std::atomic<bool>* abortFlag = nullptr;
 };
 
 }  // namespace EXMIImpl

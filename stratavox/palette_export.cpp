@@ -32,14 +32,14 @@ using support::required;
 // Removes a temporary file when the scope ends, however it ends.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() { support::deleteFile(path_); }
+    explicit TemporaryFile(std::string filePath) : path(std::move(filePath)) {}
+    ~TemporaryFile() { support::deleteFile(path); }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& path() const { return path_; }
+    const std::string& getPath() const { return path; }
 
 private:
-    std::string path_;
+    std::string path;
 };
 
 // <machine><post><postProcessor> of a machine description; empty when any
@@ -140,12 +140,12 @@ std::string StratavoxPalette::readPostProcessorPath() {
     // The description is a scratch file: gone again however reading ends,
     // a parser error included.
     const TemporaryFile description(support::makeTempFilePath("machine_", ".machine", 64));
-    hostMachine->exportToFile(qrvn::cam::MachineDescriptionExportFormat, description.path());
+    hostMachine->exportToFile(qrvn::cam::MachineDescriptionExportFormat, description.getPath());
 
     std::vector<char> text;
     try {
         std::vector<uint8_t> bytes;
-        support::readFile(description.path(), bytes);
+        support::readFile(description.getPath(), bytes);
         text.assign(bytes.begin(), bytes.end());
     } catch (const std::exception&) {
         // No description: the user is asked for a post-processor instead.

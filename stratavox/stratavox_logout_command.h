@@ -13,8 +13,8 @@
 
 class StratavoxLogoutCommand : public EXMI::CommandBase {
 public:
-    StratavoxLogoutCommand(std::string commandId, EXMI::CommandInfo commandInfo,
-                           std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector);
+    StratavoxLogoutCommand(std::string id, EXMI::CommandInfo commandInfo,
+                           std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector);
     ~StratavoxLogoutCommand() override;
 
     void onExecute() override;

@@ -52,9 +52,9 @@ EXMI::CommandInfo StratavoxMachine::signOutCommandInfo() {
                         "Signs out the current session of the StrataVox Fabriqo.", "resources_logout/");
 }
 
-StratavoxMachine::StratavoxMachine(const std::string& documentUuid, int32_t operationId,
-                                   EXMI::MachineDefinition definition)
-    : EXMI::IExtensibleMachine(documentUuid, operationId, std::move(definition)) {
+StratavoxMachine::StratavoxMachine(const std::string& documentUuid, int32_t setupOperationId,
+                                   EXMI::MachineDefinition machineDefinition)
+    : EXMI::IExtensibleMachine(documentUuid, setupOperationId, std::move(machineDefinition)) {
     asyncHandler = std::make_shared<EXMI::IAsyncHandler>();
     asyncHandler->setUserAgent(userAgent());
     palette = std::make_shared<StratavoxPalette>(this, kUploadCommandId, uploadCommandInfo(), asyncHandler);

@@ -27,8 +27,8 @@ public:
     static const char* const kPanelId;           // "StratavoxPanel"
 
     // Throws when the host refuses a command (no user interface).
-    StratavoxMachine(const std::string& documentUuid, int32_t operationId,
-                     EXMI::MachineDefinition definition);
+    StratavoxMachine(const std::string& documentUuid, int32_t setupOperationId,
+                     EXMI::MachineDefinition machineDefinition);
     ~StratavoxMachine() override;
 
     void onHeartBeat() override;

@@ -1,9 +1,9 @@
 #include "stratavox/stratavox_open_command.h"
 
 StratavoxOpenSVQCommand::StratavoxOpenSVQCommand(
-    std::string commandId, EXMI::CommandInfo commandInfo,
-    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector_)
-    : EXMI::CommandBase(std::move(commandId), std::move(commandInfo)), connector(std::move(connector_)) {}
+    std::string id, EXMI::CommandInfo commandInfo,
+    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
+    : EXMI::CommandBase(std::move(id), std::move(commandInfo)), connector(std::move(sharedConnector)) {}
 
 StratavoxOpenSVQCommand::~StratavoxOpenSVQCommand() = default;
 

@@ -12,8 +12,8 @@
 
 class StratavoxOpenSVQCommand : public EXMI::CommandBase {
 public:
-    StratavoxOpenSVQCommand(std::string commandId, EXMI::CommandInfo commandInfo,
-                            std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector);
+    StratavoxOpenSVQCommand(std::string id, EXMI::CommandInfo commandInfo,
+                            std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector);
     ~StratavoxOpenSVQCommand() override;
 
     void onExecute() override;

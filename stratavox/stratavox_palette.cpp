@@ -13,13 +13,13 @@ const char* const StratavoxPalette::kPaletteTitle = "Stratavox Fabriqo";
 const char* const StratavoxPalette::kLocalPage = "resources_html/index.html";
 const char* const StratavoxPalette::kClientId = "sv-----------------------quorvane_kalvix_app";
 
-StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* machine, std::string commandId,
+StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
                                    EXMI::CommandInfo commandInfo,
-                                   std::shared_ptr<EXMI::IAsyncHandler> asyncHandler)
-    : EXMI::PaletteBase(machine, std::move(commandId), std::move(commandInfo), kPaletteId,
-                        kPaletteTitle, asyncHandler) {
+                                   std::shared_ptr<EXMI::IAsyncHandler> handler)
+    : EXMI::PaletteBase(owningMachine, std::move(id), std::move(commandInfo), kPaletteId,
+                        kPaletteTitle, handler) {
     connector = std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(
-        kClientId, EXMIImpl::redirectUri(), this, asyncHandler);
+        kClientId, EXMIImpl::redirectUri(), this, handler);
     for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
                               "library.project.read", "plyx.printjob.write"}) {
         connector->addScope(scope);
@@ -125,8 +125,8 @@ void StratavoxPalette::sendMaterials() {
     for (size_t index = 0; index < count; ++index) {
         qrvn::core::Ptr<qrvn::cam::Setup> setup = setups->item(index);
         if (!setup || !setup->isActive()) continue;
-        qrvn::core::Ptr<qrvn::cam::Machine> machine = setup->machine();
-        if (machine) message.set("printer", machine->name());  // the first active setup wins
+        qrvn::core::Ptr<qrvn::cam::Machine> printer = setup->machine();
+        if (printer) message.set("printer", printer->name());  // the first active setup wins
     }
     sendEvent(message);
 }

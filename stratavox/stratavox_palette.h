@@ -28,14 +28,14 @@ public:
     static const char* const kLocalPage;     // "resources_html/index.html"
     static const char* const kClientId;
 
-    StratavoxPalette(EXMI::IExtensibleMachine* machine, std::string commandId,
-                     EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
+    StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
+                     EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> handler);
     ~StratavoxPalette() override;
 
     const std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector>& getConnector() const { return connector; }
 
-    // The account server's sign-in page; its log-off variant once after a
-    // sign-out.
+    // The account server's sign-in page; once after a sign-out, the same page
+    // behind the server's sign-out address (/logoff).
     std::string getPaletteURL() override;
     void onNavigationEvent(const std::string& url) override;
     void onHTMLEvent(const EXMI::PaletteEvent& event) override;

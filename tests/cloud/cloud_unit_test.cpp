@@ -221,9 +221,9 @@ TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
     EXPECT_EQ("%3D", url.substr(url.find("&code_challenge_method") - 3, 3));
     EXPECT_EQ(codeChallengeFor(connector.getCodeVerifier()), connector.getCodeChallenge());
 
-    const std::string logoff = connector.getAuthorizeUrl(true);
-    EXPECT_EQ("https://acct.test:8443/logoff?next=" + support::percentEncode(url), logoff);
-    const std::string next = logoff.substr(logoff.find("next=") + 5);
+    const std::string signOutAddress = connector.getAuthorizeUrl(true);
+    EXPECT_EQ("https://acct.test:8443/logoff?next=" + support::percentEncode(url), signOutAddress);
+    const std::string next = signOutAddress.substr(signOutAddress.find("next=") + 5);
     EXPECT_EQ(std::string::npos, next.find_first_of(":/?&="));
 }
 

@@ -69,8 +69,8 @@ TEST_F(BrowserSignInTest, SubmitsTheFormOnceThenTheCookieSkipsItUntilTheSignOutA
   EXPECT_NE(again.navigations[0].find("state=S2"), std::string::npos);
 
   // Through /logoff?next=: the session ends, the form comes back.
-  const std::string viaLogOff = cloud.accountServer() + "/logoff?next=" + percentEncode(authorizeAddress("S3"));
-  const SignInOutcome fresh = signIn(view, viaLogOff, "secret");
+  const std::string viaSignOut = cloud.accountServer() + "/logoff?next=" + percentEncode(authorizeAddress("S3"));
+  const SignInOutcome fresh = signIn(view, viaSignOut, "secret");
   ASSERT_TRUE(fresh.ok) << fresh.error;
   EXPECT_TRUE(fresh.formSubmitted);
   ASSERT_EQ(fresh.navigations.size(), 2u);

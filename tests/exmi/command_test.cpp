@@ -181,7 +181,7 @@ TEST_F(CommandTest, DuplicateIdIsWarnedInTheLogAndConstructionGoesOn) {
                                    "CommandId \"ExmiProbeTwice\" is already in use. You might experience "
                                    "inconsistent behaviour with this command. Choose a unique ID to resolve "
                                    "this."}}));
-    EXPECT_EQ(second.commandId(), "ExmiProbeTwice");
+    EXPECT_EQ(second.getCommandId(), "ExmiProbeTwice");
     EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
 }
 

@@ -52,7 +52,7 @@ TEST_F(HeartBeatTest, EveryInstanceGetsExactlyOneCallPerBeatOnTheUiThread) {
 TEST_F(HeartBeatTest, EventIdIsRegisteredWhileRunningAndABeatWithoutInstancesOnlyLogsItsEntryLine) {
     start();
     // The add-in's name and a random identifier; the host refuses it twice.
-    const std::string id = impl().getHeartBeat().eventId();
+    const std::string id = impl().getHeartBeat().getEventId();
     ASSERT_EQ(id.size(), std::string("Stratavox AddIn/").size() + 32);
     EXPECT_EQ(id.compare(0, 16, "Stratavox AddIn/"), 0);
     EXPECT_EQ(id.find_first_not_of("0123456789abcdef", 16), std::string::npos);
@@ -111,7 +111,7 @@ TEST_F(HeartBeatTest, FrameworkReleasedWithoutStopEndsItsThread) {
     qrvn::sim::addSetup(a, "Print 1", svxOne);
     start();
     ASSERT_TRUE(qrvn::sim::runUntil([&] { return !journal->beats.empty(); }, milliseconds(5000)));
-    const std::string eventId = impl().getHeartBeat().eventId();
+    const std::string eventId = impl().getHeartBeat().getEventId();
     framework.reset();
     // The thread has ended and the custom event is gone with the framework.
     EXPECT_EQ(log.count({"heartBeatThreadFunc", "DONE"}), 1u);

@@ -189,7 +189,7 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     connection.setTimeout(10s);
     HttpResponse response = connection.perform("/echo");
     EXPECT_EQ(200, response.code);
-    EXPECT_GT(connection.lastRequest().totalTime, 0.0);
+    EXPECT_GT(connection.getLastRequest().totalTime, 0.0);
     const auto seen = lastSeen();
     EXPECT_EQ("Basic dXNlcjpwYXNz", seen.header("Authorization"));
     EXPECT_EQ("Custom/2 restclient-cpp/100", seen.header("User-Agent"));
@@ -198,11 +198,11 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     EXPECT_EQ(302, response.code);
     EXMIImpl::HttpConnection following(server->url(""));
     following.setCAInfoFilePath(certificates->caBundlePath());
-    following.followRedirects(true);
+    following.setFollowRedirects(true);
     response = following.perform("/redirect");
     EXPECT_EQ(200, response.code);
     EXPECT_EQ("ok", response.body);
-    EXPECT_EQ(1, following.lastRequest().redirectCount);
+    EXPECT_EQ(1, following.getLastRequest().redirectCount);
 }
 
 }  // namespace

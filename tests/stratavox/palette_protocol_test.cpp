@@ -31,7 +31,7 @@ std::string percentDecode(const std::string& text) {
 
 using PaletteProtocolTest = MachineTest;
 
-TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheLogOffAddress) {
+TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOutAddress) {
     openPalette();
     const std::string signIn = pageAddress();
     EXPECT_EQ(signIn.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << signIn;
@@ -46,10 +46,10 @@ TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheLogOffA
     palette().onSignedOut();
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
     openPalette();
-    const std::string logOff = pageAddress();
-    EXPECT_EQ(logOff.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
-        << logOff;
-    EXPECT_EQ(percentDecode(logOff.substr(logOff.find("next=") + 5)), signIn);
+    const std::string signOutAddress = pageAddress();
+    EXPECT_EQ(signOutAddress.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
+        << signOutAddress;
+    EXPECT_EQ(percentDecode(signOutAddress.substr(signOutAddress.find("next=") + 5)), signIn);
     openPalette();
     EXPECT_EQ(pageAddress(), signIn);
 }
