@@ -30,8 +30,7 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& overr
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
         bool replaced = false;
-        for (const std::string& override : overrides)
-            replaced = replaced || nameOf(override) == nameOf(variable);
+        for (const std::string& override : overrides) replaced = replaced || nameOf(override) == nameOf(variable);
         if (!replaced) merged.push_back(variable);
     }
     merged.insert(merged.end(), overrides.begin(), overrides.end());
@@ -89,8 +88,7 @@ ChildProcess::ChildProcess(const std::string& launcher, const std::vector<std::s
     for (std::string& variable : variables) envp.push_back(&variable[0]);
     envp.push_back(nullptr);
 
-    const int error = ::posix_spawn(&launcher_, launcher.c_str(), &actions, nullptr, args.data(),
-                                    envp.data());
+    const int error = ::posix_spawn(&launcher_, launcher.c_str(), &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     closeFd(pipes[0][0]);
     closeFd(pipes[1][1]);
@@ -134,8 +132,7 @@ bool ChildProcess::readReport(std::string& line) { return readLineFrom(report_, 
 
 void ChildProcess::writeLine(const std::string& line) {
     if (!input_) throw std::runtime_error("the child's input is closed");
-    if (std::fputs(line.c_str(), input_) < 0 || std::fputc('\n', input_) < 0 ||
-        std::fflush(input_) != 0)
+    if (std::fputs(line.c_str(), input_) < 0 || std::fputc('\n', input_) < 0 || std::fflush(input_) != 0)
         throw std::runtime_error("the child no longer reads its input");
 }
 
@@ -147,8 +144,7 @@ void ChildProcess::closeInput() {
 void ChildProcess::reapLauncher() {
     if (launcher_ <= 0) return;
     int status = 0;
-    while (::waitpid(launcher_, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(launcher_, &status, 0) < 0 && errno == EINTR) {}
     launcher_ = -1;
     pid_ = -1;
 }

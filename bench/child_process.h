@@ -18,9 +18,9 @@ namespace bench {
 class ChildProcess {
 public:
     struct Exit {
-        int code = -1;        // exit code, or -signal number when killed
-        double seconds = 0;   // wall time from start to exit
-        long maxRssKiB = 0;   // the child's peak resident set
+        int code = -1;       // exit code, or -signal number when killed
+        double seconds = 0;  // wall time from start to exit
+        long maxRssKiB = 0;  // the child's peak resident set
     };
 
     // Starts argv[0], looked up on PATH, through `launcher` (the path of

@@ -25,8 +25,7 @@ void heartbeatTick(benchmark::State& state) {
     }
     for (auto _ : state) scene.tick();
 }
-BENCHMARK(heartbeatTick)->Name("heartbeat_tick")->Arg(0)->Arg(10)->Arg(100)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(heartbeatTick)->Name("heartbeat_tick")->Arg(0)->Arg(10)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 // EXMI::run with documents that each have a CAM product and one setup;
 // making, stopping and releasing the framework are outside the timed part.

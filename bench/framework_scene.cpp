@@ -14,10 +14,9 @@ namespace {
 // tick's cost is the framework's own.
 class CountingMachine : public EXMI::IExtensibleMachine {
 public:
-    CountingMachine(std::shared_ptr<uint64_t> beats, const std::string& documentUuid,
-                    int32_t operationId, EXMI::MachineDefinition definition)
-        : EXMI::IExtensibleMachine(documentUuid, operationId, std::move(definition)),
-          beats_(std::move(beats)) {}
+    CountingMachine(std::shared_ptr<uint64_t> beats, const std::string& documentUuid, int32_t operationId,
+                    EXMI::MachineDefinition definition)
+        : EXMI::IExtensibleMachine(documentUuid, operationId, std::move(definition)), beats_(std::move(beats)) {}
     void onHeartBeat() override { ++*beats_; }
 
 private:
@@ -28,8 +27,7 @@ EXMI::MachineDefinition countingDefinition(const std::shared_ptr<uint64_t>& beat
     EXMI::MachineDefinition definition;
     definition.name = "Benchmark Machine";
     definition.vendors = {"Stratavox"};
-    definition.factory = [beats](const std::string& uuid, int32_t operationId,
-                                 EXMI::MachineDefinition copy) {
+    definition.factory = [beats](const std::string& uuid, int32_t operationId, EXMI::MachineDefinition copy) {
         return std::make_shared<CountingMachine>(beats, uuid, operationId, std::move(copy));
     };
     return definition;
@@ -37,8 +35,7 @@ EXMI::MachineDefinition countingDefinition(const std::shared_ptr<uint64_t>& beat
 
 }  // namespace
 
-FrameworkScene::FrameworkScene(int documents, int setupsPerDocument)
-    : beats_(std::make_shared<uint64_t>(0)) {
+FrameworkScene::FrameworkScene(int documents, int setupsPerDocument) : beats_(std::make_shared<uint64_t>(0)) {
     qrvn::sim::MachineSpec spec;
     spec.id = "svx-bench";
     spec.name = "Stratavox Bench";
@@ -60,9 +57,7 @@ FrameworkScene::~FrameworkScene() {
     if (framework_) stopAndRelease();
 }
 
-void FrameworkScene::make() {
-    framework_ = EXMI::make("Benchmark AddIn", {countingDefinition(beats_)});
-}
+void FrameworkScene::make() { framework_ = EXMI::make("Benchmark AddIn", {countingDefinition(beats_)}); }
 
 void FrameworkScene::run() {
     if (!framework_) throw std::logic_error("make the framework first");

@@ -27,9 +27,9 @@ public:
     FrameworkScene(const FrameworkScene&) = delete;
     FrameworkScene& operator=(const FrameworkScene&) = delete;
 
-    void make();           // EXMI::make
-    void run();            // Framework::run
-    void stopAndRelease(); // Framework::stop, release, deliver what is queued
+    void make();            // EXMI::make
+    void run();             // Framework::run
+    void stopAndRelease();  // Framework::stop, release, deliver what is queued
 
     // One heartbeat tick as the host delivers it: fires the framework's
     // custom event and runs the host's queue.

@@ -50,8 +50,7 @@ int main(int argc, char** argv) {
     char self[PATH_MAX] = {};
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length > 0)
-        bench::programs =
-            std::filesystem::path(std::string(self, static_cast<size_t>(length))).parent_path().string();
+        bench::programs = std::filesystem::path(std::string(self, static_cast<size_t>(length))).parent_path().string();
 
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;

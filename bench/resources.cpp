@@ -18,8 +18,7 @@ constexpr uint64_t kMemoryMargin = 512 * kMiB;
 
 uint64_t freeDiskBytes(const std::string& folder) {
     struct statvfs info {};
-    if (::statvfs(folder.c_str(), &info) != 0)
-        throw std::runtime_error("cannot read the free space of " + folder);
+    if (::statvfs(folder.c_str(), &info) != 0) throw std::runtime_error("cannot read the free space of " + folder);
     return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
@@ -37,13 +36,10 @@ uint64_t availableMemoryBytes() {
 
 std::string uploadDoesNotFit(uint64_t fileBytes, uint64_t freeDisk, uint64_t availableMemory) {
     const uint64_t disk = 3 * fileBytes + kDiskMargin;
-    if (freeDisk < disk)
-        return "needs " + formatBytes(disk) + " of free disk, " + formatBytes(freeDisk) +
-               " available";
+    if (freeDisk < disk) return "needs " + formatBytes(disk) + " of free disk, " + formatBytes(freeDisk) + " available";
     const uint64_t memory = 2 * fileBytes + kMemoryMargin;
     if (availableMemory < memory)
-        return "needs " + formatBytes(memory) + " of memory, " + formatBytes(availableMemory) +
-               " available";
+        return "needs " + formatBytes(memory) + " of memory, " + formatBytes(availableMemory) + " available";
     return "";
 }
 
@@ -58,8 +54,7 @@ std::string formatBytes(uint64_t bytes) {
     char text[32];
     if (unit == 0 || value == static_cast<double>(static_cast<uint64_t>(value)))
         std::snprintf(text, sizeof text, "%.0f %s", value, units[unit]);
-    else
-        std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    else std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
     return text;
 }
 

@@ -39,11 +39,10 @@ std::string ratioOf(double value, double base) {
 Row uploadRow(const Measurement& m) {
     Row row{m.benchmark, m.parameter, "", ""};
     row.figure = "connector " + formatNumber(counter(m, kConnectorMiBps)) + " MiB/s, peak " +
-                 formatNumber(counter(m, kConnectorPeakMiB)) + " MiB; curl " +
-                 formatNumber(counter(m, kCurlMiBps)) + " MiB/s, peak " +
-                 formatNumber(counter(m, kCurlPeakMiB)) + " MiB";
-    row.ratio = "throughput " + ratioOf(counter(m, kConnectorMiBps), counter(m, kCurlMiBps)) +
-                ", memory " + ratioOf(counter(m, kConnectorPeakMiB), counter(m, kCurlPeakMiB));
+                 formatNumber(counter(m, kConnectorPeakMiB)) + " MiB; curl " + formatNumber(counter(m, kCurlMiBps)) +
+                 " MiB/s, peak " + formatNumber(counter(m, kCurlPeakMiB)) + " MiB";
+    row.ratio = "throughput " + ratioOf(counter(m, kConnectorMiBps), counter(m, kCurlMiBps)) + ", memory " +
+                ratioOf(counter(m, kConnectorPeakMiB), counter(m, kCurlPeakMiB));
     return row;
 }
 
@@ -89,9 +88,8 @@ std::string formatTable(const std::vector<Row>& rows, bool withFigures) {
 
     // Widths in characters, not bytes: "µ" takes two bytes.
     auto width = [](const std::string& text) {
-        return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        }));
+        return static_cast<size_t>(std::count_if(
+            text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
     };
     std::vector<size_t> widths(cells[0].size(), 3);
     for (const auto& line : cells)

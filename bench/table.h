@@ -25,11 +25,11 @@ extern const char* const kConnectorPeakMiB;
 extern const char* const kCurlPeakMiB;
 
 struct Measurement {
-    std::string benchmark;          // e.g. "heartbeat tick"
-    std::string parameter;          // e.g. "10 instances"
+    std::string benchmark;  // e.g. "heartbeat tick"
+    std::string parameter;  // e.g. "10 instances"
     double secondsPerIteration = 0;
     std::map<std::string, double> counters;
-    std::string skipped;            // why it did not run; empty when it did
+    std::string skipped;  // why it did not run; empty when it did
 };
 
 struct Row {

@@ -10,8 +10,7 @@ Measurement toMeasurement(const benchmark::BenchmarkReporter::Run& run) {
     m.benchmark = run.run_name.function_name;
     std::replace(m.benchmark.begin(), m.benchmark.end(), '_', ' ');
     m.parameter = run.report_label;
-    if (run.iterations > 0)
-        m.secondsPerIteration = run.real_accumulated_time / static_cast<double>(run.iterations);
+    if (run.iterations > 0) m.secondsPerIteration = run.real_accumulated_time / static_cast<double>(run.iterations);
     for (const auto& counter : run.counters) m.counters[counter.first] = counter.second.value;
     if (run.error_occurred) m.skipped = run.error_message;
     return m;
@@ -28,7 +27,7 @@ void TableReporter::ReportRuns(const std::vector<Run>& runs) {
         measurements_.push_back(toMeasurement(run));
         const Measurement& m = measurements_.back();
         GetErrorStream() << "  done: " << m.benchmark << " " << m.parameter
-                  << (m.skipped.empty() ? "" : " (skipped: " + m.skipped + ")") << "\n";
+                         << (m.skipped.empty() ? "" : " (skipped: " + m.skipped + ")") << "\n";
     }
 }
 
@@ -36,7 +35,7 @@ void TableReporter::Finalize() {
     std::ostream& out = GetOutputStream();
     out << formatTable(makeRows(measurements_), withFigures_);
     out << "\nratio: upload rows give connector / curl (throughput, peak memory); "
-                 "other rows give time, or rate, over that of the benchmark's first row.\n";
+           "other rows give time, or rate, over that of the benchmark's first row.\n";
     out.flush();
 }
 

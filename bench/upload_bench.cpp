@@ -43,8 +43,7 @@ void upload(benchmark::State& state) {
             connectorPeak = std::max(connectorPeak, connector.peakKiB);
             curlPeak = std::max(curlPeak, curl.peakKiB);
         }
-        const double mebibytes = static_cast<double>(bytes) / (1024 * 1024) *
-                                 static_cast<double>(state.iterations());
+        const double mebibytes = static_cast<double>(bytes) / (1024 * 1024) * static_cast<double>(state.iterations());
         state.counters[kConnectorMiBps] = mebibytes / connectorSeconds;
         state.counters[kCurlMiBps] = mebibytes / curlSeconds;
         state.counters[kConnectorPeakMiB] = static_cast<double>(connectorPeak) / 1024;

@@ -19,9 +19,9 @@
 #include <string>
 #include <thread>
 
-#include "net/service_addresses.h"
 #include "cloud/stratavox_connector.h"
 #include "net/async_handler.h"
+#include "net/service_addresses.h"
 
 namespace {
 
@@ -37,8 +37,7 @@ public:
         lastScreen = screen;
         lastText = text;
     }
-    void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>&,
-                        const std::string&) override {
+    void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>&, const std::string&) override {
         gotProjects = true;
     }
     void onSignedOut() override {}
@@ -77,8 +76,7 @@ int main(int argc, char** argv) {
         auto handler = std::make_shared<EXMI::IAsyncHandler>();
         handler->setUserAgent("bench_upload_client");
         Listener listener;
-        EXMIImpl::CStratavoxFabriqoConnector connector(kClientId, EXMIImpl::redirectUri(),
-                                                       &listener, handler);
+        EXMIImpl::CStratavoxFabriqoConnector connector(kClientId, EXMIImpl::redirectUri(), &listener, handler);
         for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
                                   "library.project.read", "plyx.printjob.write"})
             connector.addScope(scope);
@@ -87,16 +85,15 @@ int main(int argc, char** argv) {
         std::string redirect;
         if (!std::getline(std::cin, redirect)) return failed("no redirect address");
         connector.handleRedirect(redirect);
-        if (!pumpUntil(*handler, [&] { return listener.gotProjects || listener.lastScreen == 6; },
-                       std::chrono::seconds(60)) ||
+        if (!pumpUntil(
+                *handler, [&] { return listener.gotProjects || listener.lastScreen == 6; }, std::chrono::seconds(60)) ||
             !connector.isSignedIn())
             return failed("sign-in did not finish: " + listener.lastText);
 
         const auto start = Clock::now();
         connector.uploadToProject(project, file, "bench.3mf", kPackageType, false);
         const bool ended = pumpUntil(
-            *handler, [&] { return listener.lastScreen == 5 || listener.lastScreen == 6; },
-            std::chrono::seconds(3600));
+            *handler, [&] { return listener.lastScreen == 5 || listener.lastScreen == 6; }, std::chrono::seconds(3600));
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         if (!ended) return failed("the upload did not finish within an hour");
         if (listener.lastScreen != 5) return failed(listener.lastText);

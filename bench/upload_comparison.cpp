@@ -23,8 +23,7 @@ ChildProcess::Exit finish(ChildProcess& child, const std::string& what, std::str
     std::string line, all;
     while (child.readLine(line)) all += line + "\n";
     const ChildProcess::Exit exit = child.wait();
-    if (exit.code != 0)
-        throw std::runtime_error(what + " exited with " + std::to_string(exit.code) + ": " + all);
+    if (exit.code != 0) throw std::runtime_error(what + " exited with " + std::to_string(exit.code) + ": " + all);
     if (output) *output = all;
     return exit;
 }
@@ -32,8 +31,7 @@ ChildProcess::Exit finish(ChildProcess& child, const std::string& what, std::str
 }  // namespace
 
 UploadComparison::UploadComparison(const std::string& folder, const std::string& programs)
-    : clientProgram_(programs + "/bench_upload_client"),
-      launcher_(programs + "/bench_peak_launcher"),
+    : clientProgram_(programs + "/bench_upload_client"), launcher_(programs + "/bench_peak_launcher"),
       appData_(folder + "/appdata") {
     std::filesystem::create_directories(appData_ + "/Quorvane/Quorvane Kalvix/EXMI-AddIns");
     emulator::CloudEmulator::Options options;
@@ -51,16 +49,14 @@ UploadRun UploadComparison::viaConnector(const std::string& file) {
     const size_t storedBefore = cloud_->storedFiles().size();
     ChildProcess client(launcher_, {clientProgram_, file, projectId_},
                         {"STRATAVOX_ACCOUNT_SERVER=" + cloud_->accountServer(),
-                         "STRATAVOX_API_BASE=" + cloud_->apiBase(),
-                         "STRATAVOX_WEB_APP=" + cloud_->webApp(),
+                         "STRATAVOX_API_BASE=" + cloud_->apiBase(), "STRATAVOX_WEB_APP=" + cloud_->webApp(),
                          "STRATAVOX_REDIRECT_URI=" + cloud_->redirectUri(),
                          "STRATAVOX_CA_BUNDLE=" + cloud_->caBundlePath(), "APPDATA=" + appData_});
     // The client shows where it would send the user to sign in; the
     // emulator signs a user in there and answers with the redirect.
     std::string line;
     if (!client.readLine(line) || line.compare(0, 10, "authorize ") != 0)
-        throw std::runtime_error("bench_upload_client: expected an authorize line, got \"" +
-                                 line + "\"");
+        throw std::runtime_error("bench_upload_client: expected an authorize line, got \"" + line + "\"");
     std::string error;
     const std::string redirect = cloud_->authorizeDirect(line.substr(10), "bench", &error);
     if (redirect.empty()) throw std::runtime_error("sign-in refused: " + error);
@@ -68,8 +64,7 @@ UploadRun UploadComparison::viaConnector(const std::string& file) {
 
     std::string output;
     const ChildProcess::Exit exit = finish(client, "bench_upload_client", &output);
-    if (output.compare(0, 9, "uploaded ") != 0)
-        throw std::runtime_error("bench_upload_client: " + output);
+    if (output.compare(0, 9, "uploaded ") != 0) throw std::runtime_error("bench_upload_client: " + output);
     const auto stored = cloud_->storedFiles();
     if (stored.size() != storedBefore + 1 || stored.back().size != fileSize(file))
         throw std::runtime_error("the connector's upload was not stored");
@@ -80,9 +75,9 @@ UploadRun UploadComparison::viaConnector(const std::string& file) {
 UploadRun UploadComparison::viaCurl(const std::string& file) {
     const std::string address = announce(fileSize(file));
     const size_t storedBefore = cloud_->storedFiles().size();
-    ChildProcess curl(launcher_, {"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(),
-                       "--header", std::string("Content-Type: ") + kPackageType, "--upload-file",
-                       file, "--output", "/dev/null", "--write-out", "%{http_code}", address});
+    ChildProcess curl(launcher_, {"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(), "--header",
+                                  std::string("Content-Type: ") + kPackageType, "--upload-file", file, "--output",
+                                  "/dev/null", "--write-out", "%{http_code}", address});
     curl.closeInput();
     std::string output;
     const ChildProcess::Exit exit = finish(curl, "curl", &output);
@@ -97,20 +92,18 @@ UploadRun UploadComparison::viaCurl(const std::string& file) {
 std::string UploadComparison::announce(uint64_t bytes) {
     const std::string body = R"({"data":{"content_type":")" + std::string(kPackageType) +
                              R"(","file_name":"bench.3mf","file_size":)" + std::to_string(bytes) +
-                             R"(,"library_project_id":")" + projectId_ +
-                             R"(","origin":"Quorvane Kalvix"}})";
-    ChildProcess curl(launcher_, {"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(),
-                       "--request", "PUT", "--header", "Authorization: Bearer " + accessToken_,
-                       "--header", "Content-Type: application/json", "--data-binary", body,
-                       cloud_->apiBase() + "/files/upload"});
+                             R"(,"library_project_id":")" + projectId_ + R"(","origin":"Quorvane Kalvix"}})";
+    ChildProcess curl(launcher_,
+                      {"curl", "--silent", "--show-error", "--cacert", cloud_->caBundlePath(), "--request", "PUT",
+                       "--header", "Authorization: Bearer " + accessToken_, "--header",
+                       "Content-Type: application/json", "--data-binary", body, cloud_->apiBase() + "/files/upload"});
     curl.closeInput();
     std::string answer;
     finish(curl, "curl (announce)", &answer);
     rapidjson::Document json;
     json.Parse(answer.c_str());
-    if (json.HasParseError() || !json.IsObject() || !json.HasMember("data") ||
-        !json["data"].IsObject() || !json["data"].HasMember("upload_url") ||
-        !json["data"]["upload_url"].IsString())
+    if (json.HasParseError() || !json.IsObject() || !json.HasMember("data") || !json["data"].IsObject() ||
+        !json["data"].HasMember("upload_url") || !json["data"]["upload_url"].IsString())
         throw std::runtime_error("announcement refused: " + answer);
     return json["data"]["upload_url"].GetString();
 }

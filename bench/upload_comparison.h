@@ -17,8 +17,8 @@
 namespace bench {
 
 struct UploadRun {
-    double seconds = 0;   // wall time of the upload alone
-    long peakKiB = 0;     // peak resident memory of the uploading process
+    double seconds = 0;  // wall time of the upload alone
+    long peakKiB = 0;    // peak resident memory of the uploading process
 };
 
 class UploadComparison {

@@ -11,18 +11,14 @@ namespace {
 
 using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
 
-std::string text(const rapidjson::Value& value) {
-    return std::string(value.GetString(), value.GetStringLength());
-}
+std::string text(const rapidjson::Value& value) { return std::string(value.GetString(), value.GetStringLength()); }
 
 void writeString(Writer& writer, const char* key, const std::string& value) {
     writer.Key(key);
     writer.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
 }
 
-std::string finish(const rapidjson::StringBuffer& buffer) {
-    return std::string(buffer.GetString(), buffer.GetSize());
-}
+std::string finish(const rapidjson::StringBuffer& buffer) { return std::string(buffer.GetString(), buffer.GetSize()); }
 
 // Iterative: an answer nested deeply enough would exhaust the UI thread's
 // stack in the recursive parser.
@@ -42,12 +38,10 @@ std::shared_ptr<CStratavoxFabriqoProject> readProject(const rapidjson::Value& va
     std::string description;
     const auto found = value.FindMember("description");
     if (found != value.MemberEnd()) {
-        if (!found->value.IsString())
-            throw std::runtime_error("project data description is no string");
+        if (!found->value.IsString()) throw std::runtime_error("project data description is no string");
         description = text(found->value);
     }
-    return std::make_shared<CStratavoxFabriqoProject>(text(id->value), text(name->value),
-                                                      description);
+    return std::make_shared<CStratavoxFabriqoProject>(text(id->value), text(name->value), description);
 }
 
 // The envelope shared by the create-project and announcement answers.
@@ -121,8 +115,7 @@ std::string createProjectBody(const std::string& name, const std::string& descri
     return finish(buffer);
 }
 
-std::string thumbnailBody(const std::string& description, const std::string& name,
-                          const std::string& dataAddress) {
+std::string thumbnailBody(const std::string& description, const std::string& name, const std::string& dataAddress) {
     rapidjson::StringBuffer buffer;
     Writer writer(buffer);
     writer.StartObject();
@@ -136,9 +129,8 @@ std::string thumbnailBody(const std::string& description, const std::string& nam
     return finish(buffer);
 }
 
-std::string announcementBody(const std::string& contentType, bool isPrintJob,
-                             const std::string& remoteFileName, uint64_t fileSize,
-                             const std::string& projectId, const std::string& origin) {
+std::string announcementBody(const std::string& contentType, bool isPrintJob, const std::string& remoteFileName,
+                             uint64_t fileSize, const std::string& projectId, const std::string& origin) {
     rapidjson::StringBuffer buffer;
     Writer writer(buffer);
     writer.StartObject();

@@ -34,13 +34,11 @@ std::string readUploadUrl(const std::string& body);
 std::string createProjectBody(const std::string& name, const std::string& description);
 
 // {"data":{"description":...,"display_name":...,"thumbnail":...}}
-std::string thumbnailBody(const std::string& description, const std::string& name,
-                          const std::string& dataAddress);
+std::string thumbnailBody(const std::string& description, const std::string& name, const std::string& dataAddress);
 
 // {"data":{"content_type":...,"file_name"|"job_name":...,"file_size":...,
 //          "library_project_id":...,"origin":...}}
-std::string announcementBody(const std::string& contentType, bool isPrintJob,
-                             const std::string& remoteFileName, uint64_t fileSize,
-                             const std::string& projectId, const std::string& origin);
+std::string announcementBody(const std::string& contentType, bool isPrintJob, const std::string& remoteFileName,
+                             uint64_t fileSize, const std::string& projectId, const std::string& origin);
 
 }  // namespace EXMIImpl

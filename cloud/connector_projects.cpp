@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cloud/cloud_json.h"
-#include "cloud/rest_result.h"
 #include "cloud/pkce.h"
+#include "cloud/rest_result.h"
 #include "cloud/stratavox_connector.h"
 #include "support/files.h"
 
@@ -17,25 +17,22 @@ const char* const kJsonContentType = "application/json";
 }  // namespace
 
 void CStratavoxFabriqoConnector::retrieveProjects() {
-    auto request = EXMI::createGetRequest("retrieveprojects", apiBaseUrl + "/projects",
-                                          accessToken, requestTimeout);
-    asyncHandler->submit(
-        request,
-        guarded([this, token = accessToken](EXMI::IAsyncResponse* response) {
-            const auto* rest = asRest(response);
-            if (rest == nullptr) return;
-            if (!isSuccess(rest->getCode())) {
-                noteRefusedToken(rest->getCode(), token);
-                fail("CStratavoxFabriqoConnector::retrieveProjects",
-                     "could not retrieve projects (" + std::to_string(rest->getCode()) + ")");
-                return;
-            }
-            const auto list = readProjectList(rest->getBody());
-            if (list && listener) listener->setProjectList(list, currentProjectId);
-        }),
-        guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
-            fail("CStratavoxFabriqoConnector::retrieveProjects", message);
-        }));
+    auto request = EXMI::createGetRequest("retrieveprojects", apiBaseUrl + "/projects", accessToken, requestTimeout);
+    asyncHandler->submit(request, guarded([this, token = accessToken](EXMI::IAsyncResponse* response) {
+                             const auto* rest = asRest(response);
+                             if (rest == nullptr) return;
+                             if (!isSuccess(rest->getCode())) {
+                                 noteRefusedToken(rest->getCode(), token);
+                                 fail("CStratavoxFabriqoConnector::retrieveProjects",
+                                      "could not retrieve projects (" + std::to_string(rest->getCode()) + ")");
+                                 return;
+                             }
+                             const auto list = readProjectList(rest->getBody());
+                             if (list && listener) listener->setProjectList(list, currentProjectId);
+                         }),
+                         guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
+                             fail("CStratavoxFabriqoConnector::retrieveProjects", message);
+                         }));
 }
 
 void CStratavoxFabriqoConnector::showUploadForm() {
@@ -43,23 +40,17 @@ void CStratavoxFabriqoConnector::showUploadForm() {
     retrieveProjects();
 }
 
-void CStratavoxFabriqoConnector::createProject(const std::string& name,
-                                               const std::string& description,
-                                               const std::string& localFilePath,
-                                               const std::string& remoteFileName,
-                                               const std::string& contentType,
-                                               const std::string& thumbnailPath,
+void CStratavoxFabriqoConnector::createProject(const std::string& name, const std::string& description,
+                                               const std::string& localFilePath, const std::string& remoteFileName,
+                                               const std::string& contentType, const std::string& thumbnailPath,
                                                bool isPrintJob) {
-    auto request = EXMI::createPutRequest("createproject", apiBaseUrl + "/projects",
-                                          kJsonContentType, accessToken,
-                                          createProjectBody(name, description),
-                                          requestTimeout);
+    auto request = EXMI::createPutRequest("createproject", apiBaseUrl + "/projects", kJsonContentType, accessToken,
+                                          createProjectBody(name, description), requestTimeout);
     request->setProperty("localfilename", localFilePath);
     request->setProperty("remotefilename", remoteFileName);
     asyncHandler->submit(
         request,
-        guarded([this, contentType, thumbnailPath, isPrintJob,
-                 token = accessToken](EXMI::IAsyncResponse* response) {
+        guarded([this, contentType, thumbnailPath, isPrintJob, token = accessToken](EXMI::IAsyncResponse* response) {
             const auto* rest = asRest(response);
             if (rest == nullptr) return;
             if (!isSuccess(rest->getCode())) {
@@ -73,10 +64,8 @@ void CStratavoxFabriqoConnector::createProject(const std::string& name,
             const auto project = readCreatedProject(rest->getBody());
             currentProjectId = project->id;
             if (!thumbnailPath.empty())
-                uploadThumbnail(project->id, project->name, project->description, thumbnailPath,
-                                "image/jpeg");
-            uploadFile(project->id, remoteFile, contentType, localFile, "Quorvane Kalvix",
-                       isPrintJob);
+                uploadThumbnail(project->id, project->name, project->description, thumbnailPath, "image/jpeg");
+            uploadFile(project->id, remoteFile, contentType, localFile, "Quorvane Kalvix", isPrintJob);
             if (listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");
         }),
         guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
@@ -84,18 +73,14 @@ void CStratavoxFabriqoConnector::createProject(const std::string& name,
         }));
 }
 
-void CStratavoxFabriqoConnector::uploadThumbnail(const std::string& projectId,
-                                                 const std::string& name,
-                                                 const std::string& description,
-                                                 const std::string& imagePath,
+void CStratavoxFabriqoConnector::uploadThumbnail(const std::string& projectId, const std::string& name,
+                                                 const std::string& description, const std::string& imagePath,
                                                  const std::string& mimeType) {
     std::vector<uint8_t> image;
     support::readFile(imagePath, image);
     const std::string dataAddress = "data:" + mimeType + ";base64," + base64Encode(image);
-    auto request = EXMI::createPostRequest("uploadthumbnail", apiBaseUrl + "/projects/" + projectId,
-                                           kJsonContentType, accessToken,
-                                           thumbnailBody(description, name, dataAddress),
-                                           requestTimeout);
+    auto request = EXMI::createPostRequest("uploadthumbnail", apiBaseUrl + "/projects/" + projectId, kJsonContentType,
+                                           accessToken, thumbnailBody(description, name, dataAddress), requestTimeout);
     // Fire and forget: a project without its picture is still usable.
     asyncHandler->submit(request, nullptr, nullptr);
 }

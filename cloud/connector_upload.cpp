@@ -19,21 +19,16 @@ const char* const kStorageContentType = "application/vnd.ms-package.3dmanufactur
 
 }  // namespace
 
-void CStratavoxFabriqoConnector::uploadToProject(const std::string& projectId,
-                                                 const std::string& localFilePath,
-                                                 const std::string& remoteFileName,
-                                                 const std::string& contentType,
+void CStratavoxFabriqoConnector::uploadToProject(const std::string& projectId, const std::string& localFilePath,
+                                                 const std::string& remoteFileName, const std::string& contentType,
                                                  bool isPrintJob) {
     currentProjectId = projectId;
-    uploadFile(projectId, remoteFileName, contentType, localFilePath, "Quorvane Kalvix",
-               isPrintJob);
+    uploadFile(projectId, remoteFileName, contentType, localFilePath, "Quorvane Kalvix", isPrintJob);
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");
 }
 
-void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId,
-                                            const std::string& remoteFileName,
-                                            const std::string& contentType,
-                                            const std::string& localFilePath,
+void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId, const std::string& remoteFileName,
+                                            const std::string& contentType, const std::string& localFilePath,
                                             const std::string& origin, bool isPrintJob) {
     const std::string address = apiBaseUrl + (isPrintJob ? "/jobs/upload" : "/files/upload");
     uint64_t fileSize = 0;
@@ -44,53 +39,46 @@ void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId,
     }
     auto request = EXMI::createPutRequest(
         "uploadfile", address, kJsonContentType, accessToken,
-        announcementBody(contentType, isPrintJob, remoteFileName, fileSize, projectId, origin),
-        requestTimeout);
+        announcementBody(contentType, isPrintJob, remoteFileName, fileSize, projectId, origin), requestTimeout);
     request->setProperty("localfilename", localFilePath);
     request->setProperty("remotefilename", remoteFileName);
-    asyncHandler->submit(
-        request,
-        guarded([this, projectId, token = accessToken](EXMI::IAsyncResponse* response) {
-            const auto* rest = asRest(response);
-            if (rest == nullptr) return;
-            if (!isSuccess(rest->getCode())) {
-                noteRefusedToken(rest->getCode(), token);
-                fail("CStratavoxFabriqoConnector::uploadFile",
-                     "could not upload file to project (" + std::to_string(rest->getCode()) +
-                         ")\n" + rest->getBody());
-                return;
-            }
-            const std::string localFile = response->getRequestProperty("localfilename");
-            submitStorageUpload(readUploadUrl(rest->getBody()), localFile, projectId);
-        }),
-        guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
-            fail("CStratavoxFabriqoConnector::uploadFile", message);
-        }));
+    asyncHandler->submit(request, guarded([this, projectId, token = accessToken](EXMI::IAsyncResponse* response) {
+                             const auto* rest = asRest(response);
+                             if (rest == nullptr) return;
+                             if (!isSuccess(rest->getCode())) {
+                                 noteRefusedToken(rest->getCode(), token);
+                                 fail("CStratavoxFabriqoConnector::uploadFile", "could not upload file to project (" +
+                                                                                    std::to_string(rest->getCode()) +
+                                                                                    ")\n" + rest->getBody());
+                                 return;
+                             }
+                             const std::string localFile = response->getRequestProperty("localfilename");
+                             submitStorageUpload(readUploadUrl(rest->getBody()), localFile, projectId);
+                         }),
+                         guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
+                             fail("CStratavoxFabriqoConnector::uploadFile", message);
+                         }));
 }
 
-void CStratavoxFabriqoConnector::submitStorageUpload(const std::string& uploadUrl,
-                                                     const std::string& localFilePath,
+void CStratavoxFabriqoConnector::submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
                                                      const std::string& projectId) {
     // The upload address carries its own authorisation; the bearer token must
     // not travel to the storage host.
-    auto request = EXMI::createPutBinaryRequest("uploadbinary", uploadUrl, kStorageContentType,
-                                                "", requestTimeout);
+    auto request = EXMI::createPutBinaryRequest("uploadbinary", uploadUrl, kStorageContentType, "", requestTimeout);
     support::readFile(localFilePath, request->getData());
-    asyncHandler->submit(
-        request,
-        guarded([this, projectId](EXMI::IAsyncResponse* response) {
-            const auto* rest = asRest(response);
-            if (rest == nullptr) return;
-            if (!isSuccess(rest->getCode())) {
-                fail("CStratavoxFabriqoConnector::uploadFile",
-                     "could not upload file content (" + std::to_string(rest->getCode()) + ")");
-                return;
-            }
-            if (listener) listener->setScreen(IStratavoxURLInterface::kScreenSuccess, projectId);
-        }),
-        guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
-            fail("CStratavoxFabriqoConnector::uploadFile", message);
-        }));
+    asyncHandler->submit(request, guarded([this, projectId](EXMI::IAsyncResponse* response) {
+                             const auto* rest = asRest(response);
+                             if (rest == nullptr) return;
+                             if (!isSuccess(rest->getCode())) {
+                                 fail("CStratavoxFabriqoConnector::uploadFile",
+                                      "could not upload file content (" + std::to_string(rest->getCode()) + ")");
+                                 return;
+                             }
+                             if (listener) listener->setScreen(IStratavoxURLInterface::kScreenSuccess, projectId);
+                         }),
+                         guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
+                             fail("CStratavoxFabriqoConnector::uploadFile", message);
+                         }));
 }
 
 std::string CStratavoxFabriqoConnector::webAppAddress(const std::string& projectId) const {

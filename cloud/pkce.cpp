@@ -51,9 +51,7 @@ std::string base64Encode(const uint8_t* data, size_t length) {
     return text;
 }
 
-std::string base64Encode(const std::vector<uint8_t>& bytes) {
-    return base64Encode(bytes.data(), bytes.size());
-}
+std::string base64Encode(const std::vector<uint8_t>& bytes) { return base64Encode(bytes.data(), bytes.size()); }
 
 std::string base64UrlEncode(const uint8_t* data, size_t length) {
     std::string text = base64Encode(data, length);

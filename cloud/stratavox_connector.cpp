@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "cloud/cloud_json.h"
-#include "cloud/rest_result.h"
 #include "cloud/pkce.h"
+#include "cloud/rest_result.h"
 #include "net/service_addresses.h"
 #include "support/encoding.h"
 #include "support/log.h"
@@ -32,18 +32,13 @@ std::string queryParameter(const std::string& query, const std::string& name) {
 
 }  // namespace
 
-CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(
-    const std::string& clientIdText, const std::string& redirectUriText,
-    IStratavoxURLInterface* listenerPointer, std::shared_ptr<EXMI::IAsyncHandler> handler)
-    : asyncHandler(std::move(handler)),
-      listener(listenerPointer),
-      apiBaseUrl(EXMIImpl::apiBaseUrl()),
-      accountBaseUrl(accountServerUrl()),
-      webAppBaseUrl(webAppUrl()),
-      clientId(clientIdText),
-      redirectUri(redirectUriText),
-      accessTokenExpiry(Clock::now()),
-      alive(std::make_shared<int>(0)) {
+CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(const std::string& clientIdText,
+                                                       const std::string& redirectUriText,
+                                                       IStratavoxURLInterface* listenerPointer,
+                                                       std::shared_ptr<EXMI::IAsyncHandler> handler)
+    : asyncHandler(std::move(handler)), listener(listenerPointer), apiBaseUrl(EXMIImpl::apiBaseUrl()),
+      accountBaseUrl(accountServerUrl()), webAppBaseUrl(webAppUrl()), clientId(clientIdText),
+      redirectUri(redirectUriText), accessTokenExpiry(Clock::now()), alive(std::make_shared<int>(0)) {
     if (!asyncHandler) throw std::runtime_error("invalid EXMI Async handler");
     const PkcePair pair = makePkcePair(64);
     codeVerifier = pair.verifier;
@@ -58,9 +53,7 @@ void CStratavoxFabriqoConnector::addScope(std::string scope) {
     scopes.push_back(std::move(scope));
 }
 
-bool CStratavoxFabriqoConnector::isSignedIn() const {
-    return !accessToken.empty() && Clock::now() < accessTokenExpiry;
-}
+bool CStratavoxFabriqoConnector::isSignedIn() const { return !accessToken.empty() && Clock::now() < accessTokenExpiry; }
 
 std::string CStratavoxFabriqoConnector::scopeText() const {
     std::string text;
@@ -75,9 +68,9 @@ std::string CStratavoxFabriqoConnector::getAuthorizeUrl(bool logOffFirst) const 
     using support::percentEncode;
     const std::string authorize =
         accountBaseUrl + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
-        "redirect_uri=" + percentEncode(redirectUri) + "&" + "scope=" + percentEncode(scopeText()) +
-        "&" + "response_type=" + percentEncode(responseType) + "&" + "state=" +
-        percentEncode(state) + "&" + "code_challenge=" + percentEncode(codeChallenge) + "&" +
+        "redirect_uri=" + percentEncode(redirectUri) + "&" + "scope=" + percentEncode(scopeText()) + "&" +
+        "response_type=" + percentEncode(responseType) + "&" + "state=" + percentEncode(state) + "&" +
+        "code_challenge=" + percentEncode(codeChallenge) + "&" +
         "code_challenge_method=" + percentEncode(codeChallengeMethod);
     if (logOffFirst) return accountBaseUrl + "/logoff?next=" + percentEncode(authorize);
     return authorize;
@@ -105,14 +98,14 @@ void CStratavoxFabriqoConnector::acceptTokenAnswer(const std::string& body) {
     accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
 }
 
-std::shared_ptr<EXMI::IAsyncPostRequest> CStratavoxFabriqoConnector::tokenRequest(
-    const std::string& name, const std::string& grantType, const std::string& grantMembers) const {
+std::shared_ptr<EXMI::IAsyncPostRequest>
+CStratavoxFabriqoConnector::tokenRequest(const std::string& name, const std::string& grantType,
+                                         const std::string& grantMembers) const {
     using support::percentEncode;
-    const std::string body = "client_id=" + percentEncode(clientId) + "&" + "redirect_uri=" +
-                             percentEncode(redirectUri) + "&" + "grant_type=" + grantType + "&" + "scope=" +
-                             percentEncode(scopeText()) + "&" + grantMembers;
-    return EXMI::createPostRequest(name, accountBaseUrl + "/token", kFormContentType, "", body,
-                                   requestTimeout);
+    const std::string body = "client_id=" + percentEncode(clientId) + "&" +
+                             "redirect_uri=" + percentEncode(redirectUri) + "&" + "grant_type=" + grantType + "&" +
+                             "scope=" + percentEncode(scopeText()) + "&" + grantMembers;
+    return EXMI::createPostRequest(name, accountBaseUrl + "/token", kFormContentType, "", body, requestTimeout);
 }
 
 void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
@@ -125,28 +118,26 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
     // The code goes as the account service handed it over, unencoded.
     auto request = tokenRequest("authenticate", "authorization_code",
                                 "code=" + code + "&" + "code_verifier=" + percentEncode(codeVerifier));
-    asyncHandler->submit(
-        request,
-        guarded([this, generation](EXMI::IAsyncResponse* response) {
-            // A newer sign-in or a sign-out made this answer obsolete.
-            if (generation != sessionGeneration) return;
-            const auto* rest = asRest(response);
-            if (rest == nullptr) return;
-            tokenRequestBusy = false;
-            if (!isSuccess(rest->getCode())) {
-                fail("CStratavoxFabriqoConnector::authenticate",
-                     "could not authenticate (" + std::to_string(rest->getCode()) + ")");
-                return;
-            }
-            acceptTokenAnswer(rest->getBody());
-            if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
-            retrieveProjects();
-        }),
-        guarded([this, generation](EXMI::IAsyncRequest*, const std::string& message) {
-            if (generation != sessionGeneration) return;
-            fail("CStratavoxFabriqoConnector::authenticate", message);
-            tokenRequestBusy = false;
-        }));
+    asyncHandler->submit(request, guarded([this, generation](EXMI::IAsyncResponse* response) {
+                             // A newer sign-in or a sign-out made this answer obsolete.
+                             if (generation != sessionGeneration) return;
+                             const auto* rest = asRest(response);
+                             if (rest == nullptr) return;
+                             tokenRequestBusy = false;
+                             if (!isSuccess(rest->getCode())) {
+                                 fail("CStratavoxFabriqoConnector::authenticate",
+                                      "could not authenticate (" + std::to_string(rest->getCode()) + ")");
+                                 return;
+                             }
+                             acceptTokenAnswer(rest->getBody());
+                             if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
+                             retrieveProjects();
+                         }),
+                         guarded([this, generation](EXMI::IAsyncRequest*, const std::string& message) {
+                             if (generation != sessionGeneration) return;
+                             fail("CStratavoxFabriqoConnector::authenticate", message);
+                             tokenRequestBusy = false;
+                         }));
 }
 
 void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
@@ -158,32 +149,30 @@ void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
     const uint64_t generation = sessionGeneration;
     auto request = tokenRequest("refreshtoken", "refresh_token", "refresh_token=" + percentEncode(refreshToken));
     try {
-        asyncHandler->submit(
-            request,
-            guarded([this, generation](EXMI::IAsyncResponse* response) {
-                tokenRequestBusy = false;
-                // Never revive a session that was signed out meanwhile.
-                if (generation != sessionGeneration) return;
-                const auto* rest = asRest(response);
-                if (rest == nullptr) return;
-                if (!isSuccess(rest->getCode())) {
-                    support::log("token refresh refused (" + std::to_string(rest->getCode()) + ")",
-                                 "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
-                    return;
-                }
-                try {
-                    acceptTokenAnswer(rest->getBody());
-                } catch (const std::exception& error) {
-                    // The old tokens stay; the next heartbeat tries again.
-                    support::log(std::string("token refresh failed: ") + error.what(),
-                                 "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
-                }
-            }),
-            guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
-                tokenRequestBusy = false;
-                support::log("token refresh failed: " + message,
-                             "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
-            }));
+        asyncHandler->submit(request, guarded([this, generation](EXMI::IAsyncResponse* response) {
+                                 tokenRequestBusy = false;
+                                 // Never revive a session that was signed out meanwhile.
+                                 if (generation != sessionGeneration) return;
+                                 const auto* rest = asRest(response);
+                                 if (rest == nullptr) return;
+                                 if (!isSuccess(rest->getCode())) {
+                                     support::log("token refresh refused (" + std::to_string(rest->getCode()) + ")",
+                                                  "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
+                                     return;
+                                 }
+                                 try {
+                                     acceptTokenAnswer(rest->getBody());
+                                 } catch (const std::exception& error) {
+                                     // The old tokens stay; the next heartbeat tries again.
+                                     support::log(std::string("token refresh failed: ") + error.what(),
+                                                  "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
+                                 }
+                             }),
+                             guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
+                                 tokenRequestBusy = false;
+                                 support::log("token refresh failed: " + message,
+                                              "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
+                             }));
     } catch (...) {
         // Nothing outstanding after all: let the next heartbeat try again.
         tokenRequestBusy = false;

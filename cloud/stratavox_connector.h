@@ -32,8 +32,7 @@ public:
     // Throws "invalid EXMI Async handler" when asyncHandler is null. The
     // service addresses come from cloud/service_addresses.h.
     CStratavoxFabriqoConnector(const std::string& clientId, const std::string& redirectUri,
-                               IStratavoxURLInterface* listener,
-                               std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
+                               IStratavoxURLInterface* listener, std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
     ~CStratavoxFabriqoConnector();
     CStratavoxFabriqoConnector(const CStratavoxFabriqoConnector&) = delete;
     CStratavoxFabriqoConnector& operator=(const CStratavoxFabriqoConnector&) = delete;
@@ -50,21 +49,17 @@ public:
     // Library projects.
     void retrieveProjects();
     void showUploadForm();
-    void createProject(const std::string& name, const std::string& description,
-                       const std::string& localFilePath, const std::string& remoteFileName,
-                       const std::string& contentType, const std::string& thumbnailPath,
-                       bool isPrintJob);
-    void uploadThumbnail(const std::string& projectId, const std::string& name,
-                         const std::string& description, const std::string& imagePath,
-                         const std::string& mimeType);
+    void createProject(const std::string& name, const std::string& description, const std::string& localFilePath,
+                       const std::string& remoteFileName, const std::string& contentType,
+                       const std::string& thumbnailPath, bool isPrintJob);
+    void uploadThumbnail(const std::string& projectId, const std::string& name, const std::string& description,
+                         const std::string& imagePath, const std::string& mimeType);
 
     // Uploads and the web application.
     void uploadToProject(const std::string& projectId, const std::string& localFilePath,
-                         const std::string& remoteFileName, const std::string& contentType,
-                         bool isPrintJob);
-    void uploadFile(const std::string& projectId, const std::string& remoteFileName,
-                    const std::string& contentType, const std::string& localFilePath,
-                    const std::string& origin, bool isPrintJob);
+                         const std::string& remoteFileName, const std::string& contentType, bool isPrintJob);
+    void uploadFile(const std::string& projectId, const std::string& remoteFileName, const std::string& contentType,
+                    const std::string& localFilePath, const std::string& origin, bool isPrintJob);
     void openWebApp(const std::string& projectId);
 
     // Observers and tuning, for the palette and for tests.

@@ -15,8 +15,7 @@ std::string CStratavoxFabriqoProjectList::toJson() const {
         writer.Key("projectName");
         writer.String(project->name.c_str(), static_cast<rapidjson::SizeType>(project->name.size()));
         writer.Key("projectDescription");
-        writer.String(project->description.c_str(),
-                      static_cast<rapidjson::SizeType>(project->description.size()));
+        writer.String(project->description.c_str(), static_cast<rapidjson::SizeType>(project->description.size()));
         writer.Key("projectID");
         writer.String(project->id.c_str(), static_cast<rapidjson::SizeType>(project->id.size()));
         writer.EndObject();

@@ -14,11 +14,11 @@ namespace EXMIImpl {
 class IStratavoxURLInterface {
 public:
     // Screen codes sent by the connector.
-    static constexpr int32_t kScreenReloadPage = 2;     // authorization code captured
-    static constexpr int32_t kScreenUploadForm = 3;     // signed in / list refresh
-    static constexpr int32_t kScreenProgress = 4;       // upload started
-    static constexpr int32_t kScreenSuccess = 5;        // bytes stored; text = project id
-    static constexpr int32_t kScreenError = 6;          // any failure; text = message
+    static constexpr int32_t kScreenReloadPage = 2;  // authorization code captured
+    static constexpr int32_t kScreenUploadForm = 3;  // signed in / list refresh
+    static constexpr int32_t kScreenProgress = 4;    // upload started
+    static constexpr int32_t kScreenSuccess = 5;     // bytes stored; text = project id
+    static constexpr int32_t kScreenError = 6;       // any failure; text = message
 
     virtual ~IStratavoxURLInterface() = default;
     virtual void setScreen(int32_t screen, const std::string& text) = 0;

@@ -29,20 +29,20 @@ void unregisterCommand(const std::string& vendor);
 
 // commandCreated of each definition: builds the dialog.
 class CommandCreatedEventHandler : public qrvn::core::CommandCreatedEventHandler {
- public:
-  void notify(const qrvn::core::Ptr<qrvn::core::CommandCreatedEventArgs>& eventArgs) override;
+public:
+    void notify(const qrvn::core::Ptr<qrvn::core::CommandCreatedEventArgs>& eventArgs) override;
 };
 
 // execute of the command (OK): creates the manufacturing model and setup.
 class OnExecuteEventHandler : public qrvn::core::CommandEventHandler {
- public:
-  void notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) override;
+public:
+    void notify(const qrvn::core::Ptr<qrvn::core::CommandEventArgs>& eventArgs) override;
 };
 
 // validateInputs of the command: every input state is accepted.
 class onValidateInputs : public qrvn::core::ValidateInputsEventHandler {
- public:
-  void notify(const qrvn::core::Ptr<qrvn::core::ValidateInputsEventArgs>& eventArgs) override;
+public:
+    void notify(const qrvn::core::Ptr<qrvn::core::ValidateInputsEventArgs>& eventArgs) override;
 };
 
 }  // namespace CreateSetup

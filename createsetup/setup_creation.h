@@ -26,8 +26,7 @@ qrvn::core::Ptr<qrvn::cam::CAM> findCamProduct(const qrvn::core::Ptr<qrvn::core:
 // manufacturing model stays). Fails when the host withholds a needed object
 // or refuses the setup.
 qrvn::core::Ptr<qrvn::cam::Setup> createSetup(const qrvn::core::Ptr<qrvn::cam::CAM>& camProduct,
-                                              const std::string& printerText,
-                                              const std::string& printSettingName);
+                                              const std::string& printerText, const std::string& printSettingName);
 
 // Depth first: a leaf occurrence with bodies stands for itself; an
 // occurrence with children contributes its own B-rep bodies, then its

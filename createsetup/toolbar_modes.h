@@ -8,9 +8,9 @@
 namespace CreateSetup {
 
 struct ToolbarMode {
-  const char* name;
-  const char* tabId;
-  const char* panelId;
+    const char* name;
+    const char* tabId;
+    const char* panelId;
 };
 
 // In registration order.

@@ -16,12 +16,12 @@
 namespace demo {
 
 struct SignInOutcome {
-  bool ok = false;
-  // Addresses the web view went to after the first, in order; when ok the
-  // last one is the redirect address with "code" and "state".
-  std::vector<std::string> navigations;
-  bool formSubmitted = false;
-  std::string error;
+    bool ok = false;
+    // Addresses the web view went to after the first, in order; when ok the
+    // last one is the redirect address with "code" and "state".
+    std::vector<std::string> navigations;
+    bool formSubmitted = false;
+    std::string error;
 };
 
 SignInOutcome signInAsBrowser(WebView& view, const std::string& startAddress, const std::string& redirectPrefix,

@@ -12,15 +12,15 @@ namespace demo {
 std::string variable(const std::string& name);
 
 class ScopedVariable {
- public:
-  ScopedVariable(std::string name, const std::string& value);
-  ~ScopedVariable();
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
+public:
+    ScopedVariable(std::string name, const std::string& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
 
- private:
-  std::string name_;
-  std::optional<std::string> previous_;
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
 };
 
 // The add-in's log file, "<APPDATA>/Quorvane/Quorvane Kalvix/EXMI-AddIns/
@@ -31,11 +31,11 @@ std::string prepareLogFile(const std::string& ownFolder);
 
 // The services the add-in will talk to, as the emulator exported them.
 struct ServiceAddresses {
-  std::string accountServer;
-  std::string apiBase;
-  std::string webApp;  // always ends in "/", as the add-in makes it
-  std::string redirectUri;
-  std::string caBundle;
+    std::string accountServer;
+    std::string apiBase;
+    std::string webApp;  // always ends in "/", as the add-in makes it
+    std::string redirectUri;
+    std::string caBundle;
 };
 
 // Reads the five STRATAVOX_* variables. False, with the missing names in

@@ -12,39 +12,39 @@
 namespace demo {
 
 struct HeldThumbnail {
-  bool present = false;
-  std::string contentType;
-  std::uint64_t size = 0;
-  std::string sha256;
-  int width = 0;
-  int height = 0;
+    bool present = false;
+    std::string contentType;
+    std::uint64_t size = 0;
+    std::string sha256;
+    int width = 0;
+    int height = 0;
 };
 
 struct HeldProject {
-  std::string id;
-  std::string name;
-  std::string description;
-  HeldThumbnail thumbnail;
+    std::string id;
+    std::string name;
+    std::string description;
+    HeldThumbnail thumbnail;
 };
 
 struct HeldFile {
-  std::string name;
-  std::string kind;  // "file" (a design) or "job" (a toolpath)
-  std::string id;
-  std::string projectId;
-  std::string contentType;
-  std::uint64_t size = 0;
-  std::string sha256;
-  std::string origin;
+    std::string name;
+    std::string kind;  // "file" (a design) or "job" (a toolpath)
+    std::string id;
+    std::string projectId;
+    std::string contentType;
+    std::uint64_t size = 0;
+    std::string sha256;
+    std::string origin;
 };
 
 struct Holdings {
-  std::vector<HeldProject> projects;
-  std::vector<HeldFile> files;
+    std::vector<HeldProject> projects;
+    std::vector<HeldFile> files;
 
-  const HeldProject* project(const std::string& id) const;
-  // Files of one project, in the order they were stored.
-  std::vector<HeldFile> filesOf(const std::string& projectId) const;
+    const HeldProject* project(const std::string& id) const;
+    // Files of one project, in the order they were stored.
+    std::vector<HeldFile> filesOf(const std::string& projectId) const;
 };
 
 // False, with a reason in `error`, when the text is not the emulator's

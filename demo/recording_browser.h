@@ -13,19 +13,19 @@
 namespace demo {
 
 class RecordingBrowser {
- public:
-  // False from ready() when the script could not be written.
-  explicit RecordingBrowser(const std::string& folder);
-  bool ready() const { return ready_; }
-  const std::string& script() const { return script_; }
-  // Addresses opened so far, oldest first (complete lines only).
-  std::vector<std::string> opened() const;
+public:
+    // False from ready() when the script could not be written.
+    explicit RecordingBrowser(const std::string& folder);
+    bool ready() const { return ready_; }
+    const std::string& script() const { return script_; }
+    // Addresses opened so far, oldest first (complete lines only).
+    std::vector<std::string> opened() const;
 
- private:
-  std::string script_;
-  std::string record_;
-  bool ready_ = false;
-  ScopedVariable browser_;
+private:
+    std::string script_;
+    std::string record_;
+    bool ready_ = false;
+    ScopedVariable browser_;
 };
 
 }  // namespace demo

@@ -17,9 +17,9 @@ inline const char* const kDemoPrinter = "Stratavox S5";
 inline const char* const kDemoPrintSetting = "Stratavox PLA 0.2mm";
 
 struct SampleHost {
-  qrvn::sim::SavedDocument design;  // "Bracket", not open yet
-  std::string postFolder;           // the host's system post-processor folder
-  std::string postProcessor;        // the vendor post inside it
+    qrvn::sim::SavedDocument design;  // "Bracket", not open yet
+    std::string postFolder;           // the host's system post-processor folder
+    std::string postProcessor;        // the vendor post inside it
 };
 
 // Fills the libraries, writes the post-processor under `workFolder` and

@@ -11,12 +11,12 @@
 namespace demo {
 
 struct SignInForm {
-  std::string action;  // absolute address the form is submitted to
-  std::string method;  // "post" or "get" (lower case)
-  std::string userField;
-  std::string passwordField;
-  // Hidden fields in document order, their values decoded from the markup.
-  std::vector<std::pair<std::string, std::string>> hiddenFields;
+    std::string action;  // absolute address the form is submitted to
+    std::string method;  // "post" or "get" (lower case)
+    std::string userField;
+    std::string passwordField;
+    // Hidden fields in document order, their values decoded from the markup.
+    std::vector<std::pair<std::string, std::string>> hiddenFields;
 };
 
 // Finds the first form with a password input in `html`, which was loaded

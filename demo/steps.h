@@ -10,30 +10,30 @@
 namespace demo {
 
 class Steps {
- public:
-  explicit Steps(std::ostream& out) : out_(out) {}
+public:
+    explicit Steps(std::ostream& out) : out_(out) {}
 
-  // "== N. title ==": a new stage of the demo.
-  void stage(const std::string& title);
-  // One checked outcome; returns `holds` so callers can stop early.
-  bool check(bool holds, const std::string& what);
-  // A failed outcome with the reason shown after the text.
-  bool fail(const std::string& what, const std::string& why);
-  // An indented detail line (what the page was shown, what was sent...).
-  void detail(const std::string& text);
-  // A stage that could not run because an earlier one failed; it keeps
-  // its number.
-  void skipped(const std::string& what);
+    // "== N. title ==": a new stage of the demo.
+    void stage(const std::string& title);
+    // One checked outcome; returns `holds` so callers can stop early.
+    bool check(bool holds, const std::string& what);
+    // A failed outcome with the reason shown after the text.
+    bool fail(const std::string& what, const std::string& why);
+    // An indented detail line (what the page was shown, what was sent...).
+    void detail(const std::string& text);
+    // A stage that could not run because an earlier one failed; it keeps
+    // its number.
+    void skipped(const std::string& what);
 
-  int failures() const { return failures_; }
-  int checks() const { return checks_; }
-  std::ostream& out() { return out_; }
+    int failures() const { return failures_; }
+    int checks() const { return checks_; }
+    std::ostream& out() { return out_; }
 
- private:
-  std::ostream& out_;
-  int stages_ = 0;
-  int failures_ = 0;
-  int checks_ = 0;
+private:
+    std::ostream& out_;
+    int stages_ = 0;
+    int failures_ = 0;
+    int checks_ = 0;
 };
 
 }  // namespace demo

@@ -12,15 +12,15 @@
 namespace demo {
 
 class Checks {
- public:
-  // Prints "[ok]" or "[MISSING]" with the text and counts a miss.
-  void expect(bool holds, const std::string& what);
-  int missed() const { return missed_; }
-  int total() const { return total_; }
+public:
+    // Prints "[ok]" or "[MISSING]" with the text and counts a miss.
+    void expect(bool holds, const std::string& what);
+    int missed() const { return missed_; }
+    int total() const { return total_; }
 
- private:
-  int missed_ = 0;
-  int total_ = 0;
+private:
+    int missed_ = 0;
+    int total_ = 0;
 };
 
 void heading(const std::string& title);

@@ -21,13 +21,13 @@
 namespace demo {
 
 struct DemoSettings {
-  std::string addinPath;   // the add-in's shared library
-  std::string workFolder;  // an existing private folder; the caller removes it
-  std::string logPath;     // the add-in's log file; its folder exists
-  std::string user = "demo";
-  std::string password = "secret";
-  // Longest wait for any one thing the add-in does in the background.
-  std::chrono::milliseconds wait{std::chrono::seconds(30)};
+    std::string addinPath;   // the add-in's shared library
+    std::string workFolder;  // an existing private folder; the caller removes it
+    std::string logPath;     // the add-in's log file; its folder exists
+    std::string user = "demo";
+    std::string password = "secret";
+    // Longest wait for any one thing the add-in does in the background.
+    std::chrono::milliseconds wait{std::chrono::seconds(30)};
 };
 
 // The number of failed checks: 0 when every step did what it should.

@@ -37,65 +37,65 @@ inline const char* const kProjectName = "Demo Bracket";
 inline const char* const k3mfType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
 
 class UploadDemo {
- public:
-  UploadDemo(const DemoSettings& settings, std::ostream& out);
-  int run();
+public:
+    UploadDemo(const DemoSettings& settings, std::ostream& out);
+    int run();
 
- private:
-  // Host side.
-  bool startHost();
-  bool openDesign();
-  bool createSetup();
-  bool enterManufacturing();
-  bool openPalette();
-  // Cloud side.
-  bool signIn();
-  bool loadPage();
-  bool uploadDesign();
-  bool uploadToolpath();
-  bool openInBrowser();
-  bool signOut();
-  // Always, whatever failed before.
-  void unloadAddIn();
-  void showHoldings();
-  void showLog();
+private:
+    // Host side.
+    bool startHost();
+    bool openDesign();
+    bool createSetup();
+    bool enterManufacturing();
+    bool openPalette();
+    // Cloud side.
+    bool signIn();
+    bool loadPage();
+    bool uploadDesign();
+    bool uploadToolpath();
+    bool openInBrowser();
+    bool signOut();
+    // Always, whatever failed before.
+    void unloadAddIn();
+    void showHoldings();
+    void showLog();
 
-  // Pumps the UI thread until `condition` holds or the wait is over.
-  bool waitUntil(const std::function<bool()>& condition);
-  // Prints the page messages that arrived since the last look.
-  void showNewMessages();
-  // Pumps, printing page messages as they arrive, until one that `wanted`
-  // accepts has arrived; it is copied to `found`.
-  bool waitForMessage(const std::function<bool(const PageMessage&)>& wanted, PageMessage& found);
-  // Sends a page message and prints it.
-  void fromPage(const std::string& action, const std::string& data);
-  bool fetchHoldings(Holdings& holdings, std::string& error);
-  // Pumps until the emulator's holdings satisfy `condition` (asked at most
-  // ten times a second).
-  bool waitForHoldings(const std::function<bool(const Holdings&)>& condition);
-  // The newest export with this extension in the add-in's temporary folder.
-  std::string localExport(const std::string& extension) const;
-  std::string exportFolder() const;
-  bool hasControl(const std::string& controlId) const;
-  std::string panelContents() const;
+    // Pumps the UI thread until `condition` holds or the wait is over.
+    bool waitUntil(const std::function<bool()>& condition);
+    // Prints the page messages that arrived since the last look.
+    void showNewMessages();
+    // Pumps, printing page messages as they arrive, until one that `wanted`
+    // accepts has arrived; it is copied to `found`.
+    bool waitForMessage(const std::function<bool(const PageMessage&)>& wanted, PageMessage& found);
+    // Sends a page message and prints it.
+    void fromPage(const std::string& action, const std::string& data);
+    bool fetchHoldings(Holdings& holdings, std::string& error);
+    // Pumps until the emulator's holdings satisfy `condition` (asked at most
+    // ten times a second).
+    bool waitForHoldings(const std::function<bool(const Holdings&)>& condition);
+    // The newest export with this extension in the add-in's temporary folder.
+    std::string localExport(const std::string& extension) const;
+    std::string exportFolder() const;
+    bool hasControl(const std::string& controlId) const;
+    std::string panelContents() const;
 
-  const DemoSettings& settings_;
-  Steps steps_;
-  ServiceAddresses services_;
-  bool servicesKnown_ = false;
-  std::string missingServices_;
-  std::uintmax_t logOffset_ = 0;
-  ScopedVariable tmpdir_;
-  RecordingBrowser browser_;
-  std::unique_ptr<WebView> view_;
-  qrvn::sim::Session host_;
-  qrvn::sim::AddIn addin_;  // unloaded before the host ends
-  PageWatcher page_{kPaletteId};
-  SampleHost sample_;
-  qrvn::core::Ptr<qrvn::kalvix::KalvixDocument> document_;
-  qrvn::core::Ptr<qrvn::cam::Setup> setup_;
-  std::string projectId_;
-  bool addinRan_ = false;
+    const DemoSettings& settings_;
+    Steps steps_;
+    ServiceAddresses services_;
+    bool servicesKnown_ = false;
+    std::string missingServices_;
+    std::uintmax_t logOffset_ = 0;
+    ScopedVariable tmpdir_;
+    RecordingBrowser browser_;
+    std::unique_ptr<WebView> view_;
+    qrvn::sim::Session host_;
+    qrvn::sim::AddIn addin_;  // unloaded before the host ends
+    PageWatcher page_{kPaletteId};
+    SampleHost sample_;
+    qrvn::core::Ptr<qrvn::kalvix::KalvixDocument> document_;
+    qrvn::core::Ptr<qrvn::cam::Setup> setup_;
+    std::string projectId_;
+    bool addinRan_ = false;
 };
 
 // A JSON object of string members, as the page writes its messages.

@@ -12,33 +12,33 @@
 namespace demo {
 
 struct WebResponse {
-  bool transferred = false;  // false: no HTTP answer at all (see error)
-  std::string error;         // libcurl's text when not transferred
-  long status = 0;
-  std::string redirect;      // absolute target of a 3xx answer, else empty
-  std::string contentType;
-  std::string body;
+    bool transferred = false;  // false: no HTTP answer at all (see error)
+    std::string error;         // libcurl's text when not transferred
+    long status = 0;
+    std::string redirect;  // absolute target of a 3xx answer, else empty
+    std::string contentType;
+    std::string body;
 };
 
 class WebView {
- public:
-  // `caBundle`: PEM file of the CAs to trust; empty means the system store.
-  explicit WebView(const std::string& caBundle);
-  ~WebView();
-  WebView(const WebView&) = delete;
-  WebView& operator=(const WebView&) = delete;
+public:
+    // `caBundle`: PEM file of the CAs to trust; empty means the system store.
+    explicit WebView(const std::string& caBundle);
+    ~WebView();
+    WebView(const WebView&) = delete;
+    WebView& operator=(const WebView&) = delete;
 
-  WebResponse get(const std::string& address);
-  // A form submission: body already application/x-www-form-urlencoded.
-  WebResponse postForm(const std::string& address, const std::string& body);
-  // Number of cookies the session holds.
-  size_t cookieCount();
+    WebResponse get(const std::string& address);
+    // A form submission: body already application/x-www-form-urlencoded.
+    WebResponse postForm(const std::string& address, const std::string& body);
+    // Number of cookies the session holds.
+    size_t cookieCount();
 
- private:
-  WebResponse perform(const std::string& address, const std::string* formBody);
+private:
+    WebResponse perform(const std::string& address, const std::string* formBody);
 
-  void* curl_;
-  std::string caBundle_;
+    void* curl_;
+    std::string caBundle_;
 };
 
 }  // namespace demo

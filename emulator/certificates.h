@@ -16,28 +16,28 @@ typedef struct x509_st X509;
 namespace emulator {
 
 class CertificateSet {
- public:
-  struct KeyPair;  // a key and the certificate issued for it
+public:
+    struct KeyPair;  // a key and the certificate issued for it
 
-  CertificateSet();
-  ~CertificateSet();
-  CertificateSet(const CertificateSet&) = delete;
-  CertificateSet& operator=(const CertificateSet&) = delete;
+    CertificateSet();
+    ~CertificateSet();
+    CertificateSet(const CertificateSet&) = delete;
+    CertificateSet& operator=(const CertificateSet&) = delete;
 
-  // Generates everything; false with *error on any OpenSSL failure.
-  bool generate(std::string* error);
+    // Generates everything; false with *error on any OpenSSL failure.
+    bool generate(std::string* error);
 
-  // PEM text of the trusted CA certificate (what clients put in their bundle).
-  std::string caPem() const;
-  std::string roguePem() const;  // the unrelated CA, for tests
+    // PEM text of the trusted CA certificate (what clients put in their bundle).
+    std::string caPem() const;
+    std::string roguePem() const;  // the unrelated CA, for tests
 
-  X509* serverCertificate() const;
-  EVP_PKEY* serverKey() const;
-  X509* rogueServerCertificate() const;
-  EVP_PKEY* rogueServerKey() const;
+    X509* serverCertificate() const;
+    EVP_PKEY* serverKey() const;
+    X509* rogueServerCertificate() const;
+    EVP_PKEY* rogueServerKey() const;
 
- private:
-  std::unique_ptr<KeyPair> ca_, server_, rogueCa_, rogueServer_;
+private:
+    std::unique_ptr<KeyPair> ca_, server_, rogueCa_, rogueServer_;
 };
 
 // PEM text of one certificate.

@@ -13,18 +13,18 @@ namespace emulator {
 
 // Incremental SHA-256 for bodies that arrive in pieces.
 class Sha256 {
- public:
-  Sha256();
-  ~Sha256();
-  Sha256(const Sha256&) = delete;
-  Sha256& operator=(const Sha256&) = delete;
-  void update(const void* data, std::size_t size);
-  std::vector<std::uint8_t> digest();  // finishes the hash
-  std::string hexDigest();             // lower-case hex; finishes the hash
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void update(const void* data, std::size_t size);
+    std::vector<std::uint8_t> digest();  // finishes the hash
+    std::string hexDigest();             // lower-case hex; finishes the hash
 
- private:
-  struct State;
-  std::unique_ptr<State> state_;
+private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 std::vector<std::uint8_t> sha256(const std::string& bytes);

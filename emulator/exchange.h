@@ -16,10 +16,10 @@
 namespace emulator {
 
 struct Call {
-  const httplib::Request& req;
-  httplib::Response& res;
-  std::uint64_t bodySize = 0;  // for streamed bodies, set by the handler
-  bool streamed = false;       // body was streamed, not kept in req.body
+    const httplib::Request& req;
+    httplib::Response& res;
+    std::uint64_t bodySize = 0;  // for streamed bodies, set by the handler
+    bool streamed = false;       // body was streamed, not kept in req.body
 };
 
 using Serve = std::function<void(Call&)>;
@@ -28,11 +28,10 @@ using Serve = std::function<void(Call&)>;
 // created; for storage PUTs a malformed or wrongly typed answer follows a
 // normal store (the storage answer carries nothing the client reads).
 // `drain` reads and drops a streamed request body before such an answer.
-void serveEndpoint(ServiceState& state, Endpoint endpoint, const httplib::Request& req,
-                   httplib::Response& res, const Serve& serve, const Serve& drain = nullptr);
+void serveEndpoint(ServiceState& state, Endpoint endpoint, const httplib::Request& req, httplib::Response& res,
+                   const Serve& serve, const Serve& drain = nullptr);
 // Records the request and runs `serve`; no faults (pages, admin).
-void servePlain(ServiceState& state, const httplib::Request& req, httplib::Response& res,
-                const Serve& serve);
+void servePlain(ServiceState& state, const httplib::Request& req, httplib::Response& res, const Serve& serve);
 
 void answerJson(httplib::Response& res, int status, const std::string& json);
 void answerHtml(httplib::Response& res, int status, const std::string& html);

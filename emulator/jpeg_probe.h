@@ -9,8 +9,8 @@
 namespace emulator {
 
 struct JpegInfo {
-  int width = 0;
-  int height = 0;
+    int width = 0;
+    int height = 0;
 };
 
 // True when every scan line decodes; *error names the first problem.

@@ -17,12 +17,12 @@ using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 std::string errorJson(const std::string& error, const std::string& description);
 
 inline void writeString(JsonWriter& writer, const std::string& value) {
-  writer.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+    writer.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
 }
 
 inline void writeMember(JsonWriter& writer, const char* key, const std::string& value) {
-  writer.Key(key);
-  writeString(writer, value);
+    writer.Key(key);
+    writeString(writer, value);
 }
 
 // String member of an object, or empty with `present` false.

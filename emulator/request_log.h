@@ -13,14 +13,14 @@
 namespace emulator {
 
 class RequestLog {
- public:
-  void add(RecordedRequest request);
-  std::vector<RecordedRequest> all() const;
-  void clear();
+public:
+    void add(RecordedRequest request);
+    std::vector<RecordedRequest> all() const;
+    void clear();
 
- private:
-  mutable std::mutex mutex_;
-  std::vector<RecordedRequest> requests_;
+private:
+    mutable std::mutex mutex_;
+    std::vector<RecordedRequest> requests_;
 };
 
 }  // namespace emulator

@@ -20,18 +20,18 @@
 namespace emulator {
 
 struct ServiceState {
-  explicit ServiceState(const CloudEmulator::Options& opts);
+    explicit ServiceState(const CloudEmulator::Options& opts);
 
-  CloudEmulator::Options options;
-  std::string origin;         // "https://127.0.0.1:PORT"
-  std::string storageFolder;  // where uploads are written
-  std::atomic<long long> uploadUrlLifetimeSeconds;
-  AccountService accounts;
-  ProjectStore projects;
-  UploadStore uploads;
-  FaultTable faults;
-  RequestLog log;
-  StopSignal stop;
+    CloudEmulator::Options options;
+    std::string origin;         // "https://127.0.0.1:PORT"
+    std::string storageFolder;  // where uploads are written
+    std::atomic<long long> uploadUrlLifetimeSeconds;
+    AccountService accounts;
+    ProjectStore projects;
+    UploadStore uploads;
+    FaultTable faults;
+    RequestLog log;
+    StopSignal stop;
 };
 
 }  // namespace emulator

@@ -15,9 +15,7 @@ using qrvn::core::Ptr;
 namespace {
 
 // A host object the command needs and did not get.
-[[noreturn]] void missing(const std::string& what) {
-    throw std::runtime_error("missing host object: " + what);
-}
+[[noreturn]] void missing(const std::string& what) { throw std::runtime_error("missing host object: " + what); }
 
 template <class T>
 Ptr<T> required(Ptr<T> object, const char* what) {
@@ -42,14 +40,12 @@ std::string composeTooltip(const CommandInfo& info) {
 CommandBase::CommandBase(std::string id, CommandInfo commandInfo)
     : commandId(std::move(id)), info(std::move(commandInfo)) {
     Ptr<qrvn::core::UserInterface> ui = required(support::getUserInterface(), "user interface");
-    Ptr<qrvn::core::CommandDefinitions> definitions =
-        required(ui->commandDefinitions(), "command definitions");
+    Ptr<qrvn::core::CommandDefinitions> definitions = required(ui->commandDefinitions(), "command definitions");
     if (definitions->itemById(commandId)) {
-        support::logAndNotify(
-            "CommandId \"" + commandId +
-                "\" is already in use. You might experience inconsistent behaviour with this "
-                "command. Choose a unique ID to resolve this.",
-            "Warning for developers in CommandBase::postCreate()", false, 3);
+        support::logAndNotify("CommandId \"" + commandId +
+                                  "\" is already in use. You might experience inconsistent behaviour with this "
+                                  "command. Choose a unique ID to resolve this.",
+                              "Warning for developers in CommandBase::postCreate()", false, 3);
     }
     createdHandler = std::make_shared<CommandCreatedHandler>(this);
     destroyHandler = std::make_shared<CommandDestroyHandler>(this);
@@ -111,16 +107,14 @@ void CommandBase::runOrThrow() {
         Ptr<qrvn::core::ToolbarTabList> tabs = required(ui->allToolbarTabs(), "toolbar tabs");
         Ptr<qrvn::core::ToolbarTab> tab = tabs->itemById(info.tabId);
         if (tab) {
-            Ptr<qrvn::core::ToolbarPanels> tabPanels =
-                required(tab->toolbarPanels(), "panels of the toolbar tab");
+            Ptr<qrvn::core::ToolbarPanels> tabPanels = required(tab->toolbarPanels(), "panels of the toolbar tab");
             panel = tabPanels->add(info.panelId, info.panelName, "", true);
         }
         if (!panel) throw std::runtime_error("Could not find ToolbarPanelID \"" + info.panelId + "\"");
     }
 
     Ptr<qrvn::core::ToolbarControls> controls = required(panel->controls(), "panel controls");
-    Ptr<qrvn::core::CommandControl> existing =
-        controls->itemById(commandId).query<qrvn::core::CommandControl>();
+    Ptr<qrvn::core::CommandControl> existing = controls->itemById(commandId).query<qrvn::core::CommandControl>();
     if (existing) {
         promote(existing);
         return;
@@ -129,13 +123,11 @@ void CommandBase::runOrThrow() {
     if (!definitions) missing("command definitions");
     Ptr<qrvn::core::CommandDefinition> definition = definitions->itemById(commandId);
     if (!definition) {
-        definition = definitions->addButtonDefinition(commandId, info.name, composeTooltip(info),
-                                                      info.resourceFolder);
+        definition = definitions->addButtonDefinition(commandId, info.name, composeTooltip(info), info.resourceFolder);
         if (!definition) throw std::runtime_error("Could not create command!");
     }
 
-    Ptr<qrvn::core::CommandCreatedEvent> created =
-        required(definition->commandCreated(), "commandCreated event");
+    Ptr<qrvn::core::CommandCreatedEvent> created = required(definition->commandCreated(), "commandCreated event");
     if (createdEvent && createdEvent != created) createdEvent->remove(createdHandler.get());
     created->add(createdHandler.get());
     createdEvent = created;
@@ -173,7 +165,7 @@ void CommandBase::attachCommandHandlers(const Ptr<qrvn::core::Command>& command)
 void CommandBase::detachCommandHandlers(const Ptr<qrvn::core::Command>& command) {
     if (!command) missing("command");
     attachedCommands.erase(std::remove(attachedCommands.begin(), attachedCommands.end(), command),
-                            attachedCommands.end());
+                           attachedCommands.end());
     if (destroyHandler) required(command->destroy(), "destroy event")->remove(destroyHandler.get());
     if (executeHandler) required(command->execute(), "execute event")->remove(executeHandler.get());
     if (inputChangeHandler) {

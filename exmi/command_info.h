@@ -9,12 +9,12 @@ namespace EXMI {
 
 struct CommandInfo {
     std::string name = "Default Command Name";  // display name of the button
-    std::string tooltipImage;                    // image shown in the tooltip; empty: none
-    std::string tooltip = "Tooltip";             // tooltip text, may contain HTML
+    std::string tooltipImage;                   // image shown in the tooltip; empty: none
+    std::string tooltip = "Tooltip";            // tooltip text, may contain HTML
     std::string panelId = "SolidScriptsAddinsPanel";
-    std::string tabId = "ToolsTab";              // tab that receives a missing panel
-    std::string panelName = panelId;             // display name of a created panel
-    std::string resourceFolder;                  // icon folder, handed to the host as is
+    std::string tabId = "ToolsTab";                   // tab that receives a missing panel
+    std::string panelName = panelId;                  // display name of a created panel
+    std::string resourceFolder;                       // icon folder, handed to the host as is
     std::string description = "Command Description";  // carried along, not shown
 };
 

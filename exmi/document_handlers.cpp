@@ -74,8 +74,7 @@ void DocumentCreatedHandler::safeNotify(const Ptr<qrvn::core::DocumentEventArgs>
     // A new document that copies an open one carries its identity; give it
     // its own, or both would share machine paths and setup handlers.
     const std::string uuid = support::ensureDocumentUuid(document, owner->knownDocumentUuids(document), true);
-    support::log("Document created: " + document->name() + "; EXMI-UUID=" + uuid,
-                 "DocumentCreatedHandler::safeNotify");
+    support::log("Document created: " + document->name() + "; EXMI-UUID=" + uuid, "DocumentCreatedHandler::safeNotify");
     owner->registerSetupHandlers(document);
 }
 

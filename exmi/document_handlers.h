@@ -33,11 +33,11 @@ protected:
     EXMIimpl* owner;
 };
 
-#define EXMI_DOCUMENT_HANDLER(Name)                                                               \
-    class Name : public EXMIDocumentEventHandler {                                                \
-    public:                                                                                       \
-        using EXMIDocumentEventHandler::EXMIDocumentEventHandler;                                 \
-        void safeNotify(const qrvn::core::Ptr<qrvn::core::DocumentEventArgs>& eventArgs) override; \
+#define EXMI_DOCUMENT_HANDLER(Name)                                                                                    \
+    class Name : public EXMIDocumentEventHandler {                                                                     \
+    public:                                                                                                            \
+        using EXMIDocumentEventHandler::EXMIDocumentEventHandler;                                                      \
+        void safeNotify(const qrvn::core::Ptr<qrvn::core::DocumentEventArgs>& eventArgs) override;                     \
     };
 
 EXMI_DOCUMENT_HANDLER(DocumentOpenedHandler)

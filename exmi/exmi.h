@@ -39,7 +39,6 @@ public:
 };
 
 // Makes the framework for the add-in `name` serving `machineDefinitions`.
-std::shared_ptr<Framework> make(const std::string& name,
-                                const std::vector<MachineDefinition>& machineDefinitions);
+std::shared_ptr<Framework> make(const std::string& name, const std::vector<MachineDefinition>& machineDefinitions);
 
 }  // namespace EXMI

@@ -44,8 +44,7 @@ void detach(const std::shared_ptr<Handler>& handler, const Ptr<Event>& event) {
 
 }  // namespace
 
-std::shared_ptr<Framework> make(const std::string& name,
-                                const std::vector<MachineDefinition>& machineDefinitions) {
+std::shared_ptr<Framework> make(const std::string& name, const std::vector<MachineDefinition>& machineDefinitions) {
     support::log("Creating EXMI", "EXMI::make");
     return std::make_shared<EXMIimpl>(name, machineDefinitions);
 }
@@ -228,8 +227,7 @@ std::set<std::string> EXMIimpl::knownDocumentUuids(const Document& except) const
 }
 
 bool EXMIimpl::isClosing(const std::string& documentUuid) const {
-    return std::find(closingDocuments.begin(), closingDocuments.end(), documentUuid) !=
-           closingDocuments.end();
+    return std::find(closingDocuments.begin(), closingDocuments.end(), documentUuid) != closingDocuments.end();
 }
 
 void EXMIimpl::noteClosing(const std::string& documentUuid) { closingDocuments.push_back(documentUuid); }

@@ -72,9 +72,7 @@ public:
     // Read-only views for diagnostics and tests.
     const std::string& getName() const { return name; }
     const std::map<std::string, MachineInstances>& getInstances() const { return instances; }
-    const std::map<std::string, std::shared_ptr<SetupHandlers>>& getSetupHandlers() const {
-        return setupHandlers;
-    }
+    const std::map<std::string, std::shared_ptr<SetupHandlers>>& getSetupHandlers() const { return setupHandlers; }
     const HeartBeat& getHeartBeat() const { return heartBeat; }
 
 private:
@@ -82,8 +80,8 @@ private:
     void stopOrThrow();
     void detachEverything();
     void detachDocumentHandlers();
-    std::shared_ptr<IExtensibleMachine> createInstance(const MachineDefinition& definition,
-                                                       const Document& document, int32_t operationId);
+    std::shared_ptr<IExtensibleMachine> createInstance(const MachineDefinition& definition, const Document& document,
+                                                       int32_t operationId);
 
     std::string name;
     std::vector<MachineDefinition> machineDefinitions;

@@ -10,9 +10,7 @@ namespace EXMI {
 
 IExtensibleMachine::IExtensibleMachine(std::string documentUuid, int32_t setupOperationId,
                                        MachineDefinition machineDefinition)
-    : operationId(setupOperationId),
-      definition(std::move(machineDefinition)),
-      documentUUID(std::move(documentUuid)),
+    : operationId(setupOperationId), definition(std::move(machineDefinition)), documentUUID(std::move(documentUuid)),
       active(false) {
     support::log("ExtensibleMachine \"" + instanceName() + "\" is being created",
                  "IExtensibleMachine::IExtensibleMachine");
@@ -23,19 +21,13 @@ IExtensibleMachine::~IExtensibleMachine() {
                  "IExtensibleMachine::~IExtensibleMachine");
 }
 
-std::string IExtensibleMachine::instanceName() const {
-    return documentUUID + "/" + std::to_string(operationId);
-}
+std::string IExtensibleMachine::instanceName() const { return documentUUID + "/" + std::to_string(operationId); }
 
 void IExtensibleMachine::onHeartBeat() {}
 void IExtensibleMachine::onCreate() { support::log(instanceName(), "IExtensibleMachine::onCreate"); }
 void IExtensibleMachine::onActivate() { support::log(instanceName(), "IExtensibleMachine::onActivate"); }
-void IExtensibleMachine::onDeactivate() {
-    support::log(instanceName(), "IExtensibleMachine::onDeactivate");
-}
-void IExtensibleMachine::beforeDestroy() {
-    support::log(instanceName(), "IExtensibleMachine::beforeDestroy");
-}
+void IExtensibleMachine::onDeactivate() { support::log(instanceName(), "IExtensibleMachine::onDeactivate"); }
+void IExtensibleMachine::beforeDestroy() { support::log(instanceName(), "IExtensibleMachine::beforeDestroy"); }
 void IExtensibleMachine::onChange() { support::log(instanceName(), "IExtensibleMachine::onChange"); }
 
 void IExtensibleMachine::runCommands() {
@@ -51,8 +43,7 @@ void IExtensibleMachine::stopCommands() {
 }
 
 void IExtensibleMachine::activate() {
-    support::log("ExtensibleMachine \"" + instanceName() + "\" is being activated",
-                 "IExtensibleMachine::activate");
+    support::log("ExtensibleMachine \"" + instanceName() + "\" is being activated", "IExtensibleMachine::activate");
     if (active) return;
     active = true;
     runCommands();
@@ -62,15 +53,13 @@ void IExtensibleMachine::activate() {
 void IExtensibleMachine::deactivate() {
     if (!active) return;
     active = false;
-    support::log("ExtensibleMachine \"" + instanceName() + "\" is being deactivated",
-                 "IExtensibleMachine::deactivate");
+    support::log("ExtensibleMachine \"" + instanceName() + "\" is being deactivated", "IExtensibleMachine::deactivate");
     stopCommands();
     onDeactivate();
 }
 
 void IExtensibleMachine::change() {
-    support::log("ExtensibleMachine \"" + instanceName() + "\" is being changed",
-                 "IExtensibleMachine::change");
+    support::log("ExtensibleMachine \"" + instanceName() + "\" is being changed", "IExtensibleMachine::change");
     onChange();
 }
 

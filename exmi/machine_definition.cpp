@@ -16,8 +16,7 @@ std::string lowerCase(const std::string& text) {
 
 }  // namespace
 
-bool MachineDefinition::matches(const std::string& machineId, const std::string& vendor,
-                                int32_t technology) const {
+bool MachineDefinition::matches(const std::string& machineId, const std::string& vendor, int32_t technology) const {
     const std::string id = lowerCase(machineId);
     for (const std::string& candidate : machineIds) {
         if (lowerCase(candidate) == id) return true;

@@ -25,9 +25,9 @@ using MachineFactory = std::function<std::shared_ptr<IExtensibleMachine>(
     const std::string& documentUuid, int32_t operationId, MachineDefinition definition)>;
 
 struct MachineDefinition {
-    std::string name;                      // identifies the definition of an instance
-    std::vector<std::string> machineIds;   // compared regardless of letter case
-    std::vector<std::string> vendors;      // compared exactly
+    std::string name;                     // identifies the definition of an instance
+    std::vector<std::string> machineIds;  // compared regardless of letter case
+    std::vector<std::string> vendors;     // compared exactly
     std::vector<int32_t> technologies;
     std::vector<std::shared_ptr<CommandBase>> commands;
     MachineFactory factory;

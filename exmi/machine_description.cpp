@@ -10,8 +10,8 @@ constexpr int32_t kNoTechnology = 7;
 
 std::string MachineDescription::textWithoutTechnology() const {
     if (!hasMachine) return std::string();
-    return "vendor = \"" + vendor + "\"; model = \"" + model + "\"; description = \"" + description +
-           "\"; id = \"" + id + "\"";
+    return "vendor = \"" + vendor + "\"; model = \"" + model + "\"; description = \"" + description + "\"; id = \"" +
+           id + "\"";
 }
 
 std::string MachineDescription::text() const {

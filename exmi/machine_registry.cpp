@@ -59,8 +59,7 @@ void EXMIimpl::ensureExtensibleMachineInstances(const Document& document) {
         return;
     }
     Ptr<qrvn::cam::Setups> setups = required(cam->setups());
-    support::log("Document \"" + document->name() + "\" has " + std::to_string(setups->count()) + " setups..",
-                 kEnsure);
+    support::log("Document \"" + document->name() + "\" has " + std::to_string(setups->count()) + " setups..", kEnsure);
     forEachSetup(cam, [&](const Setup& setup) { handlePotentialNewMachine(document, setup); });
 }
 

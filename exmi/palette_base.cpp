@@ -14,11 +14,8 @@ using qrvn::core::Ptr;
 
 PaletteBase::PaletteBase(IExtensibleMachine* owningMachine, std::string buttonId, CommandInfo commandInfo,
                          std::string id, std::string title, std::shared_ptr<IAsyncHandler> handler)
-    : CommandBase(std::move(buttonId), std::move(commandInfo)),
-      machine(owningMachine),
-      asyncHandler(std::move(handler)),
-      paletteId(std::move(id)),
-      paletteTitle(std::move(title)) {}
+    : CommandBase(std::move(buttonId), std::move(commandInfo)), machine(owningMachine),
+      asyncHandler(std::move(handler)), paletteId(std::move(id)), paletteTitle(std::move(title)) {}
 
 PaletteBase::~PaletteBase() {
     try {

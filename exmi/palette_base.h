@@ -24,12 +24,10 @@ namespace EXMI {
 class IAsyncHandler;
 class IExtensibleMachine;
 
-class PaletteBase : public CommandBase,
-                    public qrvn::core::HTMLEventHandler,
-                    public qrvn::core::NavigationEventHandler {
+class PaletteBase : public CommandBase, public qrvn::core::HTMLEventHandler, public qrvn::core::NavigationEventHandler {
 public:
-    PaletteBase(IExtensibleMachine* owningMachine, std::string buttonId, CommandInfo commandInfo,
-                std::string id, std::string title, std::shared_ptr<IAsyncHandler> handler);
+    PaletteBase(IExtensibleMachine* owningMachine, std::string buttonId, CommandInfo commandInfo, std::string id,
+                std::string title, std::shared_ptr<IAsyncHandler> handler);
     // Closes the palette so that the host never calls into a dead object.
     ~PaletteBase() override;
 

@@ -127,31 +127,30 @@ void MySetupDestroyingHandler::safeNotify(const Ptr<qrvn::cam::SetupEventArgs>& 
 }
 
 void MySetupChangedHandler::safeNotify(const Ptr<qrvn::cam::SetupChangeEventArgs>& eventArgs) {
-    withSetup("MySetupChangedHandler", eventArgs,
-              [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
-                  support::log(setupLineWithMachine(setup), source);
-                  EXMIimpl::Document document = activeDocument(source);
-                  if (!document) return;
-                  owner->handlePotentialNewMachine(document, setup);
-                  owner->handleChangeEvent(document, setup);
-              });
+    withSetup("MySetupChangedHandler", eventArgs, [&](const Ptr<qrvn::cam::Setup>& setup, const std::string& source) {
+        support::log(setupLineWithMachine(setup), source);
+        EXMIimpl::Document document = activeDocument(source);
+        if (!document) return;
+        owner->handlePotentialNewMachine(document, setup);
+        owner->handleChangeEvent(document, setup);
+    });
 }
 
 // ---- the set of one document ------------------------------------------------
 
 const char* const SetupHandlers::kNames[6] = {
-    "MySetupCreatedHandler",     "MySetupDestroyingHandler",  "MySetupActivatedHandler",
-    "MySetupActivatingHandler",  "MySetupDeactivatedHandler", "MySetupDeactivatingHandler",
+    "MySetupCreatedHandler",    "MySetupDestroyingHandler",  "MySetupActivatedHandler",
+    "MySetupActivatingHandler", "MySetupDeactivatedHandler", "MySetupDeactivatingHandler",
 };
 
 Ptr<qrvn::cam::SetupEvent> SetupHandlers::eventFor(const Ptr<qrvn::cam::CAM>& cam, size_t index) {
     switch (index) {
-        case 0: return cam->setupCreated();
-        case 1: return cam->setupDestroying();
-        case 2: return cam->setupActivated();
-        case 3: return cam->setupActivating();
-        case 4: return cam->setupDeactivated();
-        default: return cam->setupDeactivating();
+    case 0: return cam->setupCreated();
+    case 1: return cam->setupDestroying();
+    case 2: return cam->setupActivated();
+    case 3: return cam->setupActivating();
+    case 4: return cam->setupDeactivated();
+    default: return cam->setupDeactivating();
     }
 }
 
@@ -171,12 +170,12 @@ namespace {
 std::shared_ptr<EXMISetupEventHandler> makeSetupHandler(size_t index, EXMIimpl* owner) {
     const std::string name = SetupHandlers::kNames[index];
     switch (index) {
-        case 0: return std::make_shared<MySetupCreatedHandler>(name, owner);
-        case 1: return std::make_shared<MySetupDestroyingHandler>(name, owner);
-        case 2: return std::make_shared<MySetupActivatedHandler>(name, owner);
-        case 3: return std::make_shared<MySetupActivatingHandler>(name, owner);
-        case 4: return std::make_shared<MySetupDeactivatedHandler>(name, owner);
-        default: return std::make_shared<MySetupDeactivatingHandler>(name, owner);
+    case 0: return std::make_shared<MySetupCreatedHandler>(name, owner);
+    case 1: return std::make_shared<MySetupDestroyingHandler>(name, owner);
+    case 2: return std::make_shared<MySetupActivatedHandler>(name, owner);
+    case 3: return std::make_shared<MySetupActivatingHandler>(name, owner);
+    case 4: return std::make_shared<MySetupDeactivatedHandler>(name, owner);
+    default: return std::make_shared<MySetupDeactivatingHandler>(name, owner);
     }
 }
 
@@ -232,7 +231,8 @@ void EXMIimpl::unregisterSetupHandlers(const Document& document) {
     }
     auto found = setupHandlers.find(uuid);
     if (found == setupHandlers.end()) {
-        support::log("unregisterSetupHandlers skipped as " + document->name() + " does not have setupToDestroy handlers",
+        support::log("unregisterSetupHandlers skipped as " + document->name() +
+                         " does not have setupToDestroy handlers",
                      source);
         return;
     }

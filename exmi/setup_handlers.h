@@ -38,11 +38,11 @@ protected:
     EXMIimpl* owner;
 };
 
-#define EXMI_SETUP_HANDLER(Name)                                                                \
-    class Name : public EXMISetupEventHandler {                                                 \
-    public:                                                                                     \
-        using EXMISetupEventHandler::EXMISetupEventHandler;                                     \
-        void safeNotify(const qrvn::core::Ptr<qrvn::cam::SetupEventArgs>& eventArgs) override;  \
+#define EXMI_SETUP_HANDLER(Name)                                                                                       \
+    class Name : public EXMISetupEventHandler {                                                                        \
+    public:                                                                                                            \
+        using EXMISetupEventHandler::EXMISetupEventHandler;                                                            \
+        void safeNotify(const qrvn::core::Ptr<qrvn::cam::SetupEventArgs>& eventArgs) override;                         \
     };
 
 EXMI_SETUP_HANDLER(MySetupCreatedHandler)
@@ -72,7 +72,7 @@ struct SetupHandlers {
     static const char* const kNames[6];
     // The event of `camProduct` that the handler named kNames[index] serves.
     static qrvn::core::Ptr<qrvn::cam::SetupEvent> eventFor(const qrvn::core::Ptr<qrvn::cam::CAM>& camProduct,
-                                                          size_t index);
+                                                           size_t index);
 
     // Removes every handler from the CAM product's events (safe to repeat).
     void detach();

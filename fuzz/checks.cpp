@@ -25,8 +25,8 @@ std::string serialized(const rapidjson::Value& value) {
 }
 
 bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
 }
 
 bool isUriDelimiter(unsigned char c) { return c != 0 && std::strchr("!#$&'()*+,/:;=?@", c) != nullptr; }

@@ -29,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const rapidjson::Value& created = fuzz::member(answer, "data");
     fuzz::check(project->id == fuzz::stringMember(created, "library_project_id"), "project id differs");
     fuzz::check(project->name == fuzz::stringMember(created, "display_name"), "project name differs");
-    fuzz::check(project->description == fuzz::optionalStringMember(created, "description", ""),
-                "description differs");
+    fuzz::check(project->description == fuzz::optionalStringMember(created, "description", ""), "description differs");
     return 0;
 }

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/checks.h"
 #include "net/http_connection.h"
 #include "net/http_response.h"
-#include "fuzz/checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string block = fuzz::bytes(data, size);

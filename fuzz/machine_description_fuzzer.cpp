@@ -19,8 +19,8 @@
 #include "fuzz/checks.h"
 #include "host/qrvn.h"
 #include "simhost/sim/sim.h"
-#include "support/document.h"
 #include "stratavox/stratavox_machine.h"
+#include "support/document.h"
 
 namespace {
 
@@ -87,8 +87,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     definition.name = "Stratavox Machine";
     definition.vendors = {"Stratavox"};
     definition.factory = &makeStratavoxMachine;
-    bench->machine = std::static_pointer_cast<StratavoxMachine>(
-        makeStratavoxMachine(uuid, bench->setup->operationId(), definition));
+    bench->machine =
+        std::static_pointer_cast<StratavoxMachine>(makeStratavoxMachine(uuid, bench->setup->operationId(), definition));
     if (!bench->machine) fuzz::fail("no StratavoxMachine");
     qrvn::sim::clearLibraries();
     qrvn::sim::pump();

@@ -2,5 +2,5 @@
 #pragma once
 
 #include "host/core.h"
-#include "host/kalvix/document.h"
 #include "host/kalvix/design.h"
+#include "host/kalvix/document.h"

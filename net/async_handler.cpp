@@ -72,8 +72,7 @@ void reportError(const IAsyncResponse& response, const std::string& text) {
     try {
         onError(response.request.get(), text);
     } catch (const std::exception& error) {
-        support::log(std::string("error callback failed: ") + error.what(),
-                     "IAsyncHandler::processResponses");
+        support::log(std::string("error callback failed: ") + error.what(), "IAsyncHandler::processResponses");
     } catch (...) {
         support::log("error callback failed", "IAsyncHandler::processResponses");
     }
@@ -94,8 +93,7 @@ IAsyncHandler::~IAsyncHandler() {
     try {
         std::unique_lock<std::mutex> lock(workers->mutex);
         if (!workers->idle.wait_until(lock, deadline, [this] { return workers->running == 0; })) {
-            support::log(std::to_string(workers->running) +
-                             " request(s) still running; left to finish on their own",
+            support::log(std::to_string(workers->running) + " request(s) still running; left to finish on their own",
                          "IAsyncHandler::~IAsyncHandler");
             return;
         }
@@ -105,8 +103,7 @@ IAsyncHandler::~IAsyncHandler() {
     }
     // A worker that has counted itself out still holds the shared record for
     // a moment; let it drop it so the record is destroyed here, not on it.
-    while (workers.use_count() > 1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
+    while (workers.use_count() > 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
 }
 
 void IAsyncHandler::setUserAgent(const std::string& text) {
@@ -119,8 +116,8 @@ std::string IAsyncHandler::getUserAgent() const {
     return userAgent;
 }
 
-void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request,
-                           ResponseCallback onResponse, ErrorCallback onError) {
+void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse,
+                           ErrorCallback onError) {
     if (!request) throw std::runtime_error("invalid async request");
     request->userAgent = getUserAgent();
     request->onResponse = std::move(onResponse);

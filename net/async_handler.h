@@ -57,8 +57,7 @@ public:
     // Starts the request on a detached thread. Throws "invalid async request"
     // for a null request, and std::system_error when no thread can be started
     // (the request is then forgotten and its callbacks never run).
-    void submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse,
-                ErrorCallback onError);
+    void submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse, ErrorCallback onError);
 
     // Submitted requests whose results have not been dispatched yet.
     size_t pendingCount() const;

@@ -53,8 +53,8 @@ public:
 // and a time limit for the whole transfer (zero: none).
 class IAsyncRESTRequest : public IAsyncRequest {
 public:
-    IAsyncRESTRequest(std::string name, std::string url, std::string contentType,
-                      std::string accessToken, std::string body, std::chrono::seconds timeout);
+    IAsyncRESTRequest(std::string name, std::string url, std::string contentType, std::string accessToken,
+                      std::string body, std::chrono::seconds timeout);
 
     const std::string url;
     const std::string contentType;
@@ -65,14 +65,12 @@ public:
 protected:
     // "User-Agent" when set, "Authorization: Bearer ..." when a token is held.
     std::map<std::string, std::string> buildHeaders() const;
-    std::shared_ptr<IAsyncResponse> makeResponse(int32_t code,
-                                                 std::vector<uint8_t> bodyBytes) const;
+    std::shared_ptr<IAsyncResponse> makeResponse(int32_t code, std::vector<uint8_t> bodyBytes) const;
 };
 
 class IAsyncGetRequest : public IAsyncRESTRequest {
 public:
-    IAsyncGetRequest(std::string name, std::string url, std::string accessToken,
-                     std::chrono::seconds timeout);
+    IAsyncGetRequest(std::string name, std::string url, std::string accessToken, std::chrono::seconds timeout);
     std::shared_ptr<IAsyncResponse> execute() override;
 };
 
@@ -91,8 +89,8 @@ public:
 // Sends `data` as the body of a PUT; the submitter fills it before submit.
 class IAsyncPutBinaryRequest : public IAsyncRESTRequest {
 public:
-    IAsyncPutBinaryRequest(std::string name, std::string url, std::string contentType,
-                           std::string accessToken, std::chrono::seconds timeout);
+    IAsyncPutBinaryRequest(std::string name, std::string url, std::string contentType, std::string accessToken,
+                           std::chrono::seconds timeout);
     std::shared_ptr<IAsyncResponse> execute() override;
     std::vector<uint8_t>& getData() { return data; }
 
@@ -100,22 +98,15 @@ private:
     std::vector<uint8_t> data;
 };
 
-std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name,
-                                                   const std::string& url,
-                                                   const std::string& accessToken,
-                                                   std::chrono::seconds timeout);
-std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name,
-                                                     const std::string& url,
-                                                     const std::string& contentType,
-                                                     const std::string& accessToken,
+std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name, const std::string& url,
+                                                   const std::string& accessToken, std::chrono::seconds timeout);
+std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name, const std::string& url,
+                                                     const std::string& contentType, const std::string& accessToken,
                                                      const std::string& body, std::chrono::seconds timeout);
-std::shared_ptr<IAsyncPutRequest> createPutRequest(const std::string& name,
-                                                   const std::string& url,
-                                                   const std::string& contentType,
-                                                   const std::string& accessToken,
+std::shared_ptr<IAsyncPutRequest> createPutRequest(const std::string& name, const std::string& url,
+                                                   const std::string& contentType, const std::string& accessToken,
                                                    const std::string& body, std::chrono::seconds timeout);
-std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string& name,
-                                                               const std::string& url,
+std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string& name, const std::string& url,
                                                                const std::string& contentType,
                                                                const std::string& accessToken,
                                                                std::chrono::seconds timeout);

@@ -29,8 +29,7 @@ public:
 // other transfer failures) and the bytes received.
 class IAsyncRESTResponse : public IAsyncResponse {
 public:
-    IAsyncRESTResponse(uint32_t status, std::vector<uint8_t> bytes)
-        : code(status), body(std::move(bytes)) {}
+    IAsyncRESTResponse(uint32_t status, std::vector<uint8_t> bytes) : code(status), body(std::move(bytes)) {}
 
     // Calls the request's onResponse with this response, when set.
     void dispatch() override;
@@ -48,8 +47,7 @@ private:
 // handler routes it to the request's onError.
 class IAsyncExceptionResponse : public IAsyncResponse {
 public:
-    IAsyncExceptionResponse(std::string what, std::shared_ptr<IAsyncRequest> owner)
-        : message(std::move(what)) {
+    IAsyncExceptionResponse(std::string what, std::shared_ptr<IAsyncRequest> owner) : message(std::move(what)) {
         request = std::move(owner);
     }
 

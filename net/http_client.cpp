@@ -7,8 +7,7 @@ namespace {
 
 // Steps shared by every call: timeout, peer verification, trust store and the
 // caller's headers, which win over any header set before (Content-Type).
-void configure(HttpConnection& connection, const HttpHeaders& headers, std::chrono::seconds timeout,
-               bool verifyPeer) {
+void configure(HttpConnection& connection, const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer) {
     connection.setTimeout(timeout);
     curl_easy_setopt(connection.getHandle(), CURLOPT_SSL_VERIFYPEER, verifyPeer ? 1L : 0L);
     connection.setCAInfoFilePath(caBundlePath());
@@ -36,9 +35,8 @@ HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, std::ch
     return connection.perform(url);
 }
 
-HttpResponse httpPost(const std::string& url, const std::string& contentType,
-                      const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
-                      bool verifyPeer) {
+HttpResponse httpPost(const std::string& url, const std::string& contentType, const std::string& body,
+                      const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer) {
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);
     configure(connection, headers, timeout, verifyPeer);
@@ -49,21 +47,18 @@ HttpResponse httpPost(const std::string& url, const std::string& contentType,
     return connection.perform(url);
 }
 
-HttpResponse httpPut(const std::string& url, const std::string& contentType,
-                     const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
-                     bool verifyPeer) {
+HttpResponse httpPut(const std::string& url, const std::string& contentType, const std::string& body,
+                     const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer) {
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);
     configure(connection, headers, timeout, verifyPeer);
-    HttpConnection::UploadSource source{reinterpret_cast<const uint8_t*>(body.data()),
-                                        body.size()};
+    HttpConnection::UploadSource source{reinterpret_cast<const uint8_t*>(body.data()), body.size()};
     configureUpload(connection, source);
     return connection.perform(url);
 }
 
-HttpResponse httpPutBinary(const std::string& url, const std::string& contentType,
-                           const uint8_t* data, uint32_t length, const HttpHeaders& headers,
-                           HttpProgressCallback progressCallback, void* progressUserData,
+HttpResponse httpPutBinary(const std::string& url, const std::string& contentType, const uint8_t* data, uint32_t length,
+                           const HttpHeaders& headers, HttpProgressCallback progressCallback, void* progressUserData,
                            std::chrono::seconds timeout, bool verifyPeer) {
     HttpConnection connection("");
     connection.setHeader("Content-Type", contentType);

@@ -17,20 +17,16 @@ namespace EXMIImpl {
 
 using HttpHeaders = std::map<std::string, std::string>;
 
-HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, std::chrono::seconds timeout,
-                     bool verifyPeer);
+HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
 
-HttpResponse httpPost(const std::string& url, const std::string& contentType,
-                      const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
-                      bool verifyPeer);
+HttpResponse httpPost(const std::string& url, const std::string& contentType, const std::string& body,
+                      const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
 
-HttpResponse httpPut(const std::string& url, const std::string& contentType,
-                     const std::string& body, const HttpHeaders& headers, std::chrono::seconds timeout,
-                     bool verifyPeer);
+HttpResponse httpPut(const std::string& url, const std::string& contentType, const std::string& body,
+                     const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
 
-HttpResponse httpPutBinary(const std::string& url, const std::string& contentType,
-                           const uint8_t* data, uint32_t length, const HttpHeaders& headers,
-                           HttpProgressCallback progressCallback, void* progressUserData,
+HttpResponse httpPutBinary(const std::string& url, const std::string& contentType, const uint8_t* data, uint32_t length,
+                           const HttpHeaders& headers, HttpProgressCallback progressCallback, void* progressUserData,
                            std::chrono::seconds timeout, bool verifyPeer);
 
 }  // namespace EXMIImpl

@@ -29,15 +29,11 @@ thread_local const std::atomic<bool>* currentAbortFlag = nullptr;
 
 }  // namespace
 
-HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous(currentAbortFlag) {
-    currentAbortFlag = flag;
-}
+HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous(currentAbortFlag) { currentAbortFlag = flag; }
 
 HttpAbortScope::~HttpAbortScope() { currentAbortFlag = previous; }
 
-bool HttpAbortScope::abortRequested() {
-    return currentAbortFlag != nullptr && currentAbortFlag->load();
-}
+bool HttpAbortScope::abortRequested() { return currentAbortFlag != nullptr && currentAbortFlag->load(); }
 
 HttpConnection::HttpConnection(const std::string& address) : baseUrl(address) {
     ensureCurlGlobalInit();
@@ -163,13 +159,12 @@ size_t HttpConnection::readCallback(char* buffer, size_t size, size_t count, voi
     return copied;
 }
 
-int HttpConnection::progressTrampoline(void* target, curl_off_t dlTotal, curl_off_t dlNow,
-                                       curl_off_t ulTotal, curl_off_t ulNow) {
+int HttpConnection::progressTrampoline(void* target, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                                       curl_off_t ulNow) {
     auto* connection = static_cast<HttpConnection*>(target);
     if (connection->abortFlag != nullptr && connection->abortFlag->load()) return 1;
     if (connection->progressCallback == nullptr) return 0;
-    return connection->progressCallback(dlTotal, dlNow, ulTotal, ulNow,
-                                         connection->progressUserData);
+    return connection->progressCallback(dlTotal, dlNow, ulTotal, ulNow, connection->progressUserData);
 }
 
 }  // namespace EXMIImpl

@@ -99,8 +99,8 @@ public:
     static size_t headerCallback(char* data, size_t size, size_t count, void* response);
 
 private:
-    static int progressTrampoline(void* connection, curl_off_t dlTotal, curl_off_t dlNow,
-                                  curl_off_t ulTotal, curl_off_t ulNow);
+    static int progressTrampoline(void* connection, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                                  curl_off_t ulNow);
 
     CURL* handle = nullptr;
     std::string baseUrl;

@@ -18,25 +18,20 @@ std::string withoutTrailingSlash(std::string url) {
 }  // namespace
 
 std::string accountServerUrl() {
-    return withoutTrailingSlash(
-        fromEnvironment("STRATAVOX_ACCOUNT_SERVER", "https://account.stratavox.com"));
+    return withoutTrailingSlash(fromEnvironment("STRATAVOX_ACCOUNT_SERVER", "https://account.stratavox.com"));
 }
 
 std::string apiBaseUrl() {
-    return withoutTrailingSlash(
-        fromEnvironment("STRATAVOX_API_BASE", "https://api.stratavox.com/plyx/v1"));
+    return withoutTrailingSlash(fromEnvironment("STRATAVOX_API_BASE", "https://api.stratavox.com/plyx/v1"));
 }
 
 std::string webAppUrl() {
-    std::string url =
-        fromEnvironment("STRATAVOX_WEB_APP", "https://fabriqo.stratavox.com/app/library/");
+    std::string url = fromEnvironment("STRATAVOX_WEB_APP", "https://fabriqo.stratavox.com/app/library/");
     if (url.back() != '/') url += '/';
     return url;
 }
 
-std::string redirectUri() {
-    return fromEnvironment("STRATAVOX_REDIRECT_URI", "https://www.stratavox.com/stratavox/");
-}
+std::string redirectUri() { return fromEnvironment("STRATAVOX_REDIRECT_URI", "https://www.stratavox.com/stratavox/"); }
 
 std::string caBundlePath() { return support::getEnvironmentVariable("STRATAVOX_CA_BUNDLE"); }
 

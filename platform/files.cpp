@@ -1,9 +1,9 @@
 #include "platform/files.h"
 
 #ifdef _WIN32
-#include <windows.h>
-#include <shlwapi.h>
 #include <share.h>
+#include <shlwapi.h>
+#include <windows.h>
 #else
 #include <cerrno>
 #include <cstdlib>
@@ -20,9 +20,7 @@ namespace platform {
 
 namespace {
 
-bool hasNul(const std::u16string& s) {
-  return s.find(u'\0') != std::u16string::npos;
-}
+bool hasNul(const std::u16string& s) { return s.find(u'\0') != std::u16string::npos; }
 
 }  // namespace
 
@@ -30,51 +28,49 @@ bool hasNul(const std::u16string& s) {
 
 namespace {
 
-const wchar_t* wide(const std::u16string& s) {
-  return reinterpret_cast<const wchar_t*>(s.c_str());
-}
+const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 bool usablePath(const std::u16string& path) {
-  std::string ignored;
-  return !path.empty() && !hasNul(path) && utf16ToUtf8(path, ignored);
+    std::string ignored;
+    return !path.empty() && !hasNul(path) && utf16ToUtf8(path, ignored);
 }
 
 }  // namespace
 
 bool tempPath(std::u16string& out) {
-  std::vector<wchar_t> buffer(MAX_PATH + 1);
-  DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-  if (length > buffer.size()) {
-    // The buffer was too small; `length` is the size needed.
-    buffer.resize(length + 1);
-    length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-  }
-  if (length == 0 || length > buffer.size()) return false;
-  out.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
-  return true;
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length > buffer.size()) {
+        // The buffer was too small; `length` is the size needed.
+        buffer.resize(length + 1);
+        length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    }
+    if (length == 0 || length > buffer.size()) return false;
+    out.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+    return true;
 }
 
 bool createDirectory(const std::u16string& path) {
-  if (!usablePath(path)) return false;
-  return CreateDirectoryW(wide(path), nullptr) != 0;
+    if (!usablePath(path)) return false;
+    return CreateDirectoryW(wide(path), nullptr) != 0;
 }
 
 bool pathExists(const std::u16string& path) {
-  if (!usablePath(path)) return false;
-  return PathFileExistsW(wide(path)) != FALSE;
+    if (!usablePath(path)) return false;
+    return PathFileExistsW(wide(path)) != FALSE;
 }
 
 bool deleteFile(const std::u16string& path) {
-  if (!usablePath(path)) return false;
-  return DeleteFileW(wide(path)) != 0;
+    if (!usablePath(path)) return false;
+    return DeleteFileW(wide(path)) != 0;
 }
 
 std::FILE* openFile(const std::u16string& path, OpenMode mode) {
-  if (!usablePath(path)) return nullptr;
-  // "N": not inherited by child processes; _SH_DENYNO: shared with other
-  // readers and writers.
-  const wchar_t* flags = mode == OpenMode::ReadBinary ? L"rbN" : L"abN";
-  return _wfsopen(wide(path), flags, _SH_DENYNO);
+    if (!usablePath(path)) return nullptr;
+    // "N": not inherited by child processes; _SH_DENYNO: shared with other
+    // readers and writers.
+    const wchar_t* flags = mode == OpenMode::ReadBinary ? L"rbN" : L"abN";
+    return _wfsopen(wide(path), flags, _SH_DENYNO);
 }
 
 #else  // POSIX
@@ -83,51 +79,49 @@ namespace {
 
 // UTF-8 form for the POSIX calls; false for paths no call should see.
 bool narrowPath(const std::u16string& path, std::string& out) {
-  return !path.empty() && !hasNul(path) && utf16ToUtf8(path, out);
+    return !path.empty() && !hasNul(path) && utf16ToUtf8(path, out);
 }
 
 }  // namespace
 
 bool tempPath(std::u16string& out) {
-  const char* env = std::getenv("TMPDIR");
-  const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
-  return utf8ToUtf16(folder, out);
+    const char* env = std::getenv("TMPDIR");
+    const std::string folder = env != nullptr && *env != '\0' ? env : "/tmp";
+    return utf8ToUtf16(folder, out);
 }
 
 bool createDirectory(const std::u16string& path) {
-  std::string p;
-  if (!narrowPath(path, p)) return false;
-  // Temporary exports hold the user's designs: keep them private.
-  return ::mkdir(p.c_str(), 0700) == 0;
+    std::string p;
+    if (!narrowPath(path, p)) return false;
+    // Temporary exports hold the user's designs: keep them private.
+    return ::mkdir(p.c_str(), 0700) == 0;
 }
 
 bool pathExists(const std::u16string& path) {
-  std::string p;
-  if (!narrowPath(path, p)) return false;
-  struct stat info;
-  return ::stat(p.c_str(), &info) == 0;
+    std::string p;
+    if (!narrowPath(path, p)) return false;
+    struct stat info;
+    return ::stat(p.c_str(), &info) == 0;
 }
 
 bool deleteFile(const std::u16string& path) {
-  std::string p;
-  if (!narrowPath(path, p)) return false;
-  return ::unlink(p.c_str()) == 0;
+    std::string p;
+    if (!narrowPath(path, p)) return false;
+    return ::unlink(p.c_str()) == 0;
 }
 
 std::FILE* openFile(const std::u16string& path, OpenMode mode) {
-  std::string p;
-  if (!narrowPath(path, p)) return nullptr;
-  const int flags = mode == OpenMode::ReadBinary
-                        ? O_RDONLY | O_CLOEXEC
-                        : O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
-  int fd;
-  do {
-    fd = ::open(p.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return nullptr;
-  std::FILE* stream = ::fdopen(fd, mode == OpenMode::ReadBinary ? "rb" : "ab");
-  if (stream == nullptr) ::close(fd);
-  return stream;
+    std::string p;
+    if (!narrowPath(path, p)) return nullptr;
+    const int flags = mode == OpenMode::ReadBinary ? O_RDONLY | O_CLOEXEC : O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+    int fd;
+    do {
+        fd = ::open(p.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    std::FILE* stream = ::fdopen(fd, mode == OpenMode::ReadBinary ? "rb" : "ab");
+    if (stream == nullptr) ::close(fd);
+    return stream;
 }
 
 #endif

@@ -29,8 +29,8 @@ bool pathExists(const std::u16string& path);
 bool deleteFile(const std::u16string& path);
 
 enum class OpenMode {
-  ReadBinary,    // existing file, bytes unchanged
-  AppendBinary,  // created when missing (its folder is not), writes go to the end
+    ReadBinary,    // existing file, bytes unchanged
+    AppendBinary,  // created when missing (its folder is not), writes go to the end
 };
 
 // Opens a file as a C stream that other readers and writers may share and

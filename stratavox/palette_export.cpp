@@ -8,10 +8,10 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include "exmi/extensible_machine.h"
+#include "stratavox/stratavox_palette.h"
 #include "support/document.h"
 #include "support/files.h"
 #include "support/require.h"
-#include "stratavox/stratavox_palette.h"
 
 namespace {
 
@@ -23,9 +23,7 @@ std::string documentName(const Ptr<qrvn::core::Document>& document) {
     return document ? document->name() : std::string("Document");
 }
 
-std::string setupName(const Ptr<qrvn::cam::Setup>& setup) {
-    return setup ? setup->name() : std::string("Setup");
-}
+std::string setupName(const Ptr<qrvn::cam::Setup>& setup) { return setup ? setup->name() : std::string("Setup"); }
 
 using support::required;
 
@@ -113,8 +111,8 @@ bool StratavoxPalette::exportGCode(std::string& filePath, std::string& fileName,
         }
     }
 
-    Ptr<qrvn::cam::PostProcessInput> postInput = required(qrvn::cam::PostProcessInput::create(
-        programName, postPath, outputFolder, qrvn::cam::MillimetersOutput));
+    Ptr<qrvn::cam::PostProcessInput> postInput = required(
+        qrvn::cam::PostProcessInput::create(programName, postPath, outputFolder, qrvn::cam::MillimetersOutput));
     Ptr<qrvn::core::NamedValues> properties = required(postInput->postProperties());
     properties->add("extruder1printcoreName", qrvn::core::ValueInput::createByString(printcoreOne));
     properties->add("extruder1Material", qrvn::core::ValueInput::createByString(materialOne));

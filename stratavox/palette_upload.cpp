@@ -2,8 +2,8 @@
 // thumbnail of the active view) and into an existing one.
 #include <exception>
 
-#include "support/files.h"
 #include "stratavox/stratavox_palette.h"
+#include "support/files.h"
 
 namespace {
 
@@ -29,9 +29,8 @@ bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& 
         upload.isPrintJob = false;
     }
     if (uploadType == "toolpath") {
-        exported = exportGCode(upload.filePath, upload.fileName, upload.errorText,
-                               event.get("printcoreOne"), event.get("materialOne"),
-                               event.get("printcoreTwo"), event.get("materialTwo"));
+        exported = exportGCode(upload.filePath, upload.fileName, upload.errorText, event.get("printcoreOne"),
+                               event.get("materialOne"), event.get("printcoreTwo"), event.get("materialTwo"));
         upload.contentType = kGCodeContentType;
         upload.isPrintJob = true;
     }

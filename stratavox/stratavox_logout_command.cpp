@@ -2,9 +2,8 @@
 
 #include "support/log.h"
 
-StratavoxLogoutCommand::StratavoxLogoutCommand(
-    std::string id, EXMI::CommandInfo commandInfo,
-    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
+StratavoxLogoutCommand::StratavoxLogoutCommand(std::string id, EXMI::CommandInfo commandInfo,
+                                               std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
     : EXMI::CommandBase(std::move(id), std::move(commandInfo)), connector(std::move(sharedConnector)) {}
 
 StratavoxLogoutCommand::~StratavoxLogoutCommand() = default;

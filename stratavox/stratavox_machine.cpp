@@ -11,8 +11,7 @@ const char* const StratavoxMachine::kPanelId = "StratavoxPanel";
 
 namespace {
 
-EXMI::CommandInfo panelCommand(const std::string& name, const std::string& tooltip,
-                               const std::string& resourceFolder) {
+EXMI::CommandInfo panelCommand(const std::string& name, const std::string& tooltip, const std::string& resourceFolder) {
     EXMI::CommandInfo info;
     info.name = name;
     info.tooltipImage = "";
@@ -43,13 +42,13 @@ EXMI::CommandInfo StratavoxMachine::uploadCommandInfo() {
 }
 
 EXMI::CommandInfo StratavoxMachine::openCommandInfo() {
-    return panelCommand("Open StrataVox Fabriqo in Browser",
-                        "Opens StrataVox Fabriqo in the system web browser.", "resources_opensvq/");
+    return panelCommand("Open StrataVox Fabriqo in Browser", "Opens StrataVox Fabriqo in the system web browser.",
+                        "resources_opensvq/");
 }
 
 EXMI::CommandInfo StratavoxMachine::signOutCommandInfo() {
-    return panelCommand("Sign out from StrataVox Fabriqo",
-                        "Signs out the current session of the StrataVox Fabriqo.", "resources_logout/");
+    return panelCommand("Sign out from StrataVox Fabriqo", "Signs out the current session of the StrataVox Fabriqo.",
+                        "resources_logout/");
 }
 
 StratavoxMachine::StratavoxMachine(const std::string& documentUuid, int32_t setupOperationId,
@@ -58,10 +57,9 @@ StratavoxMachine::StratavoxMachine(const std::string& documentUuid, int32_t setu
     asyncHandler = std::make_shared<EXMI::IAsyncHandler>();
     asyncHandler->setUserAgent(userAgent());
     palette = std::make_shared<StratavoxPalette>(this, kUploadCommandId, uploadCommandInfo(), asyncHandler);
-    openCommand = std::make_shared<StratavoxOpenSVQCommand>(kOpenCommandId, openCommandInfo(),
-                                                            palette->getConnector());
-    signOutCommand = std::make_shared<StratavoxLogoutCommand>(kSignOutCommandId, signOutCommandInfo(),
-                                                              palette->getConnector());
+    openCommand = std::make_shared<StratavoxOpenSVQCommand>(kOpenCommandId, openCommandInfo(), palette->getConnector());
+    signOutCommand =
+        std::make_shared<StratavoxLogoutCommand>(kSignOutCommandId, signOutCommandInfo(), palette->getConnector());
 }
 
 StratavoxMachine::~StratavoxMachine() {
@@ -116,8 +114,7 @@ void StratavoxMachine::onHeartBeat() {
     }
 }
 
-std::shared_ptr<EXMI::IExtensibleMachine> makeStratavoxMachine(const std::string& documentUuid,
-                                                               int32_t operationId,
+std::shared_ptr<EXMI::IExtensibleMachine> makeStratavoxMachine(const std::string& documentUuid, int32_t operationId,
                                                                EXMI::MachineDefinition definition) {
     try {
         return std::make_shared<StratavoxMachine>(documentUuid, operationId, std::move(definition));

@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "net/async_handler.h"
 #include "exmi/extensible_machine.h"
 #include "exmi/machine_definition.h"
+#include "net/async_handler.h"
 #include "stratavox/stratavox_logout_command.h"
 #include "stratavox/stratavox_open_command.h"
 #include "stratavox/stratavox_palette.h"
@@ -55,6 +55,5 @@ private:
 
 // The factory of the vendor's machine definition. A machine that cannot be
 // built is logged ("makeinstance") and none is returned.
-std::shared_ptr<EXMI::IExtensibleMachine> makeStratavoxMachine(const std::string& documentUuid,
-                                                               int32_t operationId,
+std::shared_ptr<EXMI::IExtensibleMachine> makeStratavoxMachine(const std::string& documentUuid, int32_t operationId,
                                                                EXMI::MachineDefinition definition);

@@ -1,8 +1,7 @@
 #include "stratavox/stratavox_open_command.h"
 
-StratavoxOpenSVQCommand::StratavoxOpenSVQCommand(
-    std::string id, EXMI::CommandInfo commandInfo,
-    std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
+StratavoxOpenSVQCommand::StratavoxOpenSVQCommand(std::string id, EXMI::CommandInfo commandInfo,
+                                                 std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> sharedConnector)
     : EXMI::CommandBase(std::move(id), std::move(commandInfo)), connector(std::move(sharedConnector)) {}
 
 StratavoxOpenSVQCommand::~StratavoxOpenSVQCommand() = default;

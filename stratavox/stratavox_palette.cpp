@@ -14,14 +14,12 @@ const char* const StratavoxPalette::kLocalPage = "resources_html/index.html";
 const char* const StratavoxPalette::kClientId = "sv-----------------------quorvane_kalvix_app";
 
 StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
-                                   EXMI::CommandInfo commandInfo,
-                                   std::shared_ptr<EXMI::IAsyncHandler> handler)
-    : EXMI::PaletteBase(owningMachine, std::move(id), std::move(commandInfo), kPaletteId,
-                        kPaletteTitle, handler) {
-    connector = std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(
-        kClientId, EXMIImpl::redirectUri(), this, handler);
-    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
-                              "library.project.read", "plyx.printjob.write"}) {
+                                   EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> handler)
+    : EXMI::PaletteBase(owningMachine, std::move(id), std::move(commandInfo), kPaletteId, kPaletteTitle, handler) {
+    connector =
+        std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, EXMIImpl::redirectUri(), this, handler);
+    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write", "library.project.read",
+                              "plyx.printjob.write"}) {
         connector->addScope(scope);
     }
 }
@@ -64,43 +62,39 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
 
 void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
     switch (screen) {
-        case kScreenReloadPage:
-            setPaletteURL(kLocalPage);
-            break;
-        case kScreenUploadForm: {
-            EXMI::PaletteEvent message("navigate");
-            message.set("target", "uploadform");
-            sendEvent(message);
-            break;
-        }
-        case kScreenProgress: {
-            EXMI::PaletteEvent message("navigate");
-            message.set("target", "progressscreen");
-            sendEvent(message);
-            break;
-        }
-        case kScreenSuccess: {
-            EXMI::PaletteEvent message("navigate");
-            message.set("target", "successscreen");
-            message.set("projectid", text);
-            sendEvent(message);
-            break;
-        }
-        case kScreenError: {
-            EXMI::PaletteEvent message("navigate");
-            message.set("target", "errorscreen");
-            message.set("errormessage", text);
-            sendEvent(message);
-            break;
-        }
-        default:
-            break;
+    case kScreenReloadPage: setPaletteURL(kLocalPage); break;
+    case kScreenUploadForm: {
+        EXMI::PaletteEvent message("navigate");
+        message.set("target", "uploadform");
+        sendEvent(message);
+        break;
+    }
+    case kScreenProgress: {
+        EXMI::PaletteEvent message("navigate");
+        message.set("target", "progressscreen");
+        sendEvent(message);
+        break;
+    }
+    case kScreenSuccess: {
+        EXMI::PaletteEvent message("navigate");
+        message.set("target", "successscreen");
+        message.set("projectid", text);
+        sendEvent(message);
+        break;
+    }
+    case kScreenError: {
+        EXMI::PaletteEvent message("navigate");
+        message.set("target", "errorscreen");
+        message.set("errormessage", text);
+        sendEvent(message);
+        break;
+    }
+    default: break;
     }
 }
 
-void StratavoxPalette::setProjectList(
-    const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
-    const std::string& currentProjectId) {
+void StratavoxPalette::setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
+                                      const std::string& currentProjectId) {
     if (!list) throw std::runtime_error("invalid parameter");
     EXMI::PaletteEvent message("projectlist");
     // Percent-encoded so that any project name survives the page's bridge

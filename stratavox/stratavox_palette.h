@@ -28,8 +28,8 @@ public:
     static const char* const kLocalPage;     // "resources_html/index.html"
     static const char* const kClientId;
 
-    StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
-                     EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> handler);
+    StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id, EXMI::CommandInfo commandInfo,
+                     std::shared_ptr<EXMI::IAsyncHandler> handler);
     ~StratavoxPalette() override;
 
     const std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector>& getConnector() const { return connector; }
@@ -50,8 +50,8 @@ public:
     // with a text for the error screen; a missing host object throws.
     bool export3MF(std::string& filePath, std::string& fileName, std::string& errorText);
     bool exportGCode(std::string& filePath, std::string& fileName, std::string& errorText,
-                     const std::string& printcoreOne, const std::string& materialOne,
-                     const std::string& printcoreTwo, const std::string& materialTwo);
+                     const std::string& printcoreOne, const std::string& materialOne, const std::string& printcoreTwo,
+                     const std::string& materialTwo);
     // The post-processor named by the setup machine's description; empty
     // when there is none (the user is asked instead).
     std::string readPostProcessorPath();

@@ -36,8 +36,8 @@ std::string readDocumentUuid(const qrvn::core::Ptr<qrvn::core::Document>& docume
 // also replaces one that is in `known` (a copy of an open document gets its
 // own identity). Returns the document's EXMI UUID afterwards, empty for no
 // document.
-std::string ensureDocumentUuid(const qrvn::core::Ptr<qrvn::core::Document>& document,
-                               std::set<std::string> known, bool replaceIfKnown);
+std::string ensureDocumentUuid(const qrvn::core::Ptr<qrvn::core::Document>& document, std::set<std::string> known,
+                               bool replaceIfKnown);
 
 // The first open design document with exactly this EXMI UUID; none when
 // there is none, and for empty text (documents without identity do not

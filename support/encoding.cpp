@@ -7,42 +7,42 @@ namespace support {
 namespace {
 
 bool isUnreserved(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
 }
 
 bool isUriDelimiter(unsigned char c) {
-  // memchr would also match the terminating NUL, so test it separately.
-  static const char kKept[] = "!#$&'()*+,/:;=?@";
-  return c != 0 && std::memchr(kKept, c, sizeof kKept - 1) != nullptr;
+    // memchr would also match the terminating NUL, so test it separately.
+    static const char kKept[] = "!#$&'()*+,/:;=?@";
+    return c != 0 && std::memchr(kKept, c, sizeof kKept - 1) != nullptr;
 }
 
 template <typename Keep>
 std::string encode(const std::string& text, Keep keep) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (keep(c)) {
-      out.push_back(ch);
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0x0F]);
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (keep(c)) {
+            out.push_back(ch);
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0x0F]);
+        }
     }
-  }
-  return out;
+    return out;
 }
 
 }  // namespace
 
 std::string percentEncode(const std::string& text) {
-  return encode(text, [](unsigned char c) { return isUnreserved(c); });
+    return encode(text, [](unsigned char c) { return isUnreserved(c); });
 }
 
 std::string percentEncodeUri(const std::string& text) {
-  return encode(text, [](unsigned char c) { return isUnreserved(c) || isUriDelimiter(c); });
+    return encode(text, [](unsigned char c) { return isUnreserved(c) || isUriDelimiter(c); });
 }
 
 }  // namespace support

@@ -13,92 +13,84 @@ namespace support {
 
 namespace {
 
-bool endsWithSeparator(const std::string& path) {
-  return !path.empty() && (path.back() == '/' || path.back() == '\\');
-}
+bool endsWithSeparator(const std::string& path) { return !path.empty() && (path.back() == '/' || path.back() == '\\'); }
 
 std::string forwardSlashes(std::string path) {
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  return path;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
 }
 
 struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+    void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
 }  // namespace
 
 std::string getEnvironmentVariable(const std::string& name) {
-  const auto value = platform::readEnvironment(toUtf16(name));
-  return value ? toUtf8(*value) : std::string();
+    const auto value = platform::readEnvironment(toUtf16(name));
+    return value ? toUtf8(*value) : std::string();
 }
 
-bool fileExists(const std::string& path) {
-  return platform::pathExists(toUtf16(path));
-}
+bool fileExists(const std::string& path) { return platform::pathExists(toUtf16(path)); }
 
 void readFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::unique_ptr<std::FILE, FileCloser> file(
-      platform::openFile(toUtf16(path), platform::OpenMode::ReadBinary));
-  if (!file) throw std::runtime_error("could not read file: " + path);
-  std::vector<uint8_t> content;
-  uint8_t chunk[65536];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-    content.insert(content.end(), chunk, chunk + got);
-  // A folder opens on POSIX but fails on the first read.
-  if (std::ferror(file.get())) throw std::runtime_error("could not read file: " + path);
-  bytes.swap(content);
+    std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(toUtf16(path), platform::OpenMode::ReadBinary));
+    if (!file) throw std::runtime_error("could not read file: " + path);
+    std::vector<uint8_t> content;
+    uint8_t chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        content.insert(content.end(), chunk, chunk + got);
+    // A folder opens on POSIX but fails on the first read.
+    if (std::ferror(file.get())) throw std::runtime_error("could not read file: " + path);
+    bytes.swap(content);
 }
 
-bool deleteFile(const std::string& path) {
-  return platform::deleteFile(toUtf16(path));
-}
+bool deleteFile(const std::string& path) { return platform::deleteFile(toUtf16(path)); }
 
 std::string getTempFolder() {
-  std::u16string system;
-  if (!platform::tempPath(system)) throw std::runtime_error("could not get temp file path");
-  std::string folder = toUtf8(system);
-  if (folder.empty()) return folder;
-  if (!endsWithSeparator(folder)) folder += "/";
-  folder += "Quorvane/";
-  if (!fileExists(folder)) {
-    platform::createDirectory(toUtf16(folder));
-    if (!fileExists(folder)) throw std::runtime_error("tmp filepath does not exist");
-  }
-  return folder;
+    std::u16string system;
+    if (!platform::tempPath(system)) throw std::runtime_error("could not get temp file path");
+    std::string folder = toUtf8(system);
+    if (folder.empty()) return folder;
+    if (!endsWithSeparator(folder)) folder += "/";
+    folder += "Quorvane/";
+    if (!fileExists(folder)) {
+        platform::createDirectory(toUtf16(folder));
+        if (!fileExists(folder)) throw std::runtime_error("tmp filepath does not exist");
+    }
+    return folder;
 }
 
-std::string makeTempFilePath(const std::string& prefix, const std::string& extension,
-                             int maxAttempts) {
-  std::string base = getTempFolder();
-  if (base.empty()) throw std::runtime_error("empty temporary file base path");
-  std::string suffix = extension;
-  if (!suffix.empty() && suffix.front() != '.') suffix.insert(0, ".");
-  if (!endsWithSeparator(base)) base += "/";
-  for (int attempt = 0; attempt < maxAttempts; ++attempt) {
-    std::string candidate = base + prefix + formatUuid(generateUuid()) + suffix;
-    if (!fileExists(candidate)) return candidate;
-  }
-  throw std::runtime_error("could not create temporary file path");
+std::string makeTempFilePath(const std::string& prefix, const std::string& extension, int maxAttempts) {
+    std::string base = getTempFolder();
+    if (base.empty()) throw std::runtime_error("empty temporary file base path");
+    std::string suffix = extension;
+    if (!suffix.empty() && suffix.front() != '.') suffix.insert(0, ".");
+    if (!endsWithSeparator(base)) base += "/";
+    for (int attempt = 0; attempt < maxAttempts; ++attempt) {
+        std::string candidate = base + prefix + formatUuid(generateUuid()) + suffix;
+        if (!fileExists(candidate)) return candidate;
+    }
+    throw std::runtime_error("could not create temporary file path");
 }
 
 std::string fileName(const std::string& path, bool keepExtension) {
-  const std::string p = forwardSlashes(path);
-  const std::size_t slash = p.rfind('/');
-  std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
-  if (!keepExtension) {
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-  }
-  return name;
+    const std::string p = forwardSlashes(path);
+    const std::size_t slash = p.rfind('/');
+    std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (!keepExtension) {
+        const std::size_t dot = name.rfind('.');
+        if (dot != std::string::npos) name.erase(dot);
+    }
+    return name;
 }
 
 std::string folderOf(const std::string& path) {
-  const std::string p = forwardSlashes(path);
-  const std::size_t slash = p.rfind('/');
-  return slash == std::string::npos ? std::string() : p.substr(0, slash);
+    const std::string p = forwardSlashes(path);
+    const std::size_t slash = p.rfind('/');
+    return slash == std::string::npos ? std::string() : p.substr(0, slash);
 }
 
 }  // namespace support

@@ -35,8 +35,7 @@ std::string getTempFolder();
 // extension lacks it). The file is not created. Fails with
 // "empty temporary file base path" or, after `maxAttempts` taken names,
 // "could not create temporary file path".
-std::string makeTempFilePath(const std::string& prefix, const std::string& extension,
-                             int maxAttempts);
+std::string makeTempFilePath(const std::string& prefix, const std::string& extension, int maxAttempts);
 
 // The last component of the path, cut at its last "." unless
 // `keepExtension` is set.

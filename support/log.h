@@ -23,8 +23,7 @@ void log(const std::string& message, const std::string& source);
 // Writes the line (title as source) and, when `show` is set, afterwards
 // shows the message in a host message box with the title, OK button and
 // the given host icon code. Without a host application nothing is shown.
-void logAndNotify(const std::string& message, const std::string& title, bool show,
-                  int32_t icon);
+void logAndNotify(const std::string& message, const std::string& title, bool show, int32_t icon);
 
 // The file the next line goes to.
 std::string logFilePath();

@@ -15,8 +15,8 @@
 
 #include <string>
 
-#include "host/core/documents.h"
 #include "host/cam/setup_events.h"
+#include "host/core/documents.h"
 
 namespace qrvn {
 namespace cam {
@@ -43,8 +43,7 @@ public:
     // flags choose whether only visible bodies and whether support bodies
     // are included.
     virtual bool export3MF(const std::string& filePath, const core::Ptr<core::Base>& entity,
-                           const core::Ptr<core::Base>& options, bool visibleOnly,
-                           bool includeSupports) = 0;
+                           const core::Ptr<core::Base>& options, bool visibleOnly, bool includeSupports) = 0;
     // Post-processes the toolpath of `setupOrOperation` into
     // input.outputFolder()/input.programName() + the post-processor's
     // extension. False when the toolpath is not valid or posting fails.

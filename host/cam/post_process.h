@@ -22,10 +22,8 @@ class QRVN_API PostProcessInput : public core::Base {
     QRVN_CLASS_TYPE(core::Base, "qrvn::cam::PostProcessInput")
 public:
     // Empty when programName or postConfiguration is empty.
-    static core::Ptr<PostProcessInput> create(const std::string& programName,
-                                              const std::string& postConfiguration,
-                                              const std::string& outputFolder,
-                                              PostOutputUnitOptions outputUnits);
+    static core::Ptr<PostProcessInput> create(const std::string& programName, const std::string& postConfiguration,
+                                              const std::string& outputFolder, PostOutputUnitOptions outputUnits);
 
     const std::string& programName() const { return programName_; }
     const std::string& postConfiguration() const { return postConfiguration_; }

@@ -22,8 +22,7 @@ public:
     virtual Ptr<Attribute> item(size_t index) = 0;
     // Adds an attribute, or sets the value of the existing one with the same
     // group and name.
-    virtual Ptr<Attribute> add(const std::string& groupName, const std::string& name,
-                               const std::string& value) = 0;
+    virtual Ptr<Attribute> add(const std::string& groupName, const std::string& name, const std::string& value) = 0;
     virtual Ptr<Attribute> itemByName(const std::string& groupName, const std::string& name) = 0;
     virtual std::vector<Ptr<Attribute>> itemsByGroup(const std::string& groupName) = 0;
     virtual std::vector<std::string> groupNames() = 0;

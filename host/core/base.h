@@ -17,13 +17,11 @@
 
 // Declares the class-type identity of a host class. Parent is the host class
 // it derives from; Name is the text id, e.g. "qrvn::kalvix::KalvixDocument".
-#define QRVN_CLASS_TYPE(Parent, Name)                                   \
-public:                                                                 \
-    static const char* classType() { return Name; }                     \
-    const char* objectType() const override { return Name; }            \
-    bool isKindOf(const char* type) const override {                    \
-        return std::strcmp(type, Name) == 0 || Parent::isKindOf(type);  \
-    }
+#define QRVN_CLASS_TYPE(Parent, Name)                                                                                  \
+public:                                                                                                                \
+    static const char* classType() { return Name; }                                                                    \
+    const char* objectType() const override { return Name; }                                                           \
+    bool isKindOf(const char* type) const override { return std::strcmp(type, Name) == 0 || Parent::isKindOf(type); }
 
 namespace qrvn {
 namespace core {

@@ -37,8 +37,7 @@ public:
     virtual Ptr<Command> command() = 0;
     virtual Ptr<TabCommandInput> addTabCommandInput(const std::string& id, const std::string& name,
                                                     const std::string& resourceFolder = "") = 0;
-    virtual Ptr<DropDownCommandInput> addDropDownCommandInput(const std::string& id,
-                                                              const std::string& name,
+    virtual Ptr<DropDownCommandInput> addDropDownCommandInput(const std::string& id, const std::string& name,
                                                               DropDownStyles dropDownStyle) = 0;
 };
 

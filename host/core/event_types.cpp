@@ -16,8 +16,7 @@ CommandCreatedEventArgs::CommandCreatedEventArgs(Ptr<Command> command) : command
 
 CommandEventArgs::CommandEventArgs(Ptr<Command> command) : command_(std::move(command)) {}
 
-InputChangedEventArgs::InputChangedEventArgs(Ptr<Command> command, Ptr<CommandInput> input,
-                                             Ptr<CommandInputs> inputs)
+InputChangedEventArgs::InputChangedEventArgs(Ptr<Command> command, Ptr<CommandInput> input, Ptr<CommandInputs> inputs)
     : command_(std::move(command)), input_(std::move(input)), inputs_(std::move(inputs)) {}
 
 ValidateInputsEventArgs::ValidateInputsEventArgs(Ptr<Command> command, Ptr<CommandInputs> inputs)

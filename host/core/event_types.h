@@ -18,11 +18,11 @@ class Command;
 class CommandInput;
 class CommandInputs;
 
-#define QRVN_EVENT_CLASS(EventClass, HandlerClass, ArgsClass, Name)             \
-    class QRVN_API EventClass : public TypedEvent<HandlerClass, ArgsClass> {             \
-        QRVN_CLASS_TYPE(Event, Name)                                            \
-    public:                                                                     \
-        using TypedEvent<HandlerClass, ArgsClass>::TypedEvent;                  \
+#define QRVN_EVENT_CLASS(EventClass, HandlerClass, ArgsClass, Name)                                                    \
+    class QRVN_API EventClass : public TypedEvent<HandlerClass, ArgsClass> {                                           \
+        QRVN_CLASS_TYPE(Event, Name)                                                                                   \
+    public:                                                                                                            \
+        using TypedEvent<HandlerClass, ArgsClass>::TypedEvent;                                                         \
     };
 
 // ---- documents ---------------------------------------------------------------
@@ -156,8 +156,7 @@ public:
     virtual void notify(const Ptr<InputChangedEventArgs>& eventArgs) = 0;
 };
 
-QRVN_EVENT_CLASS(InputChangedEvent, InputChangedEventHandler, InputChangedEventArgs,
-                 "qrvn::core::InputChangedEvent")
+QRVN_EVENT_CLASS(InputChangedEvent, InputChangedEventHandler, InputChangedEventArgs, "qrvn::core::InputChangedEvent")
 
 class QRVN_API ValidateInputsEventArgs : public EventArgs {
     QRVN_CLASS_TYPE(EventArgs, "qrvn::core::ValidateInputsEventArgs")
@@ -226,8 +225,7 @@ public:
     virtual void notify(const Ptr<NavigationEventArgs>& eventArgs) = 0;
 };
 
-QRVN_EVENT_CLASS(NavigationEvent, NavigationEventHandler, NavigationEventArgs,
-                 "qrvn::core::NavigationEvent")
+QRVN_EVENT_CLASS(NavigationEvent, NavigationEventHandler, NavigationEventArgs, "qrvn::core::NavigationEvent")
 
 }  // namespace core
 }  // namespace qrvn

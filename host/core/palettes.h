@@ -33,9 +33,8 @@ public:
     virtual Ptr<Palette> itemById(const std::string& id) = 0;
     // Creates a palette showing htmlFileURL; empty (AlreadyExistsError) when
     // the id is in use.
-    virtual Ptr<Palette> addPalette(const std::string& id, const std::string& name,
-                                    const std::string& htmlFileURL, bool isVisible,
-                                    bool showCloseButton, bool isResizable, int width, int height,
+    virtual Ptr<Palette> addPalette(const std::string& id, const std::string& name, const std::string& htmlFileURL,
+                                    bool isVisible, bool showCloseButton, bool isResizable, int width, int height,
                                     bool useNewWebBrowser) = 0;
 };
 

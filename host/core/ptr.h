@@ -44,19 +44,31 @@ private:
 };
 
 template <class T, class U>
-bool operator==(const Ptr<T>& a, const Ptr<U>& b) { return a.get() == b.get(); }
+bool operator==(const Ptr<T>& a, const Ptr<U>& b) {
+    return a.get() == b.get();
+}
 template <class T, class U>
-bool operator!=(const Ptr<T>& a, const Ptr<U>& b) { return a.get() != b.get(); }
+bool operator!=(const Ptr<T>& a, const Ptr<U>& b) {
+    return a.get() != b.get();
+}
 template <class T, class U>
-bool operator<(const Ptr<T>& a, const Ptr<U>& b) { return std::less<const void*>()(a.get(), b.get()); }
+bool operator<(const Ptr<T>& a, const Ptr<U>& b) {
+    return std::less<const void*>()(a.get(), b.get());
+}
 template <class T>
-bool operator==(const Ptr<T>& a, std::nullptr_t) { return !a; }
+bool operator==(const Ptr<T>& a, std::nullptr_t) {
+    return !a;
+}
 template <class T>
-bool operator!=(const Ptr<T>& a, std::nullptr_t) { return static_cast<bool>(a); }
+bool operator!=(const Ptr<T>& a, std::nullptr_t) {
+    return static_cast<bool>(a);
+}
 
 // Free form of the cast: query<CommandControl>(control).
 template <class U, class T>
-Ptr<U> query(const Ptr<T>& object) { return object.template query<U>(); }
+Ptr<U> query(const Ptr<T>& object) {
+    return object.template query<U>();
+}
 
 }  // namespace core
 }  // namespace qrvn

@@ -63,8 +63,8 @@ public:
     virtual Ptr<ToolbarPanel> itemById(const std::string& id) = 0;
     // Adds a panel next to the panel `positionID` (before or after it); an
     // empty or unknown position puts it first (isBefore) or last.
-    virtual Ptr<ToolbarPanel> add(const std::string& id, const std::string& name,
-                                  const std::string& positionID = "", bool isBefore = true) = 0;
+    virtual Ptr<ToolbarPanel> add(const std::string& id, const std::string& name, const std::string& positionID = "",
+                                  bool isBefore = true) = 0;
 };
 
 // Every panel of every workspace.
@@ -98,8 +98,7 @@ public:
     // id. Placed before or after the control `positionID`; an empty or
     // unknown position puts it first (isBefore) or last.
     virtual Ptr<CommandControl> addCommand(const Ptr<CommandDefinition>& commandDefinition,
-                                           const std::string& positionID = "",
-                                           bool isBefore = false) = 0;
+                                           const std::string& positionID = "", bool isBefore = false) = 0;
 };
 
 class QRVN_API ToolbarControl : public Base {

@@ -56,13 +56,10 @@ Ptr<ValueInput> NamedValues::item(size_t index, std::string* name) const {
 
 namespace cam {
 
-PostProcessInput::PostProcessInput(std::string programName, std::string postConfiguration,
-                                   std::string outputFolder, PostOutputUnitOptions outputUnits)
-    : programName_(std::move(programName)),
-      postConfiguration_(std::move(postConfiguration)),
-      outputFolder_(std::move(outputFolder)),
-      outputUnits_(outputUnits),
-      postProperties_(core::NamedValues::create()) {}
+PostProcessInput::PostProcessInput(std::string programName, std::string postConfiguration, std::string outputFolder,
+                                   PostOutputUnitOptions outputUnits)
+    : programName_(std::move(programName)), postConfiguration_(std::move(postConfiguration)),
+      outputFolder_(std::move(outputFolder)), outputUnits_(outputUnits), postProperties_(core::NamedValues::create()) {}
 
 core::Ptr<PostProcessInput> PostProcessInput::create(const std::string& programName,
                                                      const std::string& postConfiguration,

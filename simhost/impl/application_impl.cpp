@@ -56,15 +56,11 @@ core::Ptr<core::DocumentEvent> documentEvent(const char* name) { return make<cor
 }  // namespace
 
 ApplicationImpl::ApplicationImpl()
-    : documentCreated_(documentEvent("documentCreated")),
-      documentOpened_(documentEvent("documentOpened")),
-      documentActivating_(documentEvent("documentActivating")),
-      documentActivated_(documentEvent("documentActivated")),
+    : documentCreated_(documentEvent("documentCreated")), documentOpened_(documentEvent("documentOpened")),
+      documentActivating_(documentEvent("documentActivating")), documentActivated_(documentEvent("documentActivated")),
       documentDeactivating_(documentEvent("documentDeactivating")),
-      documentDeactivated_(documentEvent("documentDeactivated")),
-      documentClosing_(documentEvent("documentClosing")),
-      documentClosed_(documentEvent("documentClosed")),
-      documentSaving_(documentEvent("documentSaving")),
+      documentDeactivated_(documentEvent("documentDeactivated")), documentClosing_(documentEvent("documentClosing")),
+      documentClosed_(documentEvent("documentClosed")), documentSaving_(documentEvent("documentSaving")),
       documentSaved_(documentEvent("documentSaved")) {}
 
 ApplicationImpl::~ApplicationImpl() = default;
@@ -103,9 +99,7 @@ core::Ptr<core::Viewport> ApplicationImpl::activeView() {
     return active_->viewport();
 }
 
-int ApplicationImpl::getLastError(std::string* description) {
-    return HostState::instance().lastError(description);
-}
+int ApplicationImpl::getLastError(std::string* description) { return HostState::instance().lastError(description); }
 
 void ApplicationImpl::fireDocumentEvent(const core::Ptr<core::DocumentEvent>& event,
                                         const core::Ptr<DocumentImpl>& document) {

@@ -87,8 +87,7 @@ private:
     int untitled_ = 0;
 
     core::Ptr<core::DocumentEvent> documentCreated_, documentOpened_, documentActivating_, documentActivated_,
-        documentDeactivating_, documentDeactivated_, documentClosing_, documentClosed_, documentSaving_,
-        documentSaved_;
+        documentDeactivating_, documentDeactivated_, documentClosing_, documentClosed_, documentSaving_, documentSaved_;
 
     std::map<std::string, core::Ptr<core::CustomEvent>> customEvents_;
     std::mutex registeredMutex_;

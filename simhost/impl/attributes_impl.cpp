@@ -74,8 +74,7 @@ std::vector<core::Ptr<core::Attribute>> AttributesImpl::itemsByGroup(const std::
 std::vector<std::string> AttributesImpl::groupNames() {
     std::vector<std::string> names;
     for (auto& attribute : store_->items) {
-        if (std::find(names.begin(), names.end(), attribute->group_) == names.end())
-            names.push_back(attribute->group_);
+        if (std::find(names.begin(), names.end(), attribute->group_) == names.end()) names.push_back(attribute->group_);
     }
     return names;
 }

@@ -88,8 +88,7 @@ public:
         }
         std::string name = input->name();
         if (name.empty()) name = "Setup" + std::to_string(cam_->setups_.size() + 1);
-        return cam_->addSetup(name, input->operationType(), input->machine(), input->printSetting(),
-                              input->models());
+        return cam_->addSetup(name, input->operationType(), input->machine(), input->printSetting(), input->models());
     }
 
 private:
@@ -180,14 +179,10 @@ core::Ptr<kalvix::Occurrence> ManufacturingModelImpl::occurrence() { return occu
 // ---- CAMImpl -------------------------------------------------------------------
 
 CAMImpl::CAMImpl(std::weak_ptr<DocumentImpl> document)
-    : document_(std::move(document)),
-      setupCreated_(setupEvent("setupCreated")),
-      setupDestroying_(setupEvent("setupDestroying")),
-      setupActivated_(setupEvent("setupActivated")),
-      setupActivating_(setupEvent("setupActivating")),
-      setupDeactivated_(setupEvent("setupDeactivated")),
-      setupDeactivating_(setupEvent("setupDeactivating")),
-      setupChanged_(make<cam::SetupChangeEvent>("setupChanged")) {}
+    : document_(std::move(document)), setupCreated_(setupEvent("setupCreated")),
+      setupDestroying_(setupEvent("setupDestroying")), setupActivated_(setupEvent("setupActivated")),
+      setupActivating_(setupEvent("setupActivating")), setupDeactivated_(setupEvent("setupDeactivated")),
+      setupDeactivating_(setupEvent("setupDeactivating")), setupChanged_(make<cam::SetupChangeEvent>("setupChanged")) {}
 
 core::Ptr<core::Document> CAMImpl::parentDocument() { return lock(document_); }
 
@@ -311,8 +306,8 @@ core::Ptr<CAMImpl> CAMImpl::copyFor(const core::Ptr<DocumentImpl>& document) con
     return copy;
 }
 
-bool CAMImpl::export3MF(const std::string& filePath, const core::Ptr<core::Base>& entity,
-                        const core::Ptr<core::Base>&, bool, bool) {
+bool CAMImpl::export3MF(const std::string& filePath, const core::Ptr<core::Base>& entity, const core::Ptr<core::Base>&,
+                        bool, bool) {
     if (scriptedFailure("CAM::export3MF")) return false;
     auto document = lock(document_);
     if (!document || !document->valid_) return failInvalid("CAM::export3MF");

@@ -106,8 +106,8 @@ public:
 private:
     void fire(const core::Ptr<cam::SetupEvent>& event, const core::Ptr<SetupImpl>& setup);
 
-    core::Ptr<cam::SetupEvent> setupCreated_, setupDestroying_, setupActivated_, setupActivating_,
-        setupDeactivated_, setupDeactivating_;
+    core::Ptr<cam::SetupEvent> setupCreated_, setupDestroying_, setupActivated_, setupActivating_, setupDeactivated_,
+        setupDeactivating_;
     core::Ptr<cam::SetupChangeEvent> setupChanged_;
 };
 

@@ -49,8 +49,7 @@ bool CommandInputsImpl::checkNewId(const std::string& id, const char* operation)
     return true;
 }
 
-core::Ptr<core::TabCommandInput> CommandInputsImpl::addTabCommandInput(const std::string& id,
-                                                                       const std::string& name,
+core::Ptr<core::TabCommandInput> CommandInputsImpl::addTabCommandInput(const std::string& id, const std::string& name,
                                                                        const std::string& resourceFolder) {
     if (!checkNewId(id, "CommandInputs::addTabCommandInput")) return core::Ptr<core::TabCommandInput>();
     auto tab = make<TabCommandInputImpl>(id, name, command_, parent_);
@@ -60,9 +59,8 @@ core::Ptr<core::TabCommandInput> CommandInputsImpl::addTabCommandInput(const std
     return tab;
 }
 
-core::Ptr<core::DropDownCommandInput> CommandInputsImpl::addDropDownCommandInput(const std::string& id,
-                                                                                 const std::string& name,
-                                                                                 core::DropDownStyles style) {
+core::Ptr<core::DropDownCommandInput>
+CommandInputsImpl::addDropDownCommandInput(const std::string& id, const std::string& name, core::DropDownStyles style) {
     if (!checkNewId(id, "CommandInputs::addDropDownCommandInput")) return core::Ptr<core::DropDownCommandInput>();
     if (style < core::LabeledIconDropDownStyle || style > core::CheckBoxDropDownStyle) {
         setLastError(core::InvalidArgumentError, "unknown drop-down style");

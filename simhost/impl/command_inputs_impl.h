@@ -57,7 +57,9 @@ public:
         return true;
     }
     core::Ptr<core::Command> parentCommand() override;
-    core::Ptr<core::CommandInput> parentCommandInput() override { return core::Ptr<core::CommandInput>(parent_.lock()); }
+    core::Ptr<core::CommandInput> parentCommandInput() override {
+        return core::Ptr<core::CommandInput>(parent_.lock());
+    }
 
     std::string id_, name_;
     std::weak_ptr<CommandImpl> command_;

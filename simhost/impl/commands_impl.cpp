@@ -30,11 +30,8 @@ private:
 
 CommandDefinitionImpl::CommandDefinitionImpl(std::string id, std::string name, std::string tooltip,
                                              std::string resourceFolder)
-    : id_(std::move(id)),
-      name_(std::move(name)),
-      tooltip_(std::move(tooltip)),
-      resourceFolder_(std::move(resourceFolder)),
-      commandCreated_(make<core::CommandCreatedEvent>("commandCreated")) {}
+    : id_(std::move(id)), name_(std::move(name)), tooltip_(std::move(tooltip)),
+      resourceFolder_(std::move(resourceFolder)), commandCreated_(make<core::CommandCreatedEvent>("commandCreated")) {}
 
 bool CommandDefinitionImpl::execute() {
     auto ui = lock(ui_);
@@ -51,10 +48,8 @@ bool CommandDefinitionImpl::deleteMe() {
 }
 
 CommandImpl::CommandImpl(core::Ptr<CommandDefinitionImpl> definition)
-    : definition_(std::move(definition)),
-      execute_(make<core::CommandEvent>("execute")),
-      destroy_(make<core::CommandEvent>("destroy")),
-      executePreview_(make<core::CommandEvent>("executePreview")),
+    : definition_(std::move(definition)), execute_(make<core::CommandEvent>("execute")),
+      destroy_(make<core::CommandEvent>("destroy")), executePreview_(make<core::CommandEvent>("executePreview")),
       inputChanged_(make<core::InputChangedEvent>("inputChanged")),
       validateInputs_(make<core::ValidateInputsEvent>("validateInputs")) {}
 

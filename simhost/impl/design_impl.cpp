@@ -61,13 +61,9 @@ core::Ptr<kalvix::Component> MeshBodyImpl::parentComponent() { return lock(paren
 
 core::Ptr<kalvix::Component> OccurrenceImpl::component() { return component_; }
 
-core::Ptr<kalvix::BRepBodies> OccurrenceImpl::bRepBodies() {
-    return make<BRepBodiesView>(component_);
-}
+core::Ptr<kalvix::BRepBodies> OccurrenceImpl::bRepBodies() { return make<BRepBodiesView>(component_); }
 
-core::Ptr<kalvix::OccurrenceList> OccurrenceImpl::childOccurrences() {
-    return make<OccurrenceListView>(component_);
-}
+core::Ptr<kalvix::OccurrenceList> OccurrenceImpl::childOccurrences() { return make<OccurrenceListView>(component_); }
 
 core::Ptr<kalvix::BRepBodies> ComponentImpl::bRepBodies() { return make<BRepBodiesView>(self(this)); }
 core::Ptr<kalvix::MeshBodies> ComponentImpl::meshBodies() { return make<MeshBodiesView>(self(this)); }

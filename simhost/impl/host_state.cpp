@@ -113,9 +113,7 @@ void HostState::resetDiagnostics() {
     offThreadDeliveries_.clear();
 }
 
-void setLastError(int code, const std::string& description) {
-    HostState::instance().setLastError(code, description);
-}
+void setLastError(int code, const std::string& description) { HostState::instance().setLastError(code, description); }
 
 void clearLastError() { HostState::instance().clearLastError(); }
 

@@ -13,11 +13,11 @@ std::string escapeXml(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
         }
     }
     return out;
@@ -25,8 +25,7 @@ std::string escapeXml(const std::string& text) {
 
 class CapabilitiesImpl : public cam::MachineCapabilities {
 public:
-    CapabilitiesImpl(bool hasTechnology, int32_t technology)
-        : hasTechnology_(hasTechnology), technology_(technology) {}
+    CapabilitiesImpl(bool hasTechnology, int32_t technology) : hasTechnology_(hasTechnology), technology_(technology) {}
     bool hasTechnology() override { return hasTechnology_; }
     int32_t technology() override { return technology_; }
     bool isAdditive() override { return hasTechnology_; }

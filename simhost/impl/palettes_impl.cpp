@@ -48,9 +48,7 @@ private:
 }  // namespace
 
 PaletteImpl::PaletteImpl(std::string id, std::string name)
-    : id_(std::move(id)),
-      name_(std::move(name)),
-      htmlEvent_(make<core::HTMLEvent>("htmlEvent")),
+    : id_(std::move(id)), name_(std::move(name)), htmlEvent_(make<core::HTMLEvent>("htmlEvent")),
       navigationEvent_(make<core::NavigationEvent>("navigationEvent")) {}
 
 void PaletteImpl::navigate(const std::string& url) {

@@ -125,14 +125,15 @@ public:
             return core::Ptr<core::CommandControl>();
         }
         auto ui = uiOf(*panel_);
-        auto definition = commandDefinition ? ui->findDefinition(commandDefinition->id()) : core::Ptr<CommandDefinitionImpl>();
+        auto definition =
+            commandDefinition ? ui->findDefinition(commandDefinition->id()) : core::Ptr<CommandDefinitionImpl>();
         if (!definition || definition.get() != commandDefinition.get() || !definition->valid_) {
             setLastError(core::InvalidArgumentError, "invalid command definition");
             return core::Ptr<core::CommandControl>();
         }
         if (panel_->findControl(definition->id_)) {
-            setLastError(core::AlreadyExistsError, "control id already in use in panel " + panel_->id_ + ": " +
-                                                       definition->id_);
+            setLastError(core::AlreadyExistsError,
+                         "control id already in use in panel " + panel_->id_ + ": " + definition->id_);
             return core::Ptr<core::CommandControl>();
         }
         auto control = make<CommandControlImpl>();

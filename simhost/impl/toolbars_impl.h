@@ -79,8 +79,8 @@ public:
     bool deleteMe() override;
     bool isValid() override { return valid_; }
 
-    core::Ptr<ToolbarPanelImpl> addPanel(const std::string& id, const std::string& name,
-                                         const std::string& positionID, bool isBefore);
+    core::Ptr<ToolbarPanelImpl> addPanel(const std::string& id, const std::string& name, const std::string& positionID,
+                                         bool isBefore);
     void invalidate();
 
     std::string id_, name_;

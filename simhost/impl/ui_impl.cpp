@@ -56,8 +56,12 @@ core::Ptr<UserInterfaceImpl> UserInterfaceImpl::create(std::weak_ptr<Application
 // The workspaces, tabs and panels a freshly started host shows.
 void UserInterfaceImpl::buildDefaultLayout() {
     const std::vector<TabLayout> design = {
-        {"SolidTab", "Solid", {{"SolidCreatePanel", "Create"}, {"SolidModifyPanel", "Modify"},
-                               {"InspectPanel", "Inspect"}, {"SolidScriptsAddinsPanel", "Add-Ins"}}},
+        {"SolidTab",
+         "Solid",
+         {{"SolidCreatePanel", "Create"},
+          {"SolidModifyPanel", "Modify"},
+          {"InspectPanel", "Inspect"},
+          {"SolidScriptsAddinsPanel", "Add-Ins"}}},
         {"ParaMeshOuterTab", "Mesh", {{"ParaMeshCreatePanel", "Create"}, {"ParaMeshModifyPanel", "Modify"}}},
         {"BaseFeatureSolidTab", "Solid", {{"BaseFeatureCreatePanel", "Create"}}},
         {"ParaMeshBaseFeatureTab", "Mesh", {{"BaseFeatureMeshCreatePanel", "Create"}}},
@@ -90,8 +94,7 @@ void UserInterfaceImpl::buildDefaultLayout() {
 core::Ptr<ApplicationImpl> UserInterfaceImpl::application() const { return lock(application_); }
 
 core::DialogResults UserInterfaceImpl::messageBox(const std::string& text, const std::string& title,
-                                                  core::MessageBoxButtonTypes buttons,
-                                                  core::MessageBoxIconTypes icon) {
+                                                  core::MessageBoxButtonTypes buttons, core::MessageBoxIconTypes icon) {
     core::DialogResults answer = defaultMessageBoxAnswer_;
     if (!messageBoxAnswers_.empty()) {
         answer = messageBoxAnswers_.front();

@@ -51,8 +51,8 @@ bool ViewportImpl::saveImage(const std::string& filename, int width, int height)
         return false;
     }
     std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
-    jpeg_compress_struct compress {};
-    ErrorManager errors {};
+    jpeg_compress_struct compress{};
+    ErrorManager errors{};
     compress.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = onJpegError;
     if (setjmp(errors.jump)) {

@@ -43,7 +43,8 @@ SavedDocument saveDocument(const core::Ptr<core::Document>& document) {
 
 core::Ptr<kalvix::KalvixDocument> newDocumentFrom(const SavedDocument& saved, const std::string& name) {
     if (!saved.isValid()) throw std::invalid_argument("sim: not a saved document");
-    auto content = core::Ptr<impl::DocumentImpl>(std::static_pointer_cast<impl::DocumentImpl>(saved.content().shared()));
+    auto content =
+        core::Ptr<impl::DocumentImpl>(std::static_pointer_cast<impl::DocumentImpl>(saved.content().shared()));
     auto document = content->copy();
     if (!name.empty()) document->name_ = name;
     return application()->addDocument(document, false, true);
@@ -51,7 +52,8 @@ core::Ptr<kalvix::KalvixDocument> newDocumentFrom(const SavedDocument& saved, co
 
 core::Ptr<kalvix::KalvixDocument> openDocument(const SavedDocument& saved) {
     if (!saved.isValid()) throw std::invalid_argument("sim: not a saved document");
-    auto content = core::Ptr<impl::DocumentImpl>(std::static_pointer_cast<impl::DocumentImpl>(saved.content().shared()));
+    auto content =
+        core::Ptr<impl::DocumentImpl>(std::static_pointer_cast<impl::DocumentImpl>(saved.content().shared()));
     return application()->openDocument(content);
 }
 

@@ -4,8 +4,8 @@
 
 #include "simhost/impl/application_impl.h"
 #include "simhost/impl/command_inputs_impl.h"
-#include "simhost/impl/common.h"
 #include "simhost/impl/commands_impl.h"
+#include "simhost/impl/common.h"
 #include "simhost/impl/host_state.h"
 #include "simhost/impl/toolbars_impl.h"
 #include "simhost/impl/ui_impl.h"
@@ -93,15 +93,13 @@ std::vector<std::string> panelsWithControl(const std::string& controlId) {
     return panels;
 }
 
-core::Ptr<core::ToolbarTab> addTab(const std::string& workspaceId, const std::string& tabId,
-                                   const std::string& name) {
+core::Ptr<core::ToolbarTab> addTab(const std::string& workspaceId, const std::string& tabId, const std::string& name) {
     auto workspace = ui()->findWorkspace(workspaceId);
     if (!workspace) return core::Ptr<core::ToolbarTab>();
     return workspace->toolbarTabs()->add(tabId, name);
 }
 
-core::Ptr<core::ToolbarPanel> addPanel(const std::string& tabId, const std::string& panelId,
-                                       const std::string& name) {
+core::Ptr<core::ToolbarPanel> addPanel(const std::string& tabId, const std::string& panelId, const std::string& name) {
     auto tab = ui()->findTab(tabId);
     if (!tab) return core::Ptr<core::ToolbarPanel>();
     return tab->addPanel(panelId, name, "", false);

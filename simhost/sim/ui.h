@@ -43,10 +43,8 @@ std::vector<std::string> controlIds(const std::string& panelId);
 std::vector<std::string> definitionIds();
 // Panels in which a control with this id exists.
 std::vector<std::string> panelsWithControl(const std::string& controlId);
-core::Ptr<core::ToolbarTab> addTab(const std::string& workspaceId, const std::string& tabId,
-                                   const std::string& name);
-core::Ptr<core::ToolbarPanel> addPanel(const std::string& tabId, const std::string& panelId,
-                                       const std::string& name);
+core::Ptr<core::ToolbarTab> addTab(const std::string& workspaceId, const std::string& tabId, const std::string& name);
+core::Ptr<core::ToolbarPanel> addPanel(const std::string& tabId, const std::string& panelId, const std::string& name);
 bool removeTab(const std::string& tabId);
 bool removePanel(const std::string& panelId);
 

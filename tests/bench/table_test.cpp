@@ -21,10 +21,8 @@ Measurement timed(const std::string& benchmark, const std::string& parameter, do
 
 Measurement upload(double connector, double curl, double connectorPeak, double curlPeak) {
     Measurement m = timed("upload", "16 MiB", 0.3);
-    m.counters = {{kConnectorMiBps, connector},
-                  {kCurlMiBps, curl},
-                  {kConnectorPeakMiB, connectorPeak},
-                  {kCurlPeakMiB, curlPeak}};
+    m.counters = {
+        {kConnectorMiBps, connector}, {kCurlMiBps, curl}, {kConnectorPeakMiB, connectorPeak}, {kCurlPeakMiB, curlPeak}};
     return m;
 }
 
@@ -37,13 +35,11 @@ TEST(BenchTable, RatiosReferToTheFirstMeasuredRowOfTheirOwnBenchmarkAndUploadsCo
     lines2.counters["lines_per_second"] = 150000;
     Measurement bigUpload = timed("upload", "1 GiB", 0);
     bigUpload.skipped = "needs 3.2 GiB of free disk, 1 GiB available";
-    const auto rows = makeRows({failedTick, timed("heartbeat tick", "10 instances", 10e-6),
-                                upload(50, 200, 1100, 10),
-                                timed("heartbeat tick", "100 instances", 20e-6),
-                                timed("EXMI::run", "1 document", 2e-3),
-                                timed("heartbeat tick", "1000 instances", 45e-6),
-                                timed("EXMI::run", "20 documents", 3e-3), lines1, lines2,
-                                upload(50, 0, 1100, 0), bigUpload});
+    const auto rows =
+        makeRows({failedTick, timed("heartbeat tick", "10 instances", 10e-6), upload(50, 200, 1100, 10),
+                  timed("heartbeat tick", "100 instances", 20e-6), timed("EXMI::run", "1 document", 2e-3),
+                  timed("heartbeat tick", "1000 instances", 45e-6), timed("EXMI::run", "20 documents", 3e-3), lines1,
+                  lines2, upload(50, 0, 1100, 0), bigUpload});
     // Skipped rows say why and are no base; rate rows show the rate, named
     // after the counter; a missing curl figure gives no ratio, not a division by zero.
     const std::vector<std::pair<std::string, std::string>> expected = {
@@ -78,11 +74,17 @@ TEST(BenchTable, WithoutFiguresTheColumnIsLeftOutAndTheRestStayPadded) {
 }
 
 TEST(BenchTable, NumbersKeepThreeSignificantDigitsInAFittingUnit) {
-    for (auto [seconds, text] : {std::pair<double, const char*>{999e-9, "999 ns"}, {1e-6, "1.00 µs"},
-                                 {0.0123, "12.3 ms"}, {1.5, "1.50 s"}, {250, "250 s"}})
+    for (auto [seconds, text] : {std::pair<double, const char*>{999e-9, "999 ns"},
+                                 {1e-6, "1.00 µs"},
+                                 {0.0123, "12.3 ms"},
+                                 {1.5, "1.50 s"},
+                                 {250, "250 s"}})
         EXPECT_EQ(text, formatSeconds(seconds));
-    for (auto [number, text] : {std::pair<double, const char*>{0.4741, "0.474"}, {0.5, "0.500"},
-                                {0.012345, "0.0123"}, {12345.4, "12345"}, {0, "0"}})
+    for (auto [number, text] : {std::pair<double, const char*>{0.4741, "0.474"},
+                                {0.5, "0.500"},
+                                {0.012345, "0.0123"},
+                                {12345.4, "12345"},
+                                {0, "0"}})
         EXPECT_EQ(text, formatNumber(number));
 }
 

@@ -18,8 +18,7 @@ using namespace EXMIImpl;
 using testing_support::failureOf;
 
 TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirtyAndNamesEachRefusal) {
-    const TokenAnswer answer =
-        readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":31,"x":1})");
+    const TokenAnswer answer = readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":31,"x":1})");
     EXPECT_EQ("A", answer.accessToken);
     EXPECT_EQ("R", answer.refreshToken);
     EXPECT_EQ(31u, answer.expiresIn);
@@ -27,30 +26,23 @@ TEST(TokenAnswer, AcceptsStringsAndAnUnsignedLifetimeAboveThirtyAndNamesEachRefu
     const std::pair<const char*, const char*> cases[] = {
         {"not json", "could not parse login response."},
         {"[1,2]", "invalid token expiration time"},
-        {R"({"access_token":"A","refresh_token":"R","expires_in":30})",
-         "invalid token expiration time"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":30})", "invalid token expiration time"},
         {R"({"refresh_token":"R","expires_in":60})", "acccess token not found"},
         {R"({"access_token":"A","expires_in":3600})", "refresh token not found"},
         {R"({"access_token":"A","refresh_token":"R"})", "expiration not found"},
-        {R"({"access_token":"A","refresh_token":"R","expires_in":-5})",
-         "could not log in account!"},
-        {R"({"access_token":"A","refresh_token":"R","expires_in":3600.0})",
-         "could not log in account!"},
-        {R"({"access_token":"A","refresh_token":"R","expires_in":4294967296})",
-         "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":-5})", "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":3600.0})", "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":"R","expires_in":4294967296})", "could not log in account!"},
         {R"({"access_token":1,"refresh_token":"R","expires_in":60})", "could not log in account!"},
-        {R"({"access_token":"A","refresh_token":null,"expires_in":60})",
-         "could not log in account!"},
+        {R"({"access_token":"A","refresh_token":null,"expires_in":60})", "could not log in account!"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.second, failureOf([&] { readTokenAnswer(c.first); })) << c.first;
+    for (const auto& c : cases) EXPECT_EQ(c.second, failureOf([&] { readTokenAnswer(c.first); })) << c.first;
 }
 
 TEST(ProjectList, ReadsProjectsInOrderKeepsDuplicatesAndEscapesThePageText) {
-    const auto list = readProjectList(
-        R"({"data":[{"display_name":"One","library_project_id":"p1","description":"d1"},)"
-        R"({"display_name":"Two","library_project_id":"p2"},)"
-        R"({"display_name":"One again","library_project_id":"p1","extra":true}]})");
+    const auto list = readProjectList(R"({"data":[{"display_name":"One","library_project_id":"p1","description":"d1"},)"
+                                      R"({"display_name":"Two","library_project_id":"p2"},)"
+                                      R"({"display_name":"One again","library_project_id":"p1","extra":true}]})");
     ASSERT_TRUE(list);
     ASSERT_EQ(3u, list->projects.size());
     EXPECT_EQ("p1", list->projects[0]->id);
@@ -63,8 +55,7 @@ TEST(ProjectList, ReadsProjectsInOrderKeepsDuplicatesAndEscapesThePageText) {
               list->toJson());
     // The page text escapes as JSON requires.
     CStratavoxFabriqoProjectList escaped;
-    escaped.projects.push_back(
-        std::make_shared<CStratavoxFabriqoProject>("i\"d", "line\nbreak", "back\\slash"));
+    escaped.projects.push_back(std::make_shared<CStratavoxFabriqoProject>("i\"d", "line\nbreak", "back\\slash"));
     EXPECT_EQ(R"([{"projectName":"line\nbreak","projectDescription":"back\\slash","projectID":"i\"d"}])",
               escaped.toJson());
 }
@@ -81,22 +72,19 @@ TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
         {R"({"data":{}})", "data field is no array"},
         {R"({"data":[{"library_project_id":"p"}]})", "project data object has no display name"},
         {R"({"data":[{"display_name":"n"}]})", "project data object has no project id"},
-        {R"({"data":[{"display_name":1,"library_project_id":"p"}]})",
-         "project data display name is no string"},
+        {R"({"data":[{"display_name":1,"library_project_id":"p"}]})", "project data display name is no string"},
         {R"({"data":[{"display_name":"n","library_project_id":"p","description":[]}]})",
          "project data description is no string"},
         {R"({"data":["p"]})", "project data is no object"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.second, failureOf([&] { readProjectList(c.first); })) << c.first;
+    for (const auto& c : cases) EXPECT_EQ(c.second, failureOf([&] { readProjectList(c.first); })) << c.first;
 }
 
 TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
-    const auto project = readCreatedProject(
-        R"({"data":{"display_name":"N","library_project_id":"id7","description":"D"}})");
+    const auto project =
+        readCreatedProject(R"({"data":{"display_name":"N","library_project_id":"id7","description":"D"}})");
     EXPECT_EQ("id7", project->id);
-    EXPECT_EQ("https://s/u?sig=1",
-              readUploadUrl(R"({"data":{"upload_url":"https://s/u?sig=1","job_id":"j"}})"));
+    EXPECT_EQ("https://s/u?sig=1", readUploadUrl(R"({"data":{"upload_url":"https://s/u?sig=1","job_id":"j"}})"));
 
     const std::pair<const char*, const char*> created[] = {
         {"<html>", "invalid create project response"},
@@ -105,16 +93,14 @@ TEST(ServiceAnswers, CreateAndAnnouncementAnswersAreChecked) {
         {R"({"data":[]})", "create response data is no object"},
         {R"({"data":{"display_name":"N"}})", "project data object has no project id"},
     };
-    for (const auto& c : created)
-        EXPECT_EQ(c.second, failureOf([&] { readCreatedProject(c.first); })) << c.first;
+    for (const auto& c : created) EXPECT_EQ(c.second, failureOf([&] { readCreatedProject(c.first); })) << c.first;
     const std::pair<const char*, const char*> announced[] = {
         {"[1]", "invalid create project response object"},
         {"{}", "create response has no data"},
         {R"({"data":{}})", "did not receive upload URL"},
         {R"({"data":{"upload_url":7}})", "upload URL is no string"},
     };
-    for (const auto& c : announced)
-        EXPECT_EQ(c.second, failureOf([&] { readUploadUrl(c.first); })) << c.first;
+    for (const auto& c : announced) EXPECT_EQ(c.second, failureOf([&] { readUploadUrl(c.first); })) << c.first;
 }
 
 // A service answer nested a million levels deep meets the same checks as any
@@ -124,9 +110,9 @@ TEST(ServiceAnswers, DeepNestingIsReadWithoutExhaustingTheStack) {
     const std::string nested = std::string(depth, '[') + std::string(depth, ']');
     EXPECT_EQ("invalid token expiration time", failureOf([&] { readTokenAnswer(nested); }));
     EXPECT_EQ("could not parse login response.", failureOf([&] { readTokenAnswer(std::string(depth, '[')); }));
-    EXPECT_EQ("A", readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":60,"x":)" + nested +
-                                   "}")
-                       .accessToken);
+    EXPECT_EQ(
+        "A",
+        readTokenAnswer(R"({"access_token":"A","refresh_token":"R","expires_in":60,"x":)" + nested + "}").accessToken);
     EXPECT_EQ("project data is no object", failureOf([&] { readProjectList(R"({"data":[)" + nested + "]}"); }));
     EXPECT_EQ("create response data is no object",
               failureOf([&] { readCreatedProject(R"({"data":)" + nested + "}"); }));
@@ -134,8 +120,7 @@ TEST(ServiceAnswers, DeepNestingIsReadWithoutExhaustingTheStack) {
 }
 
 TEST(ServiceBodies, MembersStandInTheirFixedOrder) {
-    EXPECT_EQ(R"({"data":{"display_name":"N \"q\"","description":""}})",
-              createProjectBody("N \"q\"", ""));
+    EXPECT_EQ(R"({"data":{"display_name":"N \"q\"","description":""}})", createProjectBody("N \"q\"", ""));
     EXPECT_EQ(R"({"data":{"description":"D","display_name":"N","thumbnail":"data:x"}})",
               thumbnailBody("D", "N", "data:x"));
     EXPECT_EQ(R"({"data":{"content_type":"text/plain","job_name":"a.gcode","file_size":5000000000,)"
@@ -191,8 +176,7 @@ TEST(Pkce, PairsAreFreshWellFormedAndMatching) {
 class NullListener : public IStratavoxURLInterface {
 public:
     void setScreen(int32_t, const std::string&) override {}
-    void setProjectList(const std::shared_ptr<CStratavoxFabriqoProjectList>&,
-                        const std::string&) override {}
+    void setProjectList(const std::shared_ptr<CStratavoxFabriqoProjectList>&, const std::string&) override {}
     void onSignedOut() override { ++signedOut; }
     int signedOut = 0;
 };
@@ -205,19 +189,18 @@ protected:
 TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
     CStratavoxFabriqoConnector connector("a b", "https://r.test/stratavox/", nullptr,
                                          std::make_shared<EXMI::IAsyncHandler>());
-    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
-                              "library.project.read", "plyx.printjob.write"})
+    for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write", "library.project.read",
+                              "plyx.printjob.write"})
         connector.addScope(scope);
     connector.addScope("");
     EXPECT_EQ(5u, connector.getScopes().size());
 
     const std::string url = connector.getAuthorizeUrl(false);
-    EXPECT_EQ(
-        "https://acct.test:8443/authorize?client_id=a%20b&redirect_uri=https%3A%2F%2Fr.test%2Fstratavox%2F"
-        "&scope=account.user.read%20plyx.mesh.write%20library.project.write%20library.project.read%20"
-        "plyx.printjob.write&response_type=code&state=STATE&code_challenge=" +
-            support::percentEncode(connector.getCodeChallenge()) + "&code_challenge_method=S256",
-        url);
+    EXPECT_EQ("https://acct.test:8443/authorize?client_id=a%20b&redirect_uri=https%3A%2F%2Fr.test%2Fstratavox%2F"
+              "&scope=account.user.read%20plyx.mesh.write%20library.project.write%20library.project.read%20"
+              "plyx.printjob.write&response_type=code&state=STATE&code_challenge=" +
+                  support::percentEncode(connector.getCodeChallenge()) + "&code_challenge_method=S256",
+              url);
     EXPECT_EQ("%3D", url.substr(url.find("&code_challenge_method") - 3, 3));
     EXPECT_EQ(codeChallengeFor(connector.getCodeVerifier()), connector.getCodeChallenge());
 
@@ -228,40 +211,34 @@ TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
 }
 
 TEST_F(SignInAddress, ConstructionNeedsAHandlerAndSignOutTellsTheListener) {
-    EXPECT_EQ("invalid EXMI Async handler", failureOf([] {
-                  CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, nullptr);
-              }));
+    EXPECT_EQ("invalid EXMI Async handler",
+              failureOf([] { CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, nullptr); }));
     NullListener listener;
-    CStratavoxFabriqoConnector connector("c", "https://r/", &listener,
-                                         std::make_shared<EXMI::IAsyncHandler>());
+    CStratavoxFabriqoConnector connector("c", "https://r/", &listener, std::make_shared<EXMI::IAsyncHandler>());
     EXPECT_FALSE(connector.isSignedIn());
     connector.signOut();
     EXPECT_EQ(1, listener.signedOut);
     // Two connectors never share a verifier.
-    CStratavoxFabriqoConnector other("c", "https://r/", nullptr,
-                                     std::make_shared<EXMI::IAsyncHandler>());
+    CStratavoxFabriqoConnector other("c", "https://r/", nullptr, std::make_shared<EXMI::IAsyncHandler>());
     EXPECT_NE(connector.getCodeVerifier(), other.getCodeVerifier());
 }
 
 TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {
     auto handler = std::make_shared<EXMI::IAsyncHandler>();
     CStratavoxFabriqoConnector connector("c", "https://r.test/stratavox/", nullptr, handler);
-    for (const char* address :
-         {"https://other.test/stratavox/?code=abc", "https://r.test/stratavox/",
-          "https://r.test/stratavox/#code=abc", "https://r.test/stratavox/?code=&state=STATE",
-          "https://r.test/stratavox/?state=STATE", "https://r.test/stratavox/?xcode=1&state=S",
-          "https://r.test/stratavox/?error=denied&error_code=7", "https://r.test/strata"})
+    for (const char* address : {"https://other.test/stratavox/?code=abc", "https://r.test/stratavox/",
+                                "https://r.test/stratavox/#code=abc", "https://r.test/stratavox/?code=&state=STATE",
+                                "https://r.test/stratavox/?state=STATE", "https://r.test/stratavox/?xcode=1&state=S",
+                                "https://r.test/stratavox/?error=denied&error_code=7", "https://r.test/strata"})
         connector.handleRedirect(address);
     EXPECT_EQ(0u, handler->pendingCount());
 }
 
 TEST_F(SignInAddress, WebAppAddressForLibraryAndProject) {
     testing_support::EnvironmentOverride webApp("STRATAVOX_WEB_APP", "https://web.test/app/library/");
-    CStratavoxFabriqoConnector connector("c", "https://r/", nullptr,
-                                         std::make_shared<EXMI::IAsyncHandler>());
+    CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, std::make_shared<EXMI::IAsyncHandler>());
     EXPECT_EQ("https://web.test/app/library/", connector.webAppAddress(""));
-    EXPECT_EQ("https://web.test/app/library/project/p 1?wait_for_new_files=true",
-              connector.webAppAddress("p 1"));
+    EXPECT_EQ("https://web.test/app/library/project/p 1?wait_for_new_files=true", connector.webAppAddress("p 1"));
 }
 
 }  // namespace

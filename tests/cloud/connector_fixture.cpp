@@ -32,17 +32,16 @@ void ConnectorTest::TearDown() {
     EmulatorTest::TearDown();
 }
 
-std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> ConnectorTest::makeConnector(
-    EXMIImpl::IStratavoxURLInterface* target) {
-    auto made = std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(
-        kClientId, cloud->redirectUri(), target, handler);
+std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector>
+ConnectorTest::makeConnector(EXMIImpl::IStratavoxURLInterface* target) {
+    auto made =
+        std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), target, handler);
     std::istringstream scopes(kScopes);
     for (std::string scope; scopes >> scope;) made->addScope(scope);
     return made;
 }
 
-bool ConnectorTest::pumpUntil(const std::function<bool()>& condition,
-                              std::chrono::milliseconds limit) {
+bool ConnectorTest::pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     return cloudtest::pumpUntil(*handler, condition, limit);
 }
 
@@ -50,8 +49,7 @@ bool ConnectorTest::drain() { return cloudtest::drain(*handler); }
 
 std::string ConnectorTest::authorizeRedirect() {
     std::string error;
-    const std::string redirect =
-        cloud->authorizeDirect(connector->getAuthorizeUrl(false), "tester", &error);
+    const std::string redirect = cloud->authorizeDirect(connector->getAuthorizeUrl(false), "tester", &error);
     EXPECT_FALSE(redirect.empty()) << error;
     return redirect;
 }

@@ -23,9 +23,7 @@ namespace cloudtest {
 
 class RecordingListener : public EXMIImpl::IStratavoxURLInterface {
 public:
-    void setScreen(int32_t screen, const std::string& text) override {
-        screens.emplace_back(screen, text);
-    }
+    void setScreen(int32_t screen, const std::string& text) override { screens.emplace_back(screen, text); }
     void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
                         const std::string& currentProjectId) override {
         lists.emplace_back(list, currentProjectId);
@@ -37,8 +35,7 @@ public:
     }
 
     std::vector<std::pair<int32_t, std::string>> screens;
-    std::vector<std::pair<std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>, std::string>>
-        lists;
+    std::vector<std::pair<std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>, std::string>> lists;
     int signedOut = 0;
 };
 
@@ -48,16 +45,13 @@ class ConnectorTest : public emulator_test::EmulatorTest {
 protected:
     static constexpr const char* kClientId = emulator_test::kClientId;
     static constexpr const char* kScopes = emulator_test::kScopes;
-    static constexpr const char* k3mfType =
-        "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
+    static constexpr const char* k3mfType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
 
     void SetUp() override;
     void TearDown() override;
 
-    std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> makeConnector(
-        EXMIImpl::IStratavoxURLInterface* listener);
-    bool pumpUntil(const std::function<bool()>& condition,
-                   std::chrono::milliseconds limit = std::chrono::seconds(30));
+    std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> makeConnector(EXMIImpl::IStratavoxURLInterface* listener);
+    bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30));
     // Until every submitted request has been dispatched.
     bool drain();
     // Asks the emulator to sign in at the connector's authorize address and
@@ -67,8 +61,7 @@ protected:
     bool signIn();
     bool waitForScreens(size_t count);
 
-    std::vector<emulator::RecordedRequest> requestsTo(const std::string& method,
-                                                      const std::string& path) const;
+    std::vector<emulator::RecordedRequest> requestsTo(const std::string& method, const std::string& path) const;
     std::string writeTempFile(const std::string& name, const std::string& bytes);
     std::string logText() const;
 

@@ -106,9 +106,8 @@ TEST_F(SignIn, ShortLivedTokenIsRefreshedAfterSilentFailuresAndTheNewOneIsUsed) 
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(4u, tokens.size());
     EXPECT_EQ(500, tokens[1].status);
-    const std::string prefix = "client_id=" + encode(kClientId) + "&redirect_uri=" +
-                               encode(cloud->redirectUri()) + "&grant_type=refresh_token&scope=" +
-                               encode(kScopes) + "&refresh_token=";
+    const std::string prefix = "client_id=" + encode(kClientId) + "&redirect_uri=" + encode(cloud->redirectUri()) +
+                               "&grant_type=refresh_token&scope=" + encode(kScopes) + "&refresh_token=";
     EXPECT_EQ(prefix, tokens[3].body.substr(0, prefix.size()));
     EXPECT_GT(tokens[3].body.size(), prefix.size());
     EXPECT_EQ(200, tokens[3].status);
@@ -190,8 +189,7 @@ TEST_F(SignIn, TokensNeverReachTheLog) {
     ASSERT_TRUE(pumpUntil([&] { return listener.lists.size() == 2; }));
 
     std::set<std::string> secrets;
-    for (const auto& request : requestsTo("GET", "/plyx/v1/projects"))
-        secrets.insert(bearerOf(request));
+    for (const auto& request : requestsTo("GET", "/plyx/v1/projects")) secrets.insert(bearerOf(request));
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(2u, tokens.size());
     secrets.insert(tokens[1].body.substr(tokens[1].body.find("&refresh_token=") + 15));

@@ -27,8 +27,7 @@ TEST_F(Projects, CreatedProjectGetsItsThumbnailAndFile) {
     const std::string file = writeTempFile("export.3mf", bytes);
     listener.clear();
 
-    connector->createProject("Bracket", "first try", file, "bracket.3mf", k3mfType, thumbnail,
-                             false);
+    connector->createProject("Bracket", "first try", file, "bracket.3mf", k3mfType, thumbnail, false);
     ASSERT_TRUE(waitForScreens(2));
     ASSERT_TRUE(drain());
     const auto projects = cloud->projects();
@@ -104,8 +103,7 @@ TEST_F(Uploads, EmptyFileAnnouncesSizeZeroAndPutsAnEmptyBody) {
     connector->uploadToProject(project, path, "empty.3mf", k3mfType, false);
     ASSERT_TRUE(waitForScreens(2));
     EXPECT_EQ(Screens({{4, ""}, {5, project}}), listener.screens);
-    EXPECT_NE(std::string::npos,
-              requestsTo("PUT", "/plyx/v1/files/upload").at(0).body.find("\"file_size\":0,"));
+    EXPECT_NE(std::string::npos, requestsTo("PUT", "/plyx/v1/files/upload").at(0).body.find("\"file_size\":0,"));
     const auto put = cloud->requests().back();
     EXPECT_EQ("0", put.header("Content-Length"));
     EXPECT_EQ(0u, put.bodySize);
@@ -120,9 +118,8 @@ TEST_F(Uploads, UnreadableLocalFileThrowsBeforeAnyRequest) {
     const size_t requestsBefore = cloud->requests().size();
     listener.clear();
     const std::string missing = tempFolder + "/nothing.3mf";
-    EXPECT_EQ("could not read file: " + missing, testing_support::failureOf([&] {
-                  connector->uploadToProject("p", missing, "n.3mf", k3mfType, false);
-              }));
+    EXPECT_EQ("could not read file: " + missing,
+              testing_support::failureOf([&] { connector->uploadToProject("p", missing, "n.3mf", k3mfType, false); }));
     EXPECT_EQ(0u, handler->pendingCount());
     EXPECT_EQ(requestsBefore, cloud->requests().size());
     EXPECT_TRUE(listener.screens.empty());

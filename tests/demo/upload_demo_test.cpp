@@ -24,105 +24,106 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 bool libraryIsMapped() { return contains(testing_support::readWholeFile("/proc/self/maps"), "libstratavox_addin"); }
 
 class UploadDemoTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(cloud.start()) << cloud.lastError();
-    account.set(cloud.accountServer());
-    api.set(cloud.apiBase());
-    webApp.set(cloud.webApp());
-    redirect.set(cloud.redirectUri());
-    ca.set(cloud.caBundlePath());
-    settings.addinPath = STRATAVOX_ADDIN_PATH;
-    settings.workFolder = work.path();
-    settings.logPath = prepareLogFile("/nonexistent/unused");
-    settings.wait = std::chrono::seconds(20);
-  }
-  void TearDown() override { cloud.stop(); }
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(cloud.start()) << cloud.lastError();
+        account.set(cloud.accountServer());
+        api.set(cloud.apiBase());
+        webApp.set(cloud.webApp());
+        redirect.set(cloud.redirectUri());
+        ca.set(cloud.caBundlePath());
+        settings.addinPath = STRATAVOX_ADDIN_PATH;
+        settings.workFolder = work.path();
+        settings.logPath = prepareLogFile("/nonexistent/unused");
+        settings.wait = std::chrono::seconds(20);
+    }
+    void TearDown() override { cloud.stop(); }
 
-  int runDemo() {
-    const int failures = runUploadDemo(settings, out);
-    transcript = out.str();
-    return failures;
-  }
+    int runDemo() {
+        const int failures = runUploadDemo(settings, out);
+        transcript = out.str();
+        return failures;
+    }
 
-  emulator::CloudEmulator cloud;
-  ScratchFolder work, logs, outside;
-  EnvironmentOverride appdata{"APPDATA", logs.path()};
-  EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER"}, api{"STRATAVOX_API_BASE"}, webApp{"STRATAVOX_WEB_APP"},
-      redirect{"STRATAVOX_REDIRECT_URI"}, ca{"STRATAVOX_CA_BUNDLE"};
-  EnvironmentOverride browser{"BROWSER", "/nonexistent/browser"}, tmpdir{"TMPDIR", outside.path()};
-  DemoSettings settings;
-  std::ostringstream out;
-  std::string transcript;
+    emulator::CloudEmulator cloud;
+    ScratchFolder work, logs, outside;
+    EnvironmentOverride appdata{"APPDATA", logs.path()};
+    EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER"}, api{"STRATAVOX_API_BASE"}, webApp{"STRATAVOX_WEB_APP"},
+        redirect{"STRATAVOX_REDIRECT_URI"}, ca{"STRATAVOX_CA_BUNDLE"};
+    EnvironmentOverride browser{"BROWSER", "/nonexistent/browser"}, tmpdir{"TMPDIR", outside.path()};
+    DemoSettings settings;
+    std::ostringstream out;
+    std::string transcript;
 };
 
 TEST_F(UploadDemoTest, AGoodRunPassesEveryCheckAndLeavesBothUploadsInOneProject) {
-  ASSERT_EQ(runDemo(), 0) << transcript;
-  EXPECT_FALSE(contains(transcript, "[FAIL]"));
-  EXPECT_FALSE(contains(transcript, "[skip]"));
-  EXPECT_TRUE(contains(transcript, "checks passed.\n")) << transcript;
-  EXPECT_TRUE(contains(transcript, "page <- navigate -> successscreen"));
-  EXPECT_TRUE(contains(transcript, "browser opened " + cloud.webApp() + "project/"));
+    ASSERT_EQ(runDemo(), 0) << transcript;
+    EXPECT_FALSE(contains(transcript, "[FAIL]"));
+    EXPECT_FALSE(contains(transcript, "[skip]"));
+    EXPECT_TRUE(contains(transcript, "checks passed.\n")) << transcript;
+    EXPECT_TRUE(contains(transcript, "page <- navigate -> successscreen"));
+    EXPECT_TRUE(contains(transcript, "browser opened " + cloud.webApp() + "project/"));
 
-  const std::vector<emulator::Project> projects = cloud.projects();
-  ASSERT_EQ(projects.size(), 1u);
-  EXPECT_EQ(projects[0].name, "Demo Bracket");
-  EXPECT_EQ(projects[0].thumbnailContentType, "image/jpeg");
-  const std::vector<emulator::StoredFile> files = cloud.storedFiles();
-  ASSERT_EQ(files.size(), 2u);
-  EXPECT_EQ(files[0].name, "Bracket_Stratavox Setup.3mf");
-  EXPECT_EQ(files[0].kind, "file");
-  EXPECT_EQ(files[1].name, "Bracket_Stratavox Setup.gcode");
-  EXPECT_EQ(files[1].kind, "job");
-  for (const auto& file : files) EXPECT_EQ(file.projectId, projects[0].id);
+    const std::vector<emulator::Project> projects = cloud.projects();
+    ASSERT_EQ(projects.size(), 1u);
+    EXPECT_EQ(projects[0].name, "Demo Bracket");
+    EXPECT_EQ(projects[0].thumbnailContentType, "image/jpeg");
+    const std::vector<emulator::StoredFile> files = cloud.storedFiles();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].name, "Bracket_Stratavox Setup.3mf");
+    EXPECT_EQ(files[0].kind, "file");
+    EXPECT_EQ(files[1].name, "Bracket_Stratavox Setup.gcode");
+    EXPECT_EQ(files[1].kind, "job");
+    for (const auto& file : files) EXPECT_EQ(file.projectId, projects[0].id);
 
-  // The sign-in went through the account server's page, as a browser's.
-  size_t formPosts = 0;
-  for (const auto& request : cloud.requests()) {
-    formPosts += request.method == "POST" && request.path == "/authorize";
-    EXPECT_NE(request.path.rfind("/stratavox", 0), 0u);
-  }
-  EXPECT_EQ(formPosts, 1u);
+    // The sign-in went through the account server's page, as a browser's.
+    size_t formPosts = 0;
+    for (const auto& request : cloud.requests()) {
+        formPosts += request.method == "POST" && request.path == "/authorize";
+        EXPECT_NE(request.path.rfind("/stratavox", 0), 0u);
+    }
+    EXPECT_EQ(formPosts, 1u);
 
-  // What the demo printed is what the emulator holds, read from its state.
-  EXPECT_TRUE(contains(transcript, "thumbnail image/jpeg")) << transcript;
-  for (const auto& file : files) {
-    EXPECT_TRUE(contains(transcript, "size " + std::to_string(file.size) + " bytes, content type " + file.contentType));
-    EXPECT_TRUE(contains(transcript, "SHA-256 " + file.sha256));
-  }
+    // What the demo printed is what the emulator holds, read from its state.
+    EXPECT_TRUE(contains(transcript, "thumbnail image/jpeg")) << transcript;
+    for (const auto& file : files) {
+        EXPECT_TRUE(
+            contains(transcript, "size " + std::to_string(file.size) + " bytes, content type " + file.contentType));
+        EXPECT_TRUE(contains(transcript, "SHA-256 " + file.sha256));
+    }
 
-  EXPECT_FALSE(libraryIsMapped());
-  EXPECT_EQ(variable("BROWSER"), "/nonexistent/browser");
-  EXPECT_EQ(variable("TMPDIR"), outside.path());
-  EXPECT_FALSE(std::filesystem::exists(outside.path() + "/Quorvane"));
-  EXPECT_TRUE(std::filesystem::exists(work.path() + "/Quorvane"));
-  EXPECT_TRUE(std::filesystem::exists(settings.logPath));
+    EXPECT_FALSE(libraryIsMapped());
+    EXPECT_EQ(variable("BROWSER"), "/nonexistent/browser");
+    EXPECT_EQ(variable("TMPDIR"), outside.path());
+    EXPECT_FALSE(std::filesystem::exists(outside.path() + "/Quorvane"));
+    EXPECT_TRUE(std::filesystem::exists(work.path() + "/Quorvane"));
+    EXPECT_TRUE(std::filesystem::exists(settings.logPath));
 }
 
 TEST_F(UploadDemoTest, AFailingToolpathUploadIsAFailureAndTheAddInIsStillUnloaded) {
-  cloud.setFault(emulator::Endpoint::JobsAnnounce, emulator::Fault::statusCode(500));
-  EXPECT_GT(runDemo(), 0);
-  EXPECT_TRUE(contains(transcript, "page <- navigate -> errorscreen: \"could not upload file to project (500)"))
-      << transcript;
-  EXPECT_TRUE(contains(transcript, "[FAIL] the page shows the success screen"));
-  EXPECT_TRUE(contains(transcript, "[skip] 10. Open the project in the browser"));
-  EXPECT_TRUE(contains(transcript, "[skip] 11. Sign out"));
-  EXPECT_TRUE(contains(transcript, "[ok]   stop() returned true"));
-  EXPECT_TRUE(contains(transcript, "[FAIL] \"Bracket_Stratavox Setup.gcode\" (text/plain) is stored"));
-  EXPECT_TRUE(contains(transcript, "checks FAILED.\n"));
-  EXPECT_EQ(cloud.storedFiles().size(), 1u);
-  EXPECT_FALSE(libraryIsMapped());
+    cloud.setFault(emulator::Endpoint::JobsAnnounce, emulator::Fault::statusCode(500));
+    EXPECT_GT(runDemo(), 0);
+    EXPECT_TRUE(contains(transcript, "page <- navigate -> errorscreen: \"could not upload file to project (500)"))
+        << transcript;
+    EXPECT_TRUE(contains(transcript, "[FAIL] the page shows the success screen"));
+    EXPECT_TRUE(contains(transcript, "[skip] 10. Open the project in the browser"));
+    EXPECT_TRUE(contains(transcript, "[skip] 11. Sign out"));
+    EXPECT_TRUE(contains(transcript, "[ok]   stop() returned true"));
+    EXPECT_TRUE(contains(transcript, "[FAIL] \"Bracket_Stratavox Setup.gcode\" (text/plain) is stored"));
+    EXPECT_TRUE(contains(transcript, "checks FAILED.\n"));
+    EXPECT_EQ(cloud.storedFiles().size(), 1u);
+    EXPECT_FALSE(libraryIsMapped());
 }
 
 TEST_F(UploadDemoTest, WithoutTheServiceAddressesNothingIsLoadedOrContacted) {
-  api.unset();
-  ca.unset();
-  EXPECT_EQ(runDemo(), 1);
-  EXPECT_TRUE(contains(transcript, "[FAIL] the emulator's addresses are in the environment")) << transcript;
-  EXPECT_TRUE(contains(transcript, "missing: STRATAVOX_API_BASE, STRATAVOX_CA_BUNDLE"));
-  EXPECT_TRUE(contains(transcript, "[skip] 2. Open the sample design"));
-  EXPECT_FALSE(contains(transcript, "Unload the add-in"));
-  EXPECT_TRUE(cloud.requests().empty());
+    api.unset();
+    ca.unset();
+    EXPECT_EQ(runDemo(), 1);
+    EXPECT_TRUE(contains(transcript, "[FAIL] the emulator's addresses are in the environment")) << transcript;
+    EXPECT_TRUE(contains(transcript, "missing: STRATAVOX_API_BASE, STRATAVOX_CA_BUNDLE"));
+    EXPECT_TRUE(contains(transcript, "[skip] 2. Open the sample design"));
+    EXPECT_FALSE(contains(transcript, "Unload the add-in"));
+    EXPECT_TRUE(cloud.requests().empty());
 }
 
 }  // namespace

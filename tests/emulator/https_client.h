@@ -11,26 +11,26 @@
 namespace emulator_test {
 
 struct Reply {
-  int curlCode = 0;  // CURLE_OK (0) when the transfer completed
-  long status = 0;
-  std::string body;
-  std::map<std::string, std::string> headers;  // lower-case names, last value wins
-  std::string header(const std::string& lowerName) const;
+    int curlCode = 0;  // CURLE_OK (0) when the transfer completed
+    long status = 0;
+    std::string body;
+    std::map<std::string, std::string> headers;  // lower-case names, last value wins
+    std::string header(const std::string& lowerName) const;
 };
 
 struct RequestOptions {
-  std::string caBundle;  // empty: libcurl's default trust store
-  long timeoutSeconds = 20;
-  std::vector<std::string> headers;  // "Name: value"
-  // Aborts an upload after this many bytes were sent (-1: never), like a
-  // client whose connection breaks mid-body.
-  long long abortUploadAfter = -1;
+    std::string caBundle;  // empty: libcurl's default trust store
+    long timeoutSeconds = 20;
+    std::vector<std::string> headers;  // "Name: value"
+    // Aborts an upload after this many bytes were sent (-1: never), like a
+    // client whose connection breaks mid-body.
+    long long abortUploadAfter = -1;
 };
 
 Reply request(const std::string& method, const std::string& url, const std::string& body,
               const RequestOptions& options);
 inline Reply get(const std::string& url, const RequestOptions& options) {
-  return request("GET", url, std::string(), options);
+    return request("GET", url, std::string(), options);
 }
 
 // Percent-encoding as the add-in's client does it: everything but

@@ -46,8 +46,8 @@ public:
     void onCreate() override {
         ProbeCommand::onCreate();
         Ptr<qrvn::core::Command> running = qrvn::core::Application::get()->userInterface()->activeCommand();
-        auto list = running->commandInputs()->addDropDownCommandInput("choice", "Choice",
-                                                                       qrvn::core::TextListDropDownStyle);
+        auto list =
+            running->commandInputs()->addDropDownCommandInput("choice", "Choice", qrvn::core::TextListDropDownStyle);
         list->listItems()->add("first", true);
         list->listItems()->add("second", false);
     }
@@ -81,8 +81,7 @@ TEST_F(CommandTest, TooltipIsComposedFromTextAndImage) {
     pictured.run();
     Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeImage");
     ASSERT_TRUE(definition);
-    EXPECT_EQ(definition->tooltip(),
-              " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
+    EXPECT_EQ(definition->tooltip(), " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
     EXPECT_EQ(definition->name(), "Probe");
     EXPECT_EQ(definition->resourceFolder(), "resources_probe/");
 }

@@ -18,31 +18,32 @@ TEST_F(FrameworkTest, HostEventsWithoutArgumentsAreLoggedAndContained) {
     app->userInterface()->workspaceActivated()->fire(nullptr);
     cam->setupCreated()->fire(nullptr);
     cam->setupChanged()->fire(nullptr);
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{
-                  {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
-                  {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
-                  {"EXMIWorkspaceEventHandler::notify", "Failed Invalid WorkspaceEventArgs"},
-                  {"EXMISetupEventHandler::notify", "starting"},
-                  {"EXMISetupEventHandler::notify", "Failed Invalid SetupEventArgs"},
-                  {"EXMISetupChangeEventHandler::notify", "starting"},
-                  {"EXMISetupChangeEventHandler::notify", "Failed Invalid SetupEventArgs"},
-              }));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{
+                               {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
+                               {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
+                               {"EXMIWorkspaceEventHandler::notify", "Failed Invalid WorkspaceEventArgs"},
+                               {"EXMISetupEventHandler::notify", "starting"},
+                               {"EXMISetupEventHandler::notify", "Failed Invalid SetupEventArgs"},
+                               {"EXMISetupChangeEventHandler::notify", "starting"},
+                               {"EXMISetupChangeEventHandler::notify", "Failed Invalid SetupEventArgs"},
+                           }));
 
     // Arguments without their document or setup are refused by each handler.
     log.mark();
-    app->documentOpened()->fire(Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
-    app->documentCreated()->fire(Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
-    app->documentClosing()->fire(Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
+    app->documentOpened()->fire(
+        Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
+    app->documentCreated()->fire(
+        Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
+    app->documentClosing()->fire(
+        Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
     cam->setupDestroying()->fire(Ptr<qrvn::cam::SetupEventArgs>(std::make_shared<qrvn::cam::SetupEventArgs>(nullptr)));
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{
-                  {"DocumentOpenedHandler::safeNotify", "Invalid document."},
-                  {"Document created", ""},
-                  {"DocumentClosingHandler::safeNotify", "Invalid document."},
-                  {"EXMISetupEventHandler::notify", "starting"},
-                  {"MySetupDestroyingHandler::safeNotify", "Invalid setupToDestroy."},
-              }));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{
+                               {"DocumentOpenedHandler::safeNotify", "Invalid document."},
+                               {"Document created", ""},
+                               {"DocumentClosingHandler::safeNotify", "Invalid document."},
+                               {"EXMISetupEventHandler::notify", "starting"},
+                               {"MySetupDestroyingHandler::safeNotify", "Invalid setupToDestroy."},
+                           }));
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
 }
 
@@ -59,7 +60,9 @@ TEST_F(FrameworkTest, MissingHostObjectsFailTheHandlerOnly) {
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateDocument(a));
     EXPECT_EQ(log.countSince({"EXMIDocumentEventHandler::notify", "Failed std::exception"}), 1u);
-    EXPECT_EQ(log.countSince({"DocumentActivatedHandler::safeNotify", "Document activated: Part A; EXMI-UUID=" + uuidOf(a)}), 1u);
+    EXPECT_EQ(
+        log.countSince({"DocumentActivatedHandler::safeNotify", "Document activated: Part A; EXMI-UUID=" + uuidOf(a)}),
+        1u);
 
     // A machine without capabilities cannot be matched.
     qrvn::sim::failOperation("Machine::capabilities", 1);
@@ -171,7 +174,8 @@ TEST_F(FrameworkTest, DefinitionsWithoutFactoryOrWithoutResult) {
     ASSERT_TRUE(print->machine(svxTwo));
     const std::vector<Entry> lines = log.since();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], (Entry{"EXMIimpl::handlePotentialNewMachine", "Creating new ExtensibleMachine-Instance"}));
+    EXPECT_EQ(lines[lines.size() - 2],
+              (Entry{"EXMIimpl::handlePotentialNewMachine", "Creating new ExtensibleMachine-Instance"}));
     EXPECT_EQ(lines.back(), (Entry{"EXMISetupChangeEventHandler::notify", "Failed std::exception"}));
     EXPECT_TRUE(impl().getInstances().empty());
     framework->stop();

@@ -59,9 +59,7 @@ protected:
 
     EXMI::EXMIimpl& impl() { return static_cast<EXMI::EXMIimpl&>(*framework); }
 
-    static std::string uuidOf(const Ptr<qrvn::core::Document>& document) {
-        return support::readDocumentUuid(document);
-    }
+    static std::string uuidOf(const Ptr<qrvn::core::Document>& document) { return support::readDocumentUuid(document); }
 
     // The description of a machine as the registry logs it.
     static std::string described(const Ptr<qrvn::cam::Machine>& machine, bool withTechnology) {
@@ -80,7 +78,8 @@ protected:
     }
 
     std::vector<std::string> callsSince(size_t mark) const {
-        return std::vector<std::string>(journal->calls.begin() + static_cast<std::ptrdiff_t>(mark), journal->calls.end());
+        return std::vector<std::string>(journal->calls.begin() + static_cast<std::ptrdiff_t>(mark),
+                                        journal->calls.end());
     }
 
     LogFile log;

@@ -68,29 +68,30 @@ TEST_F(FrameworkTest, StartupManagesOpenDocumentsAndStopReleasesThem) {
 
     log.mark();
     framework->stop();
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{
-                  {"EXMI", "Stopping EXMI AddIn: Stratavox AddIn"},
-                  {"HeartBeat::stop", "Stopping Heart Beat"},
-                  {"heartBeatThreadFunc", "DONE"},
-                  {"HeartBeat::stop", "Stopped Heart Beat"},
-                  {"Stop", "stop\ndocument Part A, EXMI-UUID = " + ua},
-                  {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part A, EXMIUUID=" + ua},
-                  {"EXMIimpl::unregisterSetupHandlers", "Un-Registration successfull"},
-                  {"EXMIimpl::destroyExtensibleMachineInstances", ""},
-                  {"EXMIimpl::destroyExtensibleMachineInstances", ""},
-                  {"IExtensibleMachine::beforeDestroy", path},
-                  {"IExtensibleMachine::~IExtensibleMachine", "ExtensibleMachine \"" + path + "\" is being destroyed"},
-                  {"Stop", "stop\ndocument Part B, EXMI-UUID = " + ub},
-                  {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part B, EXMIUUID=" + ub},
-                  {"EXMIimpl::unregisterSetupHandlers", "Can not unregister as there is no CAM product"},
-                  {"EXMIimpl::destroyExtensibleMachineInstances", ""},
-                  {"EXMIimpl::destroyExtensibleMachineInstances", "Document \"Part B\" has no CAM product"},
-                  {"unregisterDocumentHandlers", "Unregister DocumentHandlers"},
-                  {"EXMI AddIn: Stratavox AddIn", "=== Stop EXMI Addin ==="},
-                  {"========", "============"},
-                  {"========", "============"},
-              }));
+    EXPECT_EQ(
+        log.since(),
+        (std::vector<Entry>{
+            {"EXMI", "Stopping EXMI AddIn: Stratavox AddIn"},
+            {"HeartBeat::stop", "Stopping Heart Beat"},
+            {"heartBeatThreadFunc", "DONE"},
+            {"HeartBeat::stop", "Stopped Heart Beat"},
+            {"Stop", "stop\ndocument Part A, EXMI-UUID = " + ua},
+            {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part A, EXMIUUID=" + ua},
+            {"EXMIimpl::unregisterSetupHandlers", "Un-Registration successfull"},
+            {"EXMIimpl::destroyExtensibleMachineInstances", ""},
+            {"EXMIimpl::destroyExtensibleMachineInstances", ""},
+            {"IExtensibleMachine::beforeDestroy", path},
+            {"IExtensibleMachine::~IExtensibleMachine", "ExtensibleMachine \"" + path + "\" is being destroyed"},
+            {"Stop", "stop\ndocument Part B, EXMI-UUID = " + ub},
+            {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part B, EXMIUUID=" + ub},
+            {"EXMIimpl::unregisterSetupHandlers", "Can not unregister as there is no CAM product"},
+            {"EXMIimpl::destroyExtensibleMachineInstances", ""},
+            {"EXMIimpl::destroyExtensibleMachineInstances", "Document \"Part B\" has no CAM product"},
+            {"unregisterDocumentHandlers", "Unregister DocumentHandlers"},
+            {"EXMI AddIn: Stratavox AddIn", "=== Stop EXMI Addin ==="},
+            {"========", "============"},
+            {"========", "============"},
+        }));
     EXPECT_EQ(journal->destroyed, 1);
     EXPECT_TRUE(impl().getInstances().empty());
     EXPECT_TRUE(impl().getSetupHandlers().empty());
@@ -147,14 +148,13 @@ TEST_F(FrameworkTest, NewDocumentWorkspaceAndSetupsDriveTheRegistry) {
 
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateWorkspace("CAMEnvironment"));
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{
-                  {"CAMWorkspaceActivatedEventHandler::safeNotify",
-                   "CAMWorksacpe Activated: Workspace = CAMEnvironment; EXMI-UUID=" + ua},
-                  {"registerSetupHandlers", "Register SetupHandlers for document= Part A, EXMIUUID=" + ua},
-                  {"EXMIimpl::registerSetupHandlers", "Registration successfull"},
-                  {"EXMIimpl::ensureExtensibleMachineInstances", "Document \"Part A\" has 0 setups.."},
-              }));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{
+                               {"CAMWorkspaceActivatedEventHandler::safeNotify",
+                                "CAMWorksacpe Activated: Workspace = CAMEnvironment; EXMI-UUID=" + ua},
+                               {"registerSetupHandlers", "Register SetupHandlers for document= Part A, EXMIUUID=" + ua},
+                               {"EXMIimpl::registerSetupHandlers", "Registration successfull"},
+                               {"EXMIimpl::ensureExtensibleMachineInstances", "Document \"Part A\" has 0 setups.."},
+                           }));
     EXPECT_EQ(setupHandlerCount(a), 7u);
 
     log.mark();
@@ -216,15 +216,19 @@ TEST_F(FrameworkTest, SwitchingDocumentsDeactivatesAndReactivatesTheirInstances)
     ASSERT_TRUE(qrvn::sim::activateDocument(a));
     EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onActivate " + p1});
     const std::vector<Entry> activated = log.since();
-    EXPECT_EQ(only(activated, {"DocumentDeactivatingHandler::safeNotify", "EXMIimpl::deactivateExtensibleMachineInstances"}),
-              (std::vector<Entry>{{"DocumentDeactivatingHandler::safeNotify", "Document deactivating: Part C"},
-                                  {"EXMIimpl::deactivateExtensibleMachineInstances", ""},
-                                  {"EXMIimpl::deactivateExtensibleMachineInstances",
-                                   "Can not deactivate as there is no CAM product"}}));
-    EXPECT_GE(log.countSince({"EXMIimpl::registerSetupHandlers", "registerSetupHandlers skipped as Part A is already registered"}), 1u);
-    EXPECT_GE(log.countSince({"EXMIimpl::handlePotentialNewMachine",
-                         "setup passed is still a machine with id: svx-one, vendor \"Stratavox\" and technology \"0\""}),
+    EXPECT_EQ(
+        only(activated, {"DocumentDeactivatingHandler::safeNotify", "EXMIimpl::deactivateExtensibleMachineInstances"}),
+        (std::vector<Entry>{
+            {"DocumentDeactivatingHandler::safeNotify", "Document deactivating: Part C"},
+            {"EXMIimpl::deactivateExtensibleMachineInstances", ""},
+            {"EXMIimpl::deactivateExtensibleMachineInstances", "Can not deactivate as there is no CAM product"}}));
+    EXPECT_GE(log.countSince(
+                  {"EXMIimpl::registerSetupHandlers", "registerSetupHandlers skipped as Part A is already registered"}),
               1u);
+    EXPECT_GE(
+        log.countSince({"EXMIimpl::handlePotentialNewMachine",
+                        "setup passed is still a machine with id: svx-one, vendor \"Stratavox\" and technology \"0\""}),
+        1u);
     EXPECT_EQ(impl().getInstances().size(), 2u);
     EXPECT_EQ(journal->callsOf("create").size(), 2u);
 }
@@ -249,18 +253,18 @@ TEST_F(FrameworkTest, ClosingDestroysInstancesAndReopeningRecreatesThem) {
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateDocument(a));
     ASSERT_TRUE(qrvn::sim::closeDocument(a));
-    EXPECT_EQ(callsSince(mark),
-              (std::vector<std::string>{"beforeDestroy " + p1, "beforeDestroy " + p3}));
+    EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"beforeDestroy " + p1, "beforeDestroy " + p3}));
     EXPECT_EQ(journal->destroyed, 2);
     EXPECT_TRUE(impl().getInstances().empty());
     EXPECT_TRUE(impl().getSetupHandlers().empty());
     EXPECT_EQ(setupHandlerCount(a), 0u);
-    EXPECT_EQ(only(log.since(), {"DocumentClosingHandler::safeNotify", "EXMIimpl::unregisterSetupHandlers"}),
-              (std::vector<Entry>{
-                  {"DocumentClosingHandler::safeNotify", "Document closing: Part A"},
-                  {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part A, EXMIUUID=" + ua},
-                  {"EXMIimpl::unregisterSetupHandlers", "Un-Registration successfull"},
-              }));
+    EXPECT_EQ(
+        only(log.since(), {"DocumentClosingHandler::safeNotify", "EXMIimpl::unregisterSetupHandlers"}),
+        (std::vector<Entry>{
+            {"DocumentClosingHandler::safeNotify", "Document closing: Part A"},
+            {"EXMIimpl::unregisterSetupHandlers", "Unregister SetupHandlers for document= Part A, EXMIUUID=" + ua},
+            {"EXMIimpl::unregisterSetupHandlers", "Un-Registration successfull"},
+        }));
 
     // The saved document comes back with its identity and its instances.
     mark = journal->calls.size();
@@ -288,7 +292,8 @@ TEST_F(FrameworkTest, ClosingDestroysInstancesAndReopeningRecreatesThem) {
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateWorkspace("CAMEnvironment"));
     EXPECT_EQ(only(log.since(), {"CAMWorkspaceActivatedEventHandler::safeNotify"}),
-              (std::vector<Entry>{{"CAMWorkspaceActivatedEventHandler::safeNotify", "Invalid document, currently closing."}}));
+              (std::vector<Entry>{
+                  {"CAMWorkspaceActivatedEventHandler::safeNotify", "Invalid document, currently closing."}}));
     // Leaving for another workspace is not the workspace handler's business.
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateWorkspace("KalvixSolidEnvironment"));
@@ -307,12 +312,13 @@ TEST_F(FrameworkTest, NewDocumentCopiedFromAnOpenOneGetsItsOwnIdentity) {
     const std::string uc = uuidOf(copy);
     ASSERT_EQ(uc.size(), 32u);
     EXPECT_NE(uc, ua);
-    EXPECT_EQ(only(log.since(), {"DocumentCreatedHandler::safeNotify", "EXMIimpl::registerSetupHandlers"}),
-              (std::vector<Entry>{
-                  {"DocumentCreatedHandler::safeNotify", "Document created: Part A copy; EXMI-UUID=" + uc},
-                  {"EXMIimpl::registerSetupHandlers", "Registration successfull"},
-                  {"EXMIimpl::registerSetupHandlers", "registerSetupHandlers skipped as Part A copy is already registered"},
-              }));
+    EXPECT_EQ(
+        only(log.since(), {"DocumentCreatedHandler::safeNotify", "EXMIimpl::registerSetupHandlers"}),
+        (std::vector<Entry>{
+            {"DocumentCreatedHandler::safeNotify", "Document created: Part A copy; EXMI-UUID=" + uc},
+            {"EXMIimpl::registerSetupHandlers", "Registration successfull"},
+            {"EXMIimpl::registerSetupHandlers", "registerSetupHandlers skipped as Part A copy is already registered"},
+        }));
     // Both documents have their own setup handlers and instances.
     EXPECT_EQ(impl().getSetupHandlers().size(), 2u);
     EXPECT_EQ(setupHandlerCount(a), 7u);

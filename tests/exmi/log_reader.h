@@ -27,9 +27,7 @@ inline std::ostream& operator<<(std::ostream& out, const Entry& entry) {
 
 class LogFile {
 public:
-    LogFile() : appData_("APPDATA", scratch_.path()) {
-        std::filesystem::create_directories(folder());
-    }
+    LogFile() : appData_("APPDATA", scratch_.path()) { std::filesystem::create_directories(folder()); }
 
     std::string folder() const { return scratch_.path() + "/Quorvane/Quorvane Kalvix/EXMI-AddIns"; }
     std::string path() const { return folder() + "/EXMI.log"; }

@@ -34,13 +34,20 @@ TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnolo
         int technology;
         bool matches;
     } cases[] = {
-        {byId, "svx-printer-one", "Other", 0, true},      {byId, "Svx-Printer-One", "", 7, true},
-        {byId, "svx-printer-two", "Other", 0, false},     {byVendor, "any", "Stratavox", 0, true},
-        {byVendor, "any", "stratavox", 0, false},         {byVendor, "Stratavox", "Other", 0, false},
-        {byTechnology, "any", "Other", 6, true},          {byTechnology, "any", "Other", 0, false},
-        {all, "ID-A", "x", 0, true},                      {all, "id-b", "Stratavox", 0, true},
-        {all, "id-b", "x", 3, true},                      {all, "id-b", "x", 4, false},
-        {empty, "", "", 0, false},                        {empty, "id", "Stratavox", 7, false},
+        {byId, "svx-printer-one", "Other", 0, true},
+        {byId, "Svx-Printer-One", "", 7, true},
+        {byId, "svx-printer-two", "Other", 0, false},
+        {byVendor, "any", "Stratavox", 0, true},
+        {byVendor, "any", "stratavox", 0, false},
+        {byVendor, "Stratavox", "Other", 0, false},
+        {byTechnology, "any", "Other", 6, true},
+        {byTechnology, "any", "Other", 0, false},
+        {all, "ID-A", "x", 0, true},
+        {all, "id-b", "Stratavox", 0, true},
+        {all, "id-b", "x", 3, true},
+        {all, "id-b", "x", 4, false},
+        {empty, "", "", 0, false},
+        {empty, "id", "Stratavox", 7, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.definition.matches(c.id, c.vendor, c.technology), c.matches)
@@ -65,8 +72,8 @@ protected:
     MachineInstanceTest() : journal(std::make_shared<Journal>()) {}
 
     bool controlPresent() {
-        auto panel = qrvn::core::Application::get()->userInterface()->allToolbarPanels()->itemById(
-            "SolidScriptsAddinsPanel");
+        auto panel =
+            qrvn::core::Application::get()->userInterface()->allToolbarPanels()->itemById("SolidScriptsAddinsPanel");
         return static_cast<bool>(panel->controls()->itemById("ExmiTestMachineCommand"));
     }
 
@@ -83,8 +90,8 @@ protected:
 
 TEST_F(MachineInstanceTest, ActivateRunsCommandsOnceAndDeactivateStopsThem) {
     auto machine = makeMachine(12, true);
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{{"IExtensibleMachine::IExtensibleMachine", "ExtensibleMachine \"u1/12\" is being created"}}));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::IExtensibleMachine",
+                                                "ExtensibleMachine \"u1/12\" is being created"}}));
     EXPECT_FALSE(machine->isActive());
     EXPECT_FALSE(controlPresent());
 
@@ -103,9 +110,9 @@ TEST_F(MachineInstanceTest, ActivateRunsCommandsOnceAndDeactivateStopsThem) {
     machine->deactivate();
     EXPECT_FALSE(machine->isActive());
     EXPECT_FALSE(controlPresent());
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{{"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"},
-                                  {"IExtensibleMachine::onDeactivate", "u1/12"}}));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{
+                               {"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"},
+                               {"IExtensibleMachine::onDeactivate", "u1/12"}}));
 
     // Deactivating an inactive instance does nothing, not even a log line;
     // destroying it only calls beforeDestroy. Without its document there is no setup.
@@ -125,8 +132,9 @@ TEST_F(MachineInstanceTest, ChangeKeepsTheStateAndDestroyOfActiveStopsCommandsSi
     log.mark();
     machine->change();
     EXPECT_TRUE(machine->isActive());
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::change", "ExtensibleMachine \"u1/5\" is being changed"},
-                                               {"IExtensibleMachine::onChange", "u1/5"}}));
+    EXPECT_EQ(log.since(),
+              (std::vector<Entry>{{"IExtensibleMachine::change", "ExtensibleMachine \"u1/5\" is being changed"},
+                                  {"IExtensibleMachine::onChange", "u1/5"}}));
 
     log.mark();
     machine->destroy();

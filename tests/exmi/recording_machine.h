@@ -16,12 +16,12 @@
 namespace exmi_test {
 
 struct Journal {
-    std::vector<std::string> calls;          // "onActivate <instance name>", ...
+    std::vector<std::string> calls;  // "onActivate <instance name>", ...
     std::vector<std::thread::id> beatThreads;
-    std::vector<std::string> beats;          // instance names, one per onHeartBeat
+    std::vector<std::string> beats;  // instance names, one per onHeartBeat
     std::vector<std::chrono::steady_clock::time_point> beatTimes;
-    int destroyed = 0;                       // destructors run
-    std::string failIn;                      // hook that throws, e.g. "onActivate"
+    int destroyed = 0;   // destructors run
+    std::string failIn;  // hook that throws, e.g. "onActivate"
 
     std::vector<std::string> callsOf(const std::string& hook) const {
         std::vector<std::string> result;

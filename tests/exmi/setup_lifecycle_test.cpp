@@ -33,7 +33,9 @@ protected:
         line = "Setup: \"Print 1\";operationId = " + std::to_string(print->operationId());
     }
 
-    static bool commandShown() { return static_cast<bool>(qrvn::sim::findControl("CAMAdditiveActionPanel", "ExmiVendorCommand")); }
+    static bool commandShown() {
+        return static_cast<bool>(qrvn::sim::findControl("CAMAdditiveActionPanel", "ExmiVendorCommand"));
+    }
     const EXMI::MachineInstances& entry() { return impl().getInstances().at(path); }
 
     Document a;
@@ -48,20 +50,21 @@ TEST_F(SetupLifecycleTest, ChangeWithTheSameMachineKeepsTheInstanceAndTellsIt) {
     ASSERT_TRUE(print->name("Print 1"));
     const std::string potential = "EXMIimpl::handlePotentialNewMachine";
     const std::string op = std::to_string(print->operationId());
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{
-                  {"EXMISetupChangeEventHandler::notify", "starting"},
-                  {"MySetupChangedHandler::safeNotify", line + " Machine = " + described(svxOne, false)},
-                  {potential, ""},
-                  {potential, "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, true)},
-                  {potential, "We already have/have had instances for machinePath = \"" + path + "\""},
-                  {potential, "setup passed is still a machine with id: svx-one, vendor \"Stratavox\" and technology \"0\""},
-                  {"EXMIimpl::handleChangeEvent", ""},
-                  {"EXMIimpl::HandleChangeEvent",
-                   "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, false)},
-                  {"IExtensibleMachine::change", "ExtensibleMachine \"" + path + "\" is being changed"},
-                  {"IExtensibleMachine::onChange", path},
-              }));
+    EXPECT_EQ(
+        log.since(),
+        (std::vector<Entry>{
+            {"EXMISetupChangeEventHandler::notify", "starting"},
+            {"MySetupChangedHandler::safeNotify", line + " Machine = " + described(svxOne, false)},
+            {potential, ""},
+            {potential, "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, true)},
+            {potential, "We already have/have had instances for machinePath = \"" + path + "\""},
+            {potential, "setup passed is still a machine with id: svx-one, vendor \"Stratavox\" and technology \"0\""},
+            {"EXMIimpl::handleChangeEvent", ""},
+            {"EXMIimpl::HandleChangeEvent",
+             "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, false)},
+            {"IExtensibleMachine::change", "ExtensibleMachine \"" + path + "\" is being changed"},
+            {"IExtensibleMachine::onChange", path},
+        }));
     EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onChange " + path});
 }
 
@@ -71,12 +74,15 @@ TEST_F(SetupLifecycleTest, MachineOfAnotherIdSameVendorIsResynchronisedInPlace) 
     ASSERT_TRUE(print->machine(svxTwo));
     const std::vector<Entry> lines = only(log.since(), {"EXMIimpl::handlePotentialNewMachine"});
     ASSERT_GE(lines.size(), 5u);
-    EXPECT_EQ(std::vector<Entry>(lines.begin() + 2, lines.end()),
-              (std::vector<Entry>{
-                  {"EXMIimpl::handlePotentialNewMachine", "We already have/have had instances for machinePath = \"" + path + "\""},
-                  {"EXMIimpl::handlePotentialNewMachine", "setup has a new machine with different machineId or technology"},
-                  {"EXMIimpl::handlePotentialNewMachine", "New machineid: svx-two, vendor = \"Stratavox\" and technology = \"1\""},
-              }));
+    EXPECT_EQ(
+        std::vector<Entry>(lines.begin() + 2, lines.end()),
+        (std::vector<Entry>{
+            {"EXMIimpl::handlePotentialNewMachine",
+             "We already have/have had instances for machinePath = \"" + path + "\""},
+            {"EXMIimpl::handlePotentialNewMachine", "setup has a new machine with different machineId or technology"},
+            {"EXMIimpl::handlePotentialNewMachine",
+             "New machineid: svx-two, vendor = \"Stratavox\" and technology = \"1\""},
+        }));
     // Same instance: no creation, no destruction, only the change.
     EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onChange " + path});
     EXPECT_EQ(entry().machineId, "svx-two");
@@ -92,7 +98,8 @@ TEST_F(SetupLifecycleTest, AnotherVendorDestroysTheInstanceAndSwitchingBackMakes
     ASSERT_TRUE(print->machine(other));
     EXPECT_EQ(callsSince(mark), std::vector<std::string>{"beforeDestroy " + path});
     EXPECT_EQ(journal->destroyed, 1);
-    EXPECT_EQ(log.count({"IExtensibleMachine::deactivate", "ExtensibleMachine \"" + path + "\" is being deactivated"}), 0u);
+    EXPECT_EQ(log.count({"IExtensibleMachine::deactivate", "ExtensibleMachine \"" + path + "\" is being deactivated"}),
+              0u);
     EXPECT_FALSE(commandShown());
     // The entry stays, empty, with the new machine.
     EXPECT_TRUE(entry().machines.empty());
@@ -117,7 +124,8 @@ TEST_F(SetupLifecycleTest, AnotherVendorDestroysTheInstanceAndSwitchingBackMakes
 TEST_F(SetupLifecycleTest, UnservedMachineGetsNoEntrySwitchingOnlyLogsAndAnInactiveSetupStaysInactive) {
     CamSetup foreign = qrvn::sim::addSetup(a, "Print 2", other);
     const std::string foreignPath = uuidOf(a) + "/" + std::to_string(foreign->operationId());
-    const Entry noInstances{"EXMIimpl::handlePotentialNewMachine", "we don't have instances for this machinePath: " + foreignPath};
+    const Entry noInstances{"EXMIimpl::handlePotentialNewMachine",
+                            "we don't have instances for this machinePath: " + foreignPath};
     EXPECT_EQ(log.count(noInstances), 1u);
     EXPECT_EQ(impl().getInstances().count(foreignPath), 0u);
     // The new setup is active, so the first one's instance went inactive.
@@ -156,7 +164,9 @@ TEST_F(SetupLifecycleTest, SetupThatLosesItsMachineLosesItsInstance) {
     ASSERT_TRUE(print->machine(nullptr));
     const std::string op = std::to_string(print->operationId());
     EXPECT_EQ(log.countSince({"MySetupChangedHandler::safeNotify", line + " Machine = "}), 1u);
-    EXPECT_EQ(log.countSince({"EXMIimpl::handlePotentialNewMachine", "Setup \"Print 1\"; operationId = " + op + "; Machine: "}), 1u);
+    EXPECT_EQ(log.countSince(
+                  {"EXMIimpl::handlePotentialNewMachine", "Setup \"Print 1\"; operationId = " + op + "; Machine: "}),
+              1u);
     EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{path});
     EXPECT_TRUE(entry().machines.empty());
     EXPECT_EQ(entry().machineId, "");

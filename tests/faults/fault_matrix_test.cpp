@@ -45,7 +45,7 @@ const std::string kPartialAnnouncement = R"({"data":{"upload_url":"https://)";
 // Transfer failures show the HTTP layer's code: 28 for a timeout, -1 (printed
 // unsigned) for any other. Injected statuses answer with the body "denied".
 const std::vector<std::pair<Injected, std::string>> kTransferCodes = {
-    {Injected::Timeout, "28"},    {Injected::Status401, "401"},        {Injected::Status403, "403"},
+    {Injected::Timeout, "28"},    {Injected::Status401, "401"},      {Injected::Status403, "403"},
     {Injected::Status500, "500"}, {Injected::Dropped, "4294967295"}, {Injected::Untrusted, "4294967295"}};
 
 std::vector<Row> makeRows() {
@@ -133,12 +133,12 @@ enum class Stage { BeforeExchange, BeforeList, BeforeUpload, BeforeAnnouncement,
 
 Stage stageOf(Endpoint endpoint) {
     switch (endpoint) {
-        case Endpoint::Token: return Stage::BeforeExchange;
-        case Endpoint::ProjectsList: return Stage::BeforeList;
-        case Endpoint::Thumbnail:
-        case Endpoint::FilesAnnounce: return Stage::BeforeAnnouncement;
-        case Endpoint::StoragePut: return Stage::BeforeStorage;
-        default: return Stage::BeforeUpload;  // project creation, print-job announcement
+    case Endpoint::Token: return Stage::BeforeExchange;
+    case Endpoint::ProjectsList: return Stage::BeforeList;
+    case Endpoint::Thumbnail:
+    case Endpoint::FilesAnnounce: return Stage::BeforeAnnouncement;
+    case Endpoint::StoragePut: return Stage::BeforeStorage;
+    default: return Stage::BeforeUpload;  // project creation, print-job announcement
     }
 }
 
@@ -153,7 +153,7 @@ bool uploadEnded() { return lastTarget() == kSuccess || lastTarget() == kError; 
 
 const std::chrono::seconds kRequestTimeout{30};  // a slow machine must not time out
 const std::chrono::seconds kShortTimeout{2};     // for the rows that delay an answer
-const double kDelaySeconds = 60;     // outlasts every row; the emulator wakes it when it stops
+const double kDelaySeconds = 60;                 // outlasts every row; the emulator wakes it when it stops
 
 class FaultMatrixTest : public vendor_test::CloudMachineTest, public ::testing::WithParamInterface<Row> {
 protected:
@@ -189,21 +189,21 @@ protected:
     void arm(const Row& row) {
         using emulator::Fault;
         switch (row.fault) {
-            case Injected::Timeout:
-                connector().setRequestTimeout(kShortTimeout);
-                cloud->setFault(row.endpoint, Fault::delay(kDelaySeconds));
-                break;
-            case Injected::Status401: cloud->setFault(row.endpoint, Fault::statusCode(401, "denied")); break;
-            case Injected::Status403: cloud->setFault(row.endpoint, Fault::statusCode(403, "denied")); break;
-            case Injected::Status500: cloud->setFault(row.endpoint, Fault::statusCode(500, "denied")); break;
-            case Injected::Malformed: cloud->setFault(row.endpoint, Fault::malformedJson()); break;
-            case Injected::WrongType: cloud->setFault(row.endpoint, Fault::wrongType()); break;
-            case Injected::Dropped: cloud->setFault(row.endpoint, Fault::dropConnection()); break;
-            case Injected::Untrusted: cloud->setFault(row.endpoint, Fault::untrustedCertificate()); break;
-            case Injected::Expired:
-                if (row.endpoint == Endpoint::Token) cloud->setTokenLifetime(std::chrono::seconds(30));
-                else cloud->expireAccessTokens();
-                break;
+        case Injected::Timeout:
+            connector().setRequestTimeout(kShortTimeout);
+            cloud->setFault(row.endpoint, Fault::delay(kDelaySeconds));
+            break;
+        case Injected::Status401: cloud->setFault(row.endpoint, Fault::statusCode(401, "denied")); break;
+        case Injected::Status403: cloud->setFault(row.endpoint, Fault::statusCode(403, "denied")); break;
+        case Injected::Status500: cloud->setFault(row.endpoint, Fault::statusCode(500, "denied")); break;
+        case Injected::Malformed: cloud->setFault(row.endpoint, Fault::malformedJson()); break;
+        case Injected::WrongType: cloud->setFault(row.endpoint, Fault::wrongType()); break;
+        case Injected::Dropped: cloud->setFault(row.endpoint, Fault::dropConnection()); break;
+        case Injected::Untrusted: cloud->setFault(row.endpoint, Fault::untrustedCertificate()); break;
+        case Injected::Expired:
+            if (row.endpoint == Endpoint::Token) cloud->setTokenLifetime(std::chrono::seconds(30));
+            else cloud->expireAccessTokens();
+            break;
         }
     }
 
@@ -298,9 +298,11 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
             // shows the progress screen once more.
             ASSERT_TRUE(waitFor([] { return screens().size() == 2 || uploadEnded(); }, true));
             ASSERT_EQ(screens(), (std::vector<std::string>{"progressscreen", "progressscreen"}));
-            ASSERT_TRUE(waitFor([this] {
-                return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
-            }, false));
+            ASSERT_TRUE(waitFor(
+                [this] {
+                    return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
+                },
+                false));
             arm(row);
         }
         ASSERT_TRUE(waitFor(uploadEnded, true)) << ::testing::PrintToString(screens());

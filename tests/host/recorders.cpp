@@ -10,11 +10,15 @@ std::string documentName(const Ptr<core::DocumentEventArgs>& args) {
 
 HostEventRecorders::HostEventRecorders(EventLog& log) {
     auto app = core::Application::get();
-    for (auto& [name, event] : std::vector<std::pair<std::string, Ptr<core::DocumentEvent>>>{
-             {"created", app->documentCreated()},           {"opened", app->documentOpened()},
-             {"activating", app->documentActivating()},     {"activated", app->documentActivated()},
-             {"deactivating", app->documentDeactivating()}, {"deactivated", app->documentDeactivated()},
-             {"closing", app->documentClosing()},           {"closed", app->documentClosed()}}) {
+    for (auto& [name, event] :
+         std::vector<std::pair<std::string, Ptr<core::DocumentEvent>>>{{"created", app->documentCreated()},
+                                                                       {"opened", app->documentOpened()},
+                                                                       {"activating", app->documentActivating()},
+                                                                       {"activated", app->documentActivated()},
+                                                                       {"deactivating", app->documentDeactivating()},
+                                                                       {"deactivated", app->documentDeactivated()},
+                                                                       {"closing", app->documentClosing()},
+                                                                       {"closed", app->documentClosed()}}) {
         add(log, event, name, documentName);
     }
     auto ui = app->userInterface();
@@ -23,8 +27,10 @@ HostEventRecorders::HostEventRecorders(EventLog& log) {
         return args->workspace() ? args->workspace()->id() : "<no workspace>";
     };
     for (auto& [name, event] : std::vector<std::pair<std::string, Ptr<core::WorkspaceEvent>>>{
-             {"wsPreDeactivate", ui->workspacePreDeactivate()}, {"wsPreActivate", ui->workspacePreActivate()},
-             {"wsDeactivated", ui->workspaceDeactivated()},     {"wsActivated", ui->workspaceActivated()}}) {
+             {"wsPreDeactivate", ui->workspacePreDeactivate()},
+             {"wsPreActivate", ui->workspacePreActivate()},
+             {"wsDeactivated", ui->workspaceDeactivated()},
+             {"wsActivated", ui->workspaceActivated()}}) {
         add(log, event, name, workspaceId);
     }
 }

@@ -43,8 +43,7 @@ private:
 };
 
 std::shared_ptr<ScriptedRequest> scripted(const std::string& name,
-                                          ScriptedRequest::Outcome outcome =
-                                              ScriptedRequest::Outcome::Respond) {
+                                          ScriptedRequest::Outcome outcome = ScriptedRequest::Outcome::Respond) {
     return std::make_shared<ScriptedRequest>(name, outcome);
 }
 
@@ -53,9 +52,7 @@ struct Journal {
     std::vector<std::string> entries;
 
     EXMI::ResponseCallback onResponse() {
-        return [this](IAsyncResponse* response) {
-            entries.push_back("response:" + response->request->name);
-        };
+        return [this](IAsyncResponse* response) { entries.push_back("response:" + response->request->name); };
     }
     EXMI::ErrorCallback onError() {
         return [this](IAsyncRequest* request, const std::string& text) {
@@ -109,9 +106,7 @@ TEST(AsyncHandler, FailuresOnTheWorkerReachOnErrorWithTheirText) {
     ASSERT_TRUE(pumpUntil(handler, [&] { return journal.entries.size() == 1; }));
     other->release();
     ASSERT_TRUE(drain(handler));
-    EXPECT_EQ(std::vector<std::string>(
-                  {"error:S:worker failed: S", "error:N:<unknown exception>"}),
-              journal.entries);
+    EXPECT_EQ(std::vector<std::string>({"error:S:worker failed: S", "error:N:<unknown exception>"}), journal.entries);
 }
 
 TEST(AsyncHandler, ThrowingResponseCallbackIsRoutedToOnErrorInTheSameCall) {

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "net/async_handler.h"
 #include "net/http_client.h"
 #include "net/http_connection.h"
-#include "net/async_handler.h"
 #include "support/log.h"
 #include "tests/net/local_server.h"
 #include "tests/net/pump.h"
@@ -65,9 +65,8 @@ protected:
         };
         server->routes().Get("/slow", answerLate);
         server->routes().Post("/slow", answerLate);
-        server->routes().Get("/ready", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("ready", "text/plain");
-        });
+        server->routes().Get(
+            "/ready", [](const httplib::Request&, httplib::Response& res) { res.set_content("ready", "text/plain"); });
         server->start();
         // The uninstrumented server library builds a table on its first
         // request; two first requests at once look like a race to
@@ -88,8 +87,7 @@ TEST_F(SlowServer, DestroyingTheHandlerAbortsWaitingTransfersAndWaitsForTheirWor
     CallCounter counter;
     // Timeout 0 has no limit at all: only the abort can end this one.
     auto unlimited = EXMI::createGetRequest("unlimited", server->url("/slow"), "", 0s);
-    auto limited = EXMI::createPostRequest("limited", server->url("/slow"), "text/plain", "tok",
-                                           "body", 60s);
+    auto limited = EXMI::createPostRequest("limited", server->url("/slow"), "text/plain", "tok", "body", 60s);
     std::weak_ptr<IAsyncRequest> unlimitedSeen = unlimited;
     std::weak_ptr<IAsyncRequest> limitedSeen = limited;
     handler->submit(unlimited, counter.onResponse(), counter.onError());
@@ -116,13 +114,12 @@ TEST_F(SlowServer, OnlyTheDestroyedHandlersTransfersAreAborted) {
     IAsyncHandler survivor;
     CallCounter doomedCalls;
     std::vector<std::string> seen;
-    doomed->submit(EXMI::createGetRequest("doomed", server->url("/slow"), "", 0s),
-                   doomedCalls.onResponse(), doomedCalls.onError());
+    doomed->submit(EXMI::createGetRequest("doomed", server->url("/slow"), "", 0s), doomedCalls.onResponse(),
+                   doomedCalls.onError());
     auto record = [&](IAsyncResponse* response) {
         auto* rest = dynamic_cast<EXMI::IAsyncRESTResponse*>(response);
         ASSERT_NE(nullptr, rest);
-        seen.push_back(std::to_string(rest->getCode()) +
-                       (rest->getCode() == 200 ? " " + rest->getBody() : ""));
+        seen.push_back(std::to_string(rest->getCode()) + (rest->getCode() == 200 ? " " + rest->getBody() : ""));
     };
     auto fail = [&](IAsyncRequest*, const std::string& text) { seen.push_back("error " + text); };
     survivor.submit(EXMI::createGetRequest("kept", server->url("/slow"), "", 30s), record, fail);
@@ -184,8 +181,7 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t size = sizeof(address);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::listen(fd_, 8) != 0 ||
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 8) != 0 ||
             ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
             ::close(fd_);
             throw std::runtime_error("silent port");

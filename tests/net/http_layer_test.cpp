@@ -7,8 +7,8 @@
 
 #include "net/http_client.h"
 #include "net/http_connection.h"
-#include "tests/net/local_server.h"
 #include "tests/emulator/emulator_fixture.h"
+#include "tests/net/local_server.h"
 
 namespace {
 
@@ -22,27 +22,23 @@ protected:
     void SetUp() override {
         LocalServerTest::SetUp();
         auto& routes = server->routes();
-        routes.Get("/echo", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("ok", "text/plain");
-        });
+        routes.Get("/echo",
+                   [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
         routes.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
             res.status = 404;
             res.set_header("X-Repeat", "first");
             res.set_header("X-Repeat", "second");
             res.set_content("not here", "application/json");
         });
-        routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) {
-            res.set_redirect("/echo");
-        });
+        routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/echo"); });
         routes.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider(
-                "text/plain", [this](size_t, httplib::DataSink& sink) {
-                    sink.write("partial", 7);
-                    // Hold the rest back until the client has given up.
-                    stallGate.waitFor(std::chrono::seconds(20));
-                    sink.done();
-                    return true;
-                });
+            res.set_chunked_content_provider("text/plain", [this](size_t, httplib::DataSink& sink) {
+                sink.write("partial", 7);
+                // Hold the rest back until the client has given up.
+                stallGate.waitFor(std::chrono::seconds(20));
+                sink.done();
+                return true;
+            });
         });
         routes.Post("/post", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content(req.body, "text/plain");
@@ -92,15 +88,13 @@ TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndParsesStatusLineHeadersAndErrorB
 }
 
 TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
-    HttpResponse response =
-        EXMIImpl::httpPost(server->url("/post"), "application/json", "{\"a\":1}", {}, 10s, true);
+    HttpResponse response = EXMIImpl::httpPost(server->url("/post"), "application/json", "{\"a\":1}", {}, 10s, true);
     EXPECT_EQ(200, response.code);
     EXPECT_EQ("{\"a\":1}", response.body);
     EXPECT_EQ("application/json", lastSeen().header("Content-Type"));
 
     response = EXMIImpl::httpPost(server->url("/post"), "application/json", "x=1",
-                                  {{"Content-Type", "application/x-www-form-urlencoded"},
-                                   {"User-Agent", "agent/1"}},
+                                  {{"Content-Type", "application/x-www-form-urlencoded"}, {"User-Agent", "agent/1"}},
                                   10s, true);
     EXPECT_EQ(200, response.code);
     const auto seen = lastSeen();
@@ -113,8 +107,7 @@ TEST_F(HttpLayer, TimeoutGivesCode28AndKeepsTheBytesThatArrived) {
     const HttpResponse response = EXMIImpl::httpGet(server->url("/stall"), {}, 1s, true);
     EXPECT_EQ(28, response.code);
     EXPECT_EQ("Operation Timeout.", response.body);
-    EXPECT_EQ(std::string("partial"),
-              std::string(response.bodyBytes.begin(), response.bodyBytes.end()));
+    EXPECT_EQ(std::string("partial"), std::string(response.bodyBytes.begin(), response.bodyBytes.end()));
 }
 
 TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
@@ -146,8 +139,7 @@ TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
         return 1;
     };
     const uint8_t byte = 'x';
-    response = EXMIImpl::httpPutBinary(server->url("/put"), "text/plain", &byte, 1, {}, abortAtOnce,
-                                       &calls, 10s, true);
+    response = EXMIImpl::httpPutBinary(server->url("/put"), "text/plain", &byte, 1, {}, abortAtOnce, &calls, 10s, true);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);
     EXPECT_GT(calls, 0);
@@ -157,9 +149,9 @@ TEST_F(HttpLayer, PutsDeliverEveryByteAndAnEmptyBodyAsLengthZero) {
     // Larger than libcurl's upload buffer, so the reader runs many times.
     const std::string bytes = emulator_test::randomBytes(3 * 1024 * 1024 + 17, 7);
     const std::vector<uint8_t> data(bytes.begin(), bytes.end());
-    HttpResponse response = EXMIImpl::httpPutBinary(server->url("/put"), "application/x-bytes",
-                                                    data.data(), static_cast<uint32_t>(data.size()),
-                                                    {}, nullptr, nullptr, 30s, true);
+    HttpResponse response =
+        EXMIImpl::httpPutBinary(server->url("/put"), "application/x-bytes", data.data(),
+                                static_cast<uint32_t>(data.size()), {}, nullptr, nullptr, 30s, true);
     EXPECT_EQ(201, response.code);
     EXPECT_EQ(std::to_string(data.size()), response.body);
     EXPECT_TRUE(lastSeen().body == bytes);
@@ -170,8 +162,8 @@ TEST_F(HttpLayer, PutsDeliverEveryByteAndAnEmptyBodyAsLengthZero) {
     EXPECT_EQ("text/plain", lastSeen().header("Content-Type"));
 
     const uint8_t nothing = 0;
-    response = EXMIImpl::httpPutBinary(server->url("/put"), "application/octet-stream", &nothing, 0,
-                                       {}, nullptr, nullptr, 10s, true);
+    response = EXMIImpl::httpPutBinary(server->url("/put"), "application/octet-stream", &nothing, 0, {}, nullptr,
+                                       nullptr, 10s, true);
     EXPECT_EQ(201, response.code);
     EXPECT_EQ("0", response.body);
     const auto seen = lastSeen();

@@ -60,8 +60,7 @@ void LocalServer::start() {
     // stop() is only effective once the accept loop runs.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!server_.is_running()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            throw std::runtime_error("local server: did not start");
+        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("local server: did not start");
         std::this_thread::yield();
     }
 }

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>

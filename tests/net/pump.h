@@ -15,16 +15,18 @@ using testing_support::waitUntil;
 
 inline bool pumpUntil(EXMI::IAsyncHandler& handler, const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    return waitUntil([&] {
-        handler.processResponses();
-        return condition();
-    }, limit);
+    return waitUntil(
+        [&] {
+            handler.processResponses();
+            return condition();
+        },
+        limit);
 }
 
 // Until every submitted request has been dispatched.
-inline bool drain(EXMI::IAsyncHandler& handler,
-                  std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    return pumpUntil(handler, [&handler] { return handler.pendingCount() == 0; }, limit);
+inline bool drain(EXMI::IAsyncHandler& handler, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    return pumpUntil(
+        handler, [&handler] { return handler.pendingCount() == 0; }, limit);
 }
 
 }  // namespace cloudtest

@@ -11,32 +11,32 @@ namespace {
 using testing_support::EnvironmentOverride;
 
 TEST(PlatformEnvironment, SetUnsetAndEmptyAreDistinguishedAndUnusableNamesReadAsUnset) {
-  EnvironmentOverride var("EXMI_TEST_VARIABLE");
-  var.unset();
-  EXPECT_FALSE(platform::readEnvironment(u"EXMI_TEST_VARIABLE").has_value());
-  var.set("");
-  auto value = platform::readEnvironment(u"EXMI_TEST_VARIABLE");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_TRUE(value->empty());
-  var.set("C:\\Users\\J\xC3\xBCrgen\\AppData \xF0\x9F\x98\x80");
-  value = platform::readEnvironment(u"EXMI_TEST_VARIABLE");
-  ASSERT_TRUE(value.has_value());
-  EXPECT_EQ(*value, u"C:\\Users\\J\u00FCrgen\\AppData \U0001F600");
+    EnvironmentOverride var("EXMI_TEST_VARIABLE");
+    var.unset();
+    EXPECT_FALSE(platform::readEnvironment(u"EXMI_TEST_VARIABLE").has_value());
+    var.set("");
+    auto value = platform::readEnvironment(u"EXMI_TEST_VARIABLE");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_TRUE(value->empty());
+    var.set("C:\\Users\\J\xC3\xBCrgen\\AppData \xF0\x9F\x98\x80");
+    value = platform::readEnvironment(u"EXMI_TEST_VARIABLE");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(*value, u"C:\\Users\\J\u00FCrgen\\AppData \U0001F600");
 
-  // Names that getenv would cut or misparse into the set variable.
-  EXPECT_FALSE(platform::readEnvironment(u"").has_value());
-  EXPECT_FALSE(platform::readEnvironment(u"EXMI_TEST_VARIABLE=C:\\Users").has_value());
-  EXPECT_FALSE(platform::readEnvironment(std::u16string(u"EXMI_TEST_VARIABLE\0X", 20)).has_value());
+    // Names that getenv would cut or misparse into the set variable.
+    EXPECT_FALSE(platform::readEnvironment(u"").has_value());
+    EXPECT_FALSE(platform::readEnvironment(u"EXMI_TEST_VARIABLE=C:\\Users").has_value());
+    EXPECT_FALSE(platform::readEnvironment(std::u16string(u"EXMI_TEST_VARIABLE\0X", 20)).has_value());
 }
 
 TEST(PlatformEnvironment, ValueThatIsNotUtf8FailsAsBadConversion) {
-  EnvironmentOverride var("EXMI_TEST_VARIABLE", "caf\xE9");
-  try {
-    platform::readEnvironment(u"EXMI_TEST_VARIABLE");
-    FAIL() << "no failure";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "bad conversion");
-  }
+    EnvironmentOverride var("EXMI_TEST_VARIABLE", "caf\xE9");
+    try {
+        platform::readEnvironment(u"EXMI_TEST_VARIABLE");
+        FAIL() << "no failure";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "bad conversion");
+    }
 }
 
 }  // namespace

@@ -79,9 +79,9 @@ TEST_F(ExportTest, HostFailuresInTheExportShowTheirErrors) {
     qrvn::sim::clearMessagesToPage(kPaletteId);
     qrvn::sim::setToolpathValid(host.setup, false);
     fromPage("createproject", kToolpathForm);
-    EXPECT_EQ(screens(), (Ids{"progressscreen",
-                              "errorscreen:Could not post-process toolpaths. Please regenerate toolpath "
-                              "before uploading!"}));
+    EXPECT_EQ(screens(),
+              (Ids{"progressscreen", "errorscreen:Could not post-process toolpaths. Please regenerate toolpath "
+                                     "before uploading!"}));
     EXPECT_TRUE(host.exports(".gcode").empty());
     EXPECT_TRUE(host.machineDescriptions().empty());
 }
@@ -97,8 +97,7 @@ TEST_F(ExportTest, AnUnknownUploadKindFailsOnTheMissingFileInsteadOfHanging) {
 }
 
 TEST_F(ExportTest, APaletteWithoutMachineEndsOnTheErrorScreen) {
-    StratavoxPalette orphan(nullptr, "OrphanUpload", StratavoxMachine::uploadCommandInfo(),
-                            machine->getAsyncHandler());
+    StratavoxPalette orphan(nullptr, "OrphanUpload", StratavoxMachine::uploadCommandInfo(), machine->getAsyncHandler());
     machine.reset();  // its palette used the same id
     orphan.onExecute();
     ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
@@ -147,16 +146,16 @@ TEST_P(PostPathTest, ComesFromTheMachineAndLeavesNoDescriptionBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Machines, PostPathTest,
-    ::testing::Values(
-        PostCase{" /home/maker/posts/my s5.cps ", "", false, " /home/maker/posts/my s5.cps "},
-        PostCase{"system://vendor/printer.cps", "", false, std::string(kSystemPosts) + "/vendor/printer.cps"},
-        PostCase{"system://vendor/printer.cps", "", true, ""},
-        PostCase{"", "<machine><general/></machine>", false, ""},
-        PostCase{"", "<machine><post><postprocessor>x.cps</postprocessor></post></machine>", false, ""},
-        PostCase{"", "<machine><postProcessor>x.cps</postProcessor></machine>", false, ""},
-        PostCase{"", "<other><post><postProcessor>x.cps</postProcessor></post></other>", false, ""},
-        // No <post> at all: what the host writes for a machine without one.
-        PostCase{"", "", false, ""}));
+    ::testing::Values(PostCase{" /home/maker/posts/my s5.cps ", "", false, " /home/maker/posts/my s5.cps "},
+                      PostCase{"system://vendor/printer.cps", "", false,
+                               std::string(kSystemPosts) + "/vendor/printer.cps"},
+                      PostCase{"system://vendor/printer.cps", "", true, ""},
+                      PostCase{"", "<machine><general/></machine>", false, ""},
+                      PostCase{"", "<machine><post><postprocessor>x.cps</postprocessor></post></machine>", false, ""},
+                      PostCase{"", "<machine><postProcessor>x.cps</postProcessor></machine>", false, ""},
+                      PostCase{"", "<other><post><postProcessor>x.cps</postProcessor></post></other>", false, ""},
+                      // No <post> at all: what the host writes for a machine without one.
+                      PostCase{"", "", false, ""}));
 
 TEST_F(NamedPostTest, TheDialogAsksForThePostProcessorAndCancellingItCancelsTheUpload) {
     start("");

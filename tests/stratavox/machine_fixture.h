@@ -13,8 +13,8 @@
 
 #include "emulator/emulator.h"
 #include "exmi/machine_definition.h"
-#include "tests/stratavox/vendor_fixture.h"
 #include "stratavox/stratavox_machine.h"
+#include "tests/stratavox/vendor_fixture.h"
 
 namespace vendor_test {
 
@@ -86,7 +86,8 @@ protected:
 
     bool heartbeatUntil(const std::function<bool()>& condition,
                         std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        return pumpUntil(condition, [this] { machine->onHeartBeat(); }, limit);
+        return pumpUntil(
+            condition, [this] { machine->onHeartBeat(); }, limit);
     }
 
     testing_support::EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER"};

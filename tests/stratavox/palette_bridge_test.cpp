@@ -19,8 +19,7 @@ namespace {
 using EXMI::PaletteEvent;
 
 TEST(PaletteEventTest, KeepsOnlyStringMembersAndTheFirstOfRepeatedKeys) {
-    const PaletteEvent mixed("createproject",
-                             R"({"a":"x","n":5,"b":true,"z":null,"l":["y"],"o":{"p":"q"}})");
+    const PaletteEvent mixed("createproject", R"({"a":"x","n":5,"b":true,"z":null,"l":["y"],"o":{"p":"q"}})");
     EXPECT_EQ(mixed.action, "createproject");
     EXPECT_EQ(mixed.args, (std::map<std::string, std::string>{{"a", "x"}}));
 
@@ -179,7 +178,8 @@ TEST_F(PaletteBridgeTest, PageMessagesReachTheHandlerAndItsFailuresAreLogged) {
     ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
     host.log.mark();
     qrvn::sim::sendFromPage("ProbePalette", "explode", "{}");
-    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"), (std::vector<Entry>{{"ProbePalette.htmlevent", "fatal error:boom"}}));
+    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
+              (std::vector<Entry>{{"ProbePalette.htmlevent", "fatal error:boom"}}));
 
     // The palette stays usable.
     qrvn::sim::sendFromPage("ProbePalette", "createproject", R"({"projectName":"Brackets","count":3})");
@@ -209,7 +209,8 @@ TEST_F(PaletteBridgeTest, OpeningFailuresAreLoggedWithoutAPalette) {
     ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
     EXPECT_FALSE(palette());
     EXPECT_EQ(probe->created, 0);
-    EXPECT_EQ(linesFrom(host.log.entries(), "ProbePalette"), (std::vector<Entry>{{"ProbePalette.onpaletteexecute", "fatal error:no address"}}));
+    EXPECT_EQ(linesFrom(host.log.entries(), "ProbePalette"),
+              (std::vector<Entry>{{"ProbePalette.onpaletteexecute", "fatal error:no address"}}));
 
     probe->failAddress = false;
     qrvn::sim::failOperation("Palettes::addPalette", 1);

@@ -126,8 +126,8 @@ TEST_F(PaletteProtocolTest, EachScreenCodeBecomesItsMessage) {
 TEST_F(PaletteProtocolTest, TheProjectListReachesThePagePercentEncoded) {
     openPalette();
     auto list = std::make_shared<EXMIImpl::CStratavoxFabriqoProjectList>();
-    list->projects.push_back(std::make_shared<EXMIImpl::CStratavoxFabriqoProject>(
-        "p-1", "Zahnräder & \"Lager\" 100%", "<img src=x onerror=alert(1)>"));
+    list->projects.push_back(std::make_shared<EXMIImpl::CStratavoxFabriqoProject>("p-1", "Zahnräder & \"Lager\" 100%",
+                                                                                  "<img src=x onerror=alert(1)>"));
     list->projects.push_back(std::make_shared<EXMIImpl::CStratavoxFabriqoProject>("p-2", "日本", ""));
 
     palette().setProjectList(list, "");

@@ -207,9 +207,7 @@ public:
     std::vector<std::string> exports(const std::string& extension) const {
         return filesIn(exportFolder(), "kalvixexport_", extension);
     }
-    std::vector<std::string> machineDescriptions() const {
-        return filesIn(exportFolder(), "machine_", ".machine");
-    }
+    std::vector<std::string> machineDescriptions() const { return filesIn(exportFolder(), "machine_", ".machine"); }
 
     exmi_test::LogFile log;
     Ptr<qrvn::cam::Machine> printer;
@@ -227,12 +225,14 @@ private:
 // holds or the time is up.
 inline bool pumpUntil(const std::function<bool()>& condition, const std::function<void()>& beat,
                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    return testing_support::waitUntil([&] {
-        qrvn::sim::pump();
-        if (beat) beat();
-        qrvn::sim::pump();
-        return condition();
-    }, limit);
+    return testing_support::waitUntil(
+        [&] {
+            qrvn::sim::pump();
+            if (beat) beat();
+            qrvn::sim::pump();
+            return condition();
+        },
+        limit);
 }
 
 }  // namespace vendor_test

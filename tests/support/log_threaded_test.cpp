@@ -17,55 +17,54 @@ using testing_support::LogTest;
 using testing_support::readWholeFile;
 
 TEST_F(LogTest, LinesFromTwoThreadsNeverInterleaveAndStandInTimeOrder) {
-  constexpr int kLines = 300;
-  // Long messages make a torn write likely if the lock did not cover it.
-  auto writer = [](char letter) {
-    for (int i = 0; i < kLines; ++i)
-      support::log(std::string(700, letter) + "#" + std::to_string(i),
-                   std::string("Thread::") + letter);
-  };
-  std::thread a(writer, 'a');
-  std::thread b(writer, 'b');
-  a.join();
-  b.join();
+    constexpr int kLines = 300;
+    // Long messages make a torn write likely if the lock did not cover it.
+    auto writer = [](char letter) {
+        for (int i = 0; i < kLines; ++i)
+            support::log(std::string(700, letter) + "#" + std::to_string(i), std::string("Thread::") + letter);
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    a.join();
+    b.join();
 
-  const std::string content = readWholeFile(logFile());
-  const std::regex line(R"((\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3})  Thread::([ab]) \| )"
-                        R"(([ab])+#(\d+))");
-  int next[2] = {0, 0};
-  std::string previousStamp;
-  std::size_t start = 0;
-  int count = 0;
-  while (start < content.size()) {
-    const std::size_t end = content.find("\r\n", start);
-    ASSERT_NE(end, std::string::npos) << "last line without CR LF";
-    const std::string text = content.substr(start, end - start);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(text, m, line)) << "torn line: " << text.substr(0, 120);
-    const int who = m[2].str() == "a" ? 0 : 1;
-    ASSERT_EQ(m[3].str(), m[2].str()) << "message of the other thread";
-    ASSERT_EQ(text.find(m[2].str() == "a" ? 'b' : 'a', 30), std::string::npos);
-    ASSERT_EQ(std::stoi(m[4].str()), next[who]++) << "line lost or reordered";
-    ASSERT_LE(previousStamp, m[1].str()) << "time stamps out of order";
-    previousStamp = m[1].str();
-    start = end + 2;
-    ++count;
-  }
-  EXPECT_EQ(count, 2 * kLines);
+    const std::string content = readWholeFile(logFile());
+    const std::regex line(R"((\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3})  Thread::([ab]) \| )"
+                          R"(([ab])+#(\d+))");
+    int next[2] = {0, 0};
+    std::string previousStamp;
+    std::size_t start = 0;
+    int count = 0;
+    while (start < content.size()) {
+        const std::size_t end = content.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "last line without CR LF";
+        const std::string text = content.substr(start, end - start);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(text, m, line)) << "torn line: " << text.substr(0, 120);
+        const int who = m[2].str() == "a" ? 0 : 1;
+        ASSERT_EQ(m[3].str(), m[2].str()) << "message of the other thread";
+        ASSERT_EQ(text.find(m[2].str() == "a" ? 'b' : 'a', 30), std::string::npos);
+        ASSERT_EQ(std::stoi(m[4].str()), next[who]++) << "line lost or reordered";
+        ASSERT_LE(previousStamp, m[1].str()) << "time stamps out of order";
+        previousStamp = m[1].str();
+        start = end + 2;
+        ++count;
+    }
+    EXPECT_EQ(count, 2 * kLines);
 }
 
 TEST(GenerateUuidThreaded, ConcurrentCallersNeverGetTheSameIdentifier) {
-  constexpr int kPerThread = 2000;
-  std::vector<std::string> results[4];
-  std::vector<std::thread> threads;
-  for (auto& out : results)
-    threads.emplace_back([&out] {
-      for (int i = 0; i < kPerThread; ++i) out.push_back(support::generateUuid());
-    });
-  for (auto& t : threads) t.join();
-  std::set<std::string> all;
-  for (const auto& out : results) all.insert(out.begin(), out.end());
-  EXPECT_EQ(all.size(), 4u * kPerThread);
+    constexpr int kPerThread = 2000;
+    std::vector<std::string> results[4];
+    std::vector<std::thread> threads;
+    for (auto& out : results)
+        threads.emplace_back([&out] {
+            for (int i = 0; i < kPerThread; ++i) out.push_back(support::generateUuid());
+        });
+    for (auto& t : threads) t.join();
+    std::set<std::string> all;
+    for (const auto& out : results) all.insert(out.begin(), out.end());
+    EXPECT_EQ(all.size(), 4u * kPerThread);
 }
 
 }  // namespace
