@@ -1,0 +1,548 @@
+// The Create Setup command against a fresh simulated host with a user interface
+// and the log under a private APPDATA: registration and removal in the design
+// workspace's seven toolbar modes, the dialog's inputs and drop-downs, and OK
+// (the manufacturing model, the additive setup, the failures the user or the log
+// sees). The command is removed again when a test ends, so its process-wide state
+// does not leak into the next. Main (UI) thread only.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "createsetup/create_setup.h"
+#include "host/qrvn.h"
+#include "simhost/sim/sim.h"
+#include "tests/exmi/log_reader.h"
+
+namespace createsetup_test {
+namespace {
+
+namespace cam = qrvn::cam;
+namespace core = qrvn::core;
+namespace kalvix = qrvn::kalvix;
+namespace sim = qrvn::sim;
+using qrvn::core::Ptr;
+
+constexpr char kVendor[] = "Stratavox";
+constexpr char kSolidDefinition[] = "CreateStratavoxSetupCommandSolid";
+constexpr char kPrinterInput[] = "StratavoxPrinterSelection";
+constexpr char kSettingsInput[] = "StratavoxPrintSettingsSelection";
+
+using Entries = std::vector<exmi_test::Entry>;
+
+class CreateSetupTest : public ::testing::Test {
+protected:
+    explicit CreateSetupTest(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions()) : session_(options) {}
+    ~CreateSetupTest() override { CreateSetup::unregisterCommand(kVendor); }
+
+    static qrvn::core::Ptr<qrvn::cam::Machine> addPrinter(const std::string& id, const std::string& name,
+                                                          const std::string& vendor = kVendor) {
+        qrvn::sim::MachineSpec spec;
+        spec.id = id;
+        spec.name = name;
+        spec.vendor = vendor;
+        spec.model = name;
+        return qrvn::sim::addMachine(spec);
+    }
+
+    static qrvn::core::Ptr<qrvn::cam::PrintSetting> addSetting(const std::string& id, const std::string& name,
+                                                               const std::string& vendor,
+                                                               const std::string& technology = "FFF") {
+        qrvn::sim::PrintSettingSpec spec;
+        spec.id = id;
+        spec.name = name;
+        spec.vendor = vendor;
+        spec.technology = technology;
+        return qrvn::sim::addPrintSetting(spec);
+    }
+
+    // Two vendor printers among others, vendor print settings and generic ones.
+    static void fillLibraries() {
+        addPrinter("other-1", "Other One", "Othervendor");
+        addPrinter("sv-s1", "Stratavox S1");
+        addPrinter("sv-s2", "Stratavox S2");
+        addSetting("ps-pla", "Stratavox PLA 0.2mm", kVendor);
+        addSetting("ps-other", "Other PLA", "Othervendor");
+        addSetting("ps-petg", "Stratavox PETG 0.3mm", kVendor);
+        addSetting("ps-bowden", "PLA Bowden Tube 0.2mm", "Generic");
+        addSetting("ps-direct", "PLA Direct Drive 0.2mm", "Generic");
+    }
+
+    // A document with one component holding two bodies, made active.
+    static qrvn::core::Ptr<qrvn::kalvix::KalvixDocument> simplePart() {
+        auto document = qrvn::sim::newDocument("Part");
+        qrvn::sim::setDesign(document, {"Part", {"Body1", "Body2"}, {}, {}});
+        return document;
+    }
+
+    // Registers the command and presses its button in the Solid tab.
+    static void openDialog() {
+        CreateSetup::registerCommand(kVendor);
+        ASSERT_TRUE(qrvn::sim::pressControl(kSolidDefinition));
+        ASSERT_EQ(qrvn::sim::runningCommandId(), kSolidDefinition);
+    }
+
+    static qrvn::core::Ptr<qrvn::core::DropDownCommandInput> dropDown(const std::string& id) {
+        auto command = qrvn::sim::runningCommand();
+        if (!command) return nullptr;
+        return command->commandInputs()->itemById(id).query<qrvn::core::DropDownCommandInput>();
+    }
+
+    static qrvn::core::Ptr<qrvn::cam::CAM> camOf(const qrvn::core::Ptr<qrvn::core::Document>& doc) {
+        return doc->products()->itemByProductType("CAMProductType").query<qrvn::cam::CAM>();
+    }
+
+    exmi_test::LogFile log;
+    qrvn::sim::Session session_;
+};
+
+struct Mode {
+    std::string definition, tab, panel;
+};
+
+const std::vector<Mode> kModes = {
+    {"CreateStratavoxSetupCommandSolid", "SolidTab", "3dPrintPanel_Design"},
+    {"CreateStratavoxSetupCommandParaMesh", "ParaMeshOuterTab", "3dPrintPanel_Mesh"},
+    {"CreateStratavoxSetupCommandBaseFeature", "BaseFeatureSolidTab", "3dPrintPanel_BF"},
+    {"CreateStratavoxSetupCommandBaseFeatureParaMesh", "ParaMeshBaseFeatureTab", "3dPrintPanel_MeshBF"},
+    {"CreateStratavoxSetupCommandUtilities", "ToolsTab", "3dPrintPanel_Utilities"},
+    {"CreateStratavoxSetupCommandPlastic", "PlasticTab", "3dPrintPanel_Plastic"},
+    {"CreateStratavoxSetupCommandForm", "FormTab", "3dPrintPanel_Form"},
+};
+
+const char kTooltip[] = "Creates an additive setup for your specific Stratavox 3D printer to help streamline your "
+                        "workflow.\nLets you choose from a range of printers then opens the Manufacture workspace "
+                        "with a setup and the selected printer and print settings. Automatically adds all "
+                        "components bodies and mesh bodies from the design to a manufacturing model, which is used "
+                        "by the additive setup.";
+
+std::vector<std::string> ourDefinitions() {
+    std::vector<std::string> ids = sim::definitionIds();
+    ids.erase(std::remove_if(ids.begin(), ids.end(),
+                             [](const std::string& id) { return id.rfind("CreateStratavoxSetupCommand", 0) != 0; }),
+              ids.end());
+    return ids;
+}
+
+size_t createdHandlers(const std::string& definitionId) {
+    auto definition = sim::findDefinition(definitionId);
+    return definition ? definition->commandCreated()->handlerCount() : 0;
+}
+
+// A command of the host's own, placed in `panelId`.
+void addHostControl(const std::string& panelId, const std::string& id) {
+    auto ui = qrvn::core::Application::get()->userInterface();
+    auto definition = ui->commandDefinitions()->addButtonDefinition(id, "Host command", "", "");
+    ASSERT_TRUE(definition);
+    ASSERT_TRUE(sim::findPanel(panelId)->controls()->addCommand(definition, "", false));
+}
+
+using RegistrationTest = CreateSetupTest;
+
+TEST_F(RegistrationTest, RegistersOneButtonPerModeInA3DPrintPanelAndASecondTimeNothing) {
+    CreateSetup::registerCommand(kVendor);
+    const std::vector<std::string> definitionsBefore = sim::definitionIds();
+    std::vector<size_t> panelCounts;
+    for (const Mode& mode : kModes) panelCounts.push_back(sim::findTab(mode.tab)->toolbarPanels()->count());
+    CreateSetup::registerCommand(kVendor);
+    EXPECT_EQ(sim::definitionIds(), definitionsBefore);
+
+    std::vector<std::string> expectedIds;
+    for (const Mode& mode : kModes) expectedIds.push_back(mode.definition);
+    EXPECT_EQ(ourDefinitions(), expectedIds);
+    for (size_t i = 0; i < kModes.size(); ++i) {
+        const Mode& mode = kModes[i];
+        SCOPED_TRACE(mode.definition);
+        auto definition = sim::findDefinition(mode.definition);
+        ASSERT_TRUE(definition);
+        EXPECT_EQ(definition->name(), "Create Stratavox Setup");
+        EXPECT_EQ(definition->tooltip(), kTooltip);
+        EXPECT_EQ(definition->resourceFolder(), "resources_createSetup");
+        EXPECT_EQ(createdHandlers(mode.definition), 1u);
+
+        EXPECT_EQ(sim::findTab(mode.tab)->toolbarPanels()->count(), panelCounts[i]);
+        auto panel = sim::findPanel(mode.panel);
+        ASSERT_TRUE(panel);
+        EXPECT_EQ(panel->name(), "3D Print");
+        EXPECT_EQ(panel->parentTab()->id(), mode.tab);
+        EXPECT_EQ(sim::controlIds(mode.panel), std::vector<std::string>{mode.definition});
+        auto control = sim::findControl(mode.panel, mode.definition);
+        ASSERT_TRUE(control);
+        EXPECT_TRUE(control->isPromotedByDefault());
+        EXPECT_TRUE(control->isPromoted());
+        EXPECT_TRUE(control->isVisible());
+        EXPECT_EQ(control->commandDefinition(), definition);
+    }
+    EXPECT_TRUE(sim::messageBoxes().empty());
+
+    // The panels still count as the command's own and go on removal.
+    CreateSetup::unregisterCommand(kVendor);
+    EXPECT_FALSE(sim::findPanel("3dPrintPanel_Design"));
+}
+
+TEST_F(RegistrationTest, ModeWithoutItsTabGetsDefinitionAndHandlerButNoControl) {
+    ASSERT_TRUE(sim::removeTab("PlasticTab"));
+    CreateSetup::registerCommand(kVendor);
+
+    EXPECT_TRUE(sim::findDefinition("CreateStratavoxSetupCommandPlastic"));
+    EXPECT_EQ(createdHandlers("CreateStratavoxSetupCommandPlastic"), 1u);
+    EXPECT_TRUE(sim::panelsWithControl("CreateStratavoxSetupCommandPlastic").empty());
+    // Registration went on with the mode after it.
+    EXPECT_EQ(sim::panelsWithControl("CreateStratavoxSetupCommandForm"), std::vector<std::string>{"3dPrintPanel_Form"});
+}
+
+TEST_F(RegistrationTest, HostPanelsAreReusedAndKeptOnRemovalEvenWhenEmpty) {
+    ASSERT_TRUE(sim::addPanel("SolidTab", "3dPrintPanel_Design", "Host 3D Printing"));
+    addHostControl("3dPrintPanel_Design", "HostPrintCommand");
+    ASSERT_TRUE(sim::addPanel("ToolsTab", "3dPrintPanel_Utilities", "Host 3D Printing"));
+    const size_t panelsBefore = sim::findTab("SolidTab")->toolbarPanels()->count();
+
+    CreateSetup::registerCommand(kVendor);
+    EXPECT_EQ(sim::findTab("SolidTab")->toolbarPanels()->count(), panelsBefore);
+    EXPECT_EQ(sim::findPanel("3dPrintPanel_Design")->name(), "Host 3D Printing");
+    EXPECT_EQ(sim::findPanel("3dPrintPanel_Utilities")->name(), "Host 3D Printing");
+    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), (std::vector<std::string>{kSolidDefinition, "HostPrintCommand"}));
+
+    CreateSetup::unregisterCommand(kVendor);
+    auto panel = sim::findPanel("3dPrintPanel_Design");
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->isValid());
+    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), std::vector<std::string>{"HostPrintCommand"});
+    ASSERT_TRUE(sim::findPanel("3dPrintPanel_Utilities"));
+    EXPECT_TRUE(sim::controlIds("3dPrintPanel_Utilities").empty());
+    EXPECT_FALSE(sim::findDefinition(kSolidDefinition));
+    // The panels the command made itself are gone.
+    EXPECT_FALSE(sim::findPanel("3dPrintPanel_Mesh"));
+}
+
+TEST_F(RegistrationTest, RemovalTakesAwayControlsCreatedPanelsAndDefinitions) {
+    const std::string workspaceBefore = sim::activeWorkspaceId();
+    CreateSetup::registerCommand(kVendor);
+    // Another add-in later puts its button into a panel this command made,
+    // and one mode's control is gone before removal.
+    addHostControl("3dPrintPanel_Form", "OtherAddInCommand");
+    ASSERT_TRUE(sim::findControl("3dPrintPanel_Mesh", "CreateStratavoxSetupCommandParaMesh")->deleteMe());
+
+    CreateSetup::unregisterCommand(kVendor);
+    EXPECT_TRUE(ourDefinitions().empty());
+    for (const Mode& mode : kModes) {
+        SCOPED_TRACE(mode.panel);
+        EXPECT_TRUE(sim::panelsWithControl(mode.definition).empty());
+        if (mode.panel != "3dPrintPanel_Form" && mode.panel != "3dPrintPanel_Mesh") {
+            EXPECT_FALSE(sim::findPanel(mode.panel));
+        }
+    }
+    // Deleting that panel would have taken the other add-in's button along.
+    EXPECT_EQ(sim::controlIds("3dPrintPanel_Form"), std::vector<std::string>{"OtherAddInCommand"});
+    EXPECT_EQ(sim::activeWorkspaceId(), workspaceBefore);
+    EXPECT_TRUE(sim::handlerFailures().empty());
+    EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(RegistrationTest, RefusedDefinitionShowsTheHostsReasonAndStops) {
+    // The first mode's definition exists already, so the second mode is the
+    // first to ask the host for a new one.
+    auto ui = qrvn::core::Application::get()->userInterface();
+    ASSERT_TRUE(ui->commandDefinitions()->addButtonDefinition(kSolidDefinition, "old", "", ""));
+    sim::failOperation("CommandDefinitions::addButtonDefinition", 1, "too many commands");
+
+    CreateSetup::registerCommand(kVendor);
+
+    auto boxes = sim::messageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "too many commands");
+    EXPECT_EQ(boxes[0].title, "");
+    EXPECT_EQ(boxes[0].buttons, qrvn::core::OKButtonType);
+    EXPECT_EQ(boxes[0].icon, qrvn::core::NoIconIconType);
+
+    EXPECT_EQ(ourDefinitions(), std::vector<std::string>{kSolidDefinition});
+    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), std::vector<std::string>{kSolidDefinition});
+    for (size_t i = 1; i < kModes.size(); ++i) EXPECT_FALSE(sim::findPanel(kModes[i].panel));
+}
+
+TEST_F(RegistrationTest, RemovalFailureInOneModeIsLoggedAndTheRestIsRemoved) {
+    CreateSetup::registerCommand(kVendor);
+    sim::failOperation("ToolbarPanel::controls", 1, "panel busy");
+
+    CreateSetup::unregisterCommand(kVendor);
+    EXPECT_TRUE(ourDefinitions().empty());
+    EXPECT_TRUE(sim::findPanel("3dPrintPanel_Design"));  // the mode that failed
+    for (size_t i = 1; i < kModes.size(); ++i) {
+        EXPECT_FALSE(sim::findPanel(kModes[i].panel)) << kModes[i].panel;
+    }
+    EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::unregisterCommand", "Failed no toolbar controls"}}));
+}
+
+TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
+    sim::failOperation("ToolbarTab::toolbarPanels", -1, "tab gone");
+    CreateSetup::registerCommand(kVendor);  // must not throw
+
+    // The first mode got its definition before the failure; nothing after it.
+    EXPECT_EQ(ourDefinitions(), std::vector<std::string>{kSolidDefinition});
+    EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::registerCommand", "Failed no toolbar panels"}}));
+    log.mark();
+
+    sim::clearFailures();
+    sim::failOperation("UserInterface::workspaces", -1, "no workspaces today");
+    CreateSetup::unregisterCommand(kVendor);  // must not throw either
+    EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no workspaces"}}));
+}
+
+class WithoutUserInterfaceTest : public CreateSetupTest {
+protected:
+    WithoutUserInterfaceTest() : CreateSetupTest(options()) {}
+    static sim::HostOptions options() {
+        sim::HostOptions o;
+        o.withUserInterface = false;
+        return o;
+    }
+};
+
+TEST_F(WithoutUserInterfaceTest, RegistrationAndRemovalDoNothing) {
+    CreateSetup::registerCommand(kVendor);
+    CreateSetup::unregisterCommand(kVendor);
+    EXPECT_TRUE(log.entries().empty());
+}
+
+// Which items of a drop-down are selected, by index.
+std::vector<bool> selection(const Ptr<core::DropDownCommandInput>& dropDown) {
+    std::vector<bool> selected;
+    auto items = dropDown->listItems();
+    for (size_t i = 0; i < items->count(); ++i) selected.push_back(items->item(i)->isSelected());
+    return selected;
+}
+
+class WorkspaceRecorder : public core::WorkspaceEventHandler {
+public:
+    void notify(const Ptr<core::WorkspaceEventArgs>& args) override { activated.push_back(args->workspace()->id()); }
+    std::vector<std::string> activated;
+};
+
+using DialogTest = CreateSetupTest;
+
+TEST_F(DialogTest, OffersTheVendorsPrintersAndPrintSettingsReadInTheManufacturingWorkspace) {
+    fillLibraries();
+    simplePart();
+    auto ui = core::Application::get()->userInterface();
+    WorkspaceRecorder recorder;
+    ui->workspaceActivated()->add(&recorder);
+    openDialog();
+    ui->workspaceActivated()->remove(&recorder);
+    // The libraries are read in the manufacturing workspace; the user stays in design.
+    EXPECT_EQ(recorder.activated, (std::vector<std::string>{"CAMEnvironment", "KalvixSolidEnvironment"}));
+    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+
+    auto inputs = sim::runningCommand()->commandInputs();
+    ASSERT_EQ(inputs->count(), 1u);
+    auto tab = inputs->item(0).query<core::TabCommandInput>();
+    ASSERT_TRUE(tab);
+    EXPECT_EQ(tab->id(), "tab_1");
+    EXPECT_EQ(tab->name(), "Select Printer");
+
+    auto children = tab->children();
+    ASSERT_EQ(children->count(), 2u);
+    auto printers = children->item(0).query<core::DropDownCommandInput>();
+    auto settings = children->item(1).query<core::DropDownCommandInput>();
+    ASSERT_TRUE(printers);
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(printers->id(), kPrinterInput);
+    EXPECT_EQ(printers->name(), "Stratavox Printer Selection");
+    EXPECT_EQ(printers->dropDownStyle(), core::TextListDropDownStyle);
+    EXPECT_EQ(settings->id(), kSettingsInput);
+    EXPECT_EQ(settings->name(), "Stratavox Print Settings Selection");
+    EXPECT_EQ(settings->dropDownStyle(), core::TextListDropDownStyle);
+
+    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S2"}));
+    // The vendor's own settings first, then the generic Bowden-tube ones.
+    EXPECT_EQ(sim::dropDownItems(kSettingsInput),
+              (std::vector<std::string>{"Stratavox PLA 0.2mm", "Stratavox PETG 0.3mm", "PLA Bowden Tube 0.2mm"}));
+    EXPECT_EQ(selection(printers), (std::vector<bool>{true, false}));
+    EXPECT_EQ(selection(settings), (std::vector<bool>{true, false, false}));
+}
+
+TEST_F(DialogTest, BowdenTubeSettingsAreMatchedExactlyAndMayBeListedTwice) {
+    addPrinter("sv-s1", "Stratavox S1");
+    addSetting("ps-own", "Stratavox Bowden Tube PLA", kVendor);
+    addSetting("ps-resin", "Resin Bowden Tube", "Generic", "SLA");
+    addSetting("ps-lower", "PLA bowden tube", "Generic");
+    addSetting("ps-generic", "PETG Bowden Tube", "Generic");
+    simplePart();
+    openDialog();
+
+    EXPECT_EQ(sim::dropDownItems(kSettingsInput),
+              (std::vector<std::string>{"Stratavox Bowden Tube PLA", "Stratavox Bowden Tube PLA", "PETG Bowden Tube"}));
+    EXPECT_EQ(selection(dropDown(kSettingsInput)), (std::vector<bool>{true, false, false}));
+}
+
+TEST_F(DialogTest, PrintersOfTheSameNameAreBothListedAndTheFirstIsUsed) {
+    addPrinter("sv-first", "Stratavox S1");
+    addPrinter("sv-second", "Stratavox S1");
+    addSetting("ps-pla", "Stratavox PLA", kVendor);
+    auto document = simplePart();
+    openDialog();
+
+    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S1"}));
+    auto items = dropDown(kPrinterInput)->listItems();
+    ASSERT_TRUE(items->item(1)->isSelected(true));
+    ASSERT_EQ(selection(dropDown(kPrinterInput)), (std::vector<bool>{false, true}));
+    ASSERT_TRUE(sim::okCommand());
+
+    auto setup = camOf(document)->setups()->itemByName("Stratavox Setup");
+    ASSERT_TRUE(setup);
+    EXPECT_EQ(setup->machine()->id(), "sv-first");
+}
+
+TEST_F(DialogTest, FailureWhileFillingIsLoggedAndTheWorkspaceIsRestored) {
+    fillLibraries();
+    simplePart();
+    sim::failOperation("CAMLibraryManager::printSettingLibrary", -1, "library offline");
+
+    openDialog();
+    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S2"}));
+    EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
+    EXPECT_TRUE(sim::handlerFailures().empty());
+
+    EXPECT_EQ(log.entries(),
+              (Entries{{"CreateSetup::CommandCreatedEventHandler::notify", "Failed no print setting library"}}));
+}
+
+TEST_F(DialogTest, WithoutADocumentTheListsStayEmptyAndNothingSwitches) {
+    fillLibraries();
+    openDialog();
+    EXPECT_TRUE(dropDown(kPrinterInput));
+    EXPECT_TRUE(sim::dropDownItems(kPrinterInput).empty());
+    EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
+    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+}
+
+const char kNoBodies[] = "The Kalvix document does not contain bodies. No additive setup can be created.";
+
+// "body:", "mesh:" or "occurrence:" followed by the model's name.
+std::vector<std::string> describe(const std::vector<Ptr<core::Base>>& models) {
+    std::vector<std::string> texts;
+    for (const auto& model : models) {
+        if (auto body = model.query<kalvix::BRepBody>()) texts.push_back("body:" + body->name());
+        else if (auto mesh = model.query<kalvix::MeshBody>()) texts.push_back("mesh:" + mesh->name());
+        else if (auto occ = model.query<kalvix::Occurrence>()) texts.push_back("occurrence:" + occ->name());
+        else texts.push_back(std::string("other:") + model->objectType());
+    }
+    return texts;
+}
+
+using SetupTest = CreateSetupTest;
+
+TEST_F(SetupTest, CreatesTheSetupForTheChosenPrinterAndSettingAndOpensManufacturing) {
+    fillLibraries();
+    auto document = simplePart();
+    openDialog();
+    ASSERT_TRUE(sim::pickDropDownItem(kPrinterInput, "Stratavox S2"));
+    ASSERT_TRUE(sim::pickDropDownItem(kSettingsInput, "PLA Bowden Tube 0.2mm"));
+    ASSERT_TRUE(sim::okCommand());
+
+    auto camProduct = camOf(document);
+    ASSERT_TRUE(camProduct);
+    ASSERT_EQ(camProduct->manufacturingModels()->count(), 1u);
+    auto model = camProduct->manufacturingModels()->item(0);
+    EXPECT_EQ(model->name(), "Manufacturing Model");
+
+    ASSERT_EQ(camProduct->setups()->count(), 1u);
+    auto setup = camProduct->setups()->item(0);
+    EXPECT_EQ(setup->name(), "Stratavox Setup");
+    EXPECT_EQ(setup->operationType(), cam::AdditiveOperation);
+    EXPECT_EQ(setup->machine()->id(), "sv-s2");
+    EXPECT_EQ(setup->printSetting()->id(), "ps-bowden");
+    // A single component stands for itself.
+    auto models = setup->models();
+    ASSERT_EQ(models.size(), 1u);
+    EXPECT_EQ(models[0], model->occurrence());
+
+    EXPECT_EQ(sim::activeWorkspaceId(), "CAMEnvironment");
+    EXPECT_TRUE(sim::messageBoxes().empty());
+    EXPECT_TRUE(sim::handlerFailures().empty());
+    EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExistingProduct) {
+    fillLibraries();
+    auto document = sim::newDocument("Assembly");
+    sim::ComponentSpec pin{"Pin", {"PinBody"}, {}, {}};
+    sim::ComponentSpec hollow{"Hollow", {}, {}, {}};
+    sim::ComponentSpec arm{"Arm", {"ArmBody"}, {"ArmMesh"}, {pin, hollow}};
+    sim::ComponentSpec cover{"Cover", {}, {"CoverMesh"}, {}};
+    sim::ComponentSpec bolt{"Bolt", {"BoltBody"}, {}, {}};
+    sim::ComponentSpec frame{"Frame", {}, {}, {bolt}};
+    sim::setDesign(document, {"Assembly", {"Base", "Plate"}, {"Scan"}, {arm, cover, frame}});
+    auto existing = sim::ensureCamProduct(document);
+    openDialog();
+    ASSERT_TRUE(sim::okCommand());
+
+    // An existing manufacturing product receives the setup.
+    EXPECT_EQ(camOf(document), existing);
+    EXPECT_EQ(existing->setups()->count(), 1u);
+    EXPECT_EQ(sim::activeWorkspaceId(), "CAMEnvironment");
+    auto setup = existing->setups()->itemByName("Stratavox Setup");
+    ASSERT_TRUE(setup);
+    EXPECT_EQ(describe(setup->models()),
+              (std::vector<std::string>{"body:Base", "body:Plate", "mesh:Scan", "body:ArmBody", "mesh:ArmMesh",
+                                        "occurrence:Pin:1", "occurrence:Cover:1", "occurrence:Bolt:1"}));
+    EXPECT_EQ(setup->machine()->id(), "sv-s1");
+    EXPECT_EQ(setup->printSetting()->id(), "ps-pla");
+}
+
+TEST_F(SetupTest, DesignWithoutBodiesIsReportedAndKeepsTheManufacturingModel) {
+    fillLibraries();
+    auto document = sim::newDocument("Empty");
+    sim::setDesign(document, {"Empty", {}, {}, {{"Nothing", {}, {}, {}}}});
+    openDialog();
+    ASSERT_TRUE(sim::okCommand());
+
+    auto boxes = sim::messageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, kNoBodies);
+    EXPECT_EQ(boxes[0].title, "");
+    EXPECT_EQ(boxes[0].buttons, core::OKButtonType);
+    EXPECT_EQ(boxes[0].icon, core::NoIconIconType);
+
+    auto camProduct = camOf(document);
+    ASSERT_TRUE(camProduct);
+    EXPECT_EQ(camProduct->manufacturingModels()->count(), 1u);
+    EXPECT_EQ(camProduct->setups()->count(), 0u);
+    EXPECT_TRUE(log.entries().empty());
+}
+
+TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
+    addPrinter("other-1", "Other One", "Othervendor");
+    addSetting("ps-pla", "Stratavox PLA", kVendor);
+    auto document = simplePart();
+    openDialog();
+    EXPECT_TRUE(sim::dropDownItems(kPrinterInput).empty());
+    sim::okCommand();
+
+    EXPECT_TRUE(sim::handlerFailures().empty());
+    auto camProduct = camOf(document);
+    if (camProduct) {
+        EXPECT_EQ(camProduct->manufacturingModels()->count(), 0u);
+    }
+    EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed no printer selected"}}));
+}
+
+TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
+    fillLibraries();
+    auto document = simplePart();
+    openDialog();
+    sim::failOperation("Setups::add", -1, "setup limit reached");
+    sim::okCommand();
+
+    EXPECT_TRUE(sim::messageBoxes().empty());
+    EXPECT_EQ(camOf(document)->setups()->count(), 0u);
+    // The dialog gave the document its CAM product; a failed OK switches nothing.
+    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+    EXPECT_EQ(log.entries(),
+              (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed could not create the setup"}}));
+}
+
+}  // namespace
+}  // namespace createsetup_test
