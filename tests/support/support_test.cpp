@@ -1,0 +1,294 @@
+// Single-threaded support code: the environment, files and paths, text
+// conversion, percent encoding, identifiers and the log.
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <set>
+
+#include "support/encoding.h"
+#include "support/files.h"
+#include "support/ids.h"
+#include "support/log.h"
+#include "support/text.h"
+#include "tests/support/log_fixture.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+using testing_support::CurrentFolderOverride;
+using testing_support::EnvironmentOverride;
+using testing_support::failureOf;
+using testing_support::LogTest;
+using testing_support::readWholeFile;
+using testing_support::ScratchFolder;
+using testing_support::writeWholeFile;
+
+TEST(TextConversion, ExactBothWaysAndBadConversionOnMalformedInput) {
+    EXPECT_EQ(support::toUtf16("Gr\xC3\xBC\xC3\x9F \xF0\x9F\x96\xA8"), u"Gr\u00FC\u00DF \U0001F5A8");
+    EXPECT_EQ(support::toUtf8(u"Gr\u00FC\u00DF \U0001F5A8"), "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x96\xA8");
+    EXPECT_EQ(failureOf([] { support::toUtf16("\xC0\xAF"); }), "bad conversion");
+    EXPECT_EQ(failureOf([] { support::toUtf16("abc\xFF"); }), "bad conversion");
+    EXPECT_EQ(failureOf([] { support::toUtf8(std::u16string{u'a', 0xDC00}); }), "bad conversion");
+}
+
+TEST(PercentEncoding, EveryByteFollowsItsFormsTableAndStringsEncodeBytewise) {
+    const std::string unreserved = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~";
+    const std::string uriExtra = "!#$&'()*+,/:;=?@";
+    const char hex[] = "0123456789ABCDEF";
+    for (int b = 0; b < 256; ++b) {
+        const std::string in(1, static_cast<char>(b));
+        const std::string encoded = std::string("%") + hex[b >> 4] + hex[b & 15];
+        const bool strictKeeps = b != 0 && unreserved.find(static_cast<char>(b)) != std::string::npos;
+        const bool uriKeeps = strictKeeps || (b != 0 && uriExtra.find(static_cast<char>(b)) != std::string::npos);
+        EXPECT_EQ(support::percentEncode(in), strictKeeps ? in : encoded) << b;
+        EXPECT_EQ(support::percentEncodeUri(in), uriKeeps ? in : encoded) << b;
+    }
+    EXPECT_EQ(support::percentEncode("caf\xC3\xA9=1&x"), "caf%C3%A9%3D1%26x");
+    EXPECT_EQ(support::percentEncodeUri("https://h/p?q=caf\xC3\xA9 #f"), "https://h/p?q=caf%C3%A9%20#f");
+    EXPECT_EQ(support::percentEncode(""), "");
+}
+
+TEST(FormatUuid, CleansAndGroupsAnyNotationOf32DigitsElseFailsWithTheCleanedText) {
+    // Letters beyond "f", spaces and punctuation disappear before counting.
+    for (const char* text : {"{0123ABCD-4567-89AB-CDEF-0123456789AB}", "0123abcd456789abcdef0123456789ab",
+                             " #0123abcd 4567 89AB cdef 0123456789ab; pqrs xyz!"})
+        EXPECT_EQ(support::formatUuid(text), "0123abcd-4567-89ab-cdef-0123456789ab") << text;
+    auto failure = [](const std::string& text) { return failureOf([&] { support::formatUuid(text); }); };
+    EXPECT_EQ(failure("0123ABCD-4567-89AB-CDEF-0123456789A"), "invalid uuid string 0123abcd456789abcdef0123456789a");
+    EXPECT_EQ(failure("0123abcd456789abcdef0123456789ab0"), "invalid uuid string 0123abcd456789abcdef0123456789ab0");
+    EXPECT_EQ(failure("{not a uuid}"), "invalid uuid string ad");
+    EXPECT_EQ(failure(""), "invalid uuid string ");
+}
+
+TEST(GenerateUuid, VersionAndVariantDigitsAreSetAndRandomDigitsCoverTheirWholeRange) {
+    // A digit drawn from too few bits or a fixed variant would miss values.
+    std::set<char> variant;
+    std::set<char> perPosition[32];
+    std::set<std::string> seen;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string id = support::generateUuid();
+        ASSERT_EQ(id.size(), 32u) << id;
+        ASSERT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
+        ASSERT_EQ(id[12], '4') << id;
+        EXPECT_TRUE(seen.insert(id).second) << "repeated " << id;
+        for (int p = 0; p < 32; ++p) perPosition[p].insert(id[p]);
+        variant.insert(id[16]);
+    }
+    EXPECT_EQ(variant, (std::set<char>{'8', '9', 'a', 'b'}));
+    for (int p = 0; p < 32; ++p) {
+        if (p == 12 || p == 16) continue;
+        EXPECT_EQ(perPosition[p].size(), 16u) << "position " << p;
+    }
+}
+
+std::string regexQuoted(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
+TEST(Environment, UnsetIsEmptyAndValuesComeBackAsUtf8) {
+    EnvironmentOverride var("EXMI_SUPPORT_TEST_VAR");
+    var.unset();
+    EXPECT_EQ(support::getEnvironmentVariable("EXMI_SUPPORT_TEST_VAR"), "");
+    var.set("C:\\Users\\Zo\xC3\xAB\\AppData\\Roaming");
+    EXPECT_EQ(support::getEnvironmentVariable("EXMI_SUPPORT_TEST_VAR"), "C:\\Users\\Zo\xC3\xAB\\AppData\\Roaming");
+}
+
+TEST(Files, ReadGivesExactBytesAndFailsWithThePathAndExistsAndDeleteSeeFiles) {
+    ScratchFolder scratch;
+    const std::string binary = scratch / "th\xC3\xBCmb.jpg";
+    std::string content("\xFF\xD8\r\n\0\x1A\n\xFF", 8);
+    content += std::string(200000, '\x7F');  // spans several reads
+    writeWholeFile(binary, content);
+    std::vector<uint8_t> bytes;
+    support::readFile(binary, bytes);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), content);
+
+    const std::string empty = scratch / "empty";
+    writeWholeFile(empty, "");
+    bytes = {1, 2, 3};
+    support::readFile(empty, bytes);
+    EXPECT_TRUE(bytes.empty());
+
+    const std::string missing = scratch / "missing.3mf";
+    bytes = {9};
+    EXPECT_EQ(failureOf([&] { support::readFile(missing, bytes); }), "could not read file: " + missing);
+    EXPECT_EQ(bytes, std::vector<uint8_t>{9}) << "failed read changed the vector";
+    EXPECT_EQ(failureOf([&] { support::readFile(scratch.path(), bytes); }), "could not read file: " + scratch.path());
+
+    EXPECT_FALSE(support::fileExists(missing));
+    EXPECT_TRUE(support::fileExists(binary));
+    EXPECT_TRUE(support::fileExists(scratch.path()));
+    EXPECT_TRUE(support::deleteFile(binary));
+    EXPECT_FALSE(support::fileExists(binary));
+    EXPECT_FALSE(support::deleteFile(binary));
+}
+
+TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated) {
+    ScratchFolder scratch;
+    EnvironmentOverride tmpdir("TMPDIR", scratch.path());
+    const std::string expected = scratch.path() + "/Quorvane/";
+    EXPECT_EQ(support::getTempFolder(), expected);
+    EXPECT_TRUE(std::filesystem::is_directory(expected));
+    EXPECT_EQ(support::getTempFolder(), expected) << "existing folder";
+
+    const std::string folder = regexQuoted(expected);
+    const std::string id = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
+    std::set<std::string> paths;
+    for (const char* extension : {"jpg", ".jpg"}) {
+        const std::string path = support::makeTempFilePath("kalvixexport_", extension, 64);
+        EXPECT_TRUE(std::regex_match(path, std::regex(folder + "kalvixexport_" + id + "\\.jpg"))) << path;
+        EXPECT_FALSE(std::filesystem::exists(path));
+        paths.insert(path);
+    }
+    EXPECT_EQ(paths.size(), 2u);
+    const std::string bare = support::makeTempFilePath("machine_", "", 64);
+    EXPECT_TRUE(std::regex_match(bare, std::regex(folder + "machine_" + id))) << bare;
+    for (int attempts : {0, -3})
+        EXPECT_EQ(failureOf([&] { support::makeTempFilePath("p", "x", attempts); }),
+                  "could not create temporary file path");
+
+    tmpdir.set(scratch.path() + "/");
+    EXPECT_EQ(support::getTempFolder(), expected) << "separator doubled";
+    tmpdir.set(scratch.path() + "/gone");
+    EXPECT_EQ(failureOf([] { support::getTempFolder(); }), "tmp filepath does not exist");
+    EXPECT_FALSE(std::filesystem::exists(scratch / "gone"));
+}
+
+TEST(PathParts, FileNameAndFolderTreatBothSeparatorsAlike) {
+    EXPECT_EQ(support::fileName("C:\\a\\b.c.gcode", false), "b.c");
+    EXPECT_EQ(support::fileName("C:\\a\\b.c.gcode", true), "b.c.gcode");
+    EXPECT_EQ(support::folderOf("C:\\a\\b.c.gcode"), "C:/a");
+    EXPECT_EQ(support::fileName("C:/mixed\\dir/part.3mf", false), "part");
+    EXPECT_EQ(support::fileName("name.txt", false), "name");
+    EXPECT_EQ(support::folderOf("name.txt"), "");
+    EXPECT_EQ(support::fileName("dir.v2/Makefile", false), "Makefile") << "dot of the folder used";
+    EXPECT_EQ(support::fileName("dir/.hidden", false), "");
+    EXPECT_EQ(support::fileName("a/b/", true), "");
+    EXPECT_EQ(support::folderOf("a/b/"), "a/b");
+    EXPECT_EQ(support::folderOf("/top"), "");
+    EXPECT_EQ(support::fileName("", false), "");
+    EXPECT_EQ(support::folderOf(""), "");
+}
+
+using namespace std::chrono;
+
+// A zone far from UTC and without daylight saving, so that a time stamp
+// taken in the wrong zone cannot pass.
+class FixedZone {
+public:
+    FixedZone() {
+        tz_.emplace("TZ", "XYZ-05:30");
+        ::tzset();
+    }
+    ~FixedZone() {
+        tz_.reset();
+        ::tzset();
+    }
+
+private:
+    std::optional<EnvironmentOverride> tz_;
+};
+
+system_clock::time_point localTimePoint(int y, int mo, int d, int h, int mi, int s, int ms) {
+    std::tm t{};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    t.tm_isdst = 0;
+    return system_clock::from_time_t(::mktime(&t)) + milliseconds(ms);
+}
+
+std::string referenceStamp(system_clock::time_point when) {
+    const std::time_t seconds = system_clock::to_time_t(floor<std::chrono::seconds>(when));
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[64];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    char millis[16];
+    std::snprintf(millis, sizeof millis, ".%03d",
+                  static_cast<int>((duration_cast<milliseconds>(when.time_since_epoch()) % 1000).count()));
+    return std::string(text) + millis;
+}
+
+std::set<std::string> treeOf(const std::string& folder) {
+    std::set<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        entries.insert(entry.path().string());
+    return entries;
+}
+
+TEST(LogTimestamp, LocalTimeWithZeroPaddedMilliseconds) {
+    FixedZone zone;
+    EXPECT_EQ(support::formatLogTimestamp(localTimePoint(2024, 2, 1, 13, 5, 7, 7)), "2024-02-01 13:05:07.007");
+    EXPECT_EQ(support::formatLogTimestamp(localTimePoint(1999, 12, 31, 23, 59, 59, 999)), "1999-12-31 23:59:59.999");
+    EXPECT_EQ(support::formatLogTimestamp(localTimePoint(2030, 7, 4, 0, 0, 0, 0)), "2030-07-04 00:00:00.000");
+    EXPECT_EQ(support::formatLogTimestamp(localTimePoint(2024, 2, 1, 13, 5, 7, 999) + microseconds(999)),
+              "2024-02-01 13:05:07.999")
+        << "microseconds are cut, not rounded into the next millisecond";
+}
+
+TEST_F(LogTest, AppendsOneLinePerCallAtTheCurrentLocalTimeWithMessagesUnchanged) {
+    FixedZone zone;
+    writeWholeFile(logFile(), "earlier session\r\n");
+    const std::string before = referenceStamp(system_clock::now());
+    support::log("Failed to create machine: no setup", "EXMIimpl::handlePotentialNewMachine");
+    const std::string after = referenceStamp(system_clock::now());
+    support::log("first\nsecond line\nthird", "Palette::onHTMLEvent");
+    support::log("", "CommandBase::onExecute");
+    support::log("caf\xC3\xA9 | 100%", "A::b");
+
+    const std::string content = readWholeFile(logFile());
+    const std::regex expected("earlier session\r\n" +
+                              linePattern("EXMIimpl::handlePotentialNewMachine", "Failed to create machine: no setup") +
+                              linePattern("Palette::onHTMLEvent", "first\nsecond line\nthird") +
+                              linePattern("CommandBase::onExecute", "") + linePattern("A::b", "caf\xC3\xA9 \\| 100%"));
+    ASSERT_TRUE(std::regex_match(content, expected)) << content;
+    const std::string stamp = content.substr(17, 23);
+    EXPECT_LE(before, stamp);
+    EXPECT_GE(after, stamp);
+}
+
+TEST_F(LogTest, PathFollowsAppDataOnEveryCallElseTheCurrentFolder) {
+    appData_.set("C:\\Users\\me\\AppData\\Roaming");
+    EXPECT_EQ(support::logFilePath(), "C:\\Users\\me\\AppData\\Roaming/Quorvane/Quorvane Kalvix/EXMI-AddIns/EXMI.log");
+
+    const std::string other = scratch_ / "Ro\xC3\xA4ming";
+    std::filesystem::create_directories(other + "/Quorvane/Quorvane Kalvix/EXMI-AddIns");
+    appData_.set(other);
+    support::log("to the other", "T::t");
+    appData_.set(scratch_ / "Roaming");
+    support::log("to the first", "T::t");
+    EXPECT_TRUE(std::regex_match(readWholeFile(other + "/Quorvane/Quorvane Kalvix/EXMI-AddIns/EXMI.log"),
+                                 std::regex(linePattern("T::t", "to the other"))));
+    EXPECT_TRUE(std::regex_match(readWholeFile(logFile()), std::regex(linePattern("T::t", "to the first"))));
+
+    std::filesystem::create_directory(scratch_ / "cwd");
+    CurrentFolderOverride cwd(scratch_ / "cwd");
+    appData_.unset();
+    EXPECT_EQ(support::logFilePath(), "EXMI.log");
+    support::log("unset", "T::t");
+    appData_.set("");
+    support::log("empty", "T::t");
+    EXPECT_TRUE(std::regex_match(readWholeFile(scratch_ / "cwd/EXMI.log"),
+                                 std::regex(linePattern("T::t", "unset") + linePattern("T::t", "empty"))));
+    EXPECT_TRUE(std::regex_match(readWholeFile(logFile()), std::regex(linePattern("T::t", "to the first"))));
+}
+
+TEST_F(LogTest, MissingLogFolderLosesTheLineAndCreatesNothing) {
+    std::filesystem::remove_all(logFolder());
+    std::filesystem::create_directory(scratch_ / "cwd");
+    CurrentFolderOverride cwd(scratch_ / "cwd");
+    const auto before = treeOf(scratch_.path());
+    support::log("lost", "T::t");
+    EXPECT_EQ(treeOf(scratch_.path()), before);
+}
+
+}  // namespace
