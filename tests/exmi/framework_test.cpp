@@ -1,10 +1,102 @@
-// The running framework against the simulated host: start-up with open
-// documents, stop, and the host's document and workspace events driving the
-// machine instance registry.
-#include "tests/exmi/framework_fixture.h"
+// The running framework against the simulated host: a fresh host, a log under
+// a private APPDATA, the vendor's test definition with a recording machine and
+// a few library machines. Start-up with open documents and stop; the host's
+// document, workspace and setup events driving the machine instance registry;
+// failures at the framework's edges (each logged as one line, nothing reaching
+// the host, no handler left behind); and the heartbeat, a background thread
+// whose beats the host delivers on the UI thread (real time: these tests pump
+// the host until a condition holds or a deadline passes).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "exmi/command_base.h"
+#include "exmi/exmi.h"
+#include "exmi/exmi_impl.h"
+#include "host/qrvn.h"
+#include "simhost/sim/cam.h"
+#include "simhost/sim/documents.h"
+#include "simhost/sim/event_loop.h"
+#include "simhost/sim/host.h"
+#include "simhost/sim/ui.h"
+#include "support/document.h"
+#include "tests/exmi/handler_counts.h"
+#include "tests/exmi/log_reader.h"
+#include "tests/exmi/recording_machine.h"
 
 namespace exmi_test {
 namespace {
+
+using qrvn::core::Ptr;
+using std::chrono::milliseconds;
+
+using Document = Ptr<qrvn::kalvix::KalvixDocument>;
+using CamSetup = Ptr<qrvn::cam::Setup>;
+
+qrvn::sim::MachineSpec machineSpec(const std::string& id, const std::string& vendor, const std::string& model,
+                                   int technology) {
+    qrvn::sim::MachineSpec spec;
+    spec.id = id;
+    spec.name = vendor + " " + model;
+    spec.vendor = vendor;
+    spec.model = model;
+    spec.description = model + " printer";
+    spec.technology = technology;
+    return spec;
+}
+
+class FrameworkTest : public ::testing::Test {
+protected:
+    explicit FrameworkTest(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions())
+        : host(options), journal(std::make_shared<Journal>()) {
+        if (!options.withApplication) return;
+        svxOne = qrvn::sim::addMachine(machineSpec("svx-one", "Stratavox", "One", qrvn::cam::FFFMachineTechnology));
+        svxTwo = qrvn::sim::addMachine(machineSpec("svx-two", "Stratavox", "Two", qrvn::cam::SLAMachineTechnology));
+        other = qrvn::sim::addMachine(machineSpec("oth-one", "Otherco", "Uno", qrvn::cam::FFFMachineTechnology));
+    }
+
+    void start(std::vector<EXMI::MachineDefinition> definitions = {}) {
+        if (definitions.empty()) definitions.push_back(recordingDefinition(journal));
+        framework = EXMI::make("Stratavox AddIn", definitions);
+        framework->run();
+    }
+
+    EXMI::EXMIimpl& impl() { return static_cast<EXMI::EXMIimpl&>(*framework); }
+
+    static std::string uuidOf(const Ptr<qrvn::core::Document>& document) { return support::readDocumentUuid(document); }
+
+    // The description of a machine as the registry logs it.
+    static std::string described(const Ptr<qrvn::cam::Machine>& machine, bool withTechnology) {
+        std::string text = "vendor = \"" + machine->vendor() + "\"; model = \"" + machine->model() +
+                           "\"; description = \"" + machine->description() + "\"; id = \"" + machine->id() + "\"";
+        if (withTechnology) {
+            text += "; Technology = \"" + std::to_string(machine->capabilities()->technology()) + "\"";
+        }
+        return text;
+    }
+
+    static Document camDocument(const std::string& name) {
+        Document document = qrvn::sim::newDocument(name);
+        qrvn::sim::ensureCamProduct(document);
+        return document;
+    }
+
+    std::vector<std::string> callsSince(size_t mark) const {
+        return std::vector<std::string>(journal->calls.begin() + static_cast<std::ptrdiff_t>(mark),
+                                        journal->calls.end());
+    }
+
+    LogFile log;
+    qrvn::sim::Session host;
+    std::shared_ptr<Journal> journal;
+    Ptr<qrvn::cam::Machine> svxOne, svxTwo, other;
+    std::shared_ptr<EXMI::Framework> framework;  // released first
+};
 
 const std::vector<std::string> kHandlerSources = {
     "DocumentOpenedHandler::safeNotify",    "DocumentCreatedHandler::safeNotify",
@@ -346,6 +438,478 @@ TEST_F(FrameworkTest, ActivatingADocumentWithoutIdentityOnlyLogsItsName) {
     EXPECT_EQ(only(log.since(), {"DocumentActivatedHandler::safeNotify", "registerSetupHandlers"}),
               (std::vector<Entry>{{"DocumentActivatedHandler::safeNotify", "Document activated: Part A"}}));
     EXPECT_TRUE(callsSince(mark).empty());
+}
+
+// A command of the vendor definition; its control shows whether the
+// instance is active.
+class VendorCommand : public EXMI::CommandBase {
+public:
+    VendorCommand() : EXMI::CommandBase("ExmiVendorCommand", info()) {}
+    static EXMI::CommandInfo info() {
+        EXMI::CommandInfo info;
+        info.name = "Vendor";
+        info.panelId = "CAMAdditiveActionPanel";
+        info.tabId = "AdditiveTab";
+        return info;
+    }
+};
+
+class SetupLifecycleTest : public FrameworkTest {
+protected:
+    void SetUp() override {
+        a = camDocument("Part A");
+        print = qrvn::sim::addSetup(a, "Print 1", svxOne);
+        EXMI::MachineDefinition definition = recordingDefinition(journal);
+        definition.commands.push_back(std::make_shared<VendorCommand>());
+        start({definition});
+        path = uuidOf(a) + "/" + std::to_string(print->operationId());
+        line = "Setup: \"Print 1\";operationId = " + std::to_string(print->operationId());
+    }
+
+    static bool commandShown() {
+        return static_cast<bool>(qrvn::sim::findControl("CAMAdditiveActionPanel", "ExmiVendorCommand"));
+    }
+    const EXMI::MachineInstances& entry() { return impl().getInstances().at(path); }
+
+    Document a;
+    CamSetup print;
+    std::string path, line;
+};
+
+TEST_F(SetupLifecycleTest, ChangeWithTheSameMachineKeepsTheInstanceAndTellsIt) {
+    ASSERT_TRUE(commandShown());
+    log.mark();
+    const size_t mark = journal->calls.size();
+    ASSERT_TRUE(print->name("Print 1"));
+    const std::string potential = "EXMIimpl::handlePotentialNewMachine";
+    const std::string op = std::to_string(print->operationId());
+    EXPECT_EQ(
+        log.since(),
+        (std::vector<Entry>{
+            {"EXMISetupChangeEventHandler::notify", "starting"},
+            {"MySetupChangedHandler::safeNotify", line + " Machine = " + described(svxOne, false)},
+            {potential, ""},
+            {potential, "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, true)},
+            {potential, "We already have/have had instances for machinePath = \"" + path + "\""},
+            {potential, "setup passed is still a machine with id: svx-one, vendor \"Stratavox\" and technology \"0\""},
+            {"EXMIimpl::handleChangeEvent", ""},
+            {"EXMIimpl::HandleChangeEvent",
+             "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, false)},
+            {"IExtensibleMachine::change", "ExtensibleMachine \"" + path + "\" is being changed"},
+            {"IExtensibleMachine::onChange", path},
+        }));
+    EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onChange " + path});
+}
+
+TEST_F(SetupLifecycleTest, MachineOfAnotherIdSameVendorIsResynchronisedInPlace) {
+    log.mark();
+    const size_t mark = journal->calls.size();
+    ASSERT_TRUE(print->machine(svxTwo));
+    const std::vector<Entry> lines = only(log.since(), {"EXMIimpl::handlePotentialNewMachine"});
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(
+        std::vector<Entry>(lines.begin() + 2, lines.end()),
+        (std::vector<Entry>{
+            {"EXMIimpl::handlePotentialNewMachine",
+             "We already have/have had instances for machinePath = \"" + path + "\""},
+            {"EXMIimpl::handlePotentialNewMachine", "setup has a new machine with different machineId or technology"},
+            {"EXMIimpl::handlePotentialNewMachine",
+             "New machineid: svx-two, vendor = \"Stratavox\" and technology = \"1\""},
+        }));
+    // Same instance: no creation, no destruction, only the change.
+    EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onChange " + path});
+    EXPECT_EQ(entry().machineId, "svx-two");
+    EXPECT_EQ(entry().technology, qrvn::cam::SLAMachineTechnology);
+    ASSERT_EQ(entry().machines.size(), 1u);
+    EXPECT_TRUE(entry().machines[0]->isActive());
+    EXPECT_TRUE(commandShown());
+}
+
+TEST_F(SetupLifecycleTest, AnotherVendorDestroysTheInstanceAndSwitchingBackMakesANewOne) {
+    size_t mark = journal->calls.size();
+    log.mark();
+    ASSERT_TRUE(print->machine(other));
+    EXPECT_EQ(callsSince(mark), std::vector<std::string>{"beforeDestroy " + path});
+    EXPECT_EQ(journal->destroyed, 1);
+    EXPECT_EQ(log.count({"IExtensibleMachine::deactivate", "ExtensibleMachine \"" + path + "\" is being deactivated"}),
+              0u);
+    EXPECT_FALSE(commandShown());
+    // The entry stays, empty, with the new machine.
+    EXPECT_TRUE(entry().machines.empty());
+    EXPECT_EQ(entry().machineId, "oth-one");
+    EXPECT_EQ(entry().vendor, "Otherco");
+
+    mark = journal->calls.size();
+    ASSERT_TRUE(print->machine(svxOne));
+    EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"create " + path, "onActivate " + path, "onChange " + path}));
+    ASSERT_EQ(entry().machines.size(), 1u);
+    EXPECT_TRUE(entry().machines[0]->isActive());
+    EXPECT_TRUE(commandShown());
+
+    mark = journal->calls.size();
+    ASSERT_TRUE(print->deleteMe());
+    EXPECT_EQ(callsSince(mark), std::vector<std::string>{"beforeDestroy " + path});
+    EXPECT_EQ(journal->destroyed, 2);
+    EXPECT_TRUE(impl().getInstances().empty());
+    EXPECT_FALSE(commandShown());
+}
+
+TEST_F(SetupLifecycleTest, UnservedMachineGetsNoEntrySwitchingOnlyLogsAndAnInactiveSetupStaysInactive) {
+    CamSetup foreign = qrvn::sim::addSetup(a, "Print 2", other);
+    const std::string foreignPath = uuidOf(a) + "/" + std::to_string(foreign->operationId());
+    const Entry noInstances{"EXMIimpl::handlePotentialNewMachine",
+                            "we don't have instances for this machinePath: " + foreignPath};
+    EXPECT_EQ(log.count(noInstances), 1u);
+    EXPECT_EQ(impl().getInstances().count(foreignPath), 0u);
+    // The new setup is active, so the first one's instance went inactive.
+    EXPECT_FALSE(entry().machines[0]->isActive());
+    EXPECT_FALSE(commandShown());
+
+    ASSERT_TRUE(foreign->name("Print 2b"));
+    EXPECT_EQ(log.count(noInstances), 2u);
+
+    // Switching setups: the activation handlers only log their setups.
+    const std::string line2 = "Setup: \"Print 2b\";operationId = " + std::to_string(foreign->operationId());
+    log.mark();
+    ASSERT_TRUE(print->activate());
+    EXPECT_EQ(only(log.since(), {"MySetupActivatingHandler::safeNotify", "MySetupDeactivatedHandler::safeNotify",
+                                 "MySetupDeactivatingHandler::safeNotify", "MySetupActivatedHandler::safeNotify"}),
+              (std::vector<Entry>{
+                  {"MySetupDeactivatingHandler::safeNotify", line2},
+                  {"MySetupActivatingHandler::safeNotify", line},
+                  {"MySetupDeactivatedHandler::safeNotify", line2},
+                  {"MySetupActivatedHandler::safeNotify", line + " Machine = " + described(svxOne, false)},
+              }));
+
+    // Given a vendor machine while another setup is active: the instance is
+    // made but stays inactive until its setup is activated.
+    const size_t mark = journal->calls.size();
+    ASSERT_TRUE(foreign->machine(svxTwo));
+    EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"create " + foreignPath, "onChange " + foreignPath}));
+    EXPECT_FALSE(impl().getInstances().at(foreignPath).machines[0]->isActive());
+    ASSERT_TRUE(foreign->activate());
+    EXPECT_TRUE(impl().getInstances().at(foreignPath).machines[0]->isActive());
+    EXPECT_FALSE(entry().machines[0]->isActive());
+}
+
+TEST_F(SetupLifecycleTest, SetupThatLosesItsMachineLosesItsInstance) {
+    log.mark();
+    ASSERT_TRUE(print->machine(nullptr));
+    const std::string op = std::to_string(print->operationId());
+    EXPECT_EQ(log.countSince({"MySetupChangedHandler::safeNotify", line + " Machine = "}), 1u);
+    EXPECT_EQ(log.countSince(
+                  {"EXMIimpl::handlePotentialNewMachine", "Setup \"Print 1\"; operationId = " + op + "; Machine: "}),
+              1u);
+    EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{path});
+    EXPECT_TRUE(entry().machines.empty());
+    EXPECT_EQ(entry().machineId, "");
+    EXPECT_FALSE(commandShown());
+}
+
+TEST_F(FrameworkTest, HostEventsWithoutArgumentsAreLoggedAndContained) {
+    Document a = camDocument("Part A");
+    start();
+    Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
+    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(a);
+    log.mark();
+    app->documentOpened()->fire(nullptr);
+    app->documentActivating()->fire(nullptr);
+    app->userInterface()->workspaceActivated()->fire(nullptr);
+    cam->setupCreated()->fire(nullptr);
+    cam->setupChanged()->fire(nullptr);
+    EXPECT_EQ(log.since(), (std::vector<Entry>{
+                               {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
+                               {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
+                               {"EXMIWorkspaceEventHandler::notify", "Failed Invalid WorkspaceEventArgs"},
+                               {"EXMISetupEventHandler::notify", "starting"},
+                               {"EXMISetupEventHandler::notify", "Failed Invalid SetupEventArgs"},
+                               {"EXMISetupChangeEventHandler::notify", "starting"},
+                               {"EXMISetupChangeEventHandler::notify", "Failed Invalid SetupEventArgs"},
+                           }));
+
+    // Arguments without their document or setup are refused by each handler.
+    log.mark();
+    app->documentOpened()->fire(
+        Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
+    app->documentCreated()->fire(
+        Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
+    app->documentClosing()->fire(
+        Ptr<qrvn::core::DocumentEventArgs>(std::make_shared<qrvn::core::DocumentEventArgs>(nullptr)));
+    cam->setupDestroying()->fire(Ptr<qrvn::cam::SetupEventArgs>(std::make_shared<qrvn::cam::SetupEventArgs>(nullptr)));
+    EXPECT_EQ(log.since(), (std::vector<Entry>{
+                               {"DocumentOpenedHandler::safeNotify", "Invalid document."},
+                               {"Document created", ""},
+                               {"DocumentClosingHandler::safeNotify", "Invalid document."},
+                               {"EXMISetupEventHandler::notify", "starting"},
+                               {"MySetupDestroyingHandler::safeNotify", "Invalid setupToDestroy."},
+                           }));
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+TEST_F(FrameworkTest, MissingHostObjectsFailTheHandlerOnly) {
+    Document a = camDocument("Part A");
+    qrvn::sim::addSetup(a, "Print 1", svxOne);
+    Document b = qrvn::sim::newDocument("Part B");
+    start();
+    const size_t created = journal->callsOf("create").size();
+
+    // No setup collection while the document is activated: the handler logs
+    // the failure; what it did before (the "activated" line) stays done.
+    qrvn::sim::failOperation("CAM::setups", 1);
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::activateDocument(a));
+    EXPECT_EQ(log.countSince({"EXMIDocumentEventHandler::notify", "Failed std::exception"}), 1u);
+    EXPECT_EQ(
+        log.countSince({"DocumentActivatedHandler::safeNotify", "Document activated: Part A; EXMI-UUID=" + uuidOf(a)}),
+        1u);
+
+    // A machine without capabilities cannot be matched.
+    qrvn::sim::failOperation("Machine::capabilities", 1);
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::addSetup(a, "Print 2", svxTwo));
+    EXPECT_EQ(log.countSince({"EXMISetupEventHandler::notify", "Failed std::exception"}), 1u);
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+    // Later events for the same setup are handled again as usual.
+    EXPECT_EQ(journal->callsOf("create").size(), created);
+    qrvn::sim::clearFailures();
+    ASSERT_TRUE(qrvn::sim::activateDocument(b));
+    ASSERT_TRUE(qrvn::sim::activateDocument(a));
+    EXPECT_EQ(journal->callsOf("create").size(), created + 1);
+}
+
+TEST_F(FrameworkTest, FailingHooksAreLoggedByTheEventHandler) {
+    Document a = camDocument("Part A");
+    start();
+    journal->failIn = "onActivate";
+    log.mark();
+    CamSetup print = qrvn::sim::addSetup(a, "Print 1", svxOne);
+    EXPECT_EQ(log.countSince({"EXMISetupEventHandler::notify", "Failed onActivate failed"}), 1u);
+
+    journal->failIn = "onChange";
+    log.mark();
+    ASSERT_TRUE(print->name("Print 1b"));
+    const std::vector<Entry> lines = log.since();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), (Entry{"EXMISetupChangeEventHandler::notify", "Failed onChange failed"}));
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+
+    // The registry is intact: the instance is still there and still served.
+    journal->failIn.clear();
+    ASSERT_EQ(impl().getInstances().size(), 1u);
+    ASSERT_TRUE(print->deleteMe());
+    EXPECT_TRUE(impl().getInstances().empty());
+    EXPECT_EQ(journal->destroyed, 1);
+}
+
+TEST_F(FrameworkTest, FailedRunThenStopThenDestructionLeaveNothingAttached) {
+    Document a = camDocument("Part A");
+    CamSetup print = qrvn::sim::addSetup(a, "Print 1", svxOne);
+    Document b = qrvn::sim::newDocument("Part B");
+    journal->failIn = "onActivate";
+    start();
+    const std::string path = uuidOf(a) + "/" + std::to_string(print->operationId());
+    const std::vector<Entry> started = log.entries();
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started.back(), (Entry{"EXMI::run", "Failed onActivate failed"}));
+    // The second document was never reached, the heartbeat never started.
+    EXPECT_EQ(uuidOf(b), "");
+    EXPECT_EQ(only(started, {"HeartBeat::start", "EXMI"}), std::vector<Entry>{});
+    EXPECT_EQ(setupHandlerCount(a), 7u);
+    EXPECT_EQ(documentHandlerCount(), 7u);
+
+    log.mark();
+    framework->stop();
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"EXMI", "Stopping EXMI AddIn: Stratavox AddIn"},
+                                               {"HeartBeat::stop", "Stopping Heart Beat"},
+                                               {"EXMI::stop", "Failed Invalid argument"}}));
+    // The failed stop left the handlers attached ...
+    EXPECT_EQ(documentHandlerCount(), 7u);
+
+    log.mark();
+    framework.reset();
+    // ... until the framework went; its instance went straight to its destructor.
+    EXPECT_EQ(log.since(), (std::vector<Entry>{{"EXMI::~EXMI", "---"},
+                                               {"IExtensibleMachine::~IExtensibleMachine",
+                                                "ExtensibleMachine \"" + path + "\" is being destroyed"}}));
+    EXPECT_EQ(journal->destroyed, 1);
+    EXPECT_EQ(documentHandlerCount(), 0u);
+    EXPECT_EQ(setupHandlerCount(a), 0u);
+
+    // The host goes on: no event reaches a handler of the framework (under
+    // AddressSanitizer one would be a use after free).
+    log.mark();
+    journal->failIn.clear();
+    ASSERT_TRUE(qrvn::sim::activateDocument(a));
+    ASSERT_TRUE(print->name("Renamed"));
+    ASSERT_TRUE(qrvn::sim::addSetup(a, "Print 2", svxTwo));
+    ASSERT_TRUE(qrvn::sim::activateWorkspace("CAMEnvironment"));
+    qrvn::sim::newDocument("Part C");
+    ASSERT_TRUE(qrvn::sim::closeDocument(a));
+    qrvn::sim::pump();
+    EXPECT_TRUE(log.since().empty());
+    EXPECT_TRUE(journal->calls.size() == 2u) << "only the creation and the failed activation";
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+TEST_F(FrameworkTest, DefinitionsWithoutFactoryOrWithoutResult) {
+    Document a = camDocument("Part A");
+    CamSetup print = qrvn::sim::addSetup(a, "Print 1", svxOne);
+    EXMI::MachineDefinition none;
+    none.name = "Empty factory";
+    none.vendors = {"Stratavox"};
+    none.factory = [](const std::string&, int32_t, EXMI::MachineDefinition) {
+        return std::shared_ptr<EXMI::IExtensibleMachine>();
+    };
+    EXMI::MachineDefinition missing;
+    missing.name = "No factory";
+    missing.machineIds = {"SVX-TWO"};
+    start({none, missing});
+    // A factory that makes nothing gives nothing to manage.
+    EXPECT_TRUE(impl().getInstances().empty());
+    EXPECT_EQ(log.count({"EXMI", "Started EXMI AddIn: Stratavox AddIn"}), 1u);
+
+    // A matching definition without a factory fails the handler.
+    log.mark();
+    ASSERT_TRUE(print->machine(svxTwo));
+    const std::vector<Entry> lines = log.since();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              (Entry{"EXMIimpl::handlePotentialNewMachine", "Creating new ExtensibleMachine-Instance"}));
+    EXPECT_EQ(lines.back(), (Entry{"EXMISetupChangeEventHandler::notify", "Failed std::exception"}));
+    EXPECT_TRUE(impl().getInstances().empty());
+    framework->stop();
+}
+
+class NoApplicationTest : public FrameworkTest {
+protected:
+    NoApplicationTest() : FrameworkTest(options()) {}
+    static qrvn::sim::HostOptions options() {
+        qrvn::sim::HostOptions options;
+        options.withApplication = false;
+        return options;
+    }
+};
+
+TEST_F(NoApplicationTest, RunAndStopWithoutApplicationOnlyLog) {
+    start();
+    log.mark();
+    framework->stop();
+    framework.reset();
+    const std::vector<Entry> all = log.entries();
+    EXPECT_EQ(log.count({"EXMI::run", "Failed No App available"}), 1u);
+    // Stop fails at the heartbeat, which has no application to unregister from.
+    EXPECT_EQ(log.count({"EXMI::stop", "Failed std::exception"}), 1u);
+    EXPECT_EQ(all.back(), (Entry{"EXMI::~EXMI", "---"}));
+}
+
+using Clock = std::chrono::steady_clock;
+
+class HeartBeatTest : public FrameworkTest {
+protected:
+    size_t ticks() const { return log.count({"EXMIimpl::onHeartBeat", ""}); }
+};
+
+TEST_F(HeartBeatTest, EveryInstanceGetsExactlyOneCallPerBeatOnTheUiThread) {
+    Document a = camDocument("Part A");
+    CamSetup first = qrvn::sim::addSetup(a, "Print 1", svxOne);
+    Document b = camDocument("Part B");
+    CamSetup second = qrvn::sim::addSetup(b, "Print 1", svxTwo);
+    start();
+    ASSERT_EQ(impl().getInstances().size(), 2u);
+    std::vector<std::string> paths;
+    for (const auto& entry : impl().getInstances()) paths.push_back(entry.first);
+
+    ASSERT_TRUE(qrvn::sim::runUntil([&] { return journal->beats.size() >= 6; }, milliseconds(8000)));
+    framework->stop();
+    qrvn::sim::pump();
+
+    const size_t beats = ticks();
+    ASSERT_GE(beats, 3u);
+    ASSERT_EQ(journal->beats.size(), 2 * beats);
+    for (size_t i = 0; i < beats; ++i) {
+        // Registry order within each beat, each instance once.
+        EXPECT_EQ(journal->beats[2 * i], paths[0]) << "beat " << i;
+        EXPECT_EQ(journal->beats[2 * i + 1], paths[1]) << "beat " << i;
+    }
+    const std::thread::id ui = std::this_thread::get_id();
+    EXPECT_TRUE(std::all_of(journal->beatThreads.begin(), journal->beatThreads.end(),
+                            [&](std::thread::id id) { return id == ui; }));
+    EXPECT_TRUE(qrvn::sim::offThreadDeliveries().empty());
+    // About a second apart: three beats take at least two periods.
+    EXPECT_GE(journal->beatTimes[4] - journal->beatTimes[0], milliseconds(1900));
+}
+
+TEST_F(HeartBeatTest, EventIdIsRegisteredWhileRunningAndABeatWithoutInstancesOnlyLogsItsEntryLine) {
+    start();
+    // The add-in's name and a random identifier; the host refuses it twice.
+    const std::string id = impl().getHeartBeat().getEventId();
+    ASSERT_EQ(id.size(), std::string("Stratavox AddIn/").size() + 32);
+    EXPECT_EQ(id.compare(0, 16, "Stratavox AddIn/"), 0);
+    EXPECT_EQ(id.find_first_not_of("0123456789abcdef", 16), std::string::npos);
+    EXPECT_FALSE(qrvn::core::Application::get()->registerCustomEvent(id));
+
+    log.mark();
+    ASSERT_TRUE(qrvn::sim::runUntil([&] { return ticks() >= 2; }, milliseconds(5000)));
+    for (const Entry& entry : log.since()) EXPECT_EQ(entry, (Entry{"EXMIimpl::onHeartBeat", ""}));
+
+    const Clock::time_point before = Clock::now();
+    framework->stop();
+    EXPECT_LT(Clock::now() - before, milliseconds(1000));
+    // Stop is prompt and the custom event is gone: its id can be registered afresh.
+    EXPECT_TRUE(qrvn::core::Application::get()->registerCustomEvent(id));
+}
+
+TEST_F(HeartBeatTest, AFireDeliveredAfterStopHasNoEffect) {
+    Document a = camDocument("Part A");
+    qrvn::sim::addSetup(a, "Print 1", svxOne);
+    start();
+    // The thread fires at once; wait, without pumping, until that fire is
+    // queued for the UI thread.
+    const Clock::time_point deadline = Clock::now() + milliseconds(5000);
+    while (qrvn::sim::pending() == 0 && Clock::now() < deadline) std::this_thread::yield();
+    ASSERT_GT(qrvn::sim::pending(), 0u);
+
+    framework->stop();
+    qrvn::sim::pump();
+    EXPECT_EQ(ticks(), 0u);
+    EXPECT_TRUE(journal->beats.empty());
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+TEST_F(HeartBeatTest, AFailingInstanceEndsOnlyItsTick) {
+    Document a = camDocument("Part A");
+    qrvn::sim::addSetup(a, "Print 1", svxOne);
+    Document b = camDocument("Part B");
+    qrvn::sim::addSetup(b, "Print 1", svxTwo);
+    start();
+    journal->failIn = "onHeartBeat";
+    const Entry failed{"MyHeartBeatEventHandler::notify", "Failed onHeartBeat failed"};
+    ASSERT_TRUE(qrvn::sim::runUntil([&] { return log.count(failed) >= 2; }, milliseconds(5000)));
+    framework->stop();
+    qrvn::sim::pump();
+    // The first instance throws on every beat, so the second never gets one,
+    // and every beat still comes.
+    EXPECT_EQ(log.count(failed), ticks());
+    EXPECT_EQ(journal->beats.size(), ticks());
+    EXPECT_EQ(std::count(journal->beats.begin(), journal->beats.end(), journal->beats.front()),
+              static_cast<std::ptrdiff_t>(journal->beats.size()));
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+TEST_F(HeartBeatTest, FrameworkReleasedWithoutStopEndsItsThread) {
+    Document a = camDocument("Part A");
+    qrvn::sim::addSetup(a, "Print 1", svxOne);
+    start();
+    ASSERT_TRUE(qrvn::sim::runUntil([&] { return !journal->beats.empty(); }, milliseconds(5000)));
+    const std::string eventId = impl().getHeartBeat().getEventId();
+    framework.reset();
+    // The thread has ended and the custom event is gone with the framework.
+    EXPECT_EQ(log.count({"heartBeatThreadFunc", "DONE"}), 1u);
+    EXPECT_TRUE(qrvn::core::Application::get()->registerCustomEvent(eventId));
+    const size_t beats = journal->beats.size();
+    qrvn::sim::pump();
+    EXPECT_EQ(journal->beats.size(), beats);
+    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
 }
 
 }  // namespace
