@@ -10,6 +10,12 @@
 
 namespace cloudtest {
 
+TestCertificates::TestCertificates() : caPath_(folder_ / "ca.pem") {
+    std::string error;
+    if (!set_.generate(&error)) throw std::runtime_error("test certificates: " + error);
+    testing_support::writeWholeFile(caPath_, set_.caPem());
+}
+
 std::string SeenRequest::header(const std::string& name) const {
     const auto found = headers.find(name);
     return found == headers.end() ? std::string() : found->second;
