@@ -1,7 +1,9 @@
 // The whole upload workflow against the cloud emulator, driven only through
-// the palette: sign-in redirect, page messages, heartbeats. Both upload
-// kinds into a new and into an existing project, and failures of the
-// sign-in. (Each endpoint's failures are the fault matrix's business.)
+// the palette: sign-in redirect, page messages, heartbeats (called here by the
+// test; that the framework's heartbeat thread calls them is the framework's
+// tests' business). Both upload kinds into a new and into an existing project,
+// failures of the sign-in, and the sign-out button following the sign-in state.
+// (Each endpoint's failures are the fault matrix's business.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,10 +15,10 @@
 namespace vendor_test {
 namespace {
 
-using Ids = std::vector<std::string>;
+using EXMIImpl::sha256Hex;
 using testing_support::readWholeFile;
 
-using EXMIImpl::sha256Hex;
+using Ids = std::vector<std::string>;
 
 std::string form(const std::string& projectField, const std::string& uploadType) {
     return "{" + projectField + R"(,"uploadType":")" + uploadType +
@@ -174,6 +176,47 @@ TEST_F(WorkflowTest, FailuresDuringSignInShowTheErrorScreen) {
     ASSERT_TRUE(heartbeatUntil([] { return screens().size() >= 2; }));
     EXPECT_EQ(screens(), (Ids{"uploadform", "errorscreen:could not retrieve projects (503)"}));
     EXPECT_TRUE(connector().isSignedIn());
+}
+
+using SignInTest = CloudMachineTest;
+
+TEST_F(SignInTest, TheSignOutButtonFollowsTheTokenAndGoesOnTheNextHeartbeatAfterSignOut) {
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
+    signIn();  // heartbeats until the first project list
+    EXPECT_TRUE(machine->isSignOutShown());
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
+    EXPECT_EQ(qrvn::sim::findDefinition(kSignOutId)->tooltip(),
+              "Signs out the current session of the StrataVox Fabriqo.<br><br>");
+
+    // Deactivated, no button, not even on a heartbeat; reactivated, all three.
+    machine->deactivate();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    machine->onHeartBeat();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    EXPECT_TRUE(machine->isSignOutShown());
+    machine->activate();
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
+    // Signed in, the page's "upload another" goes straight to the form.
+    openPalette();
+    fromPage("uploadanotherproject");
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
+
+    ASSERT_TRUE(qrvn::sim::pressControl(kSignOutId));
+    EXPECT_FALSE(connector().isSignedIn());
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
+    EXPECT_EQ(qrvn::sim::messageBoxes()[0].text, "Successfully signed out from StrataVox Fabriqo.");
+    // Until the next heartbeat the button stays.
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId).size(), 3u);
+    machine->onHeartBeat();
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
+    EXPECT_FALSE(qrvn::sim::findDefinition(kSignOutId));
+    EXPECT_FALSE(machine->isSignOutShown());
+
+    // The next sign-in page first signs the account server's session out.
+    openPalette();
+    EXPECT_NE(pageAddress().find("/logoff?next="), std::string::npos) << pageAddress();
 }
 
 }  // namespace

@@ -1,0 +1,695 @@
+// The vendor machine and its palette without the network: the buttons per
+// activation state and their texts, the factory's failure and the two small
+// commands; the palette bridge (PaletteEvent's JSON both ways, a PaletteBase
+// subclass driven through the simulated host's palette); the cloud palette's
+// page protocol before sign-in; and design and toolpath export, where every way
+// an upload can fail before it reaches the network ends on the error screen
+// with its text.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cloud/stratavox_project.h"
+#include "exmi/palette_base.h"
+#include "exmi/palette_event.h"
+#include "tests/stratavox/machine_fixture.h"
+
+namespace vendor_test {
+namespace {
+
+using EXMI::PaletteEvent;
+using testing_support::readWholeFile;
+
+using Ids = std::vector<std::string>;
+
+TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActiveAndAlive) {
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
+    EXPECT_EQ(qrvn::sim::panelsWithControl(kUploadId), Ids{kPanelId});
+    EXPECT_TRUE(qrvn::sim::findTab("AdditiveTab")->toolbarPanels()->itemById(kPanelId));
+
+    machine->deactivate();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
+    EXPECT_FALSE(qrvn::sim::findDefinition(kOpenId));
+    // Heartbeats without a sign-in change nothing, active or not.
+    machine->onHeartBeat();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    machine->activate();
+    machine->onHeartBeat();
+    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
+    EXPECT_FALSE(machine->isSignOutShown());
+
+    machine.reset();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
+
+    // A fresh machine has none until activated; destroying it closes its palette.
+    std::shared_ptr<EXMI::IExtensibleMachine> fresh =
+        makeStratavoxMachine(host.uuid, host.setup->operationId(), vendorDefinition());
+    ASSERT_TRUE(fresh);
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    fresh->activate();
+    ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
+    ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
+    fresh->destroy();
+    fresh.reset();
+    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    EXPECT_TRUE(linesFrom(host.log.entries(), "StratavoxPalette").empty());
+}
+
+TEST_F(MachineTest, TheButtonsCarryTheVendorsTextsAndIcons) {
+    const auto upload = qrvn::sim::findDefinition(kUploadId);
+    const auto open = qrvn::sim::findDefinition(kOpenId);
+    ASSERT_TRUE(upload && open);
+    EXPECT_EQ(upload->name(), "Upload to StrataVox Fabriqo");
+    EXPECT_EQ(upload->tooltip(),
+              "Uploads your Design to the StrataVox Fabriqo. Please enter a new project name or select an "
+              "existing project to transfer your additive setup from Quorvane Kalvix to StrataVox "
+              "Fabriqo.<br><br>");
+    EXPECT_EQ(upload->resourceFolder(), "resources_html/");
+    EXPECT_EQ(open->name(), "Open StrataVox Fabriqo in Browser");
+    EXPECT_EQ(open->tooltip(), "Opens StrataVox Fabriqo in the system web browser.<br><br>");
+    EXPECT_EQ(open->resourceFolder(), "resources_opensvq/");
+    EXPECT_EQ(qrvn::sim::findPanel(kPanelId)->name(), "Stratavox");
+
+    const EXMI::CommandInfo signOut = StratavoxMachine::signOutCommandInfo();
+    EXPECT_EQ(signOut.name, "Sign out from StrataVox Fabriqo");
+    EXPECT_EQ(signOut.resourceFolder, "resources_logout/");
+    EXPECT_EQ(signOut.panelId, kPanelId);
+
+    // "Fabriqo for Quorvane Kalvix / 2 / " and the build date, e.g. "Feb  1 2024".
+    EXPECT_TRUE(std::regex_match(machine->getAsyncHandler()->getUserAgent(),
+                                 std::regex("Fabriqo for Quorvane Kalvix / 2 / [A-Z][a-z]{2} [ 123][0-9] [0-9]{4}")))
+        << machine->getAsyncHandler()->getUserAgent();
+}
+
+TEST_F(MachineTest, OpenInBrowserNeedsNoSignIn) {
+    RecordingBrowser browser;
+    ASSERT_TRUE(qrvn::sim::pressControl(kOpenId));
+    ASSERT_TRUE(browser.waitFor(1));
+    EXPECT_EQ(browser.opened(), Ids{"https://127.0.0.1:9/app/library/"});
+}
+
+TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
+    StratavoxLogoutCommand command("TestSignOut", StratavoxMachine::signOutCommandInfo(), palette().getConnector());
+    openPalette();
+    command.onExecute();
+    const auto boxes = qrvn::sim::messageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Successfully signed out from StrataVox Fabriqo.");
+    EXPECT_EQ(boxes[0].title, "StrataVox Fabriqo");
+    EXPECT_EQ(host.log.countSince(Entry{"StrataVox Fabriqo", "Successfully signed out from StrataVox Fabriqo."}), 1u);
+    // Not signed in: the palette is left alone.
+    EXPECT_TRUE(qrvn::sim::findPalette(kPaletteId));
+
+    StratavoxLogoutCommand without("TestSignOut2", StratavoxMachine::signOutCommandInfo(), nullptr);
+    without.onExecute();
+    StratavoxOpenSVQCommand openWithout("TestOpen2", StratavoxMachine::openCommandInfo(), nullptr);
+    openWithout.onExecute();
+    EXPECT_EQ(qrvn::sim::messageBoxes().size(), 1u);
+}
+
+class VendorWithoutUserInterfaceTest : public ::testing::Test {
+protected:
+    VendorHost host{qrvn::sim::HostOptions{true, false}};
+};
+
+TEST_F(VendorWithoutUserInterfaceTest, TheFactoryLogsAndReturnsNoneWhenTheMachineCannotBeBuilt) {
+    EXPECT_FALSE(makeStratavoxMachine("uuid", 7, vendorDefinition()));
+    const std::vector<Entry> lines = linesFrom(host.log.entries(), "makeinstance");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].message, "fatal error:missing host object: user interface");
+}
+
+TEST(PaletteEventTest, KeepsOnlyStringMembersAndTheFirstOfRepeatedKeys) {
+    const PaletteEvent mixed("createproject", R"({"a":"x","n":5,"b":true,"z":null,"l":["y"],"o":{"p":"q"}})");
+    EXPECT_EQ(mixed.action, "createproject");
+    EXPECT_EQ(mixed.args, (std::map<std::string, std::string>{{"a", "x"}}));
+
+    const PaletteEvent repeated("x", R"({"k":"first","k":"second","m":"é/\u00fc"})");
+    EXPECT_EQ(repeated.get("k"), "first");
+    EXPECT_EQ(repeated.get("m"), "\xC3\xA9/\xC3\xBC");
+    EXPECT_EQ(repeated.get("missing"), "");
+
+    for (const std::string text : {"", "not json", "[\"a\",\"b\"]", "\"text\"", "{\"a\":\"x\"", "42"}) {
+        EXPECT_TRUE(PaletteEvent("x", text).args.empty()) << text;
+    }
+}
+
+TEST(PaletteEventTest, JsonHasTheEventIdFirstThenKeysInByteOrderAndSetKeepsTheFirstValue) {
+    PaletteEvent event("projectlist");
+    event.set("b", "2");
+    event.set("b", "replaced");
+    event.set("_", "u");
+    event.set("a", "quote\" back\\ line\n tab\t");
+    event.set("B", "\xC3\xA4");
+    EXPECT_EQ(event.toJSON("0123456789abcdef0123456789abcdef"),
+              R"({"eventID":"0123456789abcdef0123456789abcdef","B":"ä","_":"u",)"
+              R"("a":"quote\" back\\ line\n tab\t","b":"2"})");
+    EXPECT_EQ(PaletteEvent("apploaded").toJSON("id"), R"({"eventID":"id"})");
+    // What goes out comes back unchanged.
+    const PaletteEvent back("x", event.toJSON("id"));
+    EXPECT_EQ(back.get("a"), event.get("a"));
+    EXPECT_EQ(back.get("B"), "\xC3\xA4");
+}
+
+TEST(PaletteEventTest, DeeplyNestedMessagesArriveWithoutExhaustingTheStack) {
+    const size_t depth = 1000000;
+    const PaletteEvent event("x", R"({"a":"x","deep":)" + std::string(depth, '[') + std::string(depth, ']') + "}");
+    ASSERT_EQ(event.args.size(), 1u);
+    EXPECT_EQ(event.get("a"), "x");
+    std::string unterminated;
+    for (size_t i = 0; i < depth; ++i) unterminated += R"({"a":)";
+    EXPECT_TRUE(PaletteEvent("x", unterminated).args.empty());
+}
+
+// A palette that records what reaches it and fails on request.
+class ProbePalette : public EXMI::PaletteBase {
+public:
+    static EXMI::CommandInfo probeInfo() {
+        EXMI::CommandInfo info;
+        info.name = "Probe";
+        info.panelId = "ProbePanel";
+        info.tabId = "ToolsTab";
+        info.panelName = "Probe";
+        return info;
+    }
+
+    ProbePalette() : EXMI::PaletteBase(nullptr, "ProbeCommand", probeInfo(), "ProbePalette", "Probe Title", nullptr) {}
+
+    std::string getPaletteURL() override {
+        ++urlCalls;
+        if (failAddress) throw std::runtime_error("no address");
+        return address;
+    }
+    void onNavigationEvent(const std::string& url) override {
+        navigated.push_back(url);
+        if (url == "https://127.0.0.1:1/fail") throw std::runtime_error("bad navigation");
+    }
+    void onHTMLEvent(const PaletteEvent& event) override {
+        received.push_back(event);
+        if (event.action == "explode") throw std::runtime_error("boom");
+    }
+    void onPaletteCreated() override { ++created; }
+
+    std::string address = "https://127.0.0.1:1/start";
+    bool failAddress = false;
+    int urlCalls = 0;
+    int created = 0;
+    std::vector<std::string> navigated;
+    std::vector<PaletteEvent> received;
+};
+
+class PaletteBridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        probe = std::make_unique<ProbePalette>();
+        probe->run();
+        ASSERT_EQ(qrvn::sim::controlIds("ProbePanel"), std::vector<std::string>{"ProbeCommand"});
+    }
+    void TearDown() override {
+        probe.reset();
+        EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+    }
+
+    static Ptr<qrvn::core::Palette> palette() { return qrvn::sim::findPalette("ProbePalette"); }
+    static size_t paletteCount() {
+        size_t count = 0;
+        Ptr<qrvn::core::Palettes> all = qrvn::core::Application::get()->userInterface()->palettes();
+        for (size_t i = 0; i < all->count(); ++i) count += all->item(i)->id() == "ProbePalette" ? 1 : 0;
+        return count;
+    }
+    static std::vector<PageMessage> sent() { return pageMessages("ProbePalette"); }
+
+    VendorHost host;
+    std::unique_ptr<ProbePalette> probe;
+};
+
+TEST_F(PaletteBridgeTest, ExecutingTwiceLeavesOnePaletteWithEachHandlerOnce) {
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    Ptr<qrvn::core::Palette> first = palette();
+    ASSERT_TRUE(first);
+    probe->address = "https://127.0.0.1:1/again";
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+
+    Ptr<qrvn::core::Palette> second = palette();
+    ASSERT_TRUE(second);
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(first->isValid());
+    EXPECT_EQ(paletteCount(), 1u);
+    EXPECT_EQ(second->htmlEvent()->handlerCount(), 1u);
+    EXPECT_EQ(second->navigationEvent()->handlerCount(), 1u);
+    EXPECT_EQ(first->htmlEvent()->handlerCount(), 0u);
+    EXPECT_EQ(first->navigationEvent()->handlerCount(), 0u);
+    EXPECT_EQ(probe->created, 2);
+
+    EXPECT_EQ(second->name(), "Probe Title");
+    EXPECT_EQ(second->pageURL(), "https://127.0.0.1:1/again");
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_EQ(second->dockingState(), qrvn::core::PaletteDockStateRight);
+    EXPECT_EQ(second->width(), 800);
+    EXPECT_EQ(second->height(), 800);
+
+    // The first palette's queued navigation never reaches the probe.
+    qrvn::sim::pump();
+    EXPECT_EQ(probe->navigated, std::vector<std::string>{"https://127.0.0.1:1/again"});
+}
+
+TEST_F(PaletteBridgeTest, MessagesGoOnlyToAnOpenPaletteEachWithAFreshEventId) {
+    PaletteEvent event("navigate");
+    event.set("target", "uploadform");
+    EXPECT_FALSE(probe->sendEvent(event));
+    EXPECT_FALSE(probe->setPaletteURL("https://127.0.0.1:1/x"));
+    EXPECT_FALSE(palette());
+    probe->closePaletteIfOpen();
+    EXPECT_TRUE(linesFrom(host.log.entries(), "ProbePalette").empty());
+
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    EXPECT_TRUE(probe->sendEvent(event));
+    EXPECT_TRUE(probe->sendEvent(event));
+    const std::vector<PageMessage> messages = sent();
+    ASSERT_EQ(messages.size(), 2u);
+    for (const PageMessage& message : messages) {
+        EXPECT_EQ(message.action, "navigate");
+        EXPECT_TRUE(isEventId(message.get("eventID"))) << message.get("eventID");
+        EXPECT_EQ(message.data, R"({"eventID":")" + message.get("eventID") + R"(","target":"uploadform"})");
+    }
+    EXPECT_NE(messages[0].get("eventID"), messages[1].get("eventID"));
+}
+
+TEST_F(PaletteBridgeTest, PageMessagesReachTheHandlerAndItsFailuresAreLogged) {
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    host.log.mark();
+    qrvn::sim::sendFromPage("ProbePalette", "explode", "{}");
+    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
+              (std::vector<Entry>{{"ProbePalette.htmlevent", "fatal error:boom"}}));
+
+    // The palette stays usable.
+    qrvn::sim::sendFromPage("ProbePalette", "createproject", R"({"projectName":"Brackets","count":3})");
+    ASSERT_EQ(probe->received.size(), 2u);
+    EXPECT_EQ(probe->received[0].action, "explode");
+    EXPECT_EQ(probe->received[1].action, "createproject");
+    EXPECT_EQ(probe->received[1].args, (std::map<std::string, std::string>{{"projectName", "Brackets"}}));
+    EXPECT_TRUE(probe->sendEvent(PaletteEvent("still")));
+    EXPECT_EQ(sent().size(), 1u);
+}
+
+TEST_F(PaletteBridgeTest, NavigationsReachTheHandlerAndTheirFailuresAreLogged) {
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    EXPECT_TRUE(probe->setPaletteURL("https://127.0.0.1:1/next"));
+    ASSERT_TRUE(qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/fail"));
+    host.log.mark();
+    qrvn::sim::pump();
+    EXPECT_EQ(probe->navigated, (std::vector<std::string>{"https://127.0.0.1:1/start", "https://127.0.0.1:1/next",
+                                                          "https://127.0.0.1:1/fail"}));
+    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
+              (std::vector<Entry>{{"ProbePalette.onnavigationevent", "fatal error:bad navigation"}}));
+    EXPECT_EQ(palette()->pageURL(), "https://127.0.0.1:1/fail");
+}
+
+TEST_F(PaletteBridgeTest, OpeningFailuresAreLoggedWithoutAPalette) {
+    probe->failAddress = true;
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    EXPECT_FALSE(palette());
+    EXPECT_EQ(probe->created, 0);
+    EXPECT_EQ(linesFrom(host.log.entries(), "ProbePalette"),
+              (std::vector<Entry>{{"ProbePalette.onpaletteexecute", "fatal error:no address"}}));
+
+    probe->failAddress = false;
+    qrvn::sim::failOperation("Palettes::addPalette", 1);
+    host.log.mark();
+    probe->onExecute();
+    EXPECT_FALSE(palette());
+    EXPECT_EQ(probe->created, 0);
+    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
+              (std::vector<Entry>{{"ProbePalette.onpaletteexecute", "fatal error:could not create new palette"}}));
+
+    // The host refusing the palette once does not spoil the next try.
+    probe->onExecute();
+    EXPECT_TRUE(palette());
+    EXPECT_EQ(probe->created, 1);
+}
+
+TEST_F(PaletteBridgeTest, ClosingAndDestructionDetachFromTheHost) {
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    Ptr<qrvn::core::Palette> open = palette();
+    probe->closePaletteIfOpen();
+    EXPECT_FALSE(palette());
+    EXPECT_FALSE(open->isValid());
+    EXPECT_EQ(open->htmlEvent()->handlerCount(), 0u);
+
+    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
+    open = palette();
+    qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/late");
+    probe.reset();
+    EXPECT_FALSE(palette());
+    EXPECT_EQ(open->htmlEvent()->handlerCount(), 0u);
+    EXPECT_EQ(open->navigationEvent()->handlerCount(), 0u);
+    EXPECT_TRUE(qrvn::sim::controlIds("ProbePanel").empty());
+    // A navigation queued before the destruction finds nobody to call.
+    qrvn::sim::pump();
+    EXPECT_TRUE(linesFrom(host.log.entries(), "ProbePalette").empty());
+}
+
+// The page's side of the project list.
+std::string percentDecode(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+using PaletteProtocolTest = MachineTest;
+
+TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOutAddress) {
+    openPalette();
+    const std::string signIn = pageAddress();
+    EXPECT_EQ(signIn.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << signIn;
+    EXPECT_NE(signIn.find("client_id=sv-----------------------quorvane_kalvix_app&"), std::string::npos);
+    EXPECT_NE(signIn.find("redirect_uri=https%3A%2F%2F127.0.0.1%3A9%2Fstratavox%2F&"), std::string::npos);
+    EXPECT_NE(signIn.find("scope=account.user.read%20plyx.mesh.write%20library.project.write%20"
+                          "library.project.read%20plyx.printjob.write&"),
+              std::string::npos)
+        << signIn;
+    EXPECT_EQ(qrvn::sim::findPalette(kPaletteId)->name(), "Stratavox Fabriqo");
+
+    palette().onSignedOut();
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    openPalette();
+    const std::string signOutAddress = pageAddress();
+    EXPECT_EQ(signOutAddress.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
+        << signOutAddress;
+    EXPECT_EQ(percentDecode(signOutAddress.substr(signOutAddress.find("next=") + 5)), signIn);
+    openPalette();
+    EXPECT_EQ(pageAddress(), signIn);
+}
+
+TEST_F(PaletteProtocolTest, PageMessagesBeforeSignIn) {
+    openPalette();
+    const std::string signIn = pageAddress();
+    host.log.mark();
+    // Actions are matched exactly: none of these does anything.
+    for (const char* action : {"AppLoaded", "CREATEPROJECT", "selectProject", "messageDlg", "apploaded ", ""}) {
+        fromPage(action, R"({"uploadType":"design","title":"t","message":"m"})");
+    }
+    EXPECT_TRUE(pageMessages().empty());
+    EXPECT_TRUE(host.log.since().empty());
+    EXPECT_TRUE(host.exports(".3mf").empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+
+    // A message dialog only writes the log.
+    fromPage("messagedlg", R"({"message":"Upload finished","title":"Fabriqo page"})");
+    EXPECT_EQ(host.log.since(), (std::vector<Entry>{{"Fabriqo page", "Upload finished"}}));
+    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+    EXPECT_TRUE(pageMessages().empty());
+
+    // Loaded before sign-in: only the printer.
+    fromPage("apploaded");
+    std::vector<PageMessage> sent = pageMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].action, "materials");
+    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "printer"}));
+    EXPECT_EQ(sent[0].get("printer"), "Stratavox S5");
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+
+    // "Upload another" without a sign-in restarts the sign-in.
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    ASSERT_TRUE(palette().setPaletteURL("resources_html/index.html"));
+    fromPage("uploadanotherproject");
+    EXPECT_EQ(pageAddress(), signIn);
+    EXPECT_TRUE(pageMessages().empty());
+
+    // In a document without a manufacturing product nothing is sent.
+    qrvn::sim::newDocument("Sketch");
+    fromPage("apploaded");
+    EXPECT_TRUE(pageMessages().empty());
+}
+
+TEST_F(PaletteProtocolTest, EachScreenCodeBecomesItsMessage) {
+    openPalette();
+    palette().setScreen(3, "ignored");
+    palette().setScreen(4, "");
+    palette().setScreen(5, "p-42");
+    palette().setScreen(6, "could not retrieve projects (500)");
+    palette().setScreen(1, "x");
+    palette().setScreen(7, "x");
+    EXPECT_EQ(screens(), (Ids{"uploadform", "progressscreen", "successscreen:p-42",
+                              "errorscreen:could not retrieve projects (500)"}));
+    const std::vector<PageMessage> sent = pageMessages();
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "target"}));
+    EXPECT_EQ(sent[2].keys(), (Ids{"eventID", "projectid", "target"}));
+    EXPECT_EQ(sent[3].keys(), (Ids{"eventID", "errormessage", "target"}));
+
+    // Screen 2 switches the web view to the add-in's page and says nothing.
+    palette().setScreen(2, "");
+    EXPECT_EQ(pageAddress(), "resources_html/index.html");
+    EXPECT_EQ(pageMessages().size(), 4u);
+
+    // With the palette closed every report is dropped quietly.
+    palette().closePaletteIfOpen();
+    palette().setScreen(6, "late");
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    EXPECT_TRUE(linesFrom(host.log.entries(), "StratavoxPalette").empty());
+}
+
+TEST_F(PaletteProtocolTest, TheProjectListReachesThePagePercentEncoded) {
+    openPalette();
+    auto list = std::make_shared<EXMIImpl::CStratavoxFabriqoProjectList>();
+    list->projects.push_back(std::make_shared<EXMIImpl::CStratavoxFabriqoProject>("p-1", "Zahnräder & \"Lager\" 100%",
+                                                                                  "<img src=x onerror=alert(1)>"));
+    list->projects.push_back(std::make_shared<EXMIImpl::CStratavoxFabriqoProject>("p-2", "日本", ""));
+
+    palette().setProjectList(list, "");
+    palette().setProjectList(list, "p-2");
+    const std::vector<PageMessage> sent = messagesNamed("projectlist");
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "projectlist"}));
+    EXPECT_EQ(sent[1].keys(), (Ids{"eventID", "defaultprojectid", "projectlist"}));
+    EXPECT_EQ(sent[1].get("defaultprojectid"), "p-2");
+
+    const std::string encoded = sent[0].get("projectlist");
+    EXPECT_EQ(encoded.find_first_of("\"<> \\\x80\xE6"), std::string::npos) << encoded;
+    EXPECT_EQ(percentDecode(encoded), list->toJson());
+    EXPECT_NE(encoded.find("Zahnr%C3%A4der%20&%20%5C%22Lager%5C%22%20100%25"), std::string::npos) << encoded;
+
+    EXPECT_THROW(palette().setProjectList(nullptr, "p-1"), std::runtime_error);
+    EXPECT_EQ(messagesNamed("projectlist").size(), 2u);
+}
+
+TEST_F(PaletteProtocolTest, OpenFabriqoOpensTheProject) {
+    RecordingBrowser browser;
+    openPalette();
+    fromPage("openfabriqo", R"({"projectid":"lp-7"})");
+    ASSERT_TRUE(browser.waitFor(1));
+    EXPECT_EQ(browser.opened(), Ids{"https://127.0.0.1:9/app/library/project/lp-7?wait_for_new_files=true"});
+}
+
+const char* const kToolpathForm =
+    R"({"projectName":"Brackets","projectDescription":"Rev A","uploadType":"toolpath",)"
+    R"("printcoreOne":"AA 0.4","materialOne":"PLA","printcoreTwo":"BB 0.4","materialTwo":"PVA"})";
+const char* const kDesignForm = R"({"projectName":"Brackets","projectDescription":"Rev A","uploadType":"design"})";
+
+using ExportTest = MachineTest;
+
+TEST_F(ExportTest, TheDesignIsWrittenAsA3mfPackageNamedAfterDocumentAndSetup) {
+    std::string filePath, fileName, errorText;
+    ASSERT_TRUE(palette().export3MF(filePath, fileName, errorText));
+    EXPECT_EQ(fileName, "Bracket_Setup1.3mf");
+    EXPECT_EQ(errorText, "");
+    EXPECT_EQ(host.exports(".3mf"), Ids{filePath});
+    EXPECT_EQ(readWholeFile(filePath).substr(0, 2), "PK");  // a zip package
+
+    // A second export never overwrites the first.
+    std::string secondPath, secondName;
+    ASSERT_TRUE(palette().export3MF(secondPath, secondName, errorText));
+    EXPECT_NE(secondPath, filePath);
+    EXPECT_EQ(host.exports(".3mf").size(), 2u);
+}
+
+TEST_F(ExportTest, TheToolpathIsPostProcessedWithTheSystemPostAndThePrinterSettings) {
+    std::string filePath, fileName, errorText;
+    ASSERT_TRUE(palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "BB 0.8", "PVA"));
+    EXPECT_EQ(fileName, "Bracket_Setup1.gcode");
+    EXPECT_EQ(host.exports(".gcode"), Ids{filePath});
+    const std::string gcode = readWholeFile(filePath);
+    EXPECT_NE(gcode.find("; post: /opt/quorvane/posts/stratavox/s5.cps\n"), std::string::npos) << gcode;
+    EXPECT_NE(gcode.find("; units: mm\n"), std::string::npos);
+    EXPECT_NE(gcode.find("; property extruder1printcoreName = AA 0.4\n"
+                         "; property extruder1Material = PLA\n"
+                         "; property extruder2printcoreName = BB 0.8\n"
+                         "; property extruder2Material = PVA\n"),
+              std::string::npos)
+        << gcode;
+    // The machine description was only a scratch file; no dialog was needed.
+    EXPECT_TRUE(host.machineDescriptions().empty());
+    EXPECT_TRUE(qrvn::sim::fileDialogs().empty());
+}
+
+TEST_F(ExportTest, ADesignUploadWithoutCamShowsProgressThenItsError) {
+    openPalette();
+    qrvn::sim::newDocument("Sketch");
+    fromPage("createproject", kDesignForm);
+    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Could not find CAM Document."}));
+    fromPage("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})");
+    EXPECT_EQ(lastScreen(), "errorscreen:Could not find CAM Document.");
+    EXPECT_TRUE(host.exports(".3mf").empty());
+    EXPECT_TRUE(host.exports(".gcode").empty());
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+}
+
+TEST_F(ExportTest, HostFailuresInTheExportShowTheirErrors) {
+    openPalette();
+    qrvn::sim::failOperation("CAM::export3MF");
+    fromPage("createproject", kDesignForm);
+    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Could not export 3MF data"}));
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+
+    qrvn::sim::clearFailures();
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    qrvn::sim::setToolpathValid(host.setup, false);
+    fromPage("createproject", kToolpathForm);
+    EXPECT_EQ(screens(),
+              (Ids{"progressscreen", "errorscreen:Could not post-process toolpaths. Please regenerate toolpath "
+                                     "before uploading!"}));
+    EXPECT_TRUE(host.exports(".gcode").empty());
+    EXPECT_TRUE(host.machineDescriptions().empty());
+}
+
+TEST_F(ExportTest, AnUnknownUploadKindFailsOnTheMissingFileInsteadOfHanging) {
+    openPalette();
+    host.log.mark();
+    fromPage("selectproject", R"({"projectID":"p-1","uploadType":"drawing"})");
+    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:could not read file: "}));
+    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
+              (std::vector<Entry>{{"StratavoxPalette.htmlevent", "fatal error:could not read file: "}}));
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+}
+
+TEST_F(ExportTest, APaletteWithoutMachineEndsOnTheErrorScreen) {
+    StratavoxPalette orphan(nullptr, "OrphanUpload", StratavoxMachine::uploadCommandInfo(), machine->getAsyncHandler());
+    machine.reset();  // its palette used the same id
+    orphan.onExecute();
+    ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
+    host.log.mark();
+    fromPage("createproject", kDesignForm);
+    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:invalid EXMI machine"}));
+    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
+              (std::vector<Entry>{{"StratavoxPalette.htmlevent", "fatal error:invalid EXMI machine"}}));
+}
+
+class NamedPostTest : public MachineTest {
+protected:
+    qrvn::sim::MachineSpec printerSpec() const override {
+        qrvn::sim::MachineSpec spec = stratavoxPrinter();
+        spec.postProcessor = post;
+        spec.hasDescriptionXml = !description.empty();
+        spec.descriptionXml = description;
+        return spec;
+    }
+    void SetUp() override {}
+    void start(const std::string& postText, const std::string& descriptionText = "") {
+        post = postText;
+        description = descriptionText;
+        MachineTest::SetUp();
+    }
+
+    std::string post;
+    std::string description;
+};
+
+struct PostCase {
+    const char* post;
+    const char* description;
+    bool descriptionUnwritten;
+    std::string expected;  // empty: the user is asked
+};
+
+class PostPathTest : public NamedPostTest, public ::testing::WithParamInterface<PostCase> {};
+
+TEST_P(PostPathTest, ComesFromTheMachineAndLeavesNoDescriptionBehind) {
+    start(GetParam().post, GetParam().description);
+    if (GetParam().descriptionUnwritten) qrvn::sim::failOperation("Machine::exportToFile");
+    EXPECT_EQ(palette().readPostProcessorPath(), GetParam().expected);
+    EXPECT_TRUE(host.machineDescriptions().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, PostPathTest,
+    ::testing::Values(PostCase{" /home/maker/posts/my s5.cps ", "", false, " /home/maker/posts/my s5.cps "},
+                      PostCase{"system://vendor/printer.cps", "", false,
+                               std::string(kSystemPosts) + "/vendor/printer.cps"},
+                      PostCase{"system://vendor/printer.cps", "", true, ""},
+                      PostCase{"", "<machine><general/></machine>", false, ""},
+                      PostCase{"", "<machine><post><postprocessor>x.cps</postprocessor></post></machine>", false, ""},
+                      PostCase{"", "<machine><postProcessor>x.cps</postProcessor></machine>", false, ""},
+                      PostCase{"", "<other><post><postProcessor>x.cps</postProcessor></post></other>", false, ""},
+                      // No <post> at all: what the host writes for a machine without one.
+                      PostCase{"", "", false, ""}));
+
+TEST_F(NamedPostTest, TheDialogAsksForThePostProcessorAndCancellingItCancelsTheUpload) {
+    start("");
+    openPalette();
+    fromPage("createproject", kToolpathForm);
+    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Canceled post-processor selection."}));
+    const auto dialogs = qrvn::sim::fileDialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].kind, "open");
+    EXPECT_EQ(dialogs[0].initialDirectory, kSystemPosts);
+    EXPECT_EQ(dialogs[0].filter, "Postprocessor files (*.cps)");
+    EXPECT_FALSE(dialogs[0].multiSelect);
+    EXPECT_TRUE(host.exports(".gcode").empty());
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+
+    qrvn::sim::answerNextFileDialog(qrvn::core::DialogOK, {"/home/maker/posts/chosen.cps"});
+    std::string filePath, fileName, errorText;
+    ASSERT_TRUE(palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "", ""));
+    EXPECT_NE(readWholeFile(filePath).find("; post: /home/maker/posts/chosen.cps\n"), std::string::npos);
+}
+
+TEST_F(NamedPostTest, AMissingFileDialogEndsOnTheErrorScreen) {
+    start("");
+    openPalette();
+    qrvn::sim::failOperation("UserInterface::createFileDialog");
+    host.log.mark();
+    fromPage("createproject", kToolpathForm);
+    ASSERT_EQ(screens().size(), 2u);
+    EXPECT_EQ(screens()[0], "progressscreen");
+    EXPECT_EQ(screens()[1].rfind("errorscreen:", 0), 0u);
+    const std::vector<Entry> lines = linesFrom(host.log.since(), "StratavoxPalette");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].source, "StratavoxPalette.htmlevent");
+    EXPECT_EQ("errorscreen:" + lines[0].message.substr(12), screens()[1]);
+}
+
+TEST_F(NamedPostTest, AMalformedDescriptionEndsOnTheErrorScreenAndIsRemoved) {
+    start("", "<machine><post><postProcessor>x.cps</post></machine>");
+    openPalette();
+    host.log.mark();
+    fromPage("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})");
+    const std::vector<Entry> lines = linesFrom(host.log.since(), "StratavoxPalette");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].source, "StratavoxPalette.htmlevent");
+    ASSERT_EQ(lines[0].message.rfind("fatal error:", 0), 0u);
+    const std::string parserText = lines[0].message.substr(12);
+    EXPECT_FALSE(parserText.empty());
+    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:" + parserText}));
+    EXPECT_TRUE(host.machineDescriptions().empty());
+    EXPECT_TRUE(qrvn::sim::fileDialogs().empty());
+    EXPECT_TRUE(host.exports(".gcode").empty());
+}
+
+}  // namespace
+}  // namespace vendor_test
