@@ -292,12 +292,7 @@ TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
 
 class WithoutUserInterfaceTest : public CreateSetupTest {
 protected:
-    WithoutUserInterfaceTest() : CreateSetupTest(options()) {}
-    static sim::HostOptions options() {
-        sim::HostOptions o;
-        o.withUserInterface = false;
-        return o;
-    }
+    WithoutUserInterfaceTest() : CreateSetupTest(sim::HostOptions{true, false}) {}
 };
 
 TEST_F(WithoutUserInterfaceTest, RegistrationAndRemovalDoNothing) {
