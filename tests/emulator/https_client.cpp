@@ -13,7 +13,6 @@ namespace {
 struct Upload {
     const std::string* body;
     std::size_t offset = 0;
-    long long abortAfter = -1;
 };
 
 std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* user) {
@@ -40,13 +39,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
 
 std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* user) {
     auto* upload = static_cast<Upload*>(user);
-    if (upload->abortAfter >= 0 && static_cast<long long>(upload->offset) >= upload->abortAfter) {
-        return CURL_READFUNC_ABORT;
-    }
     std::size_t n = std::min(size * count, upload->body->size() - upload->offset);
-    if (upload->abortAfter >= 0) {
-        n = std::min<std::size_t>(n, static_cast<std::size_t>(upload->abortAfter) - upload->offset);
-    }
     std::memcpy(buffer, upload->body->data() + upload->offset, n);
     upload->offset += n;
     return n;
@@ -67,7 +60,7 @@ Reply request(const std::string& method, const std::string& url, const std::stri
         reply.curlCode = -1;
         return reply;
     }
-    Upload upload{&body, 0, options.abortUploadAfter};
+    Upload upload{&body, 0};
     curl_slist* headers = nullptr;
     for (const auto& h : options.headers) headers = curl_slist_append(headers, h.c_str());
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());

@@ -22,9 +22,6 @@ struct RequestOptions {
     std::string caBundle;  // empty: libcurl's default trust store
     long timeoutSeconds = 20;
     std::vector<std::string> headers;  // "Name: value"
-    // Aborts an upload after this many bytes were sent (-1: never), like a
-    // client whose connection breaks mid-body.
-    long long abortUploadAfter = -1;
 };
 
 Reply request(const std::string& method, const std::string& url, const std::string& body,

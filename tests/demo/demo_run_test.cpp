@@ -1,21 +1,26 @@
 // Whole runs of the demo against an in-process emulator, with the add-in
-// loaded by dlopen and its own heartbeat thread: a good run and the ways
-// one fails, each ending with the add-in unloaded. A refused password is
-// checked on the demo's browser sign-in.
+// loaded by dlopen and its own heartbeat thread: a good run and a failing
+// one, each ending with the add-in unloaded; and the browser-like sign-in
+// it uses, whose failures the runs do not meet.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
 #include <string>
 
+#include "cloud/pkce.h"
+#include "demo/browser_sign_in.h"
 #include "demo/environment.h"
 #include "demo/upload_demo.h"
+#include "demo/web_view.h"
 #include "emulator/emulator.h"
+#include "support/encoding.h"
 #include "tests/support/scratch.h"
 
 namespace demo {
 namespace {
 
+using support::percentEncode;
 using testing_support::EnvironmentOverride;
 using testing_support::ScratchFolder;
 
@@ -115,15 +120,88 @@ TEST_F(UploadDemoTest, AFailingToolpathUploadIsAFailureAndTheAddInIsStillUnloade
     EXPECT_FALSE(libraryIsMapped());
 }
 
-TEST_F(UploadDemoTest, WithoutTheServiceAddressesNothingIsLoadedOrContacted) {
-    api.unset();
-    ca.unset();
-    EXPECT_EQ(runDemo(), 1);
-    EXPECT_TRUE(contains(transcript, "[FAIL] the emulator's addresses are in the environment")) << transcript;
-    EXPECT_TRUE(contains(transcript, "missing: STRATAVOX_API_BASE, STRATAVOX_CA_BUNDLE"));
-    EXPECT_TRUE(contains(transcript, "[skip] 2. Open the sample design"));
-    EXPECT_FALSE(contains(transcript, "Unload the add-in"));
-    EXPECT_TRUE(cloud.requests().empty());
+class BrowserSignInTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(cloud.start()) << cloud.lastError(); }
+    void TearDown() override { cloud.stop(); }
+
+    std::string authorizeAddress(const std::string& state) const {
+        return cloud.accountServer() +
+               "/authorize?client_id=" + percentEncode(emulator::CloudEmulator::Options().clientId) +
+               "&redirect_uri=" + percentEncode(cloud.redirectUri()) + "&scope=" +
+               percentEncode("account.user.read plyx.mesh.write library.project.write library.project.read "
+                             "plyx.printjob.write") +
+               "&response_type=code&state=" + state +
+               "&code_challenge=" + percentEncode(EXMIImpl::codeChallengeFor(std::string(64, 'a'))) +
+               "&code_challenge_method=S256";
+    }
+
+    SignInOutcome signIn(WebView& view, const std::string& address, const std::string& password) {
+        return signInAsBrowser(view, address, cloud.redirectUri(), "ada", password);
+    }
+
+    size_t requestsTo(const std::string& method, const std::string& path) const {
+        size_t count = 0;
+        for (const auto& request : cloud.requests()) count += request.method == method && request.path == path;
+        return count;
+    }
+
+    emulator::CloudEmulator cloud;
+};
+
+// The session cookie answers for the form until the account server's
+// sign-out address ends it; meanwhile even a wrong password is never sent.
+TEST_F(BrowserSignInTest, TheSessionCookieSkipsTheFormUntilTheSignOutAddress) {
+    WebView view(cloud.caBundlePath());
+    const std::string afterSignOut = cloud.accountServer() + "/logoff?next=" + percentEncode(authorizeAddress("S3"));
+    const struct {
+        std::string address, password, state;
+        bool formSubmitted;
+        size_t navigations;  // the sign-out address first, then the redirect
+    } steps[] = {
+        {authorizeAddress("S1"), "secret", "S1", true, 1},
+        {authorizeAddress("S2"), "wrong", "S2", false, 1},
+        {afterSignOut, "secret", "S3", true, 2},
+    };
+    for (const auto& s : steps) {
+        const SignInOutcome outcome = signIn(view, s.address, s.password);
+        ASSERT_TRUE(outcome.ok) << s.address << ": " << outcome.error;
+        EXPECT_EQ(outcome.formSubmitted, s.formSubmitted) << s.address;
+        ASSERT_EQ(outcome.navigations.size(), s.navigations) << s.address;
+        const std::string& redirect = outcome.navigations.back();
+        EXPECT_EQ(redirect.rfind(cloud.redirectUri() + "?", 0), 0u) << redirect;
+        EXPECT_NE(redirect.find("state=" + s.state), std::string::npos) << redirect;
+    }
+}
+
+TEST_F(BrowserSignInTest, WrongPasswordsServerFailuresAndUntrustedCertificatesEndTheSignIn) {
+    const std::string start = authorizeAddress("S1");
+    WebView trusting(cloud.caBundlePath()), untrusting("");
+    const struct {
+        WebView& view;
+        std::string address, password, error;
+        bool wholeError;  // else: the error starts with it
+    } cases[] = {
+        {trusting, start, "nope", "the sign-in was not accepted: HTTP 401: Wrong user name or password.", true},
+        {trusting, "not an address", "secret", "the palette's address is not a web address: not an address", true},
+        // Verification stays on: without the emulator's CA nothing is loaded.
+        {untrusting, start, "secret", "loading " + start + " failed: ", false},
+    };
+    for (const auto& c : cases) {
+        const SignInOutcome outcome = signIn(c.view, c.address, c.password);
+        EXPECT_FALSE(outcome.ok) << c.error;
+        EXPECT_TRUE(outcome.navigations.empty());
+        if (c.wholeError) EXPECT_EQ(outcome.error, c.error);
+        else EXPECT_EQ(outcome.error.rfind(c.error, 0), 0u) << outcome.error;
+    }
+    EXPECT_EQ(requestsTo("POST", "/authorize"), 1u);  // a refused form is not submitted twice
+
+    cloud.setFault(emulator::Endpoint::Authorize, emulator::Fault::statusCode(503, "<h1>Down</h1>", true));
+    WebView fresh(cloud.caBundlePath());
+    const SignInOutcome down = signIn(fresh, start, "secret");
+    EXPECT_FALSE(down.ok);
+    EXPECT_FALSE(down.formSubmitted);
+    EXPECT_EQ(down.error.rfind("no sign-in form at " + start + ": HTTP 503", 0), 0u) << down.error;
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
-// The benchmark table: what each kind of row says, which row ratios refer
-// to, and the Markdown layout.
+// The benchmarks' figures: what each kind of row says, which row ratios
+// refer to, the Markdown layout; and that an upload comparison really stores
+// the file's bytes both ways.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 
 #include "bench/table.h"
 #include "bench/table_reporter.h"
+#include "bench/upload_comparison.h"
+#include "cloud/pkce.h"
+#include "tests/support/scratch.h"
 
 namespace bench {
 namespace {
@@ -63,16 +69,6 @@ TEST(BenchTable, RatiosReferToTheFirstMeasuredRowOfTheirOwnBenchmarkAndUploadsCo
     EXPECT_EQ("16 MiB", rows[2].parameter);
 }
 
-TEST(BenchTable, WithoutFiguresTheColumnIsLeftOutAndTheRestStayPadded) {
-    const std::vector<Row> rows = {{"heartbeat tick", "0 instances", "9.50 µs", "1.00"},
-                                   {"log lines", "2 threads", "150000 lines/s", "1.50"}};
-    EXPECT_EQ("| benchmark      | parameter   | ratio |\n"
-              "|----------------|-------------|-------|\n"
-              "| heartbeat tick | 0 instances | 1.00  |\n"
-              "| log lines      | 2 threads   | 1.50  |\n",
-              formatTable(rows, false));
-}
-
 TEST(BenchTable, NumbersKeepThreeSignificantDigitsInAFittingUnit) {
     for (auto [seconds, text] : {std::pair<double, const char*>{999e-9, "999 ns"},
                                  {1e-6, "1.00 µs"},
@@ -125,6 +121,50 @@ TEST(BenchTable, ReporterTurnsEveryIterationRunIntoARowAndPrintsTheTableAtTheEnd
                                  "| log lines | 2 threads    | skipped: no room |       |\n"))
         << out.str();
     EXPECT_NE(std::string::npos, errors.str().find("done: EXMI::run 20 documents"));
+}
+
+class UploadComparisonTest : public ::testing::Test {
+protected:
+    UploadComparisonTest() : comparison(scratch.path(), BENCH_PROGRAMS) {}
+
+    std::string benchFile(uint64_t bytes) {
+        const std::string path = scratch / "bench.3mf";
+        writeBenchFile(path, bytes);
+        return path;
+    }
+
+    testing_support::ScratchFolder scratch;
+    UploadComparison comparison;
+};
+
+TEST_F(UploadComparisonTest, BothWaysStoreTheFilesBytes) {
+    const uint64_t size = 1024 * 1024 + 5;
+    const std::string file = benchFile(size);
+    const std::string bytes = testing_support::readWholeFile(file);
+    ASSERT_EQ(size, bytes.size());
+    // Not a repeated block: no transfer could shrink it.
+    EXPECT_NE(bytes.substr(0, 512 * 1024), bytes.substr(512 * 1024, 512 * 1024));
+    EXPECT_NE(bytes.substr(0, 8), bytes.substr(8, 8));
+    EXPECT_THROW(writeBenchFile(scratch / "missing/f.bin", 1), std::runtime_error);
+    const std::string sha = EXMIImpl::sha256Hex(bytes);
+
+    // The emulator refuses a storage PUT that carries Authorization and one
+    // whose size differs from the announced one: a stored copy proves both.
+    const UploadRun connector = comparison.viaConnector(file);
+    const UploadRun curl = comparison.viaCurl(file);
+    const auto stored = comparison.cloud().storedFiles();
+    ASSERT_EQ(2u, stored.size());
+    for (const auto& copy : stored) {
+        EXPECT_EQ(size, copy.size);
+        EXPECT_EQ(sha, copy.sha256);
+        // Only one copy lies on disk at a time; the benchmark removes each.
+        EXPECT_FALSE(std::filesystem::exists(copy.path));
+    }
+    EXPECT_GT(connector.seconds, 0);
+    EXPECT_GT(curl.seconds, 0);
+    // The connector holds the whole file while it sends it.
+    EXPECT_GE(connector.peakKiB, 1024);
+    EXPECT_GT(curl.peakKiB, 0);
 }
 
 }  // namespace
