@@ -56,14 +56,14 @@ std::string postProcessorOf(std::vector<char>& text) {
 }  // namespace
 
 bool StratavoxPalette::export3MF(std::string& filePath, std::string& fileName, std::string& errorText) {
-    EXMI::IExtensibleMachine* machine = getMachine();
+    EXMI::IExtensibleMachine* owningMachine = getMachine();
     Ptr<qrvn::core::Document> document = support::getActiveDocument();
     Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
     if (!cam) {
         errorText = "Could not find CAM Document.";
         return false;
     }
-    const std::string baseName = documentName(document) + "_" + setupName(machine->getSetup());
+    const std::string baseName = documentName(document) + "_" + setupName(owningMachine->getSetup());
     filePath = support::makeTempFilePath("kalvixexport_", "3mf", 64);
     fileName = baseName + ".3mf";
     if (!cam->export3MF(filePath, nullptr, nullptr, false, false)) {
@@ -76,14 +76,14 @@ bool StratavoxPalette::export3MF(std::string& filePath, std::string& fileName, s
 bool StratavoxPalette::exportGCode(std::string& filePath, std::string& fileName, std::string& errorText,
                                    const std::string& printcoreOne, const std::string& materialOne,
                                    const std::string& printcoreTwo, const std::string& materialTwo) {
-    EXMI::IExtensibleMachine* machine = getMachine();
+    EXMI::IExtensibleMachine* owningMachine = getMachine();
     Ptr<qrvn::core::Document> document = support::getActiveDocument();
     Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
     if (!cam) {
         errorText = "Could not find CAM Document.";
         return false;
     }
-    Ptr<qrvn::cam::Setup> setup = machine->getSetup();
+    Ptr<qrvn::cam::Setup> setup = owningMachine->getSetup();
     const std::string baseName = documentName(document) + "_" + setupName(setup);
     filePath = support::makeTempFilePath("kalvixexport_", "gcode", 64);
     fileName = baseName + ".gcode";
