@@ -1,8 +1,10 @@
 #include "platform/browser.h"
 
 #ifdef _WIN32
-#include <shellapi.h>
+// windows.h first: the shell headers build on its macros.
 #include <windows.h>
+
+#include <shellapi.h>
 #else
 #include <cerrno>
 #include <cstdlib>

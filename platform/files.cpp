@@ -1,9 +1,11 @@
 #include "platform/files.h"
 
 #ifdef _WIN32
+// windows.h first: the shell headers build on its macros.
+#include <windows.h>
+
 #include <share.h>
 #include <shlwapi.h>
-#include <windows.h>
 #else
 #include <cerrno>
 #include <cstdlib>
