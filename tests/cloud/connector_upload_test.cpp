@@ -50,8 +50,8 @@ TEST_F(Projects, CreatedProjectGetsItsThumbnailAndFile) {
                   EXMIImpl::base64Encode(std::vector<uint8_t>(jpeg.begin(), jpeg.end())) + "\"}}",
               thumbnails[0].body);
 
-    // The storage PUT: last request, no bearer token, exact length.
-    const auto put = cloud->requests().back();
+    // The storage PUT: no bearer token, exact length.
+    const auto put = storagePut();
     EXPECT_EQ("PUT", put.method);
     EXPECT_FALSE(put.hasHeader("Authorization"));
     EXPECT_EQ(std::to_string(bytes.size()), put.header("Content-Length"));
@@ -104,7 +104,7 @@ TEST_F(Uploads, EmptyFileAnnouncesSizeZeroAndPutsAnEmptyBody) {
     ASSERT_TRUE(waitForScreens(2));
     EXPECT_EQ(Screens({{4, ""}, {5, project}}), listener.screens);
     EXPECT_NE(std::string::npos, requestsTo("PUT", "/plyx/v1/files/upload").at(0).body.find("\"file_size\":0,"));
-    const auto put = cloud->requests().back();
+    const auto put = storagePut();
     EXPECT_EQ("0", put.header("Content-Length"));
     EXPECT_EQ(0u, put.bodySize);
     const auto files = cloud->storedFiles();
