@@ -58,8 +58,10 @@ void DocumentOpenedHandler::safeNotify(const Ptr<qrvn::core::DocumentEventArgs>&
         support::log("Invalid document.", source);
         return;
     }
-    // An opened document keeps the identity it was saved with.
+    // An opened document keeps the identity it was saved with; if it was
+    // closed before, it is not closing any more.
     const std::string uuid = support::ensureDocumentUuid(document, {}, false);
+    owner->forgetClosing(uuid);
     support::log("Document opened: " + document->name() + "; EXMI-UUID=" + uuid, source);
     owner->registerSetupHandlers(document);
     owner->ensureExtensibleMachineInstances(document);

@@ -232,4 +232,9 @@ bool EXMIimpl::isClosing(const std::string& documentUuid) const {
 
 void EXMIimpl::noteClosing(const std::string& documentUuid) { closingDocuments.push_back(documentUuid); }
 
+void EXMIimpl::forgetClosing(const std::string& documentUuid) {
+    closingDocuments.erase(std::remove(closingDocuments.begin(), closingDocuments.end(), documentUuid),
+                           closingDocuments.end());
+}
+
 }  // namespace EXMI

@@ -66,8 +66,11 @@ public:
     // EXMI UUIDs already in use: those with setup handlers and those of
     // the open documents other than `except`.
     std::set<std::string> knownDocumentUuids(const Document& except) const;
+    // Documents the host reported closing. A closed document that is opened
+    // again is forgotten there, or its workspace would be refused for good.
     bool isClosing(const std::string& documentUuid) const;
     void noteClosing(const std::string& documentUuid);
+    void forgetClosing(const std::string& documentUuid);
 
     // Read-only views for diagnostics and tests.
     const std::string& getName() const { return name; }

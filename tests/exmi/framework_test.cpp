@@ -376,16 +376,17 @@ TEST_F(FrameworkTest, ClosingDestroysInstancesAndReopeningRecreatesThem) {
         }
     }
 
-    // A document reported as closing never passes the manufacturing
-    // workspace handler again.
+    // Reopened, it is no longer closing: entering the manufacturing
+    // workspace registers it again instead of refusing it for good.
     if (qrvn::sim::activeWorkspaceId() == "CAMEnvironment") {
         ASSERT_TRUE(qrvn::sim::activateWorkspace("KalvixSolidEnvironment"));
     }
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateWorkspace("CAMEnvironment"));
-    EXPECT_EQ(only(log.since(), {"CAMWorkspaceActivatedEventHandler::safeNotify"}),
-              (std::vector<Entry>{
-                  {"CAMWorkspaceActivatedEventHandler::safeNotify", "Invalid document, currently closing."}}));
+    const std::vector<Entry> entered = only(log.since(), {"CAMWorkspaceActivatedEventHandler::safeNotify"});
+    EXPECT_EQ(entered, (std::vector<Entry>{{"CAMWorkspaceActivatedEventHandler::safeNotify",
+                                            "CAMWorksacpe Activated: Workspace = CAMEnvironment; EXMI-UUID=" + ua}}));
+    EXPECT_EQ(impl().getInstances().size(), 2u);
     // Leaving for another workspace is not the workspace handler's business.
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateWorkspace("KalvixSolidEnvironment"));
