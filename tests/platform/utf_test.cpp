@@ -6,18 +6,15 @@
 
 namespace {
 
+// Lengths at every boundary are covered by the round trip below; these pin the bits.
 TEST(Utf, KnownSequencesOfEveryLengthConvertBothWays) {
     struct Case {
         std::string utf8;
         std::u16string utf16;
     } cases[] = {
-        {"A", u"A"},
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
-        {"\xC2\x80", u"\u0080"},
         {"\xDF\xBF", u"\u07FF"},
         {"\xE0\xA0\x80", u"\u0800"},
-        {"\xEF\xBF\xBF", u"\uFFFF"},
-        {"\xF0\x90\x80\x80", u"\U00010000"},
         {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         {"C:\\Users\\J\xC3\xBCrgen/\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9D\x84\x9E",
          u"C:\\Users\\J\u00FCrgen/\u65E5\u672C \U0001D11E"},
@@ -58,28 +55,22 @@ TEST(Utf, EveryScalarValueRoundTrips) {
 }
 
 TEST(Utf, MalformedUtf8AndLoneSurrogatesAreRejected) {
-    const char* bad[] = {
-        "\x80",
-        "\xBF",  // continuation byte without lead
-        "\xC0\xAF",
-        "\xC1\xBF",  // overlong two-byte
-        "\xE0\x80\xAF",
-        "\xE0\x9F\xBF",  // overlong three-byte
-        "\xF0\x80\x80\xAF",
-        "\xF0\x8F\xBF\xBF",  // overlong four-byte
-        "\xED\xA0\x80",
-        "\xED\xBF\xBF",      // encoded surrogates
-        "\xF4\x90\x80\x80",  // above U+10FFFF
-        "\xF5\x80\x80\x80",
-        "\xFE",
-        "\xFF",  // bytes that never start a sequence
-        "\xE2\x82",
-        "\xF0\x9D\x84",
-        "ok\xC3",  // truncated at the end
-        "\xE2\x28\xA1",
-        "\xE2\x82\x28",
-        "\xF0\x9D\x84\x28",  // non-continuation inside
-    };
+    // Continuation without lead; the longest overlong form of each length;
+    // encoded surrogates; above U+10FFFF; bytes that never lead; truncated;
+    // non-continuation inside.
+    const char* bad[] = {"\x80",
+                         "\xC1\xBF",
+                         "\xE0\x9F\xBF",
+                         "\xF0\x8F\xBF\xBF",
+                         "\xED\xA0\x80",
+                         "\xED\xBF\xBF",
+                         "\xF4\x90\x80\x80",
+                         "\xF5\x80\x80\x80",
+                         "\xFF",
+                         "\xF0\x9D\x84",
+                         "ok\xC3",
+                         "\xE2\x28\xA1",
+                         "\xF0\x9D\x84\x28"};
     std::u16string wide;
     for (const char* bytes : bad) EXPECT_FALSE(platform::utf8ToUtf16(bytes, wide)) << bytes;
 
