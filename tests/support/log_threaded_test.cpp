@@ -53,7 +53,10 @@ TEST_F(LogTest, LinesFromTwoThreadsNeverInterleaveAndStandInTimeOrder) {
     EXPECT_EQ(count, 2 * kLines);
 }
 
-TEST(GenerateUuidThreaded, ConcurrentCallersNeverGetTheSameIdentifier) {
+// Concurrent callers share the generator: no identifier may repeat, and
+// every random digit must still cover its whole range (a digit drawn from
+// too few bits or a fixed variant would miss values).
+TEST(GenerateUuidThreaded, ConcurrentCallersGetDistinctVersion4IdentifiersOverTheWholeRange) {
     constexpr int kPerThread = 2000;
     std::vector<std::string> results[4];
     std::vector<std::thread> threads;
@@ -63,8 +66,23 @@ TEST(GenerateUuidThreaded, ConcurrentCallersNeverGetTheSameIdentifier) {
         });
     for (auto& t : threads) t.join();
     std::set<std::string> all;
-    for (const auto& out : results) all.insert(out.begin(), out.end());
+    std::set<char> perPosition[32];
+    for (const auto& out : results) {
+        for (const std::string& id : out) {
+            ASSERT_EQ(id.size(), 32u) << id;
+            ASSERT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
+            ASSERT_EQ(id[12], '4') << id;
+            for (int p = 0; p < 32; ++p) perPosition[p].insert(id[p]);
+            all.insert(id);
+        }
+    }
     EXPECT_EQ(all.size(), 4u * kPerThread);
+    EXPECT_EQ(perPosition[16], (std::set<char>{'8', '9', 'a', 'b'}));
+    for (int p = 0; p < 32; ++p) {
+        if (p != 12 && p != 16) {
+            EXPECT_EQ(perPosition[p].size(), 16u) << "position " << p;
+        }
+    }
 }
 
 }  // namespace

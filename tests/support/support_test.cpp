@@ -61,25 +61,6 @@ TEST(FormatUuid, CleansAndGroupsAnyNotationOf32DigitsElseFailsWithTheCleanedText
     EXPECT_EQ(failure("{not a uuid}"), "invalid uuid string ad");
 }
 
-TEST(GenerateUuid, VersionAndVariantDigitsAreSetAndRandomDigitsCoverTheirWholeRange) {
-    // A digit drawn from too few bits or a fixed variant would miss values.
-    std::set<char> variant;
-    std::set<char> perPosition[32];
-    for (int i = 0; i < 3000; ++i) {
-        const std::string id = support::generateUuid();
-        ASSERT_EQ(id.size(), 32u) << id;
-        ASSERT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
-        ASSERT_EQ(id[12], '4') << id;
-        for (int p = 0; p < 32; ++p) perPosition[p].insert(id[p]);
-        variant.insert(id[16]);
-    }
-    EXPECT_EQ(variant, (std::set<char>{'8', '9', 'a', 'b'}));
-    for (int p = 0; p < 32; ++p) {
-        if (p == 12 || p == 16) continue;
-        EXPECT_EQ(perPosition[p].size(), 16u) << "position " << p;
-    }
-}
-
 std::string regexQuoted(const std::string& text) {
     static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
     return std::regex_replace(text, special, R"(\$&)");
