@@ -219,17 +219,6 @@ TEST_F(FrameworkTest, NewDocumentWorkspaceAndSetupsDriveTheRegistry) {
                               "Setup: \"Print 1\";operationId = " + std::to_string(first->operationId())}),
               1u);
     EXPECT_EQ(journal->calls, (std::vector<std::string>{"create " + p1, "onActivate " + p1}));
-
-    // A second setup: created, the first one deactivated, the new one activated.
-    size_t mark = journal->calls.size();
-    CamSetup second = qrvn::sim::addSetup(a, "Print 2", svxTwo);
-    const std::string p2 = ua + "/" + std::to_string(second->operationId());
-    EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"create " + p2, "onDeactivate " + p1, "onActivate " + p2}));
-
-    mark = journal->calls.size();
-    ASSERT_TRUE(first->activate());
-    EXPECT_EQ(callsSince(mark), (std::vector<std::string>{"onDeactivate " + p2, "onActivate " + p1}));
-    EXPECT_EQ(impl().getInstances().size(), 2u);
 }
 
 TEST_F(FrameworkTest, SwitchingDocumentsDeactivatesAndReactivatesTheirInstances) {
@@ -298,11 +287,6 @@ TEST_F(FrameworkTest, ClosingDestroysInstancesAndReopeningRecreatesThem) {
               (std::vector<std::string>{"create " + p1, "create " + p3}));
     EXPECT_EQ(impl().getInstances().size(), 2u);
     EXPECT_EQ(setupHandlerCount(reopened), 7u);
-    for (const auto& entry : impl().getInstances()) {
-        for (const auto& machine : entry.second.machines) {
-            EXPECT_EQ(machine->isActive(), machine->getSetup()->isActive()) << entry.first;
-        }
-    }
 
     // Reopened, it is no longer closing: entering the manufacturing
     // workspace registers it again instead of refusing it for good.
@@ -415,6 +399,7 @@ TEST_F(SetupLifecycleTest, ChangeWithTheSameMachineKeepsTheInstanceAndTellsIt) {
                    "setup passed is still a machine with id: svx-one, vendor \"Stratavox\" and technology \"0\""},
              Entry{"EXMIimpl::HandleChangeEvent",
                    "Setup \"Print 1\"; operationId = " + op + "; Machine: " + described(svxOne, false)},
+             Entry{"IExtensibleMachine::change", "ExtensibleMachine \"" + path + "\" is being changed"},
          }) {
         EXPECT_EQ(log.countSince(wanted), 1u) << wanted;
     }
@@ -507,12 +492,10 @@ TEST_F(FrameworkTest, HostEventsWithoutArgumentsAreLoggedAndContained) {
     Ptr<qrvn::cam::CAM> cam = support::getCamProduct(a);
     log.mark();
     app->documentOpened()->fire(nullptr);
-    app->documentActivating()->fire(nullptr);
     app->userInterface()->workspaceActivated()->fire(nullptr);
     cam->setupCreated()->fire(nullptr);
     cam->setupChanged()->fire(nullptr);
     EXPECT_EQ(log.since(), (std::vector<Entry>{
-                               {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
                                {"EXMIDocumentEventHandler::notify", "Failed Invalid DocumentEventArgs"},
                                {"EXMIWorkspaceEventHandler::notify", "Failed Invalid WorkspaceEventArgs"},
                                {"EXMISetupEventHandler::notify", "starting"},
@@ -702,8 +685,16 @@ TEST_F(HeartBeatTest, EveryInstanceGetsExactlyOneCallPerBeatOnTheUiThread) {
     std::vector<std::string> paths;
     for (const auto& entry : impl().getInstances()) paths.push_back(entry.first);
 
+    // The host refuses the beat's event id a second time while it is registered.
+    const std::string id = impl().getHeartBeat().getEventId();
+    EXPECT_FALSE(qrvn::core::Application::get()->registerCustomEvent(id));
+
     ASSERT_TRUE(qrvn::sim::runUntil([&] { return journal->beats.size() >= 6; }, milliseconds(8000)));
+    const Clock::time_point before = Clock::now();
     framework->stop();
+    // Stop is prompt and the custom event is gone: its id can be registered afresh.
+    EXPECT_LT(Clock::now() - before, milliseconds(1000));
+    EXPECT_TRUE(qrvn::core::Application::get()->registerCustomEvent(id));
     qrvn::sim::pump();
 
     const size_t beats = ticks();
@@ -720,23 +711,6 @@ TEST_F(HeartBeatTest, EveryInstanceGetsExactlyOneCallPerBeatOnTheUiThread) {
     EXPECT_TRUE(qrvn::sim::offThreadDeliveries().empty());
     // About a second apart: three beats take at least two periods.
     EXPECT_GE(journal->beatTimes[4] - journal->beatTimes[0], milliseconds(1900));
-}
-
-TEST_F(HeartBeatTest, EventIdIsRegisteredWhileRunningAndABeatWithoutInstancesOnlyLogsItsEntryLine) {
-    start();
-    // The host refuses the id a second time while it is registered.
-    const std::string id = impl().getHeartBeat().getEventId();
-    EXPECT_FALSE(qrvn::core::Application::get()->registerCustomEvent(id));
-
-    log.mark();
-    ASSERT_TRUE(qrvn::sim::runUntil([&] { return ticks() >= 2; }, milliseconds(5000)));
-    for (const Entry& entry : log.since()) EXPECT_EQ(entry, (Entry{"EXMIimpl::onHeartBeat", ""}));
-
-    const Clock::time_point before = Clock::now();
-    framework->stop();
-    EXPECT_LT(Clock::now() - before, milliseconds(1000));
-    // Stop is prompt and the custom event is gone: its id can be registered afresh.
-    EXPECT_TRUE(qrvn::core::Application::get()->registerCustomEvent(id));
 }
 
 TEST_F(HeartBeatTest, AFireDeliveredAfterStopHasNoEffect) {
@@ -773,22 +747,6 @@ TEST_F(HeartBeatTest, AFailingInstanceEndsOnlyItsTick) {
     EXPECT_EQ(journal->beats.size(), ticks());
     EXPECT_EQ(std::count(journal->beats.begin(), journal->beats.end(), journal->beats.front()),
               static_cast<std::ptrdiff_t>(journal->beats.size()));
-    EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
-}
-
-TEST_F(HeartBeatTest, FrameworkReleasedWithoutStopEndsItsThread) {
-    Document a = camDocument("Part A");
-    qrvn::sim::addSetup(a, "Print 1", svxOne);
-    start();
-    ASSERT_TRUE(qrvn::sim::runUntil([&] { return !journal->beats.empty(); }, milliseconds(5000)));
-    const std::string eventId = impl().getHeartBeat().getEventId();
-    framework.reset();
-    // The thread has ended and the custom event is gone with the framework.
-    EXPECT_EQ(log.count({"heartBeatThreadFunc", "DONE"}), 1u);
-    EXPECT_TRUE(qrvn::core::Application::get()->registerCustomEvent(eventId));
-    const size_t beats = journal->beats.size();
-    qrvn::sim::pump();
-    EXPECT_EQ(journal->beats.size(), beats);
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
 }
 
