@@ -531,14 +531,11 @@ TEST_F(FrameworkTest, MissingHostObjectsFailTheHandlerOnly) {
     const size_t created = journal->callsOf("create").size();
 
     // No setup collection while the document is activated: the handler logs
-    // the failure; what it did before (the "activated" line) stays done.
+    // the failure.
     qrvn::sim::failOperation("CAM::setups", 1);
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateDocument(a));
     EXPECT_EQ(log.countSince({"EXMIDocumentEventHandler::notify", "Failed std::exception"}), 1u);
-    EXPECT_EQ(
-        log.countSince({"DocumentActivatedHandler::safeNotify", "Document activated: Part A; EXMI-UUID=" + uuidOf(a)}),
-        1u);
 
     // A machine without capabilities cannot be matched.
     qrvn::sim::failOperation("Machine::capabilities", 1);
@@ -639,7 +636,6 @@ TEST_F(FrameworkTest, DefinitionsWithoutFactoryOrWithoutResult) {
     start({none, missing});
     // A factory that makes nothing gives nothing to manage.
     EXPECT_TRUE(impl().getInstances().empty());
-    EXPECT_EQ(log.count({"EXMI", "Started EXMI AddIn: Stratavox AddIn"}), 1u);
 
     // A matching definition without a factory fails the handler.
     log.mark();
