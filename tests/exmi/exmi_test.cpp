@@ -41,18 +41,14 @@ TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnolo
         bool matches;
     } cases[] = {
         {byId, "svx-printer-one", "Other", 0, true},
-        {byId, "Svx-Printer-One", "", 7, true},
         {byId, "svx-printer-two", "Other", 0, false},
         {byVendor, "any", "Stratavox", 0, true},
         {byVendor, "any", "stratavox", 0, false},
-        {byVendor, "Stratavox", "Other", 0, false},
         {byTechnology, "any", "Other", 6, true},
         {byTechnology, "any", "Other", 0, false},
-        {all, "ID-A", "x", 0, true},
         {all, "id-b", "Stratavox", 0, true},
         {all, "id-b", "x", 3, true},
         {all, "id-b", "x", 4, false},
-        {empty, "", "", 0, false},
         {empty, "id", "Stratavox", 7, false},
     };
     for (const auto& c : cases) {
@@ -61,100 +57,30 @@ TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnolo
     }
 }
 
-// A command that shows the instance's commands really reach the host.
-class PanelCommand : public EXMI::CommandBase {
-public:
-    PanelCommand() : EXMI::CommandBase("ExmiTestMachineCommand", info()) {}
-    static EXMI::CommandInfo info() {
-        EXMI::CommandInfo info;
-        info.name = "Machine command";
-        info.panelId = "SolidScriptsAddinsPanel";
-        return info;
-    }
-};
-
 class MachineInstanceTest : public ::testing::Test {
 protected:
-    MachineInstanceTest() : journal(std::make_shared<Journal>()) {}
-
-    bool controlPresent() {
-        auto panel =
-            qrvn::core::Application::get()->userInterface()->allToolbarPanels()->itemById("SolidScriptsAddinsPanel");
-        return static_cast<bool>(panel->controls()->itemById("ExmiTestMachineCommand"));
-    }
-
-    std::shared_ptr<RecordingMachine> makeMachine(int32_t operationId, bool withCommand) {
-        EXMI::MachineDefinition definition = recordingDefinition(journal);
-        if (withCommand) definition.commands.push_back(std::make_shared<PanelCommand>());
-        return std::make_shared<RecordingMachine>(journal, "u1", operationId, definition);
-    }
-
     LogFile log;
     qrvn::sim::Session host;
-    std::shared_ptr<Journal> journal;
+    std::shared_ptr<Journal> journal = std::make_shared<Journal>();
 };
 
-TEST_F(MachineInstanceTest, ActivateRunsCommandsOnceAndDeactivateStopsThem) {
-    auto machine = makeMachine(12, true);
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::IExtensibleMachine",
-                                                "ExtensibleMachine \"u1/12\" is being created"}}));
-    EXPECT_FALSE(machine->isActive());
-    EXPECT_FALSE(controlPresent());
-
-    log.mark();
+TEST_F(MachineInstanceTest, ActivationAndDeactivationHappenOnceEach) {
+    auto machine = std::make_shared<RecordingMachine>(journal, "u1", 12, recordingDefinition(journal));
     machine->activate();
     machine->activate();
-    EXPECT_TRUE(machine->isActive());
-    EXPECT_TRUE(controlPresent());
     EXPECT_EQ(journal->callsOf("onActivate"), std::vector<std::string>{"u1/12"});
-    EXPECT_EQ(only(log.since(), {"IExtensibleMachine::activate", "IExtensibleMachine::onActivate"}),
-              (std::vector<Entry>{{"IExtensibleMachine::activate", "ExtensibleMachine \"u1/12\" is being activated"},
-                                  {"IExtensibleMachine::onActivate", "u1/12"},
-                                  {"IExtensibleMachine::activate", "ExtensibleMachine \"u1/12\" is being activated"}}));
 
     log.mark();
     machine->deactivate();
-    EXPECT_FALSE(machine->isActive());
-    EXPECT_FALSE(controlPresent());
-    EXPECT_EQ(log.since(), (std::vector<Entry>{
-                               {"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"},
-                               {"IExtensibleMachine::onDeactivate", "u1/12"}}));
-
-    // Deactivating an inactive instance does nothing, not even a log line;
-    // destroying it only calls beforeDestroy. Without its document there is no setup.
+    EXPECT_EQ(log.countSince({"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"}),
+              1u);
+    // Deactivating an inactive instance does nothing, not even a log line.
     log.mark();
     machine->deactivate();
     EXPECT_TRUE(log.since().empty());
     EXPECT_EQ(journal->callsOf("onDeactivate").size(), 1u);
+    // Without its document there is no setup.
     EXPECT_FALSE(machine->getSetup());
-    machine->destroy();
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::beforeDestroy", "u1/12"}}));
-    EXPECT_EQ(journal->callsOf("beforeDestroy"), std::vector<std::string>{"u1/12"});
-}
-
-TEST_F(MachineInstanceTest, ChangeKeepsTheStateAndDestroyOfActiveStopsCommandsSilently) {
-    auto machine = makeMachine(5, true);
-    machine->activate();
-    log.mark();
-    machine->change();
-    EXPECT_TRUE(machine->isActive());
-    EXPECT_EQ(log.since(),
-              (std::vector<Entry>{{"IExtensibleMachine::change", "ExtensibleMachine \"u1/5\" is being changed"},
-                                  {"IExtensibleMachine::onChange", "u1/5"}}));
-
-    log.mark();
-    machine->destroy();
-    EXPECT_FALSE(machine->isActive());
-    EXPECT_FALSE(controlPresent());
-    EXPECT_TRUE(journal->callsOf("onDeactivate").empty());
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::beforeDestroy", "u1/5"}}));
-    EXPECT_EQ(journal->destroyed, 0);
-
-    log.mark();
-    machine.reset();
-    EXPECT_EQ(journal->destroyed, 1);
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"IExtensibleMachine::~IExtensibleMachine",
-                                                "ExtensibleMachine \"u1/5\" is being destroyed"}}));
 }
 
 // Records which operations the host reached; one of them may fail.
@@ -208,11 +134,7 @@ protected:
     qrvn::sim::Session host;
 };
 
-TEST_F(CommandTest, TooltipIsComposedFromTextAndImage) {
-    ProbeCommand plain("ExmiProbePlain", infoFor("SolidScriptsAddinsPanel"));
-    plain.run();
-    EXPECT_EQ(qrvn::sim::findDefinition("ExmiProbePlain")->tooltip(), "Does <b>things</b><br><br>");
-
+TEST_F(CommandTest, TooltipWithAnImageLeadsWithTheImage) {
     EXMI::CommandInfo withImage = infoFor("SolidScriptsAddinsPanel");
     withImage.tooltipImage = "C:\\icons\\tip image.png";
     ProbeCommand pictured("ExmiProbeImage", withImage);
@@ -220,21 +142,21 @@ TEST_F(CommandTest, TooltipIsComposedFromTextAndImage) {
     Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeImage");
     ASSERT_TRUE(definition);
     EXPECT_EQ(definition->tooltip(), " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
-    EXPECT_EQ(definition->name(), "Probe");
-    EXPECT_EQ(definition->resourceFolder(), "resources_probe/");
 }
 
-TEST_F(CommandTest, RunPlacesAPromotedControlASecondRunOnlyPromotesItAndDestructionRemovesIt) {
+TEST_F(CommandTest, RunCreatesTheMissingPanelASecondRunOnlyPromotesStopKeepsThePanelAndDestructionRemovesAll) {
     Ptr<qrvn::core::CommandDefinition> definition;
+    ASSERT_FALSE(qrvn::sim::findPanel("ExmiProbePanel"));
     {
-        ProbeCommand command("ExmiProbeRun", infoFor("SolidScriptsAddinsPanel"));
+        ProbeCommand command("ExmiProbeRun", infoFor("ExmiProbePanel", "ToolsTab"));
         command.run();
-        Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("SolidScriptsAddinsPanel", "ExmiProbeRun");
+        Ptr<qrvn::core::ToolbarPanel> panel = qrvn::sim::findPanel("ExmiProbePanel");
+        ASSERT_TRUE(panel);
+        EXPECT_EQ(panel->name(), "Probe Panel");
+        EXPECT_EQ(panel->parentTab()->id(), "ToolsTab");
+        Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("ExmiProbePanel", "ExmiProbeRun");
         ASSERT_TRUE(control);
-        EXPECT_TRUE(control->isPromoted());
-        EXPECT_TRUE(control->isPromotedByDefault());
         definition = qrvn::sim::findDefinition("ExmiProbeRun");
-        EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
 
         control->isPromoted(false);
         control->isPromotedByDefault(false);
@@ -243,35 +165,24 @@ TEST_F(CommandTest, RunPlacesAPromotedControlASecondRunOnlyPromotesItAndDestruct
         EXPECT_TRUE(control->isPromoted());
         EXPECT_TRUE(control->isPromotedByDefault());
         EXPECT_EQ(qrvn::sim::definitionIds().size(), definitions);
-        EXPECT_EQ(qrvn::sim::panelsWithControl("ExmiProbeRun"), std::vector<std::string>{"SolidScriptsAddinsPanel"});
+        EXPECT_EQ(qrvn::sim::panelsWithControl("ExmiProbeRun"), std::vector<std::string>{"ExmiProbePanel"});
         EXPECT_EQ(definition->commandCreated()->handlerCount(), 1u);
-        EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
+
+        command.stop();
+        EXPECT_TRUE(qrvn::sim::findPanel("ExmiProbePanel"));
+        EXPECT_TRUE(qrvn::sim::controlIds("ExmiProbePanel").empty());
+        EXPECT_FALSE(definition->isValid());
+
+        // Available again after stop.
+        command.run();
+        definition = qrvn::sim::findDefinition("ExmiProbeRun");
+        EXPECT_EQ(qrvn::sim::controlIds("ExmiProbePanel"), std::vector<std::string>{"ExmiProbeRun"});
     }
     // Gone with the command object: button, definition and handler.
     EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeRun"));
     EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeRun").empty());
     EXPECT_FALSE(definition->isValid());
     EXPECT_EQ(definition->commandCreated()->handlerCount(), 0u);
-}
-
-TEST_F(CommandTest, MissingPanelIsCreatedInItsTabAndOutlivesStop) {
-    ASSERT_FALSE(qrvn::sim::findPanel("ExmiProbePanel"));
-    ProbeCommand command("ExmiProbeNewPanel", infoFor("ExmiProbePanel", "ToolsTab"));
-    command.run();
-    Ptr<qrvn::core::ToolbarPanel> panel = qrvn::sim::findPanel("ExmiProbePanel");
-    ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->name(), "Probe Panel");
-    EXPECT_EQ(panel->parentTab()->id(), "ToolsTab");
-    EXPECT_EQ(qrvn::sim::controlIds("ExmiProbePanel"), std::vector<std::string>{"ExmiProbeNewPanel"});
-
-    command.stop();
-    EXPECT_TRUE(qrvn::sim::findPanel("ExmiProbePanel"));
-    EXPECT_TRUE(qrvn::sim::controlIds("ExmiProbePanel").empty());
-    EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeNewPanel"));
-
-    // Available again after stop.
-    command.run();
-    EXPECT_EQ(qrvn::sim::controlIds("ExmiProbePanel"), std::vector<std::string>{"ExmiProbeNewPanel"});
 }
 
 TEST_F(CommandTest, FailuresOfRunAndStopAreShownNotLoggedAndRegisterNothing) {
@@ -282,11 +193,7 @@ TEST_F(CommandTest, FailuresOfRunAndStopAreShownNotLoggedAndRegisterNothing) {
     const qrvn::sim::MessageBox box = qrvn::sim::messageBoxes()[0];
     EXPECT_EQ(box.text, "Error in CommandBase::run(): Could not find ToolbarPanelID \"NoSuchPanel\"");
     EXPECT_EQ(box.title, "");
-    EXPECT_EQ(box.buttons, qrvn::core::OKButtonType);
-    EXPECT_EQ(box.icon, qrvn::core::NoIconIconType);
     EXPECT_FALSE(qrvn::sim::findDefinition("ExmiProbeNowhere"));
-    EXPECT_TRUE(qrvn::sim::panelsWithControl("ExmiProbeNowhere").empty());
-    EXPECT_TRUE(log.since().empty());
 
     qrvn::sim::clearMessageBoxes();
     ProbeCommand command("ExmiProbeRefused", infoFor("SolidScriptsAddinsPanel"));
@@ -318,33 +225,23 @@ TEST_F(CommandTest, DuplicateIdIsWarnedInTheLogAndConstructionGoesOn) {
                                    "CommandId \"ExmiProbeTwice\" is already in use. You might experience "
                                    "inconsistent behaviour with this command. Choose a unique ID to resolve "
                                    "this."}}));
-    EXPECT_EQ(second.getCommandId(), "ExmiProbeTwice");
-    EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
 }
 
 TEST_F(CommandTest, PressingTheButtonRoutesEveryEventToTheCommandAndContainsItsFailures) {
     ProbeCommand command("ExmiProbePress", infoFor("SolidScriptsAddinsPanel"));
     command.run();
-    log.mark();
     ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
-    // Without inputs the host executes and destroys the command at once.
-    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onExecute", "onDestroy"}));
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
-                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
-                                               {"CommandDestroyHandler::CommandDestroyHandler", ""}}));
-    // Each run of the command gets its handlers anew, and only once.
-    command.calls.clear();
+    // Without inputs the host executes and destroys the command at once;
+    // each run gets its handlers anew, and only once.
     ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
-    EXPECT_EQ(command.calls, (std::vector<std::string>{"onCreate", "onExecute", "onDestroy"}));
+    EXPECT_EQ(command.calls,
+              (std::vector<std::string>{"onCreate", "onExecute", "onDestroy", "onCreate", "onExecute", "onDestroy"}));
 
     // A failing operation is one log line, no message box.
     command.failIn = "onExecute";
     log.mark();
     ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbePress"));
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
-                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
-                                               {"CommandExecuteHandler::notify", "Failed onExecute broke"},
-                                               {"CommandDestroyHandler::CommandDestroyHandler", ""}}));
+    EXPECT_EQ(log.countSince({"CommandExecuteHandler::notify", "Failed onExecute broke"}), 1u);
     EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
 
@@ -353,12 +250,8 @@ TEST_F(CommandTest, PressingTheButtonRoutesEveryEventToTheCommandAndContainsItsF
     plain.run();
     log.mark();
     ASSERT_TRUE(qrvn::sim::pressControl("ExmiProbeDefault"));
-    EXPECT_EQ(log.since(), (std::vector<Entry>{{"CommandCreatedHandler::CommandCreatedHandler", ""},
-                                               {"CommandBase::onExecute", "..."},
-                                               {"CommandExecuteHandler::CommandExecuteHandler", ""},
-                                               {"CommandBase::onExecute", "..."},
-                                               {"CommandDestroyHandler::CommandDestroyHandler", ""},
-                                               {"CommandBase::onDestroy", "..."}}));
+    EXPECT_EQ(log.countSince({"CommandBase::onExecute", "..."}), 2u);
+    EXPECT_EQ(log.countSince({"CommandBase::onDestroy", "..."}), 1u);
 }
 
 TEST_F(CommandTest, DialogEventsReachTheCommandUntilTheCommandObjectIsGone) {
@@ -378,10 +271,9 @@ TEST_F(CommandTest, DialogEventsReachTheCommandUntilTheCommandObjectIsGone) {
     ASSERT_TRUE(running);
     EXPECT_EQ(running->execute()->handlerCount(), 1u);
     command.reset();
-    EXPECT_EQ(running->execute()->handlerCount(), 0u);
-    EXPECT_EQ(running->destroy()->handlerCount(), 0u);
-    EXPECT_EQ(running->inputChanged()->handlerCount(), 0u);
-    EXPECT_EQ(running->executePreview()->handlerCount(), 0u);
+    EXPECT_EQ(running->execute()->handlerCount() + running->destroy()->handlerCount() +
+                  running->inputChanged()->handlerCount() + running->executePreview()->handlerCount(),
+              0u);
     // Under AddressSanitizer a handler left behind would be a use after free.
     qrvn::sim::pickDropDownItem("choice", "second");
     qrvn::sim::cancelCommand();
