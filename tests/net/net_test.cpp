@@ -2,12 +2,7 @@
 // routing (what goes on the wire, and request properties, are checked by the
 // connector tests), shutdown that aborts transfers and waits for the workers,
 // and the HTTP layer against a real HTTPS server on loopback.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -248,124 +243,34 @@ TEST_F(SlowServer, OnlyTheDestroyedHandlersTransfersAreAborted) {
     EXPECT_EQ(0, doomedCalls.calls.load());
 }
 
-// A loopback port that accepts connections but never says a word: a TLS
-// handshake there waits forever.
-class SilentPort {
+// Work that is not a transfer and pays no heed to the abort: finishes only
+// when released. Reports its own destruction to a flag the test owns.
+class StubbornRequest : public IAsyncRequest {
 public:
-    SilentPort() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd_ < 0) throw std::runtime_error("socket");
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 8) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-            ::close(fd_);
-            throw std::runtime_error("silent port");
-        }
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentPort() {
-        if (client_ >= 0) ::close(client_);
-        ::close(fd_);
-    }
-    std::string url() const { return "https://127.0.0.1:" + std::to_string(port_) + "/x"; }
-
-    // True once a client has connected (within 30 s); its connection is kept open.
-    bool waitForClient() {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, 30000) != 1) return false;
-        client_ = ::accept(fd_, nullptr, nullptr);
-        return client_ >= 0;
-    }
-
-private:
-    int fd_ = -1;
-    int client_ = -1;
-    int port_ = 0;
-};
-
-TEST(AsyncShutdown, TransferStuckInTheHandshakeIsAbortedToo) {
-    SilentPort silent;
-    auto handler = std::make_unique<IAsyncHandler>();
-    CallCounter counter;
-    auto request = EXMI::createGetRequest("mute", silent.url(), "", 0s);
-    std::weak_ptr<IAsyncRequest> seen = request;
-    handler->submit(request, counter.onResponse(), counter.onError());
-    request.reset();
-    ASSERT_TRUE(silent.waitForClient());
-    EXPECT_LT(timeDestruction(handler), IAsyncHandler::kDefaultStopDeadline);
-    EXPECT_TRUE(seen.expired());
-    EXPECT_EQ(0, counter.calls.load());
-}
-
-// Work that is not a transfer: finishes when released, or when it sees the
-// abort, after which it still waits for `cleanupDone`. Reports its own
-// destruction to a flag the test owns.
-class ManualRequest : public IAsyncRequest {
-public:
-    enum class OnAbort { Ignore, Honour };
-
-    ManualRequest(OnAbort mode, std::atomic<bool>& destroyed)
-        : IAsyncRequest("manual"), mode_(mode), destroyed_(destroyed) {}
-    ~ManualRequest() override { destroyed_.store(true); }
+    explicit StubbornRequest(std::atomic<bool>& destroyed) : IAsyncRequest("stubborn"), destroyed_(destroyed) {}
+    ~StubbornRequest() override { destroyed_.store(true); }
 
     std::shared_ptr<IAsyncResponse> execute() override {
         started.store(true);
-        const auto deadline = Clock::now() + std::chrono::seconds(30);
-        while (!release.load() && Clock::now() < deadline) {
-            if (mode_ == OnAbort::Honour && EXMIImpl::HttpAbortScope::abortRequested()) {
-                sawAbort.store(true);
-                while (!cleanupDone.load() && Clock::now() < deadline)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        waitUntil([this] { return release.load(); });
         finished.store(true);
         return std::make_shared<EXMI::IAsyncRESTResponse>(200, std::vector<uint8_t>{'o', 'k'});
     }
 
     std::atomic<bool> started{false};
     std::atomic<bool> release{false};
-    std::atomic<bool> sawAbort{false};
     std::atomic<bool> finished{false};
-    std::atomic<bool> cleanupDone{false};
 
 private:
-    OnAbort mode_;
     std::atomic<bool>& destroyed_;
 };
-
-TEST(AsyncShutdown, DestructorWaitsForAWorkerThatIsStillCleaningUp) {
-    std::atomic<bool> destroyed{false};
-    auto handler = std::make_unique<IAsyncHandler>();
-    CallCounter counter;
-    auto request = std::make_shared<ManualRequest>(ManualRequest::OnAbort::Honour, destroyed);
-    ManualRequest* raw = request.get();
-    handler->submit(request, counter.onResponse(), counter.onError());
-    request.reset();
-    ASSERT_TRUE(waitUntil([&] { return raw->started.load(); }));
-
-    // Opens the clean-up only once the worker has seen the abort, i.e. while
-    // the destructor is already running.
-    std::thread opener([raw] {
-        if (waitUntil([raw] { return raw->sawAbort.load(); })) raw->cleanupDone.store(true);
-    });
-    const auto took = timeDestruction(handler);
-    opener.join();
-    EXPECT_LT(took, IAsyncHandler::kDefaultStopDeadline);
-    EXPECT_TRUE(destroyed.load());
-    EXPECT_EQ(0, counter.calls.load());
-}
 
 TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatched) {
     std::atomic<bool> destroyed{false};
     const auto deadline = std::chrono::milliseconds(200);
     auto handler = std::make_unique<IAsyncHandler>(deadline);
     CallCounter counter;
-    auto request = std::make_shared<ManualRequest>(ManualRequest::OnAbort::Ignore, destroyed);
+    auto request = std::make_shared<StubbornRequest>(destroyed);
     handler->submit(request, counter.onResponse(), counter.onError());
     ASSERT_TRUE(waitUntil([&] { return request->started.load(); }));
 
