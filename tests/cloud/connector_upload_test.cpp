@@ -1,8 +1,8 @@
 // Project creation with thumbnail and file and uploads into existing
 // projects against the emulator. Print jobs, the upload form's project list
 // and the web application are checked through the page by the vendor's
-// upload workflow tests; what each failure shows by the fault matrix, the
-// texts of wrong answers on the readers.
+// upload workflow tests (unreadable files too); what each failure shows by
+// the fault matrix, the texts of wrong answers on the readers.
 #include <gtest/gtest.h>
 
 #include "cloud/pkce.h"
@@ -61,22 +61,6 @@ TEST_F(Projects, WithoutThumbnailTheUploadStartsDirectly) {
     EXPECT_TRUE(requestsTo("POST", "/plyx/v1/projects/" + projects[0].id).empty());
 }
 
-// A missing thumbnail and a missing file, each found once the project exists.
-TEST_F(Projects, UnreadableFilesAfterCreationEndOnTheErrorScreen) {
-    ASSERT_TRUE(signIn());
-    const std::string file = writeTempFile("a.3mf", "abc");
-    const std::string missing = tempFolder + "/missing";
-    const std::pair<std::string, std::string> cases[] = {{file, missing + ".jpg"}, {missing + ".3mf", ""}};
-    for (const auto& c : cases) {
-        listener.clear();
-        connector->createProject("P", "D", c.first, "a.3mf", k3mfType, c.second, false);
-        ASSERT_TRUE(drain());
-        const std::string unread = c.second.empty() ? c.first : c.second;
-        EXPECT_EQ(Screens({{6, "could not read file: " + unread}}), listener.screens);
-    }
-    EXPECT_TRUE(requestsTo("PUT", "/plyx/v1/files/upload").empty());
-}
-
 using Uploads = ConnectorTest;
 
 // The upload states its length, zero included: without it the body would go chunked.
@@ -92,17 +76,6 @@ TEST_F(Uploads, EmptyFileAnnouncesSizeZeroAndPutsAnEmptyBody) {
     const auto put = storagePut();
     EXPECT_EQ("0", put.header("Content-Length"));
     EXPECT_EQ(0u, put.bodySize);
-}
-
-TEST_F(Uploads, UnreadableLocalFileThrowsBeforeAnyRequest) {
-    ASSERT_TRUE(signIn());
-    const size_t requestsBefore = cloud->requests().size();
-    listener.clear();
-    const std::string missing = tempFolder + "/nothing.3mf";
-    EXPECT_EQ("could not read file: " + missing,
-              testing_support::failureOf([&] { connector->uploadToProject("p", missing, "n.3mf", k3mfType, false); }));
-    EXPECT_EQ(requestsBefore, cloud->requests().size());
-    EXPECT_TRUE(listener.screens.empty());
 }
 
 }  // namespace
