@@ -205,6 +205,7 @@ TEST_F(SlowServer, DestroyingTheHandlerAbortsWaitingTransfersAndWaitsForTheirWor
     unlimited.reset();
     limited.reset();
     ASSERT_TRUE(cloudtest::pumpUntil(*handler, [&] { return arrived.load() == 2; }));
+    EXPECT_EQ(2u, handler->runningCount());
 
     const auto took = timeDestruction(handler);
     EXPECT_LT(took, IAsyncHandler::kDefaultStopDeadline);
@@ -244,7 +245,8 @@ TEST_F(SlowServer, OnlyTheDestroyedHandlersTransfersAreAborted) {
 }
 
 // Work that is not a transfer and pays no heed to the abort: finishes only
-// when released. Reports its own destruction to a flag the test owns.
+// when released, noting whether the abort reached it by then. Reports its
+// own destruction to a flag the test owns.
 class StubbornRequest : public IAsyncRequest {
 public:
     explicit StubbornRequest(std::atomic<bool>& destroyed) : IAsyncRequest("stubborn"), destroyed_(destroyed) {}
@@ -253,12 +255,14 @@ public:
     std::shared_ptr<IAsyncResponse> execute() override {
         started.store(true);
         waitUntil([this] { return release.load(); });
+        sawAbort.store(EXMIImpl::HttpAbortScope::abortRequested());
         finished.store(true);
         return std::make_shared<EXMI::IAsyncRESTResponse>(200, std::vector<uint8_t>{'o', 'k'});
     }
 
     std::atomic<bool> started{false};
     std::atomic<bool> release{false};
+    std::atomic<bool> sawAbort{false};
     std::atomic<bool> finished{false};
 
 private:
@@ -282,6 +286,7 @@ TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatch
     // The worker finishes on its own; its result goes nowhere.
     request->release.store(true);
     ASSERT_TRUE(waitUntil([&] { return request->finished.load(); }));
+    EXPECT_TRUE(request->sawAbort.load());
     request.reset();
     EXPECT_TRUE(waitUntil([&] { return destroyed.load(); }));
     EXPECT_EQ(0, counter.calls.load());
