@@ -19,7 +19,10 @@ void ConnectorTest::SetUp() {
 
     handler = std::make_shared<EXMI::IAsyncHandler>();
     handler->setUserAgent(userAgent);
-    connector = makeConnector(&listener);
+    connector =
+        std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), &listener, handler);
+    std::istringstream scopes(kScopes);
+    for (std::string scope; scopes >> scope;) connector->addScope(scope);
 }
 
 void ConnectorTest::TearDown() {
@@ -30,15 +33,6 @@ void ConnectorTest::TearDown() {
     connector.reset();
     handler.reset();
     EmulatorTest::TearDown();
-}
-
-std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector>
-ConnectorTest::makeConnector(EXMIImpl::IStratavoxURLInterface* target) {
-    auto made =
-        std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), target, handler);
-    std::istringstream scopes(kScopes);
-    for (std::string scope; scopes >> scope;) made->addScope(scope);
-    return made;
 }
 
 bool ConnectorTest::pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {

@@ -50,7 +50,6 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> makeConnector(EXMIImpl::IStratavoxURLInterface* listener);
     bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30));
     // Until every submitted request has been dispatched.
     bool drain();

@@ -1,10 +1,5 @@
 #include "tests/net/local_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <stdexcept>
 
@@ -36,16 +31,13 @@ bool Gate::waitFor(std::chrono::milliseconds limit) {
     return changed_.wait_for(lock, limit, [this] { return open_; });
 }
 
-LocalServer::LocalServer(const TestCertificates& certificates, bool rogue)
-    : server_(rogue ? certificates.rogueServerCertificate() : certificates.serverCertificate(),
-              rogue ? certificates.rogueServerKey() : certificates.serverKey()) {
+LocalServer::LocalServer(const TestCertificates& certificates)
+    : server_(certificates.serverCertificate(), certificates.serverKey()) {
     // Recorded after routing but before the answer's first byte is written,
     // so a client that has its answer always finds its request here. (The
     // logger would run only after the answer was sent.)
     server_.set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         SeenRequest seen;
-        seen.method = request.method;
-        seen.path = request.path;
         for (const auto& header : request.headers) seen.headers.insert(header);
         seen.body = request.body;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -89,23 +81,6 @@ void LocalServerTest::SetUp() {
 void LocalServerTest::TearDown() {
     server.reset();
     unsetenv("STRATAVOX_CA_BUNDLE");
-}
-
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) throw std::runtime_error("socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t size = sizeof(address);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        ::close(fd);
-        throw std::runtime_error("bind");
-    }
-    ::close(fd);  // bound but never listening: connections are refused
-    return ntohs(address.sin_port);
 }
 
 }  // namespace cloudtest

@@ -1,10 +1,8 @@
 #pragma once
 // A small HTTPS server on 127.0.0.1 for HTTP-layer and handler tests that need
-// answers the emulator cannot give (404 with a body, stalled bodies, custom
-// header lines, echoes). Owns a cpp-httplib server and the thread that runs
-// it; started by the test and stopped by the destructor. Routes are added
-// before start(); every received request is recorded under a mutex before
-// its answer is sent.
+// answers the emulator cannot give (404 with a body, stalled bodies, echoes). Owns a cpp-httplib server and the thread
+// that runs it; started by the test and stopped by the destructor. Routes are added before start(); every received
+// request is recorded under a mutex before its answer is sent.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -23,9 +21,8 @@
 
 namespace cloudtest {
 
-// Throwaway TLS material: the emulator's certificate set (a CA, a server
-// certificate for 127.0.0.1 and an unrelated "rogue" CA with its own server
-// certificate), with the CA written to a temporary PEM file the client can
+// Throwaway TLS material: the emulator's certificate set (a CA and a server
+// certificate for 127.0.0.1), with the CA written to a temporary PEM file the client can
 // trust through STRATAVOX_CA_BUNDLE. Built once on the test thread,
 // read-only afterwards.
 class TestCertificates {
@@ -35,8 +32,6 @@ public:
     const std::string& caBundlePath() const { return caPath_; }
     X509* serverCertificate() const { return set_.serverCertificate(); }
     EVP_PKEY* serverKey() const { return set_.serverKey(); }
-    X509* rogueServerCertificate() const { return set_.rogueServerCertificate(); }
-    EVP_PKEY* rogueServerKey() const { return set_.rogueServerKey(); }
 
 private:
     emulator::CertificateSet set_;
@@ -45,8 +40,6 @@ private:
 };
 
 struct SeenRequest {
-    std::string method;
-    std::string path;
     std::multimap<std::string, std::string> headers;  // as httplib parsed them
     std::string body;
 
@@ -70,8 +63,7 @@ private:
 
 class LocalServer {
 public:
-    // Serves with the trusted server certificate, or with the rogue one.
-    LocalServer(const TestCertificates& certificates, bool rogue = false);
+    explicit LocalServer(const TestCertificates& certificates);
     ~LocalServer();
 
     httplib::SSLServer& routes() { return server_; }
@@ -97,8 +89,5 @@ protected:
     std::unique_ptr<TestCertificates> certificates;
     std::unique_ptr<LocalServer> server;
 };
-
-// A loopback port with nothing listening on it.
-int closedPort();
 
 }  // namespace cloudtest

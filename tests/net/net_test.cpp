@@ -2,17 +2,12 @@
 // routing (what goes on the wire, and request properties, are checked by the
 // connector tests), shutdown that aborts transfers and waits for the workers,
 // and the HTTP layer against a real HTTPS server on loopback.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <memory>
 #include <stdexcept>
@@ -23,7 +18,6 @@
 #include "net/async_handler.h"
 #include "net/http_client.h"
 #include "net/http_connection.h"
-#include "support/log.h"
 #include "tests/emulator/emulator_fixture.h"
 #include "tests/net/local_server.h"
 #include "tests/net/pump.h"
@@ -33,7 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 using cloudtest::drain;
 using cloudtest::Gate;
-using cloudtest::LocalServer;
 using cloudtest::pumpUntil;
 using cloudtest::waitUntil;
 using EXMI::IAsyncHandler;
@@ -83,16 +76,9 @@ struct Journal {
     }
 };
 
-TEST(AsyncHandler, NothingPendingReturnsAtOnceAndNullRequestsAreRefused) {
+TEST(AsyncHandler, NullRequestsAreRefused) {
     IAsyncHandler handler;
-    handler.processResponses();
-    EXPECT_EQ(0u, handler.pendingCount());
-    try {
-        handler.submit(nullptr, nullptr, nullptr);
-        FAIL() << "null request accepted";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ("invalid async request", error.what());
-    }
+    EXPECT_EQ("invalid async request", testing_support::failureOf([&] { handler.submit(nullptr, nullptr, nullptr); }));
     EXPECT_EQ(0u, handler.pendingCount());
 }
 
@@ -103,57 +89,43 @@ TEST(AsyncHandler, LaterRequestFinishingFirstIsDispatchedFirst) {
     auto b = scripted("B");
     handler.submit(a, journal.onResponse(), journal.onError());
     handler.submit(b, journal.onResponse(), journal.onError());
-    EXPECT_EQ(2u, handler.pendingCount());
 
     b->release();
     ASSERT_TRUE(pumpUntil(handler, [&] { return !journal.entries.empty(); }));
     // A is still running: one more call must not dispatch it.
     handler.processResponses();
     EXPECT_EQ(std::vector<std::string>({"response:B"}), journal.entries);
-    EXPECT_EQ(1u, handler.pendingCount());
 
     a->release();
     ASSERT_TRUE(drain(handler));
     EXPECT_EQ(std::vector<std::string>({"response:B", "response:A"}), journal.entries);
 }
 
-TEST(AsyncHandler, FailuresOnTheWorkerReachOnErrorWithTheirText) {
+// Worker failures and throwing response callbacks both end in onError, with
+// texts that differ in case between the two.
+TEST(AsyncHandler, FailuresOnTheWorkerAndInTheResponseCallbackReachOnErrorWithTheirText) {
     IAsyncHandler handler;
     Journal journal;
-    auto standard = scripted("S", ScriptedRequest::Outcome::ThrowRuntime);
-    auto other = scripted("N", ScriptedRequest::Outcome::ThrowInt);
-    handler.submit(standard, journal.onResponse(), journal.onError());
-    handler.submit(other, journal.onResponse(), journal.onError());
-    standard->release();
-    ASSERT_TRUE(pumpUntil(handler, [&] { return journal.entries.size() == 1; }));
-    other->release();
-    ASSERT_TRUE(drain(handler));
-    EXPECT_EQ(std::vector<std::string>({"error:S:worker failed: S", "error:N:<unknown exception>"}), journal.entries);
-}
-
-TEST(AsyncHandler, ThrowingResponseCallbackIsRoutedToOnErrorInTheSameCall) {
-    IAsyncHandler handler;
-    std::vector<std::string> seen;
-    auto standard = scripted("S");
-    auto other = scripted("N");
-    auto failing = [](const char* kind) {
-        return [kind](IAsyncResponse*) {
-            if (std::string(kind) == "standard") throw std::runtime_error("parse failed");
+    using Outcome = ScriptedRequest::Outcome;
+    auto throwing = [](bool standard) -> EXMI::ResponseCallback {
+        return [standard](IAsyncResponse*) {
+            if (standard) throw std::runtime_error("parse failed");
             throw 7;
         };
     };
-    auto record = [&seen](IAsyncRequest* request, const std::string& text) {
-        seen.push_back(request->name + ":" + text);
+    const std::vector<std::pair<std::shared_ptr<ScriptedRequest>, EXMI::ResponseCallback>> requests = {
+        {scripted("S", Outcome::ThrowRuntime), journal.onResponse()},
+        {scripted("N", Outcome::ThrowInt), journal.onResponse()},
+        {scripted("CS"), throwing(true)},
+        {scripted("CN"), throwing(false)},
     };
-    handler.submit(standard, failing("standard"), record);
-    handler.submit(other, failing("other"), record);
-    standard->release();
-    // Routed within the very call that dispatched the response.
-    ASSERT_TRUE(pumpUntil(handler, [&] { return handler.pendingCount() == 1; }));
-    EXPECT_EQ(std::vector<std::string>({"S:parse failed"}), seen);
-    other->release();
+    for (const auto& r : requests) handler.submit(r.first, r.second, journal.onError());
+    for (const auto& r : requests) r.first->release();
     ASSERT_TRUE(drain(handler));
-    EXPECT_EQ(std::vector<std::string>({"S:parse failed", "N:<Unknown Exception>"}), seen);
+    std::sort(journal.entries.begin(), journal.entries.end());
+    EXPECT_EQ(std::vector<std::string>({"error:CN:<Unknown Exception>", "error:CS:parse failed",
+                                        "error:N:<unknown exception>", "error:S:worker failed: S"}),
+              journal.entries);
 }
 
 TEST(AsyncHandler, ThrowingErrorCallbackDoesNotCostTheOtherResults) {
@@ -269,120 +241,21 @@ TEST_F(SlowServer, OnlyTheDestroyedHandlersTransfersAreAborted) {
     gate.open();
     ASSERT_TRUE(cloudtest::drain(survivor));
     EXPECT_EQ(std::vector<std::string>({"28", "200 late"}), seen);
-    EXPECT_TRUE(waitUntil([&] { return survivor.runningCount() == 0; }));
     EXPECT_EQ(0, doomedCalls.calls.load());
 }
 
-// The HTTP layer's abort hook on its own: scoped to the thread, nestable.
-TEST_F(SlowServer, AbortScopeEndsTheTransfersOfItsThreadOnly) {
-    std::atomic<bool> flag{false};
-    EXMIImpl::HttpResponse aborted;
-    std::chrono::milliseconds took{0};
-    {
-        EXMIImpl::HttpAbortScope scope(&flag);
-        EXPECT_FALSE(EXMIImpl::HttpAbortScope::abortRequested());
-        std::thread raiser([&] {
-            if (waitUntil([&] { return arrived.load() == 1; })) flag.store(true);
-        });
-        const auto start = Clock::now();
-        aborted = EXMIImpl::httpGet(server->url("/slow"), {}, 0s, true);
-        took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        raiser.join();
-        EXPECT_TRUE(EXMIImpl::HttpAbortScope::abortRequested());
-        {
-            std::atomic<bool> inner{false};
-            EXMIImpl::HttpAbortScope nested(&inner);
-            EXPECT_FALSE(EXMIImpl::HttpAbortScope::abortRequested());
-        }
-        EXPECT_TRUE(EXMIImpl::HttpAbortScope::abortRequested());
-    }
-    EXPECT_EQ(-1, aborted.code);
-    EXPECT_EQ("Failed to query.", aborted.body);
-    EXPECT_LT(took, std::chrono::seconds(5));
-
-    // Out of the scope the raised flag no longer reaches this thread's transfers.
-    EXPECT_FALSE(EXMIImpl::HttpAbortScope::abortRequested());
-    gate.open();
-    const EXMIImpl::HttpResponse normal = EXMIImpl::httpGet(server->url("/slow"), {}, 10s, true);
-    EXPECT_EQ(200, normal.code);
-    EXPECT_EQ("late", normal.body);
-}
-
-// A loopback port that accepts connections but never says a word: a TLS
-// handshake there waits forever.
-class SilentPort {
+// Work that is not a transfer and pays no heed to the abort: finishes only
+// when released, noting whether the abort reached it by then. Reports its
+// own destruction to a flag the test owns.
+class StubbornRequest : public IAsyncRequest {
 public:
-    SilentPort() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd_ < 0) throw std::runtime_error("socket");
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 8) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-            ::close(fd_);
-            throw std::runtime_error("silent port");
-        }
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentPort() {
-        if (client_ >= 0) ::close(client_);
-        ::close(fd_);
-    }
-    std::string url() const { return "https://127.0.0.1:" + std::to_string(port_) + "/x"; }
-
-    // True once a client has connected (within 30 s); its connection is kept open.
-    bool waitForClient() {
-        pollfd ready{fd_, POLLIN, 0};
-        if (::poll(&ready, 1, 30000) != 1) return false;
-        client_ = ::accept(fd_, nullptr, nullptr);
-        return client_ >= 0;
-    }
-
-private:
-    int fd_ = -1;
-    int client_ = -1;
-    int port_ = 0;
-};
-
-TEST(AsyncShutdown, TransferStuckInTheHandshakeIsAbortedToo) {
-    SilentPort silent;
-    auto handler = std::make_unique<IAsyncHandler>();
-    CallCounter counter;
-    auto request = EXMI::createGetRequest("mute", silent.url(), "", 0s);
-    std::weak_ptr<IAsyncRequest> seen = request;
-    handler->submit(request, counter.onResponse(), counter.onError());
-    request.reset();
-    ASSERT_TRUE(silent.waitForClient());
-    EXPECT_LT(timeDestruction(handler), IAsyncHandler::kDefaultStopDeadline);
-    EXPECT_TRUE(seen.expired());
-    EXPECT_EQ(0, counter.calls.load());
-}
-
-// Work that is not a transfer: finishes when released, or when it sees the
-// abort, after which it still waits for `cleanupDone`. Reports its own
-// destruction to a flag the test owns.
-class ManualRequest : public IAsyncRequest {
-public:
-    enum class OnAbort { Ignore, Honour };
-
-    ManualRequest(OnAbort mode, std::atomic<bool>& destroyed)
-        : IAsyncRequest("manual"), mode_(mode), destroyed_(destroyed) {}
-    ~ManualRequest() override { destroyed_.store(true); }
+    explicit StubbornRequest(std::atomic<bool>& destroyed) : IAsyncRequest("stubborn"), destroyed_(destroyed) {}
+    ~StubbornRequest() override { destroyed_.store(true); }
 
     std::shared_ptr<IAsyncResponse> execute() override {
         started.store(true);
-        const auto deadline = Clock::now() + std::chrono::seconds(30);
-        while (!release.load() && Clock::now() < deadline) {
-            if (mode_ == OnAbort::Honour && EXMIImpl::HttpAbortScope::abortRequested()) {
-                sawAbort.store(true);
-                while (!cleanupDone.load() && Clock::now() < deadline)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        waitUntil([this] { return release.load(); });
+        sawAbort.store(EXMIImpl::HttpAbortScope::abortRequested());
         finished.store(true);
         return std::make_shared<EXMI::IAsyncRESTResponse>(200, std::vector<uint8_t>{'o', 'k'});
     }
@@ -391,51 +264,17 @@ public:
     std::atomic<bool> release{false};
     std::atomic<bool> sawAbort{false};
     std::atomic<bool> finished{false};
-    std::atomic<bool> cleanupDone{false};
 
 private:
-    OnAbort mode_;
     std::atomic<bool>& destroyed_;
 };
 
-TEST(AsyncShutdown, DestructorWaitsForAWorkerThatIsStillCleaningUp) {
-    std::atomic<bool> destroyed{false};
-    auto handler = std::make_unique<IAsyncHandler>();
-    CallCounter counter;
-    auto request = std::make_shared<ManualRequest>(ManualRequest::OnAbort::Honour, destroyed);
-    ManualRequest* raw = request.get();
-    handler->submit(request, counter.onResponse(), counter.onError());
-    request.reset();
-    ASSERT_TRUE(waitUntil([&] { return raw->started.load(); }));
-
-    // Opens the clean-up only once the worker has seen the abort, i.e. while
-    // the destructor is already running.
-    std::thread opener([raw] {
-        if (waitUntil([raw] { return raw->sawAbort.load(); })) raw->cleanupDone.store(true);
-    });
-    const auto took = timeDestruction(handler);
-    opener.join();
-    EXPECT_LT(took, IAsyncHandler::kDefaultStopDeadline);
-    EXPECT_TRUE(destroyed.load());
-    EXPECT_EQ(0, counter.calls.load());
-}
-
-int countLogLines(const std::string& text) {
-    std::ifstream file(support::logFilePath());
-    int count = 0;
-    for (std::string line; std::getline(file, line);)
-        if (line.find(text) != std::string::npos) ++count;
-    return count;
-}
-
 TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatched) {
-    const std::string logged = "1 request(s) still running; left to finish on their own";
-    const int loggedBefore = countLogLines(logged);
     std::atomic<bool> destroyed{false};
     const auto deadline = std::chrono::milliseconds(200);
     auto handler = std::make_unique<IAsyncHandler>(deadline);
     CallCounter counter;
-    auto request = std::make_shared<ManualRequest>(ManualRequest::OnAbort::Ignore, destroyed);
+    auto request = std::make_shared<StubbornRequest>(destroyed);
     handler->submit(request, counter.onResponse(), counter.onError());
     ASSERT_TRUE(waitUntil([&] { return request->started.load(); }));
 
@@ -443,11 +282,11 @@ TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatch
     EXPECT_GE(took, deadline);
     EXPECT_LT(took, IAsyncHandler::kDefaultStopDeadline);
     EXPECT_FALSE(request->finished.load());
-    EXPECT_EQ(loggedBefore + 1, countLogLines(logged));
 
     // The worker finishes on its own; its result goes nowhere.
     request->release.store(true);
     ASSERT_TRUE(waitUntil([&] { return request->finished.load(); }));
+    EXPECT_TRUE(request->sawAbort.load());
     request.reset();
     EXPECT_TRUE(waitUntil([&] { return destroyed.load(); }));
     EXPECT_EQ(0, counter.calls.load());
@@ -462,8 +301,6 @@ protected:
                    [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
         routes.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
             res.status = 404;
-            res.set_header("X-Repeat", "first");
-            res.set_header("X-Repeat", "second");
             res.set_content("not here", "application/json");
         });
         routes.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/echo"); });
@@ -499,44 +336,29 @@ protected:
     Gate stallGate;
 };
 
-TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndParsesStatusLineHeadersAndErrorBodies) {
+TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndErrorStatusesKeepTheirBody) {
     HttpResponse response = EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true);
     EXPECT_EQ(200, response.code);
-    EXPECT_EQ("ok", response.body);
     EXPECT_EQ(std::vector<uint8_t>({'o', 'k'}), response.bodyBytes);
-    EXPECT_EQ("present", response.headers.at("HTTP/1.1 200 OK"));
-    EXPECT_EQ(0u, response.headers.count(""));
     EXPECT_EQ("text/plain", response.headers.at("Content-Type"));
     const auto seen = lastSeen();
-    EXPECT_EQ("GET", seen.method);
     EXPECT_EQ("restclient-cpp/100", seen.header("User-Agent"));
     EXPECT_FALSE(seen.hasHeader("Authorization"));
     EXPECT_FALSE(seen.hasHeader("Content-Type"));
 
-    // An error status is no failure: it keeps its body; a repeated header its last value.
     response = EXMIImpl::httpGet(server->url("/missing"), {}, 10s, true);
     EXPECT_EQ(404, response.code);
     EXPECT_EQ("not here", response.body);
-    EXPECT_EQ(8u, response.bodyBytes.size());
-    EXPECT_EQ("second", response.headers.at("X-Repeat"));
-    EXPECT_EQ("application/json", response.headers.at("Content-Type"));
-    EXPECT_EQ("8", response.headers.at("Content-Length"));
 }
 
 TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
-    HttpResponse response = EXMIImpl::httpPost(server->url("/post"), "application/json", "{\"a\":1}", {}, 10s, true);
-    EXPECT_EQ(200, response.code);
-    EXPECT_EQ("{\"a\":1}", response.body);
-    EXPECT_EQ("application/json", lastSeen().header("Content-Type"));
-
-    response = EXMIImpl::httpPost(server->url("/post"), "application/json", "x=1",
-                                  {{"Content-Type", "application/x-www-form-urlencoded"}, {"User-Agent", "agent/1"}},
-                                  10s, true);
-    EXPECT_EQ(200, response.code);
+    const HttpResponse response = EXMIImpl::httpPost(
+        server->url("/post"), "application/json", "x=1",
+        {{"Content-Type", "application/x-www-form-urlencoded"}, {"User-Agent", "agent/1"}}, 10s, true);
+    EXPECT_EQ("x=1", response.body);
     const auto seen = lastSeen();
     EXPECT_EQ("application/x-www-form-urlencoded", seen.header("Content-Type"));
     EXPECT_EQ("agent/1", seen.header("User-Agent"));
-    EXPECT_EQ("x=1", seen.body);
 }
 
 TEST_F(HttpLayer, TimeoutGivesCode28AndKeepsTheBytesThatArrived) {
@@ -546,24 +368,9 @@ TEST_F(HttpLayer, TimeoutGivesCode28AndKeepsTheBytesThatArrived) {
     EXPECT_EQ(std::string("partial"), std::string(response.bodyBytes.begin(), response.bodyBytes.end()));
 }
 
-TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
-    const std::string closed = "https://127.0.0.1:" + std::to_string(cloudtest::closedPort()) + "/";
-    HttpResponse response = EXMIImpl::httpGet(closed, {}, 10s, true);
-    EXPECT_EQ(-1, response.code);
-    EXPECT_EQ("Failed to query.", response.body);
-    EXPECT_TRUE(response.bodyBytes.empty());
-
-    LocalServer rogue(*certificates, /*rogue=*/true);
-    rogue.routes().Get("/echo", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("should not be read", "text/plain");
-    });
-    rogue.start();
-    response = EXMIImpl::httpGet(rogue.url("/echo"), {}, 10s, true);
-    EXPECT_EQ(-1, response.code);
-    EXPECT_EQ("Failed to query.", response.body);
-    EXPECT_TRUE(rogue.requests().empty());
-
-    // Without the bundle our own CA is unknown as well: trust comes only from it.
+// Unreachable, untrusted and dropped servers are driven through the page by
+// the fault matrix; here what only this layer decides.
+TEST_F(HttpLayer, TrustComesOnlyFromTheBundleAndTheProgressHookCanAbort) {
     unsetenv("STRATAVOX_CA_BUNDLE");
     EXPECT_EQ(-1, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
     setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
@@ -575,7 +382,8 @@ TEST_F(HttpLayer, UnreachableHostUntrustedCaAndAbortingHookFailWithMinusOne) {
         return 1;
     };
     const uint8_t byte = 'x';
-    response = EXMIImpl::httpPutBinary(server->url("/put"), "text/plain", &byte, 1, {}, abortAtOnce, &calls, 10s, true);
+    const HttpResponse response =
+        EXMIImpl::httpPutBinary(server->url("/put"), "text/plain", &byte, 1, {}, abortAtOnce, &calls, 10s, true);
     EXPECT_EQ(-1, response.code);
     EXPECT_EQ("Failed to query.", response.body);
     EXPECT_GT(calls, 0);
@@ -588,25 +396,16 @@ TEST_F(HttpLayer, PutsDeliverEveryByteAndAnEmptyBodyAsLengthZero) {
     HttpResponse response =
         EXMIImpl::httpPutBinary(server->url("/put"), "application/x-bytes", data.data(),
                                 static_cast<uint32_t>(data.size()), {}, nullptr, nullptr, 30s, true);
-    EXPECT_EQ(201, response.code);
-    EXPECT_EQ(std::to_string(data.size()), response.body);
     EXPECT_TRUE(lastSeen().body == bytes);
 
-    response = EXMIImpl::httpPut(server->url("/put"), "text/plain", "some text", {}, 10s, true);
-    EXPECT_EQ(201, response.code);
+    EXMIImpl::httpPut(server->url("/put"), "text/plain", "some text", {}, 10s, true);
     EXPECT_EQ("some text", lastSeen().body);
-    EXPECT_EQ("text/plain", lastSeen().header("Content-Type"));
 
     const uint8_t nothing = 0;
     response = EXMIImpl::httpPutBinary(server->url("/put"), "application/octet-stream", &nothing, 0, {}, nullptr,
                                        nullptr, 10s, true);
     EXPECT_EQ(201, response.code);
-    EXPECT_EQ("0", response.body);
-    const auto seen = lastSeen();
-    EXPECT_EQ("PUT", seen.method);
-    EXPECT_EQ("0", seen.header("Content-Length"));
-    EXPECT_EQ("application/octet-stream", seen.header("Content-Type"));
-    EXPECT_TRUE(seen.body.empty());
+    EXPECT_EQ("0", lastSeen().header("Content-Length"));
 }
 
 TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequest) {
@@ -617,7 +416,6 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     connection.setTimeout(10s);
     HttpResponse response = connection.perform("/echo");
     EXPECT_EQ(200, response.code);
-    EXPECT_GT(connection.getLastRequest().totalTime, 0.0);
     const auto seen = lastSeen();
     EXPECT_EQ("Basic dXNlcjpwYXNz", seen.header("Authorization"));
     EXPECT_EQ("Custom/2 restclient-cpp/100", seen.header("User-Agent"));
@@ -627,10 +425,7 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     EXMIImpl::HttpConnection following(server->url(""));
     following.setCAInfoFilePath(certificates->caBundlePath());
     following.setFollowRedirects(true);
-    response = following.perform("/redirect");
-    EXPECT_EQ(200, response.code);
-    EXPECT_EQ("ok", response.body);
-    EXPECT_EQ(1, following.getLastRequest().redirectCount);
+    EXPECT_EQ("ok", following.perform("/redirect").body);
 }
 
 }  // namespace

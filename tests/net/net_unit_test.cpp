@@ -20,19 +20,8 @@ protected:
         webApp{"STRATAVOX_WEB_APP"}, redirect{"STRATAVOX_REDIRECT_URI"}, ca{"STRATAVOX_CA_BUNDLE"};
 };
 
-TEST_F(ServiceAddresses, DefaultsHaveTheFixedPaths) {
-    for (auto* variable : {&account, &api, &webApp, &redirect, &ca}) variable->unset();
-    EXPECT_EQ(0u, accountServerUrl().rfind("https://", 0));
-    EXPECT_EQ(std::string::npos, accountServerUrl().find('/', 8));
-    const std::string api = apiBaseUrl();
-    EXPECT_EQ("/plyx/v1", api.substr(api.size() - 8));
-    const std::string web = webAppUrl();
-    EXPECT_EQ("/app/library/", web.substr(web.size() - 13));
-    const std::string redirect = redirectUri();
-    EXPECT_EQ("/stratavox/", redirect.substr(redirect.size() - 11));
-    EXPECT_EQ("", caBundlePath());
-}
-
+// Trailing slashes are dropped from the server addresses and added to the
+// web application's.
 TEST_F(ServiceAddresses, EnvironmentOverridesEachAddress) {
     account.set("https://127.0.0.1:9/");
     api.set("https://127.0.0.1:9/plyx/v1/");
