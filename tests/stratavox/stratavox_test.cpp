@@ -241,7 +241,6 @@ TEST_F(PaletteBridgeTest, MessagesGoOnlyToAnOpenPaletteEachWithAFreshEventId) {
         EXPECT_EQ(message.data, R"({"eventID":")" + message.get("eventID") + R"(","target":"uploadform"})");
     }
     EXPECT_NE(messages[0].get("eventID"), messages[1].get("eventID"));
-    EXPECT_TRUE(linesFrom(host.log.entries(), "ProbePalette").empty());
 }
 
 // Each failure is logged under its own source and leaves the palette usable.
@@ -278,15 +277,9 @@ TEST_F(PaletteBridgeTest, HandlerAndOpeningFailuresAreLogged) {
     EXPECT_TRUE(probe->sendEvent(PaletteEvent("still")));
 }
 
-TEST_F(PaletteBridgeTest, ClosingAndDestructionDetachFromTheHost) {
+TEST_F(PaletteBridgeTest, DestructionDetachesFromTheHost) {
     ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
     Ptr<qrvn::core::Palette> open = palette();
-    probe->closePaletteIfOpen();
-    EXPECT_FALSE(open->isValid());
-    EXPECT_EQ(open->htmlEvent()->handlerCount(), 0u);
-
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    open = palette();
     qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/late");
     probe.reset();
     EXPECT_FALSE(palette());
