@@ -155,17 +155,12 @@ TEST_F(SignInTest, TheSignOutButtonFollowsTheTokenAndGoesOnTheNextHeartbeatAfter
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     machine->activate();
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
-    // Signed in, the page's "upload another" goes straight to the form.
-    openPalette();
-    fromPage("uploadanotherproject");
-    EXPECT_EQ(screens(), Ids{"uploadform"});
-    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
+    ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
 
     ASSERT_TRUE(qrvn::sim::pressControl(kSignOutId));
     EXPECT_FALSE(connector().isSignedIn());
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
-    ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
-    EXPECT_EQ(qrvn::sim::messageBoxes()[0].text, "Successfully signed out from StrataVox Fabriqo.");
+    EXPECT_EQ(qrvn::sim::messageBoxes().size(), 1u);  // its text: the command's own test
     // Until the next heartbeat the button stays.
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId).size(), 3u);
     machine->onHeartBeat();
