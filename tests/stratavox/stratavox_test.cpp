@@ -1,10 +1,9 @@
-// The vendor machine and its palette without the network: the buttons per
-// activation state and their texts, the factory's failure and the two small
-// commands; the palette bridge (PaletteEvent's JSON both ways, a PaletteBase
-// subclass driven through the simulated host's palette); the cloud palette's
-// page protocol before sign-in; and design and toolpath export, where every way
-// an upload can fail before it reaches the network ends on the error screen
-// with its text.
+// The vendor machine and its palette without the network: the buttons and
+// their texts, the factory's failure and the two small commands; the palette
+// bridge (PaletteEvent's JSON both ways, a PaletteBase subclass driven through
+// the simulated host's palette); the cloud palette's page protocol before
+// sign-in; and design and toolpath export, where every way an upload can fail
+// before it reaches the network ends on the error screen with its text.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -26,23 +25,19 @@ using EXMI::PaletteEvent;
 using testing_support::readWholeFile;
 
 using Ids = std::vector<std::string>;
+using Lines = std::vector<Entry>;
 
 TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActiveAndAlive) {
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
-    EXPECT_EQ(qrvn::sim::panelsWithControl(kUploadId), Ids{kPanelId});
     EXPECT_TRUE(qrvn::sim::findTab("AdditiveTab")->toolbarPanels()->itemById(kPanelId));
 
     machine->deactivate();
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
-    EXPECT_FALSE(qrvn::sim::findDefinition(kOpenId));
-    // Heartbeats without a sign-in change nothing, active or not.
-    machine->onHeartBeat();
+    machine->onHeartBeat();  // without a sign-in it changes nothing
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     machine->activate();
-    machine->onHeartBeat();
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
-    EXPECT_FALSE(machine->isSignOutShown());
 
     machine.reset();
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
@@ -55,7 +50,6 @@ TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActiveAndAlive) {
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     fresh->activate();
     ASSERT_TRUE(qrvn::sim::pressControl(kUploadId));
-    ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
     fresh->destroy();
     fresh.reset();
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
@@ -63,7 +57,7 @@ TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActiveAndAlive) {
     EXPECT_TRUE(linesFrom(host.log.entries(), "StratavoxPalette").empty());
 }
 
-TEST_F(MachineTest, TheButtonsCarryTheVendorsTextsAndIcons) {
+TEST_F(MachineTest, TheButtonsCarryTheVendorsTexts) {
     const auto upload = qrvn::sim::findDefinition(kUploadId);
     const auto open = qrvn::sim::findDefinition(kOpenId);
     ASSERT_TRUE(upload && open);
@@ -72,16 +66,10 @@ TEST_F(MachineTest, TheButtonsCarryTheVendorsTextsAndIcons) {
               "Uploads your Design to the StrataVox Fabriqo. Please enter a new project name or select an "
               "existing project to transfer your additive setup from Quorvane Kalvix to StrataVox "
               "Fabriqo.<br><br>");
-    EXPECT_EQ(upload->resourceFolder(), "resources_html/");
     EXPECT_EQ(open->name(), "Open StrataVox Fabriqo in Browser");
     EXPECT_EQ(open->tooltip(), "Opens StrataVox Fabriqo in the system web browser.<br><br>");
-    EXPECT_EQ(open->resourceFolder(), "resources_opensvq/");
     EXPECT_EQ(qrvn::sim::findPanel(kPanelId)->name(), "Stratavox");
-
-    const EXMI::CommandInfo signOut = StratavoxMachine::signOutCommandInfo();
-    EXPECT_EQ(signOut.name, "Sign out from StrataVox Fabriqo");
-    EXPECT_EQ(signOut.resourceFolder, "resources_logout/");
-    EXPECT_EQ(signOut.panelId, kPanelId);
+    EXPECT_EQ(StratavoxMachine::signOutCommandInfo().name, "Sign out from StrataVox Fabriqo");
 
     // "Fabriqo for Quorvane Kalvix / 2 / " and the build date, e.g. "Feb  1 2024".
     EXPECT_TRUE(std::regex_match(machine->getAsyncHandler()->getUserAgent(),
@@ -89,11 +77,16 @@ TEST_F(MachineTest, TheButtonsCarryTheVendorsTextsAndIcons) {
         << machine->getAsyncHandler()->getUserAgent();
 }
 
-TEST_F(MachineTest, OpenInBrowserNeedsNoSignIn) {
+// Neither the button nor the page's "open" needs a sign-in.
+TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProject) {
     RecordingBrowser browser;
     ASSERT_TRUE(qrvn::sim::pressControl(kOpenId));
     ASSERT_TRUE(browser.waitFor(1));
-    EXPECT_EQ(browser.opened(), Ids{"https://127.0.0.1:9/app/library/"});
+    openPalette();
+    fromPage("openfabriqo", R"({"projectid":"lp-7"})");
+    ASSERT_TRUE(browser.waitFor(2));
+    EXPECT_EQ(browser.opened(), (Ids{"https://127.0.0.1:9/app/library/",
+                                     "https://127.0.0.1:9/app/library/project/lp-7?wait_for_new_files=true"}));
 }
 
 TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
@@ -104,10 +97,10 @@ TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Successfully signed out from StrataVox Fabriqo.");
     EXPECT_EQ(boxes[0].title, "StrataVox Fabriqo");
-    EXPECT_EQ(host.log.countSince(Entry{"StrataVox Fabriqo", "Successfully signed out from StrataVox Fabriqo."}), 1u);
     // Not signed in: the palette is left alone.
     EXPECT_TRUE(qrvn::sim::findPalette(kPaletteId));
 
+    // Without a connector both commands do nothing.
     StratavoxLogoutCommand without("TestSignOut2", StratavoxMachine::signOutCommandInfo(), nullptr);
     without.onExecute();
     StratavoxOpenSVQCommand openWithout("TestOpen2", StratavoxMachine::openCommandInfo(), nullptr);
@@ -115,28 +108,19 @@ TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
     EXPECT_EQ(qrvn::sim::messageBoxes().size(), 1u);
 }
 
-class VendorWithoutUserInterfaceTest : public ::testing::Test {
-protected:
+TEST(VendorFactoryTest, LogsAndReturnsNoneWhenTheMachineCannotBeBuilt) {
     VendorHost host{qrvn::sim::HostOptions{true, false}};
-};
-
-TEST_F(VendorWithoutUserInterfaceTest, TheFactoryLogsAndReturnsNoneWhenTheMachineCannotBeBuilt) {
     EXPECT_FALSE(makeStratavoxMachine("uuid", 7, vendorDefinition()));
-    const std::vector<Entry> lines = linesFrom(host.log.entries(), "makeinstance");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].message, "fatal error:missing host object: user interface");
+    EXPECT_EQ(linesFrom(host.log.entries(), "makeinstance"),
+              (Lines{{"makeinstance", "fatal error:missing host object: user interface"}}));
 }
 
 TEST(PaletteEventTest, KeepsOnlyStringMembersAndTheFirstOfRepeatedKeys) {
-    const PaletteEvent mixed("createproject", R"({"a":"x","n":5,"b":true,"z":null,"l":["y"],"o":{"p":"q"}})");
-    EXPECT_EQ(mixed.action, "createproject");
-    EXPECT_EQ(mixed.args, (std::map<std::string, std::string>{{"a", "x"}}));
-
+    EXPECT_EQ(PaletteEvent("x", R"({"a":"x","n":5,"b":true,"z":null,"l":["y"],"o":{"p":"q"}})").args,
+              (std::map<std::string, std::string>{{"a", "x"}}));
     const PaletteEvent repeated("x", R"({"k":"first","k":"second","m":"é/\u00fc"})");
     EXPECT_EQ(repeated.get("k"), "first");
     EXPECT_EQ(repeated.get("m"), "\xC3\xA9/\xC3\xBC");
-    EXPECT_EQ(repeated.get("missing"), "");
-
     for (const std::string text : {"", "not json", "[\"a\",\"b\"]", "\"text\"", "{\"a\":\"x\"", "42"}) {
         EXPECT_TRUE(PaletteEvent("x", text).args.empty()) << text;
     }
@@ -154,16 +138,13 @@ TEST(PaletteEventTest, JsonHasTheEventIdFirstThenKeysInByteOrderAndSetKeepsTheFi
               R"("a":"quote\" back\\ line\n tab\t","b":"2"})");
     EXPECT_EQ(PaletteEvent("apploaded").toJSON("id"), R"({"eventID":"id"})");
     // What goes out comes back unchanged.
-    const PaletteEvent back("x", event.toJSON("id"));
-    EXPECT_EQ(back.get("a"), event.get("a"));
-    EXPECT_EQ(back.get("B"), "\xC3\xA4");
+    EXPECT_EQ(PaletteEvent("x", event.toJSON("id")).get("a"), event.get("a"));
 }
 
 TEST(PaletteEventTest, DeeplyNestedMessagesArriveWithoutExhaustingTheStack) {
     const size_t depth = 1000000;
     const PaletteEvent event("x", R"({"a":"x","deep":)" + std::string(depth, '[') + std::string(depth, ']') + "}");
-    ASSERT_EQ(event.args.size(), 1u);
-    EXPECT_EQ(event.get("a"), "x");
+    EXPECT_EQ(event.args, (std::map<std::string, std::string>{{"a", "x"}}));
     std::string unterminated;
     for (size_t i = 0; i < depth; ++i) unterminated += R"({"a":)";
     EXPECT_TRUE(PaletteEvent("x", unterminated).args.empty());
@@ -184,7 +165,6 @@ public:
     ProbePalette() : EXMI::PaletteBase(nullptr, "ProbeCommand", probeInfo(), "ProbePalette", "Probe Title", nullptr) {}
 
     std::string getPaletteURL() override {
-        ++urlCalls;
         if (failAddress) throw std::runtime_error("no address");
         return address;
     }
@@ -193,17 +173,16 @@ public:
         if (url == "https://127.0.0.1:1/fail") throw std::runtime_error("bad navigation");
     }
     void onHTMLEvent(const PaletteEvent& event) override {
-        received.push_back(event);
+        received.push_back(event.action);
         if (event.action == "explode") throw std::runtime_error("boom");
     }
     void onPaletteCreated() override { ++created; }
 
     std::string address = "https://127.0.0.1:1/start";
     bool failAddress = false;
-    int urlCalls = 0;
     int created = 0;
-    std::vector<std::string> navigated;
-    std::vector<PaletteEvent> received;
+    Ids navigated;
+    Ids received;
 };
 
 class PaletteBridgeTest : public ::testing::Test {
@@ -211,7 +190,6 @@ protected:
     void SetUp() override {
         probe = std::make_unique<ProbePalette>();
         probe->run();
-        ASSERT_EQ(qrvn::sim::controlIds("ProbePanel"), std::vector<std::string>{"ProbeCommand"});
     }
     void TearDown() override {
         probe.reset();
@@ -219,13 +197,7 @@ protected:
     }
 
     static Ptr<qrvn::core::Palette> palette() { return qrvn::sim::findPalette("ProbePalette"); }
-    static size_t paletteCount() {
-        size_t count = 0;
-        Ptr<qrvn::core::Palettes> all = qrvn::core::Application::get()->userInterface()->palettes();
-        for (size_t i = 0; i < all->count(); ++i) count += all->item(i)->id() == "ProbePalette" ? 1 : 0;
-        return count;
-    }
-    static std::vector<PageMessage> sent() { return pageMessages("ProbePalette"); }
+    Lines logged() { return linesFrom(host.log.since(), "ProbePalette"); }
 
     VendorHost host;
     std::unique_ptr<ProbePalette> probe;
@@ -240,25 +212,15 @@ TEST_F(PaletteBridgeTest, ExecutingTwiceLeavesOnePaletteWithEachHandlerOnce) {
 
     Ptr<qrvn::core::Palette> second = palette();
     ASSERT_TRUE(second);
-    EXPECT_NE(first, second);
     EXPECT_FALSE(first->isValid());
-    EXPECT_EQ(paletteCount(), 1u);
     EXPECT_EQ(second->htmlEvent()->handlerCount(), 1u);
     EXPECT_EQ(second->navigationEvent()->handlerCount(), 1u);
     EXPECT_EQ(first->htmlEvent()->handlerCount(), 0u);
     EXPECT_EQ(first->navigationEvent()->handlerCount(), 0u);
     EXPECT_EQ(probe->created, 2);
-
-    EXPECT_EQ(second->name(), "Probe Title");
-    EXPECT_EQ(second->pageURL(), "https://127.0.0.1:1/again");
-    EXPECT_TRUE(second->isVisible());
-    EXPECT_EQ(second->dockingState(), qrvn::core::PaletteDockStateRight);
-    EXPECT_EQ(second->width(), 800);
-    EXPECT_EQ(second->height(), 800);
-
     // The first palette's queued navigation never reaches the probe.
     qrvn::sim::pump();
-    EXPECT_EQ(probe->navigated, std::vector<std::string>{"https://127.0.0.1:1/again"});
+    EXPECT_EQ(probe->navigated, Ids{"https://127.0.0.1:1/again"});
 }
 
 TEST_F(PaletteBridgeTest, MessagesGoOnlyToAnOpenPaletteEachWithAFreshEventId) {
@@ -266,60 +228,27 @@ TEST_F(PaletteBridgeTest, MessagesGoOnlyToAnOpenPaletteEachWithAFreshEventId) {
     event.set("target", "uploadform");
     EXPECT_FALSE(probe->sendEvent(event));
     EXPECT_FALSE(probe->setPaletteURL("https://127.0.0.1:1/x"));
-    EXPECT_FALSE(palette());
     probe->closePaletteIfOpen();
-    EXPECT_TRUE(linesFrom(host.log.entries(), "ProbePalette").empty());
+    EXPECT_FALSE(palette());
 
     ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
     EXPECT_TRUE(probe->sendEvent(event));
     EXPECT_TRUE(probe->sendEvent(event));
-    const std::vector<PageMessage> messages = sent();
+    const std::vector<PageMessage> messages = pageMessages("ProbePalette");
     ASSERT_EQ(messages.size(), 2u);
     for (const PageMessage& message : messages) {
-        EXPECT_EQ(message.action, "navigate");
-        EXPECT_TRUE(isEventId(message.get("eventID"))) << message.get("eventID");
+        EXPECT_TRUE(std::regex_match(message.get("eventID"), std::regex("[0-9a-f]{32}"))) << message.data;
         EXPECT_EQ(message.data, R"({"eventID":")" + message.get("eventID") + R"(","target":"uploadform"})");
     }
     EXPECT_NE(messages[0].get("eventID"), messages[1].get("eventID"));
 }
 
-TEST_F(PaletteBridgeTest, PageMessagesReachTheHandlerAndItsFailuresAreLogged) {
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    host.log.mark();
-    qrvn::sim::sendFromPage("ProbePalette", "explode", "{}");
-    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
-              (std::vector<Entry>{{"ProbePalette.htmlevent", "fatal error:boom"}}));
-
-    // The palette stays usable.
-    qrvn::sim::sendFromPage("ProbePalette", "createproject", R"({"projectName":"Brackets","count":3})");
-    ASSERT_EQ(probe->received.size(), 2u);
-    EXPECT_EQ(probe->received[0].action, "explode");
-    EXPECT_EQ(probe->received[1].action, "createproject");
-    EXPECT_EQ(probe->received[1].args, (std::map<std::string, std::string>{{"projectName", "Brackets"}}));
-    EXPECT_TRUE(probe->sendEvent(PaletteEvent("still")));
-    EXPECT_EQ(sent().size(), 1u);
-}
-
-TEST_F(PaletteBridgeTest, NavigationsReachTheHandlerAndTheirFailuresAreLogged) {
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    EXPECT_TRUE(probe->setPaletteURL("https://127.0.0.1:1/next"));
-    ASSERT_TRUE(qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/fail"));
-    host.log.mark();
-    qrvn::sim::pump();
-    EXPECT_EQ(probe->navigated, (std::vector<std::string>{"https://127.0.0.1:1/start", "https://127.0.0.1:1/next",
-                                                          "https://127.0.0.1:1/fail"}));
-    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
-              (std::vector<Entry>{{"ProbePalette.onnavigationevent", "fatal error:bad navigation"}}));
-    EXPECT_EQ(palette()->pageURL(), "https://127.0.0.1:1/fail");
-}
-
-TEST_F(PaletteBridgeTest, OpeningFailuresAreLoggedWithoutAPalette) {
+// Each failure is logged under its own source and leaves the palette usable.
+TEST_F(PaletteBridgeTest, HandlerAndOpeningFailuresAreLogged) {
     probe->failAddress = true;
     ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
     EXPECT_FALSE(palette());
-    EXPECT_EQ(probe->created, 0);
-    EXPECT_EQ(linesFrom(host.log.entries(), "ProbePalette"),
-              (std::vector<Entry>{{"ProbePalette.onpaletteexecute", "fatal error:no address"}}));
+    EXPECT_EQ(logged(), (Lines{{"ProbePalette.onpaletteexecute", "fatal error:no address"}}));
 
     probe->failAddress = false;
     qrvn::sim::failOperation("Palettes::addPalette", 1);
@@ -327,25 +256,30 @@ TEST_F(PaletteBridgeTest, OpeningFailuresAreLoggedWithoutAPalette) {
     probe->onExecute();
     EXPECT_FALSE(palette());
     EXPECT_EQ(probe->created, 0);
-    EXPECT_EQ(linesFrom(host.log.since(), "ProbePalette"),
-              (std::vector<Entry>{{"ProbePalette.onpaletteexecute", "fatal error:could not create new palette"}}));
+    EXPECT_EQ(logged(), (Lines{{"ProbePalette.onpaletteexecute", "fatal error:could not create new palette"}}));
 
     // The host refusing the palette once does not spoil the next try.
     probe->onExecute();
-    EXPECT_TRUE(palette());
-    EXPECT_EQ(probe->created, 1);
+    ASSERT_TRUE(palette());
+    host.log.mark();
+    qrvn::sim::sendFromPage("ProbePalette", "explode", "{}");
+    qrvn::sim::sendFromPage("ProbePalette", "createproject", "{}");
+    EXPECT_EQ(probe->received, (Ids{"explode", "createproject"}));
+    EXPECT_EQ(logged(), (Lines{{"ProbePalette.htmlevent", "fatal error:boom"}}));
+
+    EXPECT_TRUE(probe->setPaletteURL("https://127.0.0.1:1/next"));
+    ASSERT_TRUE(qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/fail"));
+    host.log.mark();
+    qrvn::sim::pump();
+    EXPECT_EQ(probe->navigated,
+              (Ids{"https://127.0.0.1:1/start", "https://127.0.0.1:1/next", "https://127.0.0.1:1/fail"}));
+    EXPECT_EQ(logged(), (Lines{{"ProbePalette.onnavigationevent", "fatal error:bad navigation"}}));
+    EXPECT_TRUE(probe->sendEvent(PaletteEvent("still")));
 }
 
-TEST_F(PaletteBridgeTest, ClosingAndDestructionDetachFromTheHost) {
+TEST_F(PaletteBridgeTest, DestructionDetachesFromTheHost) {
     ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
     Ptr<qrvn::core::Palette> open = palette();
-    probe->closePaletteIfOpen();
-    EXPECT_FALSE(palette());
-    EXPECT_FALSE(open->isValid());
-    EXPECT_EQ(open->htmlEvent()->handlerCount(), 0u);
-
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    open = palette();
     qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/late");
     probe.reset();
     EXPECT_FALSE(palette());
@@ -377,8 +311,7 @@ TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOut
     openPalette();
     const std::string signIn = pageAddress();
     EXPECT_EQ(signIn.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << signIn;
-    EXPECT_NE(signIn.find("client_id=sv-----------------------quorvane_kalvix_app&"), std::string::npos);
-    EXPECT_NE(signIn.find("redirect_uri=https%3A%2F%2F127.0.0.1%3A9%2Fstratavox%2F&"), std::string::npos);
+    // Client and redirect are checked by the account server in the sign-in tests; it allows fewer scopes.
     EXPECT_NE(signIn.find("scope=account.user.read%20plyx.mesh.write%20library.project.write%20"
                           "library.project.read%20plyx.printjob.write&"),
               std::string::npos)
@@ -398,7 +331,6 @@ TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOut
 
 TEST_F(PaletteProtocolTest, PageMessagesBeforeSignIn) {
     openPalette();
-    const std::string signIn = pageAddress();
     host.log.mark();
     // Actions are matched exactly: none of these does anything.
     for (const char* action : {"AppLoaded", "CREATEPROJECT", "selectProject", "messageDlg", "apploaded ", ""}) {
@@ -406,32 +338,21 @@ TEST_F(PaletteProtocolTest, PageMessagesBeforeSignIn) {
     }
     EXPECT_TRUE(pageMessages().empty());
     EXPECT_TRUE(host.log.since().empty());
-    EXPECT_TRUE(host.exports(".3mf").empty());
-    EXPECT_TRUE(host.exports(".jpg").empty());
 
     // A message dialog only writes the log.
     fromPage("messagedlg", R"({"message":"Upload finished","title":"Fabriqo page"})");
-    EXPECT_EQ(host.log.since(), (std::vector<Entry>{{"Fabriqo page", "Upload finished"}}));
+    EXPECT_EQ(host.log.since(), (Lines{{"Fabriqo page", "Upload finished"}}));
     EXPECT_TRUE(qrvn::sim::messageBoxes().empty());
-    EXPECT_TRUE(pageMessages().empty());
 
     // Loaded before sign-in: only the printer.
     fromPage("apploaded");
-    std::vector<PageMessage> sent = pageMessages();
+    const std::vector<PageMessage> sent = pageMessages();
     ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, R"({"eventID":")" + sent[0].get("eventID") + R"(","printer":"Stratavox S5"})");
     EXPECT_EQ(sent[0].action, "materials");
-    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "printer"}));
-    EXPECT_EQ(sent[0].get("printer"), "Stratavox S5");
-    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
-
-    // "Upload another" without a sign-in restarts the sign-in.
-    qrvn::sim::clearMessagesToPage(kPaletteId);
-    ASSERT_TRUE(palette().setPaletteURL("resources_html/index.html"));
-    fromPage("uploadanotherproject");
-    EXPECT_EQ(pageAddress(), signIn);
-    EXPECT_TRUE(pageMessages().empty());
 
     // In a document without a manufacturing product nothing is sent.
+    qrvn::sim::clearMessagesToPage(kPaletteId);
     qrvn::sim::newDocument("Sketch");
     fromPage("apploaded");
     EXPECT_TRUE(pageMessages().empty());
@@ -447,11 +368,6 @@ TEST_F(PaletteProtocolTest, EachScreenCodeBecomesItsMessage) {
     palette().setScreen(7, "x");
     EXPECT_EQ(screens(), (Ids{"uploadform", "progressscreen", "successscreen:p-42",
                               "errorscreen:could not retrieve projects (500)"}));
-    const std::vector<PageMessage> sent = pageMessages();
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "target"}));
-    EXPECT_EQ(sent[2].keys(), (Ids{"eventID", "projectid", "target"}));
-    EXPECT_EQ(sent[3].keys(), (Ids{"eventID", "errormessage", "target"}));
 
     // Screen 2 switches the web view to the add-in's page and says nothing.
     palette().setScreen(2, "");
@@ -473,28 +389,15 @@ TEST_F(PaletteProtocolTest, TheProjectListReachesThePagePercentEncoded) {
     list->projects.push_back(std::make_shared<EXMIImpl::CStratavoxFabriqoProject>("p-2", "日本", ""));
 
     palette().setProjectList(list, "");
-    palette().setProjectList(list, "p-2");
     const std::vector<PageMessage> sent = messagesNamed("projectlist");
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].keys(), (Ids{"eventID", "projectlist"}));
-    EXPECT_EQ(sent[1].keys(), (Ids{"eventID", "defaultprojectid", "projectlist"}));
-    EXPECT_EQ(sent[1].get("defaultprojectid"), "p-2");
-
+    ASSERT_EQ(sent.size(), 1u);
     const std::string encoded = sent[0].get("projectlist");
     EXPECT_EQ(encoded.find_first_of("\"<> \\\x80\xE6"), std::string::npos) << encoded;
     EXPECT_EQ(percentDecode(encoded), list->toJson());
     EXPECT_NE(encoded.find("Zahnr%C3%A4der%20&%20%5C%22Lager%5C%22%20100%25"), std::string::npos) << encoded;
 
     EXPECT_THROW(palette().setProjectList(nullptr, "p-1"), std::runtime_error);
-    EXPECT_EQ(messagesNamed("projectlist").size(), 2u);
-}
-
-TEST_F(PaletteProtocolTest, OpenFabriqoOpensTheProject) {
-    RecordingBrowser browser;
-    openPalette();
-    fromPage("openfabriqo", R"({"projectid":"lp-7"})");
-    ASSERT_TRUE(browser.waitFor(1));
-    EXPECT_EQ(browser.opened(), Ids{"https://127.0.0.1:9/app/library/project/lp-7?wait_for_new_files=true"});
+    EXPECT_EQ(messagesNamed("projectlist").size(), 1u);
 }
 
 const char* const kToolpathForm =
@@ -504,29 +407,12 @@ const char* const kDesignForm = R"({"projectName":"Brackets","projectDescription
 
 using ExportTest = MachineTest;
 
-TEST_F(ExportTest, TheDesignIsWrittenAsA3mfPackageNamedAfterDocumentAndSetup) {
-    std::string filePath, fileName, errorText;
-    ASSERT_TRUE(palette().export3MF(filePath, fileName, errorText));
-    EXPECT_EQ(fileName, "Bracket_Setup1.3mf");
-    EXPECT_EQ(errorText, "");
-    EXPECT_EQ(host.exports(".3mf"), Ids{filePath});
-    EXPECT_EQ(readWholeFile(filePath).substr(0, 2), "PK");  // a zip package
-
-    // A second export never overwrites the first.
-    std::string secondPath, secondName;
-    ASSERT_TRUE(palette().export3MF(secondPath, secondName, errorText));
-    EXPECT_NE(secondPath, filePath);
-    EXPECT_EQ(host.exports(".3mf").size(), 2u);
-}
-
 TEST_F(ExportTest, TheToolpathIsPostProcessedWithTheSystemPostAndThePrinterSettings) {
     std::string filePath, fileName, errorText;
     ASSERT_TRUE(palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "BB 0.8", "PVA"));
     EXPECT_EQ(fileName, "Bracket_Setup1.gcode");
-    EXPECT_EQ(host.exports(".gcode"), Ids{filePath});
     const std::string gcode = readWholeFile(filePath);
     EXPECT_NE(gcode.find("; post: /opt/quorvane/posts/stratavox/s5.cps\n"), std::string::npos) << gcode;
-    EXPECT_NE(gcode.find("; units: mm\n"), std::string::npos);
     EXPECT_NE(gcode.find("; property extruder1printcoreName = AA 0.4\n"
                          "; property extruder1Material = PLA\n"
                          "; property extruder2printcoreName = BB 0.8\n"
@@ -538,43 +424,32 @@ TEST_F(ExportTest, TheToolpathIsPostProcessedWithTheSystemPostAndThePrinterSetti
     EXPECT_TRUE(qrvn::sim::fileDialogs().empty());
 }
 
-TEST_F(ExportTest, ADesignUploadWithoutCamShowsProgressThenItsError) {
+// Every way an upload fails before the network ends on the error screen,
+// after the progress screen, with nothing exported and nothing in flight.
+TEST_F(ExportTest, FailuresBeforeTheNetworkShowProgressThenTheirError) {
     openPalette();
+    const auto expectError = [](const char* action, const std::string& form, const std::string& error) {
+        qrvn::sim::clearMessagesToPage(kPaletteId);
+        fromPage(action, form);
+        EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:" + error})) << form;
+    };
+    qrvn::sim::failOperation("CAM::export3MF");
+    expectError("createproject", kDesignForm, "Could not export 3MF data");
+    qrvn::sim::clearFailures();
+    qrvn::sim::setToolpathValid(host.setup, false);
+    expectError("createproject", kToolpathForm,
+                "Could not post-process toolpaths. Please regenerate toolpath before uploading!");
+    EXPECT_TRUE(host.machineDescriptions().empty());
+    // An unknown kind fails on the missing file instead of hanging.
+    host.log.mark();
+    expectError("selectproject", R"({"projectID":"p-1","uploadType":"drawing"})", "could not read file: ");
+    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
+              (Lines{{"StratavoxPalette.htmlevent", "fatal error:could not read file: "}}));
     qrvn::sim::newDocument("Sketch");
-    fromPage("createproject", kDesignForm);
-    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Could not find CAM Document."}));
-    fromPage("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})");
-    EXPECT_EQ(lastScreen(), "errorscreen:Could not find CAM Document.");
+    expectError("createproject", kDesignForm, "Could not find CAM Document.");
+    expectError("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})", "Could not find CAM Document.");
     EXPECT_TRUE(host.exports(".3mf").empty());
     EXPECT_TRUE(host.exports(".gcode").empty());
-    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
-}
-
-TEST_F(ExportTest, HostFailuresInTheExportShowTheirErrors) {
-    openPalette();
-    qrvn::sim::failOperation("CAM::export3MF");
-    fromPage("createproject", kDesignForm);
-    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Could not export 3MF data"}));
-    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
-
-    qrvn::sim::clearFailures();
-    qrvn::sim::clearMessagesToPage(kPaletteId);
-    qrvn::sim::setToolpathValid(host.setup, false);
-    fromPage("createproject", kToolpathForm);
-    EXPECT_EQ(screens(),
-              (Ids{"progressscreen", "errorscreen:Could not post-process toolpaths. Please regenerate toolpath "
-                                     "before uploading!"}));
-    EXPECT_TRUE(host.exports(".gcode").empty());
-    EXPECT_TRUE(host.machineDescriptions().empty());
-}
-
-TEST_F(ExportTest, AnUnknownUploadKindFailsOnTheMissingFileInsteadOfHanging) {
-    openPalette();
-    host.log.mark();
-    fromPage("selectproject", R"({"projectID":"p-1","uploadType":"drawing"})");
-    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:could not read file: "}));
-    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
-              (std::vector<Entry>{{"StratavoxPalette.htmlevent", "fatal error:could not read file: "}}));
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
 }
 
@@ -587,7 +462,7 @@ TEST_F(ExportTest, APaletteWithoutMachineEndsOnTheErrorScreen) {
     fromPage("createproject", kDesignForm);
     EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:invalid EXMI machine"}));
     EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
-              (std::vector<Entry>{{"StratavoxPalette.htmlevent", "fatal error:invalid EXMI machine"}}));
+              (Lines{{"StratavoxPalette.htmlevent", "fatal error:invalid EXMI machine"}}));
 }
 
 class NamedPostTest : public MachineTest {
@@ -604,6 +479,23 @@ protected:
         post = postText;
         description = descriptionText;
         MachineTest::SetUp();
+    }
+
+    // A toolpath upload that fails in the host or the parser: the page shows
+    // the error the palette logs, and nothing is left behind.
+    void expectLoggedUploadFailure() {
+        openPalette();
+        host.log.mark();
+        fromPage("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})");
+        const Lines lines = linesFrom(host.log.since(), "StratavoxPalette");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].source, "StratavoxPalette.htmlevent");
+        ASSERT_EQ(lines[0].message.rfind("fatal error:", 0), 0u);
+        const std::string text = lines[0].message.substr(12);
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:" + text}));
+        EXPECT_TRUE(host.machineDescriptions().empty());
+        EXPECT_TRUE(host.exports(".gcode").empty());
     }
 
     std::string post;
@@ -646,12 +538,9 @@ TEST_F(NamedPostTest, TheDialogAsksForThePostProcessorAndCancellingItCancelsTheU
     EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Canceled post-processor selection."}));
     const auto dialogs = qrvn::sim::fileDialogs();
     ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].kind, "open");
     EXPECT_EQ(dialogs[0].initialDirectory, kSystemPosts);
     EXPECT_EQ(dialogs[0].filter, "Postprocessor files (*.cps)");
-    EXPECT_FALSE(dialogs[0].multiSelect);
     EXPECT_TRUE(host.exports(".gcode").empty());
-    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
 
     qrvn::sim::answerNextFileDialog(qrvn::core::DialogOK, {"/home/maker/posts/chosen.cps"});
     std::string filePath, fileName, errorText;
@@ -661,34 +550,14 @@ TEST_F(NamedPostTest, TheDialogAsksForThePostProcessorAndCancellingItCancelsTheU
 
 TEST_F(NamedPostTest, AMissingFileDialogEndsOnTheErrorScreen) {
     start("");
-    openPalette();
     qrvn::sim::failOperation("UserInterface::createFileDialog");
-    host.log.mark();
-    fromPage("createproject", kToolpathForm);
-    ASSERT_EQ(screens().size(), 2u);
-    EXPECT_EQ(screens()[0], "progressscreen");
-    EXPECT_EQ(screens()[1].rfind("errorscreen:", 0), 0u);
-    const std::vector<Entry> lines = linesFrom(host.log.since(), "StratavoxPalette");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].source, "StratavoxPalette.htmlevent");
-    EXPECT_EQ("errorscreen:" + lines[0].message.substr(12), screens()[1]);
+    expectLoggedUploadFailure();
 }
 
 TEST_F(NamedPostTest, AMalformedDescriptionEndsOnTheErrorScreenAndIsRemoved) {
     start("", "<machine><post><postProcessor>x.cps</post></machine>");
-    openPalette();
-    host.log.mark();
-    fromPage("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})");
-    const std::vector<Entry> lines = linesFrom(host.log.since(), "StratavoxPalette");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].source, "StratavoxPalette.htmlevent");
-    ASSERT_EQ(lines[0].message.rfind("fatal error:", 0), 0u);
-    const std::string parserText = lines[0].message.substr(12);
-    EXPECT_FALSE(parserText.empty());
-    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:" + parserText}));
-    EXPECT_TRUE(host.machineDescriptions().empty());
+    expectLoggedUploadFailure();
     EXPECT_TRUE(qrvn::sim::fileDialogs().empty());
-    EXPECT_TRUE(host.exports(".gcode").empty());
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The whole upload workflow against the cloud emulator, driven only through
 // the palette: sign-in redirect, page messages, heartbeats (called here by the
 // test; that the framework's heartbeat thread calls them is the framework's
-// tests' business). Both upload kinds into a new and into an existing project,
-// failures of the sign-in, and the sign-out button following the sign-in state.
-// (Each endpoint's failures are the fault matrix's business.)
+// tests' business). Both upload kinds into a new and into an existing project
+// and the sign-out button following the sign-in state. (Each endpoint's
+// failures, the sign-in's too, are the fault matrix's business.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,9 +64,7 @@ TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
         EXPECT_EQ(projects[0].description, "Rev A");
         projectId = projects[0].id;
     }
-    const Ids shown = screens();
-    EXPECT_EQ(shown.back(), "successscreen:" + projectId);
-    for (size_t i = 0; i + 1 < shown.size(); ++i) EXPECT_EQ(shown[i], "progressscreen");
+    EXPECT_EQ(lastScreen(), "successscreen:" + projectId);
 
     const std::vector<std::string> local = host.exports(extension);
     ASSERT_EQ(local.size(), 1u);
@@ -80,28 +78,18 @@ TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
     // The storage takes every upload, print jobs too, under the package type.
     EXPECT_EQ(stored[0].uploadContentType, k3mfType);
     EXPECT_EQ(stored[0].origin, "Quorvane Kalvix");
-    EXPECT_EQ(stored[0].size, bytes.size());
     EXPECT_EQ(stored[0].sha256, sha256Hex(bytes));
-    if (!design) {
-        EXPECT_NE(bytes.find("; property extruder1printcoreName = AA 0.4\n"), std::string::npos);
-        EXPECT_NE(bytes.find("; property extruder2Material = PVA\n"), std::string::npos);
-    }
 
     if (upload.intoNewProject) {
         // The thumbnail goes without an answer the page waits for.
         ASSERT_TRUE(heartbeatUntil([this] { return !cloud->projects()[0].thumbnailSha256.empty(); }));
         const std::vector<std::string> thumbnails = host.exports(".jpg");
         ASSERT_EQ(thumbnails.size(), 1u);
-        const emulator::Project project = cloud->projects()[0];
-        EXPECT_EQ(project.thumbnailContentType, "image/jpeg");
-        EXPECT_EQ(project.thumbnailWidth, 800);
-        EXPECT_EQ(project.thumbnailHeight, 600);
-        EXPECT_EQ(project.thumbnailSha256, sha256Hex(readWholeFile(thumbnails[0])));
+        EXPECT_EQ(cloud->projects()[0].thumbnailContentType, "image/jpeg");
+        EXPECT_EQ(cloud->projects()[0].thumbnailSha256, sha256Hex(readWholeFile(thumbnails[0])));
     } else {
         EXPECT_TRUE(host.exports(".jpg").empty());
-        EXPECT_TRUE(cloud->projects()[0].thumbnailSha256.empty());
     }
-    EXPECT_TRUE(host.machineDescriptions().empty());
 
     // Another upload: back to the form, with this project preselected.
     qrvn::sim::clearMessagesToPage(kPaletteId);
@@ -117,22 +105,17 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, UploadTest,
 
 using WorkflowTest = CloudMachineTest;
 
-TEST_F(WorkflowTest, AppLoadedBeforeTheTokenArrivesSendsOnlyThePrinter) {
+// The page may hand the redirect over itself; loaded again once signed in,
+// it gets the form, a fresh list and the printer.
+TEST_F(WorkflowTest, ThePageHandsOverTheRedirectAndReloadsOnceSignedIn) {
     openPalette();
     const std::string redirectAddress = redirectAfterSignIn();
     ASSERT_FALSE(redirectAddress.empty());
-    // The page may also hand the redirect over itself.
     fromPage("auth", "{\"url\":\"" + redirectAddress + "\"}");
     EXPECT_EQ(pageAddress(), "resources_html/index.html");
-    fromPage("apploaded");
-    ASSERT_EQ(pageMessages().size(), 1u);
-    EXPECT_EQ(pageMessages()[0].action, "materials");
-
     ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
-    EXPECT_EQ(screens(), Ids{"uploadform"});
-    EXPECT_FALSE(messagesNamed("projectlist")[0].has("defaultprojectid"));
+    EXPECT_EQ(messagesNamed("projectlist")[0].data.find("defaultprojectid"), std::string::npos);
 
-    // Loaded again once signed in: the form, a fresh list and the printer.
     qrvn::sim::clearMessagesToPage(kPaletteId);
     fromPage("apploaded");
     EXPECT_EQ(screens(), Ids{"uploadform"});
@@ -158,61 +141,30 @@ TEST_F(WorkflowTest, AnUnknownUploadKindIntoANewProjectEndsOnTheErrorScreen) {
     EXPECT_TRUE(cloud->storedFiles().empty());
 }
 
-TEST_F(WorkflowTest, FailuresDuringSignInShowTheErrorScreen) {
-    // A refused token exchange leaves the user signed out.
-    cloud->setFault(emulator::Endpoint::Token, emulator::Fault::statusCode(500));
-    openPalette();
-    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAfterSignIn()));
-    ASSERT_TRUE(heartbeatUntil([] { return !lastScreen().empty(); }));
-    EXPECT_EQ(screens(), Ids{"errorscreen:could not authenticate (500)"});
-    EXPECT_FALSE(connector().isSignedIn());
-    EXPECT_FALSE(machine->isSignOutShown());
-
-    // A failed project list after the token: signed in, but the error shows.
-    cloud->clearFault(emulator::Endpoint::Token);
-    cloud->setFault(emulator::Endpoint::ProjectsList, emulator::Fault::statusCode(503));
-    openPalette();
-    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAfterSignIn()));
-    ASSERT_TRUE(heartbeatUntil([] { return screens().size() >= 2; }));
-    EXPECT_EQ(screens(), (Ids{"uploadform", "errorscreen:could not retrieve projects (503)"}));
-    EXPECT_TRUE(connector().isSignedIn());
-}
-
 using SignInTest = CloudMachineTest;
 
 TEST_F(SignInTest, TheSignOutButtonFollowsTheTokenAndGoesOnTheNextHeartbeatAfterSignOut) {
-    EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
     signIn();  // heartbeats until the first project list
-    EXPECT_TRUE(machine->isSignOutShown());
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
     EXPECT_EQ(qrvn::sim::findDefinition(kSignOutId)->tooltip(),
               "Signs out the current session of the StrataVox Fabriqo.<br><br>");
 
     // Deactivated, no button, not even on a heartbeat; reactivated, all three.
     machine->deactivate();
-    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     machine->onHeartBeat();
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
-    EXPECT_TRUE(machine->isSignOutShown());
     machine->activate();
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId, kSignOutId}));
-    // Signed in, the page's "upload another" goes straight to the form.
-    openPalette();
-    fromPage("uploadanotherproject");
-    EXPECT_EQ(screens(), Ids{"uploadform"});
-    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
+    ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
 
     ASSERT_TRUE(qrvn::sim::pressControl(kSignOutId));
     EXPECT_FALSE(connector().isSignedIn());
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
-    ASSERT_EQ(qrvn::sim::messageBoxes().size(), 1u);
-    EXPECT_EQ(qrvn::sim::messageBoxes()[0].text, "Successfully signed out from StrataVox Fabriqo.");
+    EXPECT_EQ(qrvn::sim::messageBoxes().size(), 1u);  // its text: the command's own test
     // Until the next heartbeat the button stays.
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId).size(), 3u);
     machine->onHeartBeat();
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
-    EXPECT_FALSE(qrvn::sim::findDefinition(kSignOutId));
-    EXPECT_FALSE(machine->isSignOutShown());
 
     // The next sign-in page first signs the account server's session out.
     openPalette();

@@ -13,9 +13,9 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "host/qrvn.h"
@@ -39,29 +39,15 @@ inline const char* const kSignOutId = "StratavoxSignoutCommand";
 inline const char* const kSystemPosts = "/opt/quorvane/posts";
 inline const char* const k3mfType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
 
-// One message the add-in sent to the page, its JSON members in text order.
+// One message the add-in sent to the page, with its string members.
 struct PageMessage {
     std::string action;
     std::string data;
-    std::vector<std::pair<std::string, std::string>> members;
+    std::map<std::string, std::string> members;
 
     std::string get(const std::string& key) const {
-        const auto* member = find(key);
-        return member ? member->second : std::string();
-    }
-    bool has(const std::string& key) const { return find(key) != nullptr; }
-    std::vector<std::string> keys() const {
-        std::vector<std::string> result;
-        for (const auto& member : members) result.push_back(member.first);
-        return result;
-    }
-
-private:
-    const std::pair<std::string, std::string>* find(const std::string& key) const {
-        for (const auto& member : members) {
-            if (member.first == key) return &member;
-        }
-        return nullptr;
+        const auto member = members.find(key);
+        return member == members.end() ? std::string() : member->second;
     }
 };
 
@@ -73,8 +59,7 @@ inline PageMessage parseMessage(const qrvn::sim::PageMessage& sent) {
     json.Parse(sent.data.c_str());
     if (json.HasParseError() || !json.IsObject()) return message;
     for (auto it = json.MemberBegin(); it != json.MemberEnd(); ++it) {
-        message.members.emplace_back(it->name.GetString(),
-                                     it->value.IsString() ? it->value.GetString() : "<not a string>");
+        message.members.emplace(it->name.GetString(), it->value.IsString() ? it->value.GetString() : "<not a string>");
     }
     return message;
 }
@@ -119,14 +104,6 @@ inline std::vector<Entry> linesFrom(const std::vector<Entry>& all, const std::st
         if (entry.source.compare(0, prefix.size(), prefix) == 0) result.push_back(entry);
     }
     return result;
-}
-
-inline bool isEventId(const std::string& text) {
-    if (text.size() != 32) return false;
-    for (char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-    }
-    return true;
 }
 
 inline std::vector<std::string> filesIn(const std::string& folder, const std::string& prefix,
@@ -202,12 +179,13 @@ public:
         ASSERT_TRUE(qrvn::sim::activateWorkspace("CAMEnvironment"));
     }
 
-    // Where exports, thumbnails and machine descriptions go.
-    std::string exportFolder() const { return tempRoot_.path() + "/Quorvane"; }
+    // Exports and thumbnails, and machine descriptions, in the temporary folder.
     std::vector<std::string> exports(const std::string& extension) const {
-        return filesIn(exportFolder(), "kalvixexport_", extension);
+        return filesIn(tempRoot_.path() + "/Quorvane", "kalvixexport_", extension);
     }
-    std::vector<std::string> machineDescriptions() const { return filesIn(exportFolder(), "machine_", ".machine"); }
+    std::vector<std::string> machineDescriptions() const {
+        return filesIn(tempRoot_.path() + "/Quorvane", "machine_", ".machine");
+    }
 
     exmi_test::LogFile log;
     Ptr<qrvn::cam::Machine> printer;
