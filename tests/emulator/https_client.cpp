@@ -56,10 +56,7 @@ Reply request(const std::string& method, const std::string& url, const std::stri
               const RequestOptions& options) {
     Reply reply;
     CURL* curl = curl_easy_init();
-    if (curl == nullptr) {
-        reply.curlCode = -1;
-        return reply;
-    }
+    if (curl == nullptr) return reply;
     Upload upload{&body, 0};
     curl_slist* headers = nullptr;
     for (const auto& h : options.headers) headers = curl_slist_append(headers, h.c_str());
@@ -68,7 +65,7 @@ Reply request(const std::string& method, const std::string& url, const std::stri
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(curl, CURLOPT_SSL_ENABLE_ALPN, 0L);
     if (!options.caBundle.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caBundle.c_str());
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, options.timeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onWrite);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
@@ -87,7 +84,7 @@ Reply request(const std::string& method, const std::string& url, const std::stri
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
     }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    reply.curlCode = static_cast<int>(curl_easy_perform(curl));
+    curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);

@@ -11,7 +11,6 @@
 namespace emulator_test {
 
 struct Reply {
-    int curlCode = 0;  // CURLE_OK (0) when the transfer completed
     long status = 0;
     std::string body;
     std::map<std::string, std::string> headers;  // lower-case names, last value wins
@@ -19,8 +18,7 @@ struct Reply {
 };
 
 struct RequestOptions {
-    std::string caBundle;  // empty: libcurl's default trust store
-    long timeoutSeconds = 20;
+    std::string caBundle;              // empty: libcurl's default trust store
     std::vector<std::string> headers;  // "Name: value"
 };
 

@@ -7,25 +7,24 @@ namespace {
 
 using namespace qrvn;
 
-class OpenedCounter : public core::DocumentEventHandler {
+class CreatedMarker : public core::DocumentEventHandler {
 public:
     void notify(const core::Ptr<core::DocumentEventArgs>& args) override {
         if (!args) return;
         auto document = args->document().query<kalvix::KalvixDocument>();
         if (!document) return;
-        auto count = document->attributes()->itemByName("FakeAddIn", "seen");
-        document->attributes()->add("FakeAddIn", "seen", count ? count->value() + "+" : "1");
+        document->attributes()->add("FakeAddIn", "seen", "1");
     }
 };
 
-OpenedCounter counter;
+CreatedMarker marker;
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) bool run() {
     auto app = core::Application::get();
     if (!app || !app->userInterface()) return false;
-    app->documentCreated()->add(&counter);
+    app->documentCreated()->add(&marker);
     return static_cast<bool>(
         app->userInterface()->commandDefinitions()->addButtonDefinition("FakeAddInCommand", "Fake", "Tip", ""));
 }
@@ -33,7 +32,7 @@ extern "C" __attribute__((visibility("default"))) bool run() {
 extern "C" __attribute__((visibility("default"))) bool stop() {
     auto app = core::Application::get();
     if (!app) return true;
-    app->documentCreated()->remove(&counter);
+    app->documentCreated()->remove(&marker);
     if (auto ui = app->userInterface()) {
         if (auto definition = ui->commandDefinitions()->itemById("FakeAddInCommand")) definition->deleteMe();
     }
