@@ -172,7 +172,7 @@
     if (state.cancelling) return;
     var progress = Status.describeProgress(members);
     setBar(progress.known, progress.percent);
-    el.progressText.textContent = progress.text;
+    showProgressText(progress.text);
     // Announce each phase and every quarter, not every update.
     var step = progress.known ? 10 + Math.floor(progress.percent / 25) : ['exporting', 'creating', 'announcing', 'uploading'].indexOf(progress.phase);
     if (step !== state.lastProgressStep) {
@@ -181,12 +181,24 @@
     }
   }
 
+  // The line breaks between its parts only, never inside "12.3 MB/s".
+  function showProgressText(text) {
+    el.progressText.textContent = '';
+    text.split(' \u00b7 ').forEach(function (part, i) {
+      if (i > 0) el.progressText.appendChild(document.createTextNode(' \u00b7 '));
+      var span = document.createElement('span');
+      span.className = 'nowrap';
+      span.textContent = part;
+      el.progressText.appendChild(span);
+    });
+  }
+
   function cancel() {
     if (state.cancelling || !sendFromClick('cancelupload', {}, true)) return;
     state.cancelling = true;
     el.cancelButton.textContent = 'Cancelling\u2026';
     el.cancelButton.setAttribute('aria-disabled', 'true');
-    el.progressText.textContent = 'Cancelling\u2026';
+    el.progressText.textContent = 'Stopping the upload\u2026';
     announce('Cancelling the upload\u2026');
   }
 
@@ -203,8 +215,13 @@
     var name = Form.projectName(projectId);
     if (name === null && upload && upload.action === 'createproject') name = upload.projectName;
     var what = upload && upload.members.uploadType === 'toolpath' ? 'print job' : 'design';
-    el.successText.textContent = name === null ? 'Your file is now in the project library.'
-      : 'Your ' + what + ' is now in ' + isolated(name) + '.';
+    el.successText.textContent = name === null ? 'Your file is now in the project library.' : 'Your ' + what + ' is now in ';
+    if (name !== null) {
+      var strong = document.createElement('strong');
+      strong.textContent = isolated(name);
+      el.successText.appendChild(strong);
+      el.successText.appendChild(document.createTextNode('.'));
+    }
     state.successProjectId = projectId;
     Form.startAfresh();
     showScreen('successscreen');

@@ -410,8 +410,10 @@ test.describe('progress and cancel', () => {
     await page.click('#cancel-button', { force: true });
     assert.deepEqual(await h.sentWith(page, 'cancelupload'), [{ action: 'cancelupload', data: {} }]);
     assert.equal(await text(page, '#cancel-button'), 'Cancelling…');
+    const stopping = await text(page, '#progress-text');
+    assert.doesNotMatch(stopping, /10 %/);
     await h.progress(page, 'uploading', '20', '100', '5');
-    assert.equal(await text(page, '#progress-text'), 'Cancelling…');
+    assert.equal(await text(page, '#progress-text'), stopping);
 
     await h.deliver(page, 'navigate', { target: 'uploadform' });
     assert.ok(await page.locator('#cancel-note').isVisible());
