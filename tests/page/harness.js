@@ -50,6 +50,8 @@ async function openPage(browser, { withHost = true, clock = false, width = 800, 
   page.setDefaultTimeout(5000);
   const problems = [];
   page.on('pageerror', (error) => problems.push('pageerror: ' + error.message));
+  // A blocked script, style or image (the page's CSP) shows up here.
+  page.on('console', (message) => { if (message.type() === 'error') problems.push('console: ' + message.text()); });
   page.on('dialog', async (dialog) => {
     problems.push('dialog: ' + dialog.message());
     await dialog.dismiss();
