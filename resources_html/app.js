@@ -1,7 +1,7 @@
 /*
  * The palette page: shows the screen the host asks for, follows an upload
  * while it runs, explains failures and sends the user's choices back. The
- * form itself lives in form.js.
+ * form lives in form.js and chooser.js.
  *
  * Nothing here waits for ever: sign-in and the project list offer to ask
  * again after WAIT_MS, and an upload that reports nothing for QUIET_MS says
@@ -18,6 +18,7 @@
   var PDI = '\u2069';
 
   var Form = window.QrvnForm;
+  var Chooser = window.QrvnChooser;
   var Status = window.QrvnStatus;
 
   function byId(id) { return document.getElementById(id); }
@@ -119,9 +120,9 @@
   }
 
   function waitForList() {
-    Form.setListStatus('Loading projects\u2026', false, false);
+    Chooser.setListStatus('Loading projects\u2026', false, false);
     restart('list', WAIT_MS, function () {
-      Form.setListStatus('The project list has not arrived yet.', true, true);
+      Chooser.setListStatus('The project list has not arrived yet.', true, true);
     });
   }
 
@@ -212,7 +213,7 @@
 
   function showSuccess(projectId) {
     var upload = state.lastUpload;
-    var name = Form.projectName(projectId);
+    var name = Chooser.projectName(projectId);
     if (name === null && upload && upload.action === 'createproject') name = upload.projectName;
     var what = upload && upload.members.uploadType === 'toolpath' ? 'print job' : 'design';
     el.successText.textContent = name === null ? 'Your file is now in the project library.' : 'Your ' + what + ' is now in ';
@@ -223,7 +224,7 @@
       el.successText.appendChild(document.createTextNode('.'));
     }
     state.successProjectId = projectId;
-    Form.startAfresh();
+    Chooser.startAfresh();
     showScreen('successscreen');
     announce('Upload complete. ' + el.successText.textContent);
   }
@@ -261,7 +262,7 @@
 
   function backToForm() {
     if (state.errorKind === 'projects') {
-      Form.setListStatus('The project list could not be loaded.', true, true);
+      Chooser.setListStatus('The project list could not be loaded.', true, true);
     }
     showScreen('uploadform');
   }
@@ -314,7 +315,7 @@
 
   function onProjectList(members) {
     restart('list', 0);
-    var problem = Form.onProjectList(members);
+    var problem = Chooser.onProjectList(members);
     state.listArrived = problem === '';
     if (problem !== '') {
       send('messagedlg', { title: 'StratavoxPalette.page', message: 'could not read the project list: ' + problem });

@@ -22,7 +22,7 @@ const PROJECTS = [
 ];
 const EMPTY_PRINTER = { printcoreOne: '', materialOne: '', printcoreTwo: '', materialTwo: '' };
 const PRINTER = 'Stratavox Forge 2';
-const SCRIPTS = 6;
+const SCRIPTS = 7;
 const isolated = (text) => '\u2068' + text + '\u2069';
 
 // Runs `body` on a page that has loaded and been shown the upload form; no
