@@ -576,6 +576,22 @@ test.describe('look', () => {
       for (const name of ['Extruder 1 Print core', 'Extruder 1 Material', 'Extruder 2 Print core', 'Extruder 2 Material']) {
         assert.equal(await page.getByRole('combobox', { name, exact: true }).count(), 1, name);
       }
+      // Every stop of the keyboard's path through the form shows where it is.
+      const stops = [];
+      await page.focus('#screen-uploadform h1');
+      for (let i = 0; i < 20; i++) {
+        await page.keyboard.press('Tab');
+        const stop = await page.evaluate(() => {
+          const f = document.activeElement;
+          const style = getComputedStyle(f);
+          return { id: f.id || f.tagName, style: style.outlineStyle, width: parseFloat(style.outlineWidth), colour: style.outlineColor,
+            behind: getComputedStyle(f.closest('.card') || document.documentElement).backgroundColor };
+        });
+        if (stop.id === 'BODY' || stops.some((s) => s.id === stop.id)) break;
+        stops.push(stop);
+        assert.ok(stop.style !== 'none' && stop.width >= 2 && contrast(stop.colour, stop.behind) >= 3, JSON.stringify(stop));
+      }
+      assert.ok(stops.length >= 8, stops.map((s) => s.id).join());
     }, { colorScheme });
   }
 
