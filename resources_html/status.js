@@ -66,7 +66,9 @@
       return { phase: phase, known: false, percent: 0, text: PHASES[phase] || PHASES.uploading };
     }
     sent = Math.min(sent, total);
-    var percent = Math.floor((sent * 100) / total);
+    // Nearest whole percent, but never 100 before the last byte is sent.
+    var percent = Math.round((sent * 100) / total);
+    if (percent === 100 && sent < total) percent = 99;
     var unit = unitFor(total);
     var parts = ['Uploading ' + percent + ' %', scaled(sent, unit) + ' of ' + scaled(total, unit) + ' ' + unit[1]];
     if (rate > 0) {

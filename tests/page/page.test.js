@@ -371,7 +371,7 @@ test.describe('progress and cancel', () => {
   const STEPS = [
     ['exporting', '0', '0', '0', 'Exporting…', null],
     ['creating', '0', '0', '0', 'Creating project…', null],
-    ['uploading', '120000000', '286000000', '12300000', 'Uploading 41 % · 120 of 286 MB · 12.3 MB/s · about 14 s left', '41'],
+    ['uploading', '120000000', '286000000', '12300000', 'Uploading 42 % · 120 of 286 MB · 12.3 MB/s · about 14 s left', '42'],
     ['uploading', '286000000', '286000000', '9000000', 'Uploading 100 % · 286 of 286 MB · 9.0 MB/s', '100']
   ];
   formTest('"uploadprogress" drives the bar and the line; without it the bar only shows activity', async (page) => {

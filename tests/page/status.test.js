@@ -17,7 +17,7 @@ test('progress lines: phases without counts show activity, the upload shows how 
     ['uploading', '0', '0', '0', false, 0, 'Uploading…'],                       // total not known yet
     ['', '5', '10', '1', false, 0, 'Uploading…'],                                // a phase the page does not know
     ['uploading', '', '10', '1', false, 0, 'Uploading…'],
-    ['uploading', String(120 * MB), String(286 * MB), String(12.3 * MB), true, 41, 'Uploading 41 % · 120 of 286 MB · 12.3 MB/s · about 14 s left'],
+    ['uploading', String(120 * MB), String(286 * MB), String(12.3 * MB), true, 42, 'Uploading 42 % · 120 of 286 MB · 12.3 MB/s · about 14 s left'],
     ['uploading', '0', String(286 * MB), '0', true, 0, 'Uploading 0 % · 0.0 of 286 MB'],
     ['uploading', '998', '999', '500', true, 99, 'Uploading 99 % · 998 of 999 bytes · 500 bytes/s · about 1 s left'],
     ['uploading', String(1 * MB), String(4294967295), String(2 * MB), true, 0, 'Uploading 0 % · 0.0 of 4.2 GB · 2.0 MB/s · about 36 min left'],
