@@ -50,7 +50,16 @@
     return { printcoreOne: '', materialOne: '', printcoreTwo: '', materialTwo: '' };
   }
 
+  // Extruder 2 is either used (a print core and a material) or not at all;
+  // half a choice would reach the printer as something nobody asked for.
+  function extruderTwoProblem(printcore, material) {
+    if (printcore === '' && material !== '') return 'Extruder 2 has a material but no print core.';
+    if (printcore !== '' && material === '') return 'Extruder 2 has a print core but no material.';
+    return '';
+  }
+
   return {
+    extruderTwoProblem: extruderTwoProblem,
     printCores: printCores,
     materials: materials,
     defaultsFor: defaultsFor

@@ -101,5 +101,37 @@
     return projects;
   }
 
-  return { percentDecode: percentDecode, parse: parse, ProjectListError: ProjectListError };
+  // Direction controls inside a name could make it read as something else
+  // ("invoice\u202Egpj.exe" shows as "invoiceexe.jpg"), so they are shown
+  // as what they are; the page also isolates every name from its
+  // surroundings.
+  var BIDI_CONTROLS = /[\u061C\u200E\u200F\u202A-\u202E\u2066-\u2069]/g;
+
+  function displayName(name) {
+    var text = typeof name === 'string' ? name : '';
+    if (text.trim() === '') return 'Untitled project';
+    return text.replace(BIDI_CONTROLS, function (ch) {
+      return '[U+' + ch.charCodeAt(0).toString(16).toUpperCase() + ']';
+    });
+  }
+
+  // The project the user worked with last comes first; the rest keep the
+  // service's order.
+  function ordered(projects, rememberedId) {
+    var first = projects.filter(function (p) { return p.id === rememberedId; }).slice(0, 1);
+    return first.concat(projects.filter(function (p) { return p !== first[0]; }));
+  }
+
+  // Case-insensitive match of every word of the query against the shown name.
+  function matches(project, query) {
+    var name = displayName(project.name).toLocaleLowerCase();
+    return query.toLocaleLowerCase().split(/\s+/).every(function (word) {
+      return name.indexOf(word) >= 0;
+    });
+  }
+
+  return {
+    percentDecode: percentDecode, parse: parse, ProjectListError: ProjectListError,
+    displayName: displayName, ordered: ordered, matches: matches
+  };
 });

@@ -42,19 +42,49 @@ function installFakeHost() {
 }
 
 // Opens the page, without the host object when `withHost` is false; page
-// errors and dialogs are collected for the test to check.
-async function openPage(browser, { withHost = true } = {}) {
+// errors and dialogs are collected for the test to check. `clock` puts the
+// page's timers under the test's control; `width` and `colorScheme` set the
+// panel's size and the system's scheme.
+async function openPage(browser, { withHost = true, clock = false, width = 800, height = 800, colorScheme = 'light' } = {}) {
   const page = await browser.context.newPage();
+  page.setDefaultTimeout(5000);
   const problems = [];
   page.on('pageerror', (error) => problems.push('pageerror: ' + error.message));
+  // A blocked script, style or image (the page's CSP) shows up here.
+  page.on('console', (message) => { if (message.type() === 'error') problems.push('console: ' + message.text()); });
   page.on('dialog', async (dialog) => {
     problems.push('dialog: ' + dialog.message());
     await dialog.dismiss();
   });
+  await page.setViewportSize({ width, height });
+  await page.emulateMedia({ colorScheme });
+  if (clock) await page.clock.install();
   if (withHost) await page.addInitScript(installFakeHost);
   await page.goto(PAGE_URL);
   return { page, problems };
 }
+
+// The page as a signed-in user first sees it: the form, before any list.
+async function openForm(browser, options) {
+  const opened = await openPage(browser, options);
+  await waitForSent(opened.page, 'apploaded');
+  await deliver(opened.page, 'navigate', { target: 'uploadform' });
+  return opened;
+}
+
+// Numbered projects; `extra` go first.
+function manyProjects(count, extra = []) {
+  return extra.concat(Array.from({ length: count - extra.length }, (_, i) => ({
+    name: 'Part ' + (i + 1), description: i % 3 === 0 ? 'Bracket revision ' + i : '', id: 'p' + (i + 1)
+  })));
+}
+
+const deliverList = (page, projects, defaultprojectid) => deliver(page, 'projectlist',
+  defaultprojectid === undefined ? { projectlist: encodedList(projects) }
+    : { projectlist: encodedList(projects), defaultprojectid });
+
+const progress = (page, phase, sent = '0', total = '0', rate = '0') =>
+  deliver(page, 'uploadprogress', { phase, sent, total, rate });
 
 // The add-in's framing: "eventID" first, then the members in byte order.
 function hostJson(members) {
@@ -107,6 +137,6 @@ async function visibleScreens(page) {
 }
 
 module.exports = {
-  launchBrowser, installFakeHost, openPage, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
+  launchBrowser, installFakeHost, openPage, openForm, manyProjects, deliverList, progress, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
   sent, sentWith, waitForSent, visibleScreens
 };

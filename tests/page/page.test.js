@@ -21,19 +21,20 @@ const PROJECTS = [
   { name: 'Bracket 50% + spare', description: '', id: 'proj-3' }
 ];
 const EMPTY_PRINTER = { printcoreOne: '', materialOne: '', printcoreTwo: '', materialTwo: '' };
+const PRINTER = 'Stratavox Forge 2';
+const SCRIPTS = 7;
+const isolated = (text) => '\u2068' + text + '\u2069';
 
 // Runs `body` on a page that has loaded and been shown the upload form; no
 // page error, dialog or injected markup may happen on the way.
-function formTest(name, body) {
+function formTest(name, body, options) {
   test(name, async () => {
-    const { page, problems } = await h.openPage(browser);
-    await h.waitForSent(page, 'apploaded');
-    await h.deliver(page, 'navigate', { target: 'uploadform' });
+    const { page, problems } = await h.openForm(browser, options);
     await body(page);
     assert.deepEqual(problems, []);
     assert.equal(await page.evaluate(() => window.__pwned), undefined);
     assert.equal(await page.locator('img').count(), 0);
-    assert.equal(await page.locator('script').count(), 4);
+    assert.equal(await page.locator('script').count(), SCRIPTS);
     await page.close();
   });
 }
@@ -43,8 +44,16 @@ async function options(page, selector) {
     os.map((o) => ({ text: o.textContent, value: o.value, selected: o.selected })));
 }
 
-async function listProjects(page, defaultprojectid) {
-  await h.deliver(page, 'projectlist', { projectlist: h.encodedList(PROJECTS), defaultprojectid });
+const listProjects = (page, defaultprojectid) => h.deliverList(page, PROJECTS, defaultprojectid);
+const text = (page, selector) => page.locator(selector).textContent();
+const focusedId = (page) => page.evaluate(() => document.activeElement.closest('section')?.dataset.screen +
+  ':' + document.activeElement.tagName);
+
+async function upload(page, name = 'Toolpath project') {
+  await page.check('#mode-new');
+  await page.fill('#project-name', name);
+  await page.click('#upload-button');
+  return (await h.waitForSent(page, 'createproject')).at(-1);
 }
 
 test.describe('start-up and bridge', () => {
@@ -54,7 +63,8 @@ test.describe('start-up and bridge', () => {
     assert.deepEqual(await h.visibleScreens(page), ['waiting']);
     await h.deliver(page, 'navigate', { target: 'uploadform' });
     for (const [action, data] of [['navigate', 'not json'], ['navigate', '[1,2]'], ['navigate', '{"target":5}'],
-      ['navigate', '{"target":"nowhere"}'], ['Navigate', h.hostJson({ target: 'errorscreen' })], ['bogus', '{}']]) {
+      ['navigate', '{"target":"nowhere"}'], ['Navigate', h.hostJson({ target: 'errorscreen' })], ['bogus', '{}'],
+      ['uploadprogress', '{"phase":5}'], ['uploadprogress', h.hostJson({ phase: 'x', sent: '-1', total: 'a' })]]) {
       await h.deliverRaw(page, action, data);
     }
     assert.deepEqual(await h.visibleScreens(page), ['uploadform']);
@@ -76,60 +86,162 @@ test.describe('start-up and bridge', () => {
 });
 
 test.describe('screens', () => {
-  formTest('each navigate target shows its screen and only that one; errors show literally or a fallback', async (page) => {
-    for (const target of ['progressscreen', 'successscreen', 'errorscreen', 'uploadform', 'progressscreen']) {
+  formTest('each target shows its screen alone, focus moves to its heading, and the outcome is announced', async (page) => {
+    for (const [target, spoken] of [['progressscreen', null], ['successscreen', /Upload complete/],
+      ['errorscreen', /^[\w -]+\. E$/], ['uploadform', null], ['progressscreen', null]]) {
       await h.deliver(page, 'navigate', { target, projectid: 'p', errormessage: 'e' });
       assert.deepEqual(await h.visibleScreens(page), [target], target);
-      assert.ok(await page.locator(`section[data-screen="${target}"]`).isVisible(), target);
+      assert.equal(await focusedId(page), target + ':H1', target);
+      if (spoken) assert.match(await text(page, '#announcer'), spoken, target);
     }
-    const text = 'could not create project (500) <b>' + BREAKOUT_NAME;
-    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: text });
-    assert.equal(await page.locator('#error-message').textContent(), text);
-    assert.equal(await page.locator('#error-message *').count(), 0);
+    const raw = 'could not create project <b>' + BREAKOUT_NAME + '\n' + 'x'.repeat(200);
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: raw });
+    assert.equal(await text(page, '#error-message'), raw);
+    assert.equal(await page.locator('#screen-errorscreen *:not(div,h1,p,button,details,summary,pre,span)').count(), 0);
     await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: '' });
-    const fallback = await page.locator('#error-message').textContent();
-    assert.ok(fallback.length > 0 && fallback !== text);
+    assert.ok((await text(page, '#error-summary')).length > 0);
   });
 });
 
-test.describe('project list', () => {
-  formTest('shows names literally, preselects the default or the first, and a new list keeps the user\'s choice', async (page) => {
+test.describe('destination', () => {
+  // Each sequence ends with the list arriving after the user's choice; the
+  // choice and the typed text must survive it and be what is uploaded.
+  const SEQUENCES = [
+    ['a name typed while the projects load', async (page) => {
+      assert.ok(await page.locator('#project-list-status').isVisible());
+      await page.fill('#project-name', 'Typed early');
+    }, { action: 'createproject', name: 'Typed early' }],
+    ['"New project" and a name after "Upload another file"', async (page) => {
+      await listProjects(page, 'proj-2');
+      await page.click('#upload-button');
+      await h.deliver(page, 'navigate', { target: 'successscreen', projectid: 'proj-2' });
+      await page.click('#another-after-success');
+      await h.deliver(page, 'navigate', { target: 'uploadform' });
+      await page.check('#mode-new');
+      await page.fill('#project-name', 'Second one');
+    }, { action: 'createproject', name: 'Second one' }],
+    ['another project than the remembered one', async (page) => {
+      await listProjects(page, 'proj-1');
+      await page.selectOption('#project-select', 'proj-3');
+    }, { action: 'selectproject', id: 'proj-3' }],
+    ['nothing touched: the remembered project', async () => {}, { action: 'selectproject', id: 'proj-2' }]
+  ];
+  for (const [name, steps, expected] of SEQUENCES) {
+    formTest(name, async (page) => {
+      await steps(page);
+      await listProjects(page, 'proj-2');
+      assert.equal(await page.isChecked('#mode-new'), expected.action === 'createproject');
+      if (expected.name) assert.equal(await page.inputValue('#project-name'), expected.name);
+      assert.ok(await page.locator(expected.name ? '#project-name' : '#project-select').isVisible());
+      await page.click('#upload-button');
+      const message = (await h.waitForSent(page, expected.action)).at(-1);
+      if (expected.name) assert.equal(message.data.projectName, expected.name);
+      else assert.equal(message.data.projectID, expected.id);
+    });
+  }
+});
+
+test.describe('project chooser', () => {
+  formTest('shows names literally and isolated, remembered first and marked, and keeps the user\'s choice', async (page) => {
     await listProjects(page, 'proj-2');
-    assert.deepEqual(await options(page, '#project-select'), PROJECTS.map((p) => ({
-      text: p.name, value: p.id, selected: p.id === 'proj-2'
+    assert.deepEqual(await options(page, '#project-select'), [PROJECTS[1], PROJECTS[0], PROJECTS[2]].map((p) => ({
+      text: isolated(p.name) + (p.id === 'proj-2' ? ' ★ last used' : ''), value: p.id, selected: p.id === 'proj-2'
     })));
     assert.ok(await page.locator('#mode-existing').isChecked());
-    assert.equal(await page.locator('#project-summary').textContent(), BREAKOUT_NAME);
+    assert.equal(await text(page, '#project-summary'), BREAKOUT_NAME);
+    assert.equal(await text(page, '#project-count'), '3 projects');
+    assert.ok(await page.locator('#project-search').isHidden());
     await page.selectOption('#project-select', 'proj-1');
-    assert.equal(await page.locator('#project-summary').textContent(), PROJECTS[0].description);
-
+    assert.equal(await text(page, '#project-summary'), PROJECTS[0].description);
     await listProjects(page, 'gone');
     assert.equal(await page.inputValue('#project-select'), 'proj-1');
-    await page.selectOption('#project-select', 'proj-3');
-    await listProjects(page);
-    assert.equal(await page.inputValue('#project-select'), 'proj-3');
   });
 
+  formTest('300 projects: a search box, a count, and the remembered one first', async (page) => {
+    const projects = h.manyProjects(300);
+    await h.deliverList(page, projects, 'p250');
+    assert.ok(await page.locator('#project-search').isVisible());
+    assert.equal(await text(page, '#project-count'), '300 projects');
+    const first = (await options(page, '#project-select'))[0];
+    assert.deepEqual(first, { text: isolated('Part 250') + ' ★ last used', value: 'p250', selected: true });
+    for (const [query, count, selected] of [['part 12', 13, 'p12'], ['PART 250', 1, 'p250'], ['nothing', 0, '']]) {
+      await page.fill('#project-search', query);
+      assert.equal(await page.locator('#project-select option').count(), count, query);
+      assert.equal(await text(page, '#project-count'), `${count} of 300 projects match`, query);
+      assert.equal(await page.inputValue('#project-select'), selected, query);
+    }
+    await page.click('#upload-button');
+    assert.ok(await page.locator('#form-error').isVisible());
+    await page.fill('#project-search', '');
+    await h.deliverList(page, projects.slice(0, 10));
+    assert.ok(await page.locator('#project-search').isHidden());
+    assert.equal(await page.locator('#project-select option').count(), 10);
+  });
+
+  const LONG = 'Ω'.repeat(150) + 'x'.repeat(149) + '!';
+  const NAMES = [
+    ['a right-to-left override is shown, not obeyed', 'invoice\u202Egpj.exe', 'invoice[U+202E]gpj.exe'],
+    ['a name of spaces', '   ', 'Untitled project'],
+    ['an empty name', '', 'Untitled project'],
+    ['300 characters', LONG, LONG]
+  ];
+  for (const [name, raw, shown] of NAMES) {
+    formTest(name + ' (320 px)', async (page) => {
+      await h.deliverList(page, [{ name: raw, description: '', id: 'x' }, ...PROJECTS]);
+      const option = page.locator('#project-select option').first();
+      assert.equal(await option.getAttribute('title'), shown);
+      assert.ok((await option.textContent()).length <= 62);
+      assert.equal(await text(page, '#project-chosen'), isolated(shown));
+      assert.ok(await page.locator('#project-chosen').isVisible());
+      assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth));
+    }, { width: 320 });
+  }
+
   formTest('an empty list leaves only "new project" and says so', async (page) => {
-    await h.deliver(page, 'projectlist', { projectlist: h.encodedList([]) });
+    await h.deliverList(page, []);
     assert.ok(await page.locator('#mode-existing').isDisabled());
     assert.ok(await page.locator('#mode-new').isChecked());
     assert.ok(await page.locator('#project-name').isVisible());
-    assert.ok(await page.locator('#project-list-status').isVisible());
+    assert.match(await text(page, '#project-list-status'), /no projects yet/);
   });
 
   formTest('a malformed list shows an error on the page and reports it to the host', async (page) => {
     await listProjects(page);
     await h.deliver(page, 'projectlist', { projectlist: '%7B%22broken', defaultprojectid: 'proj-1' });
-    const status = page.locator('#project-list-status');
-    assert.ok(await status.isVisible());
-    assert.match(await status.textContent(), /could not be read/);
+    assert.match(await text(page, '#project-list-status'), /could not be read/);
     assert.equal(await page.locator('#project-select option').count(), 0);
     assert.ok(await page.locator('#mode-new').isChecked());
     const reports = await h.waitForSent(page, 'messagedlg');
     assert.deepEqual(Object.keys(reports[0].data), ['message', 'title']);
     assert.match(reports[0].data.message, /project list/);
   });
+});
+
+test.describe('waits that end', () => {
+  // [what is awaited, how the page gets there, the line, the button]
+  const WAITS = [
+    ['sign-in', async () => {}, '#signin-slow', '#signin-retry'],
+    ['the project list', (page) => h.deliver(page, 'navigate', { target: 'uploadform' }), '#project-list-status', '#list-retry']
+  ];
+  for (const [name, reach, line, button] of WAITS) {
+    test(`after 30 s of waiting for ${name} the page says so and asks again once per click burst`, async () => {
+      const { page, problems } = await h.openPage(browser, { clock: true });
+      await h.waitForSent(page, 'apploaded');
+      await reach(page);
+      await page.clock.fastForward(29000);
+      assert.ok(await page.locator(button).isHidden());
+      await page.clock.fastForward(2000);
+      assert.ok(await page.locator(line).isVisible());
+      await page.dblclick(button);
+      assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 1);
+      assert.ok(await page.locator(button).isHidden());
+      await page.clock.fastForward(31000);
+      await page.click(button);
+      assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 2);
+      assert.deepEqual(problems, []);
+      await page.close();
+    });
+  }
 });
 
 test.describe('uploading', () => {
@@ -157,7 +269,8 @@ test.describe('uploading', () => {
     assert.deepEqual(keys, [...keys].sort());
   });
 
-  formTest('"createproject" for a toolpath carries the chosen settings, once until the form is shown again', async (page) => {
+  formTest('"createproject" for a toolpath carries the chosen settings, once while the upload runs', async (page) => {
+    await h.deliver(page, 'materials', { printer: PRINTER });
     await page.fill('#project-name', 'Toolpath project');
     await page.check('#type-toolpath');
     assert.ok(await page.locator('#printer-settings').isVisible());
@@ -165,13 +278,19 @@ test.describe('uploading', () => {
     await page.selectOption('#material-one', 'Tough PLA');
     await page.selectOption('#printcore-two', '');
     await page.selectOption('#material-two', '');
-    await page.click('#upload-button');
+    await page.dblclick('#upload-button');
     await page.locator('#upload-button').click({ force: true });
     const [message] = await h.waitForSent(page, 'createproject');
     assert.deepEqual(message.data, {
       projectName: 'Toolpath project', projectDescription: '', uploadType: 'toolpath',
       printcoreOne: 'AA 0.8', materialOne: 'Tough PLA', printcoreTwo: '', materialTwo: ''
     });
+    // A form shown again while the upload runs cannot start another one.
+    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    await h.deliver(page, 'navigate', { target: 'uploadform' });
+    assert.ok(await page.locator('#upload-button').isDisabled());
+    assert.ok(await page.locator('#upload-busy').isVisible());
+    await page.locator('#upload-button').click({ force: true });
     assert.equal((await h.sentWith(page, 'createproject')).length, 1);
 
     await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'could not export design' });
@@ -184,6 +303,7 @@ test.describe('uploading', () => {
   });
 
   formTest('"selectproject" for a design sends empty printer fields, whatever was chosen for a toolpath', async (page) => {
+    await h.deliver(page, 'materials', { printer: PRINTER });
     await listProjects(page, 'proj-1');
     await page.selectOption('#project-select', 'proj-2');
     await page.check('#type-toolpath');
@@ -196,50 +316,300 @@ test.describe('uploading', () => {
     assert.equal((await h.sentWith(page, 'createproject')).length, 0);
   });
 
-  formTest('"materials" names the printer and preselects its defaults; without one the general defaults', async (page) => {
+  formTest('"materials" names the printer and preselects its defaults; without a printer no toolpath, with the reason', async (page) => {
     const printer = 'Stratavox Forge Composite <i>';
     const expected = printers.defaultsFor(printer);
-    const general = printers.defaultsFor('');
-    assert.notDeepEqual(expected, general);
     const chosen = async () => ({
       printcoreOne: await page.inputValue('#printcore-one'),
       materialOne: await page.inputValue('#material-one'),
       printcoreTwo: await page.inputValue('#printcore-two'),
       materialTwo: await page.inputValue('#material-two')
     });
+    for (const members of [null, {}]) {
+      if (members) await h.deliver(page, 'materials', members);
+      assert.ok(await page.locator('#type-toolpath').isDisabled());
+      assert.ok(await page.locator('#toolpath-reason').isVisible());
+      assert.deepEqual(await chosen(), printers.defaultsFor(''));
+    }
     await h.deliver(page, 'materials', { printer });
-    await h.deliver(page, 'materials', {});
+    assert.ok(await page.locator('#toolpath-reason').isHidden());
     await page.check('#type-toolpath');
-    assert.match(await page.locator('#printer-name').textContent(), /No active setup/);
-    assert.deepEqual(await chosen(), general);
-
-    await h.deliver(page, 'materials', { printer });
-    assert.equal(await page.locator('#printer-name').textContent(), 'Printer: ' + printer);
+    assert.equal(await text(page, '#printer-name'), 'Printer: ' + printer);
     assert.deepEqual(await chosen(), expected);
     await listProjects(page, 'proj-3');
     await page.click('#upload-button');
     const [message] = await h.waitForSent(page, 'selectproject');
     assert.deepEqual(message.data, { projectID: 'proj-3', uploadType: 'toolpath', ...expected });
   });
+
+  // [print core 2, material 2, flagged]
+  const EXTRUDER_TWO = [['', 'PVA', true], ['BB 0.4', '', true], ['', '', false], ['BB 0.4', 'PVA', false]];
+  formTest('half a choice for extruder 2 is flagged and not sent', async (page) => {
+    await h.deliver(page, 'materials', { printer: PRINTER });
+    await page.fill('#project-name', 'Two extruders');
+    await page.check('#type-toolpath');
+    let sent = 0;
+    for (const [printcore, material, flagged] of EXTRUDER_TWO) {
+      await page.selectOption('#printcore-two', printcore);
+      await page.selectOption('#material-two', material);
+      assert.equal(await page.locator('#extruder-two-problem').isVisible(), flagged, printcore + '/' + material);
+      assert.equal(await page.getAttribute('#material-two', 'aria-invalid'), flagged ? 'true' : null);
+      await page.click('#upload-button');
+      if (!flagged) {
+        const last = (await h.waitForSent(page, 'createproject', ++sent)).at(-1);
+        assert.deepEqual([last.data.printcoreTwo, last.data.materialTwo], [printcore, material]);
+        await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'x' });
+        await page.click('#back-to-form');
+      }
+      assert.equal((await h.sentWith(page, 'createproject')).length, sent, printcore + '/' + material);
+    }
+  });
 });
 
-formTest('after the upload: success opens the project, both end screens offer another upload', async (page) => {
-  await page.fill('#project-name', 'Done soon');
-  await page.click('#upload-button');
-  await h.deliver(page, 'navigate', { target: 'progressscreen' });
-  await h.deliver(page, 'navigate', { projectid: 'b7e1c2d3-0000-4abc-9def-1234567890ab', target: 'successscreen' });
-  await page.click('#open-button');
-  const [open] = await h.waitForSent(page, 'openfabriqo');
-  assert.deepEqual(open.data, { projectid: 'b7e1c2d3-0000-4abc-9def-1234567890ab' });
-  await page.click('#another-after-success');
-  const [another] = await h.waitForSent(page, 'uploadanotherproject');
-  assert.deepEqual(another.data, {});
-  await h.deliver(page, 'navigate', { target: 'uploadform' });
-  assert.equal(await page.inputValue('#project-name'), '');
+test.describe('progress and cancel', () => {
+  // [phase, sent, total, rate, text, bar value (null: activity only)]
+  const STEPS = [
+    ['exporting', '0', '0', '0', 'Exporting…', null],
+    ['creating', '0', '0', '0', 'Creating project…', null],
+    ['uploading', '120000000', '286000000', '12300000', 'Uploading 42 % · 120 of 286 MB · 12.3 MB/s · about 14 s left', '42'],
+    ['uploading', '286000000', '286000000', '9000000', 'Uploading 100 % · 286 of 286 MB · 9.0 MB/s', '100']
+  ];
+  formTest('"uploadprogress" drives the bar and the line; without it the bar only shows activity', async (page) => {
+    await upload(page);
+    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    assert.equal(await page.getAttribute('#progress-bar', 'aria-valuenow'), null);
+    assert.ok(await page.locator('#cancel-button').isHidden());
+    for (const [phase, sent, total, rate, line, value] of STEPS) {
+      await h.progress(page, phase, sent, total, rate);
+      assert.equal(await text(page, '#progress-text'), line);
+      assert.equal(await page.getAttribute('#progress-bar', 'aria-valuenow'), value, line);
+    }
+    assert.match(await text(page, '#announcer'), /Uploading 100 %/);
+    assert.ok(await page.locator('#cancel-button').isVisible());
+  });
 
-  await h.deliver(page, 'navigate', { errormessage: 'Could not find CAM Document.', target: 'errorscreen' });
-  await page.click('#another-after-error');
-  const again = await h.waitForSent(page, 'uploadanotherproject', 2);
-  assert.deepEqual(again[1].data, {});
-  assert.equal((await h.sentWith(page, 'openfabriqo')).length, 1);
+  test('two minutes without any message from the host say that it takes longer', async () => {
+    const { page } = await h.openForm(browser, { clock: true });
+    await upload(page);
+    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    for (const [advance, message, slow] of [[119000, true, false], [119000, false, false], [2000, false, true]]) {
+      await page.clock.fastForward(advance);
+      if (message) await h.progress(page, 'uploading', '1', '2', '1');
+      assert.equal(await page.locator('#progress-slow').isVisible(), slow, String(advance));
+    }
+    await h.progress(page, 'uploading', '2', '2', '1');
+    assert.ok(await page.locator('#progress-slow').isHidden());
+    await page.close();
+  });
+
+  formTest('Cancel sends "cancelupload" once, and the form the host sends back says the upload was cancelled', async (page) => {
+    await upload(page);
+    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    await h.progress(page, 'uploading', '10', '100', '5');
+    await page.dblclick('#cancel-button');
+    await page.click('#cancel-button', { force: true });
+    assert.deepEqual(await h.sentWith(page, 'cancelupload'), [{ action: 'cancelupload', data: {} }]);
+    assert.equal(await text(page, '#cancel-button'), 'Cancelling…');
+    const stopping = await text(page, '#progress-text');
+    assert.doesNotMatch(stopping, /10 %/);
+    await h.progress(page, 'uploading', '20', '100', '5');
+    assert.equal(await text(page, '#progress-text'), stopping);
+
+    await h.deliver(page, 'navigate', { target: 'uploadform' });
+    assert.ok(await page.locator('#cancel-note').isVisible());
+    assert.ok(await page.locator('#upload-button').isEnabled());
+    await page.click('#cancel-note-dismiss');
+    assert.ok(await page.locator('#cancel-note').isHidden());
+    assert.equal(await focusedId(page), 'uploadform:H1');
+    await page.click('#upload-button');
+    await h.waitForSent(page, 'createproject', 2);
+  });
+});
+
+test.describe('errors', () => {
+  const PROXY_PAGE = '<!DOCTYPE html><html><head><title>502 Bad Gateway</title></head><body>' +
+    '<h1>Bad Gateway</h1><p>The proxy server received an invalid response.</p>'.repeat(30) + '</body></html>';
+  // [how the page got there, error text, heading, summary, raw text in Details]
+  const ERRORS = [
+    ['sign-in', null, 'could not authenticate (4294967295)', 'Sign-in failed', /^Could not connect/, true],
+    ['the list', 'form', 'could not retrieve projects (28)', 'Could not load your projects', /did not answer in time/, true],
+    ['the list, HTTP', 'form', 'could not retrieve projects (503)', 'Could not load your projects', /had a problem \(503\)/, true],
+    ['an upload, proxy page', 'upload', PROXY_PAGE, 'Upload failed', /could not understand/, true],
+    ['an upload, export', 'upload', 'Could not find CAM Document.', 'Upload failed', /^Could not find CAM Document\.$/, false]
+  ];
+  for (const [name, reached, raw, heading, summary, details] of ERRORS) {
+    test(`after ${name}: a heading of its kind, a plain summary and the buttons first`, async () => {
+      const { page, problems } = await h.openPage(browser, { width: 420, height: 700 });
+      await h.waitForSent(page, 'apploaded');
+      if (reached) await h.deliver(page, 'navigate', { target: 'uploadform' });
+      if (reached === 'upload') await upload(page);
+      await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: raw });
+      assert.equal(await text(page, '#error-heading'), heading);
+      assert.match(await text(page, '#error-summary'), summary);
+      assert.doesNotMatch(await text(page, '#error-summary'), /4294967295|</);
+      assert.equal(await page.locator('#error-details').isVisible(), details);
+      assert.equal(await page.locator('#error-message').isVisible(), false);
+      assert.equal(await page.locator('#back-to-form').isVisible(), reached !== null);
+      const button = await page.locator('#another-after-error').boundingBox();
+      assert.ok(button.y + button.height <= 700, 'Try again at ' + button.y);
+      if (details) {
+        await page.click('#error-details summary');
+        assert.equal(await text(page, '#error-message'), raw);
+        const box = await page.locator('#error-message').boundingBox();
+        assert.ok(box.height < 300, 'details box ' + box.height + ' px high');
+      }
+      assert.deepEqual(problems, []);
+      await page.close();
+    });
+  }
+
+  formTest('Copy puts the raw text on the clipboard', async (page) => {
+    await page.context().grantPermissions(['clipboard-read', 'clipboard-write']);
+    await upload(page);
+    const raw = 'could not upload file content (413)\n<html>too large</html>';
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: raw });
+    await page.click('#error-details summary');
+    await page.click('#copy-details');
+    await page.locator('#copy-result').getByText('Copied.').waitFor({ timeout: 5000 });
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), raw);
+  });
+
+  formTest('"Try again" repeats the same upload once; "Back to form" keeps the settings and sends nothing', async (page) => {
+    await h.deliver(page, 'materials', { printer: PRINTER });
+    await page.check('#type-toolpath');
+    await page.selectOption('#material-one', 'PETG');
+    const first = await upload(page, 'Again');
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'the transfer stalled: no progress for 60 seconds' });
+    await page.dblclick('#another-after-error');
+    await page.click('#another-after-error');
+    const both = await h.sentWith(page, 'createproject');
+    assert.deepEqual(both.map((m) => m.data), [first.data, first.data]);
+
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'could not upload file content (500)' });
+    const before = (await h.sent(page)).length;
+    await page.click('#back-to-form');
+    assert.deepEqual(await h.visibleScreens(page), ['uploadform']);
+    assert.equal(await page.inputValue('#project-name'), 'Again');
+    assert.equal(await page.inputValue('#material-one'), 'PETG');
+    assert.equal((await h.sent(page)).length, before);
+    assert.ok(await page.locator('#upload-button').isEnabled());
+  });
+
+  test('"Try again" after a failed sign-in asks the host to sign in again, once', async () => {
+    const { page } = await h.openPage(browser);
+    await h.waitForSent(page, 'apploaded');
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'could not parse login response.' });
+    await page.dblclick('#another-after-error');
+    await page.click('#another-after-error');
+    assert.deepEqual(await h.sentWith(page, 'uploadanotherproject'), [{ action: 'uploadanotherproject', data: {} }]);
+    await page.close();
+  });
+});
+
+test.describe('after the upload', () => {
+  // [how the upload was chosen, upload type, success text]
+  const OUTCOMES = [
+    ['a new project', async (page) => upload(page, 'Fresh ' + MALICIOUS_NAME), 'new-id',
+      `Your design is now in ${isolated('Fresh ' + MALICIOUS_NAME)}.`],
+    ['an existing project, as a print job', async (page) => {
+      await h.deliver(page, 'materials', { printer: PRINTER });
+      await listProjects(page, 'proj-1');
+      await page.check('#type-toolpath');
+      await page.click('#upload-button');
+    }, 'proj-1', `Your print job is now in ${isolated(UNICODE_NAME)}.`]
+  ];
+  for (const [name, choose, projectid, success] of OUTCOMES) {
+    formTest(`success into ${name} names the project and what went up`, async (page) => {
+      await choose(page);
+      await h.deliver(page, 'navigate', { target: 'progressscreen' });
+      await h.deliver(page, 'navigate', { target: 'successscreen', projectid });
+      assert.equal(await text(page, '#success-text'), success);
+      assert.equal(await text(page, '#another-after-success'), 'Upload another file');
+    });
+  }
+
+  formTest('each button sends one message per click burst', async (page) => {
+    const id = 'b7e1c2d3-0000-4abc-9def-1234567890ab';
+    await upload(page, 'Done soon');
+    await h.deliver(page, 'navigate', { target: 'successscreen', projectid: id });
+    await page.dblclick('#open-button');
+    assert.deepEqual(await h.sentWith(page, 'openfabriqo'), [{ action: 'openfabriqo', data: { projectid: id } }]);
+    await page.clock.fastForward(1500);
+    await page.click('#open-button');
+    assert.equal((await h.sentWith(page, 'openfabriqo')).length, 2);
+    await page.dblclick('#another-after-success');
+    await page.click('#another-after-success');
+    assert.deepEqual(await h.sentWith(page, 'uploadanotherproject'), [{ action: 'uploadanotherproject', data: {} }]);
+    await h.deliver(page, 'navigate', { target: 'uploadform' });
+    assert.equal(await page.inputValue('#project-name'), '');
+  }, { clock: true });
+});
+
+test.describe('look', () => {
+  const luminance = (rgb) => {
+    const [r, g, b] = rgb.match(/\d+(\.\d+)?/g).slice(0, 3).map((v) => {
+      const c = Number(v) / 255;
+      return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+    });
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+  };
+  const contrast = (a, b) => {
+    const [x, y] = [luminance(a), luminance(b)].sort((p, q) => q - p);
+    return (x + 0.05) / (y + 0.05);
+  };
+
+  for (const colorScheme of ['light', 'dark']) {
+    formTest(`${colorScheme}: field borders reach 3:1, text 4.5:1, and each extruder field has its own name`, async (page) => {
+      await h.deliver(page, 'materials', { printer: PRINTER });
+      await page.check('#type-toolpath');
+      const colours = await page.$$eval('input[type=text], textarea, select', (fields) => fields.map((f) => {
+        const card = getComputedStyle(f.closest('.card'));
+        const own = getComputedStyle(f);
+        return { id: f.id, border: own.borderTopColor, field: own.backgroundColor, card: card.backgroundColor, ink: own.color };
+      }));
+      for (const c of colours) {
+        assert.ok(contrast(c.border, c.field) >= 3 && contrast(c.border, c.card) >= 3, JSON.stringify(c));
+        assert.ok(contrast(c.ink, c.field) >= 4.5, JSON.stringify(c));
+      }
+      const page_ = await page.evaluate(() => getComputedStyle(document.documentElement).backgroundColor);
+      assert.equal(luminance(page_) < 0.1, colorScheme === 'dark');
+      for (const name of ['Extruder 1 Print core', 'Extruder 1 Material', 'Extruder 2 Print core', 'Extruder 2 Material']) {
+        assert.equal(await page.getByRole('combobox', { name, exact: true }).count(), 1, name);
+      }
+      // Every stop of the keyboard's path through the form shows where it is.
+      const stops = [];
+      await page.focus('#screen-uploadform h1');
+      for (let i = 0; i < 20; i++) {
+        await page.keyboard.press('Tab');
+        const stop = await page.evaluate(() => {
+          const f = document.activeElement;
+          const style = getComputedStyle(f);
+          return { id: f.id || f.tagName, style: style.outlineStyle, width: parseFloat(style.outlineWidth), colour: style.outlineColor,
+            behind: getComputedStyle(f.closest('.card') || document.documentElement).backgroundColor };
+        });
+        if (stop.id === 'BODY' || stops.some((s) => s.id === stop.id)) break;
+        stops.push(stop);
+        assert.ok(stop.style !== 'none' && stop.width >= 2 && contrast(stop.colour, stop.behind) >= 3, JSON.stringify(stop));
+      }
+      assert.ok(stops.length >= 8, stops.map((s) => s.id).join());
+    }, { colorScheme });
+  }
+
+  formTest('at 320 px nothing scrolls sideways and every print core and material is readable', async (page) => {
+    await h.deliver(page, 'materials', { printer: 'Stratavox Forge Composite ' + 'Extended-Build-Volume-'.repeat(8) });
+    await page.check('#type-toolpath');
+    for (const [selector, value] of [['#printcore-one', 'CC 0.6'], ['#material-one', 'Breakaway'], ['#printcore-two', 'Not used'], ['#material-two', 'Tough PLA']]) {
+      await page.selectOption(selector, { label: value });
+      const room = await page.$eval(selector, (select) => {
+        const style = getComputedStyle(select);
+        const context = document.createElement('canvas').getContext('2d');
+        context.font = `${style.fontSize} ${style.fontFamily}`;
+        const arrow = 24;
+        return select.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight) - arrow -
+          context.measureText(select.selectedOptions[0].textContent).width;
+      });
+      assert.ok(room >= 0, `${selector} "${value}" lacks ${-room} px`);
+    }
+    assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= innerWidth));
+  }, { width: 320 });
 });

@@ -3,7 +3,7 @@
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { percentDecode, parse, ProjectListError } = require('../../resources_html/projectlist.js');
+const { percentDecode, parse, ProjectListError, displayName, ordered, matches } = require('../../resources_html/projectlist.js');
 const printers = require('../../resources_html/printers.js');
 const { percentEncodeUri, encodedList } = require('./harness.js');
 
@@ -47,6 +47,28 @@ test.describe('parse', () => {
       assert.throws(() => parse(bad), (e) => e instanceof ProjectListError && e.message.length > 0, String(bad));
     }
   });
+});
+
+test('names as shown: direction controls visible, blank names untitled, search by every word', () => {
+  for (const [name, shown] of [
+    ['invoice\u202Egpj.exe', 'invoice[U+202E]gpj.exe'],
+    ['\u2067abc\u2069 \u200F\u061C', '[U+2067]abc[U+2069] [U+200F][U+61C]'],
+    ['שלום עולם', 'שלום עולם'], [' \t ', 'Untitled project'], ['', 'Untitled project'], [undefined, 'Untitled project']
+  ]) {
+    assert.equal(displayName(name), shown, JSON.stringify(name));
+  }
+  const projects = [{ id: 'a', name: 'Bracket Left' }, { id: 'b', name: '' }, { id: 'c', name: 'bracket right' }];
+  assert.deepEqual(ordered(projects, 'c').map((p) => p.id), ['c', 'a', 'b']);
+  assert.deepEqual(ordered(projects, 'gone').map((p) => p.id), ['a', 'b', 'c']);
+  for (const [query, ids] of [['BRACKET', ['a', 'c']], ['right brack', ['c']], ['untitled', ['b']], ['  ', ['a', 'b', 'c']], ['x', []]]) {
+    assert.deepEqual(projects.filter((p) => matches(p, query)).map((p) => p.id), ids, query);
+  }
+});
+
+test('extruder 2 is either fully used or not at all', () => {
+  for (const [printcore, material, flagged] of [['', '', false], ['AA 0.4', 'PVA', false], ['', 'PVA', true], ['BB 0.4', '', true]]) {
+    assert.equal(printers.extruderTwoProblem(printcore, material) !== '', flagged, printcore + '/' + material);
+  }
 });
 
 test('every printer gets defaults of its kind that the choice lists offer', () => {

@@ -1,0 +1,95 @@
+// Every screen of the page at the widths of a side panel (420 px) and a
+// narrow one (320 px), in the light and the dark scheme. The pictures go to
+// docs/screenshots/ (the README shows them); each screen must fit its width
+// without scrolling sideways.
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const h = require('./harness.js');
+
+const OUT = path.join(__dirname, '..', '..', 'docs', 'screenshots');
+const PRINTER = 'Stratavox Forge Composite Extended Build Volume Edition';
+const PROJECTS = [
+  { name: 'Bracket for the garden gate', description: 'Left and right bracket, PETG.', id: 'p1' },
+  { name: 'invoice\u202Egpj.exe', description: '', id: 'p2' },
+  { name: 'Küche ☕ 東京', description: '', id: 'p3' }
+];
+const PROXY_PAGE = '<!DOCTYPE html><html><head><title>502 Bad Gateway</title></head><body>' +
+  '<h1>Bad Gateway</h1><p>The proxy server received an invalid response from an upstream server.</p>'.repeat(25) + '</body></html>';
+
+async function toForm(page) {
+  await h.deliver(page, 'navigate', { target: 'uploadform' });
+}
+
+async function uploading(page) {
+  await toForm(page);
+  await h.deliverList(page, PROJECTS, 'p1');
+  await page.click('#upload-button');
+  await h.deliver(page, 'navigate', { target: 'progressscreen' });
+  await h.progress(page, 'uploading', '120000000', '286000000', '12300000');
+}
+
+// [file name, how to get there]
+const SCREENS = [
+  ['finishing-sign-in', async () => {}],
+  ['sign-in-slow', (page) => page.clock.fastForward(31000)],
+  ['sign-in-failed', (page) => h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'could not authenticate (4294967295)' })],
+  ['loading-projects', toForm],
+  ['projects-slow', async (page) => { await toForm(page); await page.clock.fastForward(31000); }],
+  ['form', async (page) => {
+    await toForm(page);
+    await h.deliver(page, 'materials', { printer: PRINTER });
+    await h.deliverList(page, PROJECTS, 'p1');
+    await page.check('#type-toolpath');
+    await page.selectOption('#material-two', '');
+  }],
+  ['form-with-search', async (page) => {
+    await toForm(page);
+    await h.deliverList(page, h.manyProjects(300), 'p250');
+    await page.fill('#project-search', 'part 12');
+  }],
+  ['progress', uploading],
+  ['cancelling', async (page) => { await uploading(page); await page.click('#cancel-button'); }],
+  ['cancelled', async (page) => {
+    await uploading(page);
+    await page.click('#cancel-button');
+    await h.deliver(page, 'navigate', { target: 'uploadform' });
+  }],
+  ['error-with-details', async (page) => {
+    await uploading(page);
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: PROXY_PAGE });
+    await page.click('#error-details summary');
+  }],
+  ['success', async (page) => {
+    await uploading(page);
+    await h.deliver(page, 'navigate', { target: 'successscreen', projectid: 'p1' });
+  }]
+];
+
+let browser;
+test.before(async () => {
+  browser = await h.launchBrowser();
+  fs.mkdirSync(OUT, { recursive: true });
+});
+test.after(async () => { if (browser) await browser.close(); });
+
+for (const colorScheme of ['light', 'dark']) {
+  for (const width of [420, 320]) {
+    test(`every screen at ${width} px, ${colorScheme}`, async () => {
+      for (const [name, reach] of SCREENS) {
+        const { page, problems } = await h.openPage(browser, { clock: true, width, height: 700, colorScheme });
+        await h.waitForSent(page, 'apploaded');
+        await reach(page);
+        await page.mouse.move(0, 0);
+        const overflow = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
+        assert.ok(overflow <= 0, `${name} scrolls ${overflow} px sideways`);
+        await page.screenshot({ path: path.join(OUT, `${name}-${width}-${colorScheme}.png`), fullPage: true, animations: 'disabled' });
+        assert.deepEqual(problems, [], name);
+        await page.close();
+      }
+    });
+  }
+}
