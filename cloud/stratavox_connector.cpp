@@ -8,6 +8,7 @@
 #include "net/service_addresses.h"
 #include "support/encoding.h"
 #include "support/log.h"
+#include "support/text.h"
 
 namespace EXMIImpl {
 namespace {
@@ -195,6 +196,13 @@ void CStratavoxFabriqoConnector::noteRefusedToken(uint32_t code, const std::stri
 void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message) {
     support::log(message, source);
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message);
+}
+
+void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message,
+                                      const std::string& answer) {
+    const std::string shown = support::clipText(answer, kShownAnswerBytes);
+    support::log(message + support::escapeForLog(shown), source);
+    if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message + shown);
 }
 
 }  // namespace EXMIImpl

@@ -8,6 +8,8 @@
 #include <optional>
 #include <regex>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include "support/encoding.h"
 #include "support/files.h"
@@ -32,6 +34,43 @@ TEST(TextConversion, ExactBothWaysAndBadConversionOnMalformedInput) {
     EXPECT_EQ(support::toUtf8(u"Gr\u00FC\u00DF \U0001F5A8"), "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x96\xA8");
     EXPECT_EQ(failureOf([] { support::toUtf16("abc\xFF"); }), "bad conversion");
     EXPECT_EQ(failureOf([] { support::toUtf8(std::u16string{u'a', 0xDC00}); }), "bad conversion");
+}
+
+// What outside text goes through before it is sent in JSON, shown or logged.
+TEST(OutsideText, InvalidUtf8IsReplacedLongTextClippedAndControlsEscapedForTheLog) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> valid[] = {
+        {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},  // valid text unchanged
+        {"a\xFF\xFE"
+         "b",
+         "a" + fffd + fffd + "b"},             // bytes never valid
+        {"\xC0\xAF", fffd + fffd},             // overlong
+        {"\xED\xA0\x80", fffd + fffd + fffd},  // encoded surrogate
+        {"x\xE2\x82", "x" + fffd},             // cut short: one part
+        {"\xF0\x9F\x98z", fffd + "z"},
+        {"\x80", fffd},
+    };
+    for (const auto& row : valid) EXPECT_EQ(support::validUtf8(row.first), row.second) << row.first;
+
+    const std::string dots = "\xE2\x80\xA6";
+    const std::tuple<std::string, size_t, std::string> clipped[] = {
+        {"abcdef", 6, "abcdef"},
+        {"abcdef", 4, "abcd" + dots},
+        {"ab\xC3\xA9", 3, "ab" + dots},  // never half a character
+        {"", 0, ""},
+    };
+    for (const auto& row : clipped) {
+        EXPECT_EQ(support::clipText(std::get<0>(row), std::get<1>(row)), std::get<2>(row)) << std::get<0>(row);
+    }
+
+    const std::pair<std::string, std::string> escaped[] = {
+        {"plain text | 100%", "plain text | 100%"},
+        {"denied\r\n2026-01-01 00:00:00.000  EXMI | forged", "denied\\r\\n2026-01-01 00:00:00.000  EXMI | forged"},
+        {"a\nb\tc\\d", "a\\nb\\tc\\\\d"},
+        {std::string("\x00\x1B\x7F", 3), "\\x00\\x1B\\x7F"},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+    };
+    for (const auto& row : escaped) EXPECT_EQ(support::escapeForLog(row.first), row.second) << row.first;
 }
 
 TEST(PercentEncoding, EveryByteFollowsItsFormsTableAndStringsEncodeBytewise) {
@@ -188,21 +227,21 @@ TEST(LogTimestamp, LocalTimeWithZeroPaddedMilliseconds) {
         << "microseconds are cut, not rounded into the next millisecond";
 }
 
-TEST_F(LogTest, AppendsOneLinePerCallAtTheCurrentLocalTimeWithMessagesUnchanged) {
+TEST_F(LogTest, AppendsOneLinePerCallAtTheCurrentLocalTimeEveryLineEndingInCrLf) {
     FixedZone zone;
     writeWholeFile(logFile(), "earlier session\r\n");
     // The stamp format itself is checked above; here it must be the time of the call.
     const std::string before = support::formatLogTimestamp(system_clock::now());
     support::log("Failed to create machine: no setup", "EXMIimpl::handlePotentialNewMachine");
     const std::string after = support::formatLogTimestamp(system_clock::now());
-    support::log("first\nsecond line\nthird", "Palette::onHTMLEvent");
+    support::log("first\nsecond line\r\nthird", "Palette::onHTMLEvent");
     support::log("", "CommandBase::onExecute");
     support::log("caf\xC3\xA9 | 100%", "A::b");
 
     const std::string content = readWholeFile(logFile());
     const std::regex expected("earlier session\r\n" +
                               linePattern("EXMIimpl::handlePotentialNewMachine", "Failed to create machine: no setup") +
-                              linePattern("Palette::onHTMLEvent", "first\nsecond line\nthird") +
+                              linePattern("Palette::onHTMLEvent", "first\r\nsecond line\r\nthird") +
                               linePattern("CommandBase::onExecute", "") + linePattern("A::b", "caf\xC3\xA9 \\| 100%"));
     ASSERT_TRUE(std::regex_match(content, expected)) << content;
     const std::string stamp = content.substr(17, 23);
