@@ -119,6 +119,15 @@ private:
     std::string refreshToken;
     Clock::time_point accessTokenExpiry;
     bool tokenRequestBusy = false;
+    // Refresh pacing: no refresh before nextRefreshAllowed. After a failed
+    // refresh the wait doubles from a second up to a minute (a success resets
+    // it); after a successful one it is half the new token's lifetime, so a
+    // token that lives barely longer than the safety margin is not renewed
+    // on every heartbeat.
+    Clock::time_point nextRefreshAllowed;
+    std::chrono::seconds refreshBackoff{0};
+    std::chrono::seconds tokenLifetime{0};
+    void refreshFailed();
     std::string currentProjectId;
     // Bumped by every authenticate and signOut: token answers of requests
     // sent before then belong to a session that no longer exists.
