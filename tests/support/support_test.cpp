@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <set>
@@ -131,12 +132,18 @@ TEST(Files, ReadGivesExactBytesAndFailsWithThePathAndExistsAndDeleteSeeFiles) {
     EXPECT_FALSE(support::fileExists(binary));
 }
 
-TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated) {
+std::filesystem::perms permissionsOf(const std::string& path) {
+    return std::filesystem::symlink_status(path).permissions() & std::filesystem::perms::all;
+}
+
+TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneMadePrivateAndPathsAreFreshPrivateFiles) {
+    using std::filesystem::perms;
     ScratchFolder scratch;
     EnvironmentOverride tmpdir("TMPDIR", scratch.path());
     const std::string expected = scratch.path() + "/Quorvane/";
     EXPECT_EQ(support::getTempFolder(), expected);
     EXPECT_TRUE(std::filesystem::is_directory(expected));
+    EXPECT_EQ(permissionsOf(scratch / "Quorvane"), perms::owner_all);
 
     const std::string folder = regexQuoted(expected);
     const std::string id = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
@@ -144,7 +151,9 @@ TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated
     for (const char* extension : {"jpg", ".jpg"}) {
         const std::string path = support::makeTempFilePath("kalvixexport_", extension, 64);
         EXPECT_TRUE(std::regex_match(path, std::regex(folder + "kalvixexport_" + id + "\\.jpg"))) << path;
-        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) << path;
+        EXPECT_EQ(std::filesystem::file_size(path), 0u);
+        EXPECT_EQ(permissionsOf(path), perms::owner_read | perms::owner_write);
         paths.insert(path);
     }
     EXPECT_EQ(paths.size(), 2u);
@@ -159,6 +168,51 @@ TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated
     tmpdir.set(scratch.path() + "/gone");
     EXPECT_EQ(failureOf([] { support::getTempFolder(); }), "tmp filepath does not exist");
     EXPECT_FALSE(std::filesystem::exists(scratch / "gone"));
+}
+
+// A "Quorvane" that someone else may have put in a shared temporary folder
+// first is never used: exports would land where they can read them.
+TEST(TempFiles, AFolderThatIsNotTheUsersOwnIsRefusedWithItsName) {
+    using std::filesystem::perms;
+    const struct {
+        const char* what;
+        std::function<void(const std::string& entry, const std::string& elsewhere)> plant;
+    } cases[] = {
+        {"link to a folder",
+         [](const std::string& entry, const std::string& elsewhere) {
+             std::filesystem::create_directory(elsewhere);
+             std::filesystem::create_directory_symlink(elsewhere, entry);
+         }},
+        {"folder others may write to",
+         [](const std::string& entry, const std::string&) {
+             std::filesystem::create_directory(entry);
+             std::filesystem::permissions(entry, perms::all);
+         }},
+        {"folder its group may write to",
+         [](const std::string& entry, const std::string&) {
+             std::filesystem::create_directory(entry);
+             std::filesystem::permissions(entry, perms::owner_all | perms::group_all);
+         }},
+        {"file", [](const std::string& entry, const std::string&) { writeWholeFile(entry, ""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder scratch;
+        EnvironmentOverride tmpdir("TMPDIR", scratch.path());
+        c.plant(scratch / "Quorvane", scratch / "theirs");
+        const std::string expected = "temporary folder is not private to this user: " + scratch.path() + "/Quorvane/";
+        EXPECT_EQ(failureOf([] { support::getTempFolder(); }), expected);
+        EXPECT_EQ(failureOf([] { support::makeTempFilePath("kalvixexport_", "3mf", 64); }), expected);
+        if (std::filesystem::exists(scratch / "theirs")) {
+            EXPECT_TRUE(std::filesystem::is_empty(scratch / "theirs"));
+        }
+    }
+    // The user's own folder, closed to others, is taken as it is.
+    ScratchFolder scratch;
+    EnvironmentOverride tmpdir("TMPDIR", scratch.path());
+    std::filesystem::create_directory(scratch / "Quorvane");
+    std::filesystem::permissions(scratch / "Quorvane", perms::owner_all | perms::group_read | perms::others_exec);
+    EXPECT_EQ(support::getTempFolder(), scratch.path() + "/Quorvane/");
 }
 
 TEST(PathParts, FileNameAndFolderTreatBothSeparatorsAlike) {
