@@ -24,6 +24,19 @@ std::string trim(std::string text) {
     return text.substr(start);
 }
 
+// Every address the add-in uses is https, and some come from the service's
+// answers: no other scheme, not even through a redirect, may read or write a
+// local file or send the user's data in the clear.
+void allowHttpsOnly(CURL* handle) {
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+#else
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
+#endif
+}
+
 // A plain pointer: trivially destructible, so it registers no thread-exit
 // hook that would keep the library from being unloaded.
 thread_local const std::atomic<bool>* currentAbortFlag = nullptr;
@@ -94,16 +107,7 @@ HttpResponse HttpConnection::perform(const std::string& path) {
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     }
     if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-        // Every address the add-in uses is https, and some come from the service's
-        // answers: no other scheme, not even through a redirect, may read or write
-        // a local file or send the user's data in the clear.
-#if LIBCURL_VERSION_NUM >= 0x075500
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-#else
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
-#endif
+    allowHttpsOnly(handle);
     if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
 
     const CURLcode result = curl_easy_perform(handle);
@@ -140,12 +144,12 @@ HttpResponse HttpConnection::perform(const std::string& path) {
 size_t HttpConnection::writeCallback(char* data, size_t size, size_t count, void* target) {
     auto* response = static_cast<HttpResponse*>(target);
     const size_t n = size * count;
-    if (n > kMaxAnswerBytes - response->bodyBytes.size()) {
-        support::log("answer larger than " + std::to_string(kMaxAnswerBytes) + " bytes refused",
-                     "HttpConnection::writeCallback");
-        return 0;  // fewer bytes than offered: libcurl fails the transfer
-    }
     try {
+        if (n > kMaxAnswerBytes - response->bodyBytes.size()) {
+            support::log("answer larger than " + std::to_string(kMaxAnswerBytes) + " bytes refused",
+                         "HttpConnection::writeCallback");
+            return 0;  // fewer bytes than offered: libcurl fails the transfer
+        }
         response->bodyBytes.append(data, n);
     } catch (...) {
         return 0;
