@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+#include "support/text.h"
+
 namespace EXMIImpl {
 namespace {
 
@@ -13,7 +15,10 @@ using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
 
 std::string text(const rapidjson::Value& value) { return std::string(value.GetString(), value.GetStringLength()); }
 
-void writeString(Writer& writer, const char* key, const std::string& value) {
+// Names come from the host's documents and may hold any bytes; the service
+// must only ever get valid UTF-8.
+void writeString(Writer& writer, const char* key, const std::string& raw) {
+    const std::string value = support::validUtf8(raw);
     writer.Key(key);
     writer.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
 }

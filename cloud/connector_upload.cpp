@@ -1,5 +1,6 @@
 // Upload operations of CStratavoxFabriqoConnector: announce a library file or
 // print job, send its bytes to the one-time address; open the web app.
+#include <cctype>
 #include <vector>
 
 #include "cloud/cloud_json.h"
@@ -16,6 +17,15 @@ namespace {
 const char* const kJsonContentType = "application/json";
 // The storage accepts this type for every kind of upload, print jobs included.
 const char* const kStorageContentType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
+
+bool isHttpsAddress(const std::string& address) {
+    const std::string scheme = "https://";
+    if (address.size() < scheme.size()) return false;
+    for (size_t i = 0; i < scheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(address[i])) != scheme[i]) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -47,9 +57,9 @@ void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId, const 
                              if (rest == nullptr) return;
                              if (!isSuccess(rest->getCode())) {
                                  noteRefusedToken(rest->getCode(), token);
-                                 fail("CStratavoxFabriqoConnector::uploadFile", "could not upload file to project (" +
-                                                                                    std::to_string(rest->getCode()) +
-                                                                                    ")\n" + rest->getBody());
+                                 fail("CStratavoxFabriqoConnector::uploadFile",
+                                      "could not upload file to project (" + std::to_string(rest->getCode()) + ")\n",
+                                      rest->getBody());
                                  return;
                              }
                              const std::string localFile = response->getRequestProperty("localfilename");
@@ -62,6 +72,12 @@ void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId, const 
 
 void CStratavoxFabriqoConnector::submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
                                                      const std::string& projectId) {
+    // The address comes from the service's answer: it must not name a local
+    // file or send the design in the clear.
+    if (!isHttpsAddress(uploadUrl)) {
+        fail("CStratavoxFabriqoConnector::uploadFile", "the upload address is not https");
+        return;
+    }
     // The upload address carries its own authorisation; the bearer token must
     // not travel to the storage host.
     auto request = EXMI::createPutBinaryRequest("uploadbinary", uploadUrl, kStorageContentType, "", requestTimeout);

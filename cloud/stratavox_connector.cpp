@@ -1,5 +1,6 @@
 #include "cloud/stratavox_connector.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "cloud/cloud_json.h"
@@ -8,6 +9,7 @@
 #include "net/service_addresses.h"
 #include "support/encoding.h"
 #include "support/log.h"
+#include "support/text.h"
 
 namespace EXMIImpl {
 namespace {
@@ -96,6 +98,13 @@ void CStratavoxFabriqoConnector::acceptTokenAnswer(const std::string& body) {
     // Taken as expired half a minute early, so no request goes out with a
     // token that dies on the way.
     accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
+    tokenLifetime = std::chrono::seconds(answer.expiresIn);
+}
+
+void CStratavoxFabriqoConnector::refreshFailed() {
+    refreshBackoff =
+        refreshBackoff.count() == 0 ? std::chrono::seconds(1) : std::min(refreshBackoff * 2, std::chrono::seconds(60));
+    nextRefreshAllowed = Clock::now() + refreshBackoff;
 }
 
 std::shared_ptr<EXMI::IAsyncPostRequest>
@@ -113,6 +122,9 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
     accessToken.clear();
     refreshToken.clear();
     accessTokenExpiry = Clock::now();
+    // A new session owes nothing to the pacing of the last one.
+    nextRefreshAllowed = Clock::time_point();
+    refreshBackoff = std::chrono::seconds(0);
     const uint64_t generation = ++sessionGeneration;
 
     // The code goes as the account service handed it over, unencoded.
@@ -143,33 +155,40 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
 void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
     using support::percentEncode;
     if (tokenRequestBusy || refreshToken.empty()) return;
-    if (accessTokenExpiry >= Clock::now() + std::chrono::minutes(refreshMarginMinutes)) return;
+    const Clock::time_point now = Clock::now();
+    if (accessTokenExpiry >= now + std::chrono::minutes(refreshMarginMinutes)) return;
+    if (now < nextRefreshAllowed) return;
 
     tokenRequestBusy = true;
     const uint64_t generation = sessionGeneration;
     auto request = tokenRequest("refreshtoken", "refresh_token", "refresh_token=" + percentEncode(refreshToken));
     try {
-        asyncHandler->submit(request, guarded([this, generation](EXMI::IAsyncResponse* response) {
+        asyncHandler->submit(request, guarded([this, generation, now](EXMI::IAsyncResponse* response) {
                                  tokenRequestBusy = false;
                                  // Never revive a session that was signed out meanwhile.
                                  if (generation != sessionGeneration) return;
                                  const auto* rest = asRest(response);
                                  if (rest == nullptr) return;
                                  if (!isSuccess(rest->getCode())) {
+                                     refreshFailed();
                                      support::log("token refresh refused (" + std::to_string(rest->getCode()) + ")",
                                                   "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
                                      return;
                                  }
                                  try {
                                      acceptTokenAnswer(rest->getBody());
+                                     refreshBackoff = std::chrono::seconds(0);
+                                     nextRefreshAllowed = now + tokenLifetime / 2;
                                  } catch (const std::exception& error) {
-                                     // The old tokens stay; the next heartbeat tries again.
+                                     // The old tokens stay; a later heartbeat tries again.
+                                     refreshFailed();
                                      support::log(std::string("token refresh failed: ") + error.what(),
                                                   "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
                                  }
                              }),
-                             guarded([this](EXMI::IAsyncRequest*, const std::string& message) {
+                             guarded([this, generation](EXMI::IAsyncRequest*, const std::string& message) {
                                  tokenRequestBusy = false;
+                                 if (generation == sessionGeneration) refreshFailed();
                                  support::log("token refresh failed: " + message,
                                               "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
                              }));
@@ -184,6 +203,8 @@ void CStratavoxFabriqoConnector::signOut() {
     accessToken.clear();
     refreshToken.clear();
     accessTokenExpiry = Clock::now();
+    nextRefreshAllowed = Clock::time_point();
+    refreshBackoff = std::chrono::seconds(0);
     ++sessionGeneration;
     if (listener) listener->onSignedOut();
 }
@@ -195,6 +216,13 @@ void CStratavoxFabriqoConnector::noteRefusedToken(uint32_t code, const std::stri
 void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message) {
     support::log(message, source);
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message);
+}
+
+void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message,
+                                      const std::string& answer) {
+    const std::string shown = support::clipText(answer, kShownAnswerBytes);
+    support::log(message + support::escapeForLog(shown), source);
+    if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message + shown);
 }
 
 }  // namespace EXMIImpl

@@ -10,6 +10,7 @@
 // the connector is destroyed are dropped, never dispatched to it.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +29,8 @@ public:
     // The time limit of every request to the service unless a test sets
     // another.
     static constexpr std::chrono::seconds kRequestTimeout{600000};
+    // How much of a service's error answer reaches the page and the log.
+    static constexpr size_t kShownAnswerBytes = 4096;
 
     // Throws "invalid EXMI Async handler" when asyncHandler is null. The
     // service addresses come from cloud/service_addresses.h.
@@ -85,6 +88,9 @@ private:
     // Applies a token answer; throws its reading errors.
     void acceptTokenAnswer(const std::string& body);
     void fail(const std::string& source, const std::string& message);
+    // The same with text from the service after the message: at most the
+    // first kShownAnswerBytes of it are shown and logged, escaped in the log.
+    void fail(const std::string& source, const std::string& message, const std::string& answer);
     // A 401 to a request sent with `token` means the service no longer takes
     // that token, whatever its expiry said: unless a newer token replaced it
     // meanwhile, it counts as expired from now on, so the page's next
@@ -113,6 +119,15 @@ private:
     std::string refreshToken;
     Clock::time_point accessTokenExpiry;
     bool tokenRequestBusy = false;
+    // Refresh pacing: no refresh before nextRefreshAllowed. After a failed
+    // refresh the wait doubles from a second up to a minute (a success resets
+    // it); after a successful one it is half the new token's lifetime, so a
+    // token that lives barely longer than the safety margin is not renewed
+    // on every heartbeat.
+    Clock::time_point nextRefreshAllowed;
+    std::chrono::seconds refreshBackoff{0};
+    std::chrono::seconds tokenLifetime{0};
+    void refreshFailed();
     std::string currentProjectId;
     // Bumped by every authenticate and signOut: token answers of requests
     // sent before then belong to a session that no longer exists.

@@ -3,6 +3,10 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <utility>
+
+#include "support/text.h"
+
 namespace EXMIImpl {
 
 std::string CStratavoxFabriqoProjectList::toJson() const {
@@ -12,12 +16,14 @@ std::string CStratavoxFabriqoProjectList::toJson() const {
     for (const auto& project : projects) {
         if (!project) continue;
         writer.StartObject();
-        writer.Key("projectName");
-        writer.String(project->name.c_str(), static_cast<rapidjson::SizeType>(project->name.size()));
-        writer.Key("projectDescription");
-        writer.String(project->description.c_str(), static_cast<rapidjson::SizeType>(project->description.size()));
-        writer.Key("projectID");
-        writer.String(project->id.c_str(), static_cast<rapidjson::SizeType>(project->id.size()));
+        // The service's texts go to the page as they came, but only as valid UTF-8.
+        for (const auto& member :
+             {std::make_pair("projectName", &project->name),
+              std::make_pair("projectDescription", &project->description), std::make_pair("projectID", &project->id)}) {
+            const std::string value = support::validUtf8(*member.second);
+            writer.Key(member.first);
+            writer.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
+        }
         writer.EndObject();
     }
     writer.EndArray();

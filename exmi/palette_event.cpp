@@ -4,6 +4,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "support/text.h"
+
 namespace EXMI {
 
 PaletteEvent::PaletteEvent(std::string actionName) : action(std::move(actionName)) {}
@@ -37,7 +39,9 @@ std::string PaletteEvent::toJSON(const std::string& eventId) const {
     writer.String(eventId.data(), static_cast<rapidjson::SizeType>(eventId.size()));
     for (const auto& entry : args) {
         writer.Key(entry.first.data(), static_cast<rapidjson::SizeType>(entry.first.size()));
-        writer.String(entry.second.data(), static_cast<rapidjson::SizeType>(entry.second.size()));
+        // Values may carry a service's answer: the page gets valid UTF-8 only.
+        const std::string value = support::validUtf8(entry.second);
+        writer.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
     }
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());

@@ -10,6 +10,7 @@
 
 #include "net/http_connection.h"
 #include "net/http_global.h"
+#include "platform/module.h"
 #include "support/log.h"
 
 namespace EXMI {
@@ -95,6 +96,11 @@ IAsyncHandler::~IAsyncHandler() {
         if (!workers->idle.wait_until(lock, deadline, [this] { return workers->running == 0; })) {
             support::log(std::to_string(workers->running) + " request(s) still running; left to finish on their own",
                          "IAsyncHandler::~IAsyncHandler");
+            // The host may unload the library as soon as it has stopped us;
+            // a worker that comes back later (a name lookup that blocked for
+            // a long while) must still find its code mapped. Everything it
+            // touches is its own or the shared record it keeps alive.
+            platform::pinThisModule();
             return;
         }
     } catch (...) {

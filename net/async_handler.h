@@ -20,8 +20,9 @@
 // right after `stop`, which destroys the handler, and code of an unloaded
 // library must not run. Results not dispatched before the destruction,
 // aborted or not, are dropped and never reach a callback. A worker still busy
-// at the deadline (work that does not poll the flag) is logged and left to
-// finish on its own.
+// at the deadline (work that does not poll the flag, such as a name lookup)
+// is logged and left to finish on its own; the module is then pinned so that
+// unloading it cannot pull the code from under that worker.
 
 #include <chrono>
 #include <cstddef>

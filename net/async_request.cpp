@@ -40,7 +40,7 @@ std::map<std::string, std::string> IAsyncRESTRequest::buildHeaders() const {
     return headers;
 }
 
-std::shared_ptr<IAsyncResponse> IAsyncRESTRequest::makeResponse(int32_t code, std::vector<uint8_t> bodyBytes) const {
+std::shared_ptr<IAsyncResponse> IAsyncRESTRequest::makeResponse(int32_t code, std::string bodyBytes) const {
     // Transfer failures (-1) deliberately wrap to 4294967295.
     return std::make_shared<IAsyncRESTResponse>(static_cast<uint32_t>(code), std::move(bodyBytes));
 }

@@ -65,7 +65,7 @@ public:
 protected:
     // "User-Agent" when set, "Authorization: Bearer ..." when a token is held.
     std::map<std::string, std::string> buildHeaders() const;
-    std::shared_ptr<IAsyncResponse> makeResponse(int32_t code, std::vector<uint8_t> bodyBytes) const;
+    std::shared_ptr<IAsyncResponse> makeResponse(int32_t code, std::string bodyBytes) const;
 };
 
 class IAsyncGetRequest : public IAsyncRESTRequest {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace EXMI {
 
@@ -29,18 +28,18 @@ public:
 // other transfer failures) and the bytes received.
 class IAsyncRESTResponse : public IAsyncResponse {
 public:
-    IAsyncRESTResponse(uint32_t status, std::vector<uint8_t> bytes) : code(status), body(std::move(bytes)) {}
+    IAsyncRESTResponse(uint32_t status, std::string bytes) : code(status), body(std::move(bytes)) {}
 
     // Calls the request's onResponse with this response, when set.
     void dispatch() override;
 
     uint32_t getCode() const { return code; }
-    std::string getBody() const { return std::string(body.begin(), body.end()); }
-    const std::vector<uint8_t>& getBodyBytes() const { return body; }
+    // The received bytes themselves, not a copy: answers may be large.
+    const std::string& getBody() const { return body; }
 
 private:
     uint32_t code;
-    std::vector<uint8_t> body;
+    std::string body;
 };
 
 // A request whose execution threw: dispatching re-throws the message so the

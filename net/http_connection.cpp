@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "net/http_global.h"
+#include "support/log.h"
 
 namespace EXMIImpl {
 namespace {
@@ -21,6 +22,19 @@ std::string trim(std::string text) {
     size_t start = 0;
     while (start < text.size() && isSpace(text[start])) ++start;
     return text.substr(start);
+}
+
+// Every address the add-in uses is https, and some come from the service's
+// answers: no other scheme, not even through a redirect, may read or write a
+// local file or send the user's data in the clear.
+void allowHttpsOnly(CURL* handle) {
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+#else
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTPS));
+#endif
 }
 
 // A plain pointer: trivially destructible, so it registers no thread-exit
@@ -93,14 +107,15 @@ HttpResponse HttpConnection::perform(const std::string& path) {
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     }
     if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    allowHttpsOnly(handle);
     if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
 
     const CURLcode result = curl_easy_perform(handle);
     if (result == CURLE_OPERATION_TIMEDOUT) {
         response.code = 28;
-        response.body = "Operation Timeout.";
+        response.failure = "Operation Timeout.";
     } else if (result != CURLE_OK) {
-        response.body = "Failed to query.";
+        response.failure = "Failed to query.";
         response.code = -1;
     } else {
         long status = 0;
@@ -124,25 +139,38 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     return response;
 }
 
+// The callbacks run inside libcurl's C code, which no C++ exception may
+// cross: a failure ends the transfer through the return value instead.
 size_t HttpConnection::writeCallback(char* data, size_t size, size_t count, void* target) {
     auto* response = static_cast<HttpResponse*>(target);
     const size_t n = size * count;
-    response->body.append(data, n);
-    response->bodyBytes.insert(response->bodyBytes.end(), reinterpret_cast<uint8_t*>(data),
-                               reinterpret_cast<uint8_t*>(data) + n);
+    try {
+        if (n > kMaxAnswerBytes - response->bodyBytes.size()) {
+            support::log("answer larger than " + std::to_string(kMaxAnswerBytes) + " bytes refused",
+                         "HttpConnection::writeCallback");
+            return 0;  // fewer bytes than offered: libcurl fails the transfer
+        }
+        response->bodyBytes.append(data, n);
+    } catch (...) {
+        return 0;
+    }
     return n;
 }
 
 size_t HttpConnection::headerCallback(char* data, size_t size, size_t count, void* target) {
     auto* response = static_cast<HttpResponse*>(target);
     const size_t n = size * count;
-    const std::string line(data, n);
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-        const std::string text = trim(line);
-        if (!text.empty()) response->headers[text] = "present";
-    } else {
-        response->headers[trim(line.substr(0, colon))] = trim(line.substr(colon + 1));
+    try {
+        const std::string line(data, n);
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos) {
+            const std::string text = trim(line);
+            if (!text.empty()) response->headers[text] = "present";
+        } else {
+            response->headers[trim(line.substr(0, colon))] = trim(line.substr(colon + 1));
+        }
+    } catch (...) {
+        return 0;
     }
     return n;
 }

@@ -67,6 +67,21 @@ bool deleteFile(const std::u16string& path) {
     return DeleteFileW(wide(path)) != 0;
 }
 
+FolderState folderState(const std::u16string& path) {
+    if (!usablePath(path)) return FolderState::Missing;
+    const DWORD attributes = GetFileAttributesW(wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FolderState::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FolderState::Private : FolderState::NotPrivate;
+}
+
+bool createNewPrivateFile(const std::u16string& path) {
+    if (!usablePath(path)) return false;
+    const HANDLE file = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 std::FILE* openFile(const std::u16string& path, OpenMode mode) {
     if (!usablePath(path)) return nullptr;
     // "N": not inherited by child processes; _SH_DENYNO: shared with other
@@ -110,6 +125,27 @@ bool deleteFile(const std::u16string& path) {
     std::string p;
     if (!narrowPath(path, p)) return false;
     return ::unlink(p.c_str()) == 0;
+}
+
+FolderState folderState(const std::u16string& path) {
+    std::string p;
+    if (!narrowPath(path, p)) return FolderState::Missing;
+    struct stat info;
+    if (::lstat(p.c_str(), &info) != 0) return errno == ENOENT ? FolderState::Missing : FolderState::NotPrivate;
+    const bool ownFolder = S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+    return ownFolder && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 ? FolderState::Private : FolderState::NotPrivate;
+}
+
+bool createNewPrivateFile(const std::u16string& path) {
+    std::string p;
+    if (!narrowPath(path, p)) return false;
+    int fd;
+    do {
+        fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
 }
 
 std::FILE* openFile(const std::u16string& path, OpenMode mode) {

@@ -25,6 +25,24 @@ bool createDirectory(const std::u16string& path);
 // True when a file or folder exists under the path.
 bool pathExists(const std::u16string& path);
 
+enum class FolderState {
+    Missing,     // nothing under the path
+    Private,     // a folder only its owner, the current user, can change
+    NotPrivate,  // anything else: a file, a symbolic link, another user's
+                 // folder, or one that others may write to
+};
+
+// Whether the folder (given without a trailing separator) is one the
+// current user alone controls. POSIX looks at the entry itself, never
+// following a symbolic link; Windows, whose per-user temporary folder is
+// private already, only asks whether it exists.
+FolderState folderState(const std::u16string& path);
+
+// Creates a new, empty file that only its owner can read and write; false
+// when anything already exists under the path (a symbolic link included)
+// or it cannot be created.
+bool createNewPrivateFile(const std::u16string& path);
+
 // Deletes a file (never a folder). False when nothing was deleted.
 bool deleteFile(const std::u16string& path);
 

@@ -27,11 +27,15 @@ std::string setupName(const Ptr<qrvn::cam::Setup>& setup) { return setup ? setup
 
 using support::required;
 
-// Removes a temporary file when the scope ends, however it ends.
+// Removes a temporary file when the scope ends, however it ends, unless it
+// is kept.
 class TemporaryFile {
 public:
     explicit TemporaryFile(std::string filePath) : path(std::move(filePath)) {}
-    ~TemporaryFile() { support::deleteFile(path); }
+    ~TemporaryFile() {
+        if (!path.empty()) support::deleteFile(path);
+    }
+    void keep() { path.clear(); }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     const std::string& getPath() const { return path; }
@@ -65,11 +69,15 @@ bool StratavoxPalette::export3MF(std::string& filePath, std::string& fileName, s
     }
     const std::string baseName = documentName(document) + "_" + setupName(owningMachine->getSetup());
     filePath = support::makeTempFilePath("kalvixexport_", "3mf", 64);
+    // The file exists from here on (made private); a failed export must not
+    // leave it behind.
+    TemporaryFile exported(filePath);
     fileName = baseName + ".3mf";
     if (!cam->export3MF(filePath, nullptr, nullptr, false, false)) {
         errorText = "Could not export 3MF data";
         return false;
     }
+    exported.keep();
     return true;
 }
 
@@ -86,6 +94,7 @@ bool StratavoxPalette::exportGCode(std::string& filePath, std::string& fileName,
     Ptr<qrvn::cam::Setup> setup = owningMachine->getSetup();
     const std::string baseName = documentName(document) + "_" + setupName(setup);
     filePath = support::makeTempFilePath("kalvixexport_", "gcode", 64);
+    TemporaryFile exported(filePath);  // unless post-processing succeeds
     fileName = baseName + ".gcode";
     // The post-processor writes programName + its extension into the
     // folder: exactly filePath.
@@ -125,6 +134,7 @@ bool StratavoxPalette::exportGCode(std::string& filePath, std::string& fileName,
         errorText = "Could not post-process toolpaths. Please regenerate toolpath before uploading!";
         return false;
     }
+    exported.keep();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "support/document.h"
 #include "support/encoding.h"
 #include "support/log.h"
+#include "support/text.h"
 
 const char* const StratavoxPalette::kPaletteId = "StratavoxPalette";
 const char* const StratavoxPalette::kPaletteTitle = "Stratavox Fabriqo";
@@ -41,7 +42,9 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
     if (action == "auth") {
         onNavigationEvent(event.get("url"));
     } else if (action == "messagedlg") {
-        support::logAndNotify(event.get("message"), event.get("title"), false, 2);
+        // The page's text goes into the log only: escaped, it cannot forge lines.
+        support::logAndNotify(support::escapeForLog(event.get("message")), support::escapeForLog(event.get("title")),
+                              false, 2);
     } else if (action == "createproject") {
         uploadIntoNewProject(event);
     } else if (action == "selectproject") {

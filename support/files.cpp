@@ -56,10 +56,17 @@ std::string getTempFolder() {
     if (folder.empty()) return folder;
     if (!endsWithSeparator(folder)) folder += "/";
     folder += "Quorvane/";
-    if (!fileExists(folder)) {
-        platform::createDirectory(toUtf16(folder));
-        if (!fileExists(folder)) throw std::runtime_error("tmp filepath does not exist");
+    // Exports of the user's designs wait here: on a shared system another
+    // user must not have made this folder (or a link by its name) first.
+    const std::u16string entry = toUtf16(folder.substr(0, folder.size() - 1));
+    platform::FolderState state = platform::folderState(entry);
+    if (state == platform::FolderState::Missing) {
+        platform::createDirectory(entry);
+        state = platform::folderState(entry);
     }
+    if (state == platform::FolderState::Missing) throw std::runtime_error("tmp filepath does not exist");
+    if (state != platform::FolderState::Private)
+        throw std::runtime_error("temporary folder is not private to this user: " + folder);
     return folder;
 }
 
@@ -71,7 +78,9 @@ std::string makeTempFilePath(const std::string& prefix, const std::string& exten
     if (!endsWithSeparator(base)) base += "/";
     for (int attempt = 0; attempt < maxAttempts; ++attempt) {
         std::string candidate = base + prefix + formatUuid(generateUuid()) + suffix;
-        if (!fileExists(candidate)) return candidate;
+        // Created here, exclusively and owner-only, so that nobody can slip
+        // a file or link of their own in under the name.
+        if (platform::createNewPrivateFile(toUtf16(candidate))) return candidate;
     }
     throw std::runtime_error("could not create temporary file path");
 }

@@ -25,14 +25,16 @@ void readFile(const std::string& path, std::vector<uint8_t>& bytes);
 bool deleteFile(const std::string& path);
 
 // The add-in's temporary folder, the system's one + "Quorvane/", created
-// when missing; always ends in "/". Empty when the system reports an empty
-// folder. Fails with "could not get temp file path" or
-// "tmp filepath does not exist".
+// (owner-only) when missing; always ends in "/". Empty when the system
+// reports an empty folder. Fails with "could not get temp file path",
+// "tmp filepath does not exist", or, when the folder is not the user's own
+// real folder closed to others (POSIX), "temporary folder is not private to
+// this user: " + the folder.
 std::string getTempFolder();
 
-// A path in the temporary folder that does not exist yet:
+// A new file in the temporary folder, created empty with owner-only access:
 // prefix + hyphenated random identifier + extension ("." added when the
-// extension lacks it). The file is not created. Fails with
+// extension lacks it). Fails as getTempFolder does, with
 // "empty temporary file base path" or, after `maxAttempts` taken names,
 // "could not create temporary file path".
 std::string makeTempFilePath(const std::string& prefix, const std::string& extension, int maxAttempts);

@@ -53,8 +53,15 @@ void log(const std::string& message, const std::string& source) {
         std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(path, platform::OpenMode::AppendBinary));
         if (!file) return;
         // Binary mode with an explicit CR LF gives the same bytes everywhere.
+        // A message of several lines ends each with CR LF, as the last one does.
+        std::string text;
+        text.reserve(message.size());
+        for (size_t i = 0; i < message.size(); ++i) {
+            if (message[i] == '\n' && (i == 0 || message[i - 1] != '\r')) text += '\r';
+            text += message[i];
+        }
         const std::string line =
-            formatLogTimestamp(std::chrono::system_clock::now()) + "  " + source + " | " + message + "\r\n";
+            formatLogTimestamp(std::chrono::system_clock::now()) + "  " + source + " | " + text + "\r\n";
         std::fwrite(line.data(), 1, line.size(), file.get());
         std::fflush(file.get());
     } catch (...) {

@@ -5,7 +5,9 @@
 // in the current folder when APPDATA is unset or empty; the path is worked
 // out anew on every call and the folder is never created. Each line is
 //   "YYYY-MM-DD HH:MM:SS.mmm  source | message" + CR LF
-// in local time, with the message bytes unchanged. One process-wide mutex
+// in local time, with the message bytes unchanged except that every line
+// break inside it becomes CR LF too. Text from outside the add-in must pass
+// through escapeForLog (support/text.h) before it becomes part of a message. One process-wide mutex
 // covers opening, time-stamping, writing and flushing, so lines from
 // different threads never interleave and stand in time order. `log` may be
 // called from any thread; `logAndNotify` shows its message box on the

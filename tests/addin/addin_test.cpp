@@ -1,18 +1,62 @@
 // The add-in library loaded the way the host loads it (dlopen, then its
 // exported run and stop on the UI thread): what it exports, what run puts
 // into the host, what stop takes out again, and a second load.
+#include <dlfcn.h>
 #include <elf.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tests/exmi/handler_counts.h"
 #include "tests/stratavox/vendor_fixture.h"
+
+// A name lookup that hangs, as on a machine whose DNS server never answers:
+// the executable exports this getaddrinfo, so the library's transfers meet it
+// first. Lookups of kStuckHost block until the test releases them (or half a
+// minute has passed) and then fail; every other name goes to the real one.
+namespace stuck_lookup {
+
+const char* const kStuckHost = "stuck-lookup.invalid";
+std::mutex mutex;
+std::condition_variable changed;
+bool released = false;
+std::atomic<int> started{0};
+std::atomic<int> ended{0};
+
+void release() {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+    changed.notify_all();
+}
+
+}  // namespace stuck_lookup
+
+extern "C" int getaddrinfo(const char* node, const char* service, const struct addrinfo* hints,
+                           struct addrinfo** result) {
+    using namespace stuck_lookup;
+    if (node != nullptr && std::strcmp(node, kStuckHost) == 0) {
+        ++started;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait_for(lock, std::chrono::seconds(30), [] { return released; });
+        }
+        ++ended;
+        return EAI_AGAIN;
+    }
+    using Lookup = int (*)(const char*, const char*, const struct addrinfo*, struct addrinfo**);
+    static const auto real = reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "getaddrinfo"));
+    return real(node, service, hints, result);
+}
 
 namespace vendor_test {
 namespace {
@@ -148,6 +192,41 @@ TEST_F(AddInTest, StopTakesOutEverythingRunPutInAndTheLibraryLoadsAgain) {
     }
     EXPECT_EQ(host.log.count(Entry{"EXMI", "Started EXMI AddIn: Stratavox AddIn"}), 2u);
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
+}
+
+size_t threadCount() {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) count += entry.exists();
+    return count;
+}
+
+// A sign-in whose token request hangs in the name lookup past stop()'s wait;
+// the host unloads the library, then the lookup ends. The worker that made the
+// request must come back into mapped code: the process outlives it. Run in a
+// child process, whose exit code says how far it got.
+void stopAndUnloadDuringAStuckLookup(VendorHost& host, qrvn::sim::AddIn& addin) {
+    testing_support::EnvironmentOverride stuck{"STRATAVOX_ACCOUNT_SERVER",
+                                               std::string("https://") + stuck_lookup::kStuckHost};
+    host.openBracket();
+    const size_t threadsBefore = threadCount();
+    if (!addin.load(kLibrary) || !addin.run()) std::_Exit(2);
+    if (!qrvn::sim::pressControl(kUploadId)) std::_Exit(3);
+    qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stuck");
+    if (!qrvn::sim::runUntil([] { return stuck_lookup::started > 0; }, std::chrono::seconds(20))) std::_Exit(4);
+    addin.stop();
+    addin.unload();
+    stuck_lookup::release();
+    if (!testing_support::waitUntil([] { return stuck_lookup::ended > 0; }, std::chrono::seconds(20))) std::_Exit(5);
+    // Every thread the add-in started has ended, the stuck worker too.
+    if (!testing_support::waitUntil([&] { return threadCount() <= threadsBefore; }, std::chrono::seconds(20))) {
+        std::_Exit(6);
+    }
+    std::_Exit(0);
+}
+
+TEST_F(AddInTest, ARequestStuckInTheLookupOutlivesStopAndUnloadWithoutCrashingTheHost) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(stopAndUnloadDuringAStuckLookup(host, addin), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

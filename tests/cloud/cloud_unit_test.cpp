@@ -53,6 +53,11 @@ TEST(ProjectList, ReadsProjectsInOrderKeepsDuplicatesAndEscapesThePageText) {
     escaped.projects.push_back(std::make_shared<CStratavoxFabriqoProject>("i\"d", "line\nbreak", "back\\slash"));
     EXPECT_EQ(R"([{"projectName":"line\nbreak","projectDescription":"back\\slash","projectID":"i\"d"}])",
               escaped.toJson());
+    // So does a service's name that is not UTF-8.
+    CStratavoxFabriqoProjectList invalid;
+    invalid.projects.push_back(std::make_shared<CStratavoxFabriqoProject>("p", "x\xC3", "\xFF"));
+    EXPECT_EQ("[{\"projectName\":\"x\xEF\xBF\xBD\",\"projectDescription\":\"\xEF\xBF\xBD\",\"projectID\":\"p\"}]",
+              invalid.toJson());
 }
 
 TEST(ProjectList, DropsNonObjectsQuietlyAndRefusesBadShapes) {
@@ -124,6 +129,19 @@ TEST(ServiceBodies, MembersStandInTheirFixedOrder) {
     EXPECT_EQ(R"({"data":{"content_type":"c","file_name":"f","file_size":0,)"
               R"("library_project_id":"p","origin":"o"}})",
               announcementBody("c", false, "f", 0, "p", "o"));
+    // Invalid UTF-8 (a document name in another code page) becomes U+FFFD.
+    const std::string bad = "a\xFF\xFE"
+                            "b",
+                      good = "a\xEF\xBF\xBD\xEF\xBF\xBD"
+                             "b";
+    EXPECT_EQ(R"({"data":{"display_name":")" + good + R"(","description":")" + good + R"("}})",
+              createProjectBody(bad, bad));
+    EXPECT_EQ(R"({"data":{"description":")" + good + R"(","display_name":")" + good + R"(","thumbnail":"t"}})",
+              thumbnailBody(bad, bad, "t"));
+    EXPECT_EQ(R"({"data":{"content_type":"c","file_name":")" + good +
+                  R"(.3mf","file_size":1,)"
+                  R"("library_project_id":"p","origin":"o"}})",
+              announcementBody("c", false, bad + ".3mf", 1, "p", "o"));
 }
 
 TEST(Pkce, DigestAndBase64MatchPublishedVectors) {

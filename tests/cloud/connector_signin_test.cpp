@@ -63,25 +63,45 @@ TEST_F(SignIn, CodeIsTakenFromEitherPositionOfTheQuery) {
     EXPECT_EQ(Screens({{2, ""}, {2, ""}, {6, "could not authenticate (400)"}}), listener.screens);
 }
 
-TEST_F(SignIn, ShortLivedTokenIsRefreshedAfterSilentFailuresAndTheNewOneIsUsed) {
+TEST_F(SignIn, ShortLivedTokenIsRefreshedAfterSilentFailuresBackingOffAndTheNewOneIsUsed) {
+    using Clock = EXMIImpl::CStratavoxFabriqoConnector::Clock;
     cloud->setTokenLifetime(std::chrono::seconds(60));
     ASSERT_TRUE(signIn());
     const std::string firstToken = bearerOf(requestsTo("GET", "/plyx/v1/projects").at(0));
     const Screens screensBefore = listener.screens;
-    auto refreshOnce = [&] {
-        connector->refreshTokenIfNeeded();
+    // Heartbeats until a refresh goes out, then until its answer is in:
+    // when it left and when it was answered.
+    Clock::time_point sent, answered;
+    auto refreshWhenDue = [&] {
+        const bool left = pumpUntil([&] {
+            connector->refreshTokenIfNeeded();
+            sent = Clock::now();
+            return connector->isTokenRequestBusy();
+        });
         connector->refreshTokenIfNeeded();  // one refresh at a time
-        EXPECT_TRUE(connector->isTokenRequestBusy());
-        return pumpUntil([&] { return !connector->isTokenRequestBusy(); });
+        return left && pumpUntil([&] {
+                   answered = Clock::now();
+                   return !connector->isTokenRequestBusy();
+               });
     };
-    // Failed refreshes show nothing, keep the sign-in and are tried again.
+    // Failed refreshes show nothing, keep the sign-in and are tried again,
+    // a second and then two seconds after the failure.
     cloud->setFault(Endpoint::Token, Fault::statusCode(500, "", true));
-    ASSERT_TRUE(refreshOnce());
+    ASSERT_TRUE(refreshWhenDue());
+    Clock::time_point failed = answered;
     cloud->setFault(Endpoint::Token, Fault::statusCode(200, "[]", true));
-    ASSERT_TRUE(refreshOnce());
+    ASSERT_TRUE(refreshWhenDue());
+    // A little short of the full wait: the failure is measured after its dispatch.
+    EXPECT_GE(sent - failed, std::chrono::milliseconds(900));
+    failed = answered;
     EXPECT_EQ(screensBefore, listener.screens);
     EXPECT_TRUE(connector->isSignedIn());
-    ASSERT_TRUE(refreshOnce());
+    ASSERT_TRUE(refreshWhenDue());
+    EXPECT_GE(sent - failed, std::chrono::milliseconds(1900));
+    // The new token is due by the margin at once, but not asked for again
+    // before half its lifetime.
+    connector->refreshTokenIfNeeded();
+    EXPECT_FALSE(connector->isTokenRequestBusy());
 
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(4u, tokens.size());
@@ -121,6 +141,19 @@ TEST_F(SignIn, LongLivedTokenIsNotRefreshedAndMinimalLifetimeIsRefreshedAtOnce) 
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(3u, tokens.size());
     EXPECT_NE(std::string::npos, tokens[2].body.find("&refresh_token=r31"));
+
+    // A healthy service that issues only such tokens: the refresh is due at
+    // once every time, yet a renewed token is not renewed on every heartbeat.
+    cloud->setTokenLifetime(std::chrono::seconds(31));
+    connector->handleRedirect(authorizeRedirect());
+    ASSERT_TRUE(drain());
+    connector->refreshTokenIfNeeded();
+    EXPECT_TRUE(connector->isTokenRequestBusy());
+    ASSERT_TRUE(pumpUntil([&] { return !connector->isTokenRequestBusy(); }));
+    EXPECT_EQ(200, requestsTo("POST", "/token").back().status);
+    connector->refreshTokenIfNeeded();
+    EXPECT_FALSE(connector->isTokenRequestBusy());
+    EXPECT_EQ(5u, requestsTo("POST", "/token").size());
 }
 
 TEST_F(SignIn, SignOutIsNotUndoneByARefreshInFlight) {

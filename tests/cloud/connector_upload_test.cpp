@@ -78,4 +78,46 @@ TEST_F(Uploads, EmptyFileAnnouncesSizeZeroAndPutsAnEmptyBody) {
     EXPECT_EQ(0u, put.bodySize);
 }
 
+// The announcement's answer is the service's word: an upload address that is
+// not https fails before anything is sent, and an error answer reaches the
+// page and the log only in its first few KiB, unable to forge a log line.
+TEST_F(Uploads, AnnouncementAnswersAreTrustedOnlySoFar) {
+    ASSERT_TRUE(signIn());
+    const std::string project = cloud->addProject("Target", "");
+    const std::string local = writeTempFile("victim.txt", "the user's own file");
+    const std::string forged = "\r\n2026-01-01 00:00:00.000  EXMI | Started EXMI AddIn: forged";
+    const std::string longAnswer = "denied" + forged + std::string(50 * 1024, 'x');
+    const size_t shown = EXMIImpl::CStratavoxFabriqoConnector::kShownAnswerBytes;
+    const struct {
+        const char* what;
+        emulator::Fault fault;
+        std::string text;
+    } cases[] = {
+        {"file address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"file://)" + local + "\"}}"),
+         "the upload address is not https"},
+        {"plain address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"http://127.0.0.1:9/s/1"}})"),
+         "the upload address is not https"},
+        {"long error answer", emulator::Fault::statusCode(500, longAnswer),
+         "could not upload file to project (500)\n" + longAnswer.substr(0, shown) + "\xE2\x80\xA6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        cloud->setFault(emulator::Endpoint::FilesAnnounce, c.fault);
+        const std::string file = writeTempFile("design.3mf", "design bytes");
+        listener.clear();
+        connector->uploadToProject(project, file, "design.3mf", k3mfType, false);
+        ASSERT_TRUE(waitForScreens(2));
+        ASSERT_TRUE(drain());
+        EXPECT_EQ(Screens({{4, ""}, {6, c.text}}), listener.screens);
+    }
+    EXPECT_TRUE(cloud->storedFiles().empty());
+    EXPECT_EQ("the user's own file", testing_support::readWholeFile(local));
+    // Every line of the log is the add-in's own: the answer's line break is
+    // escaped and its text cut where the page's is.
+    const std::string log = logText();
+    EXPECT_EQ(std::string::npos, log.find("\r\n2026-01-01")) << log.substr(0, 2000);
+    EXPECT_NE(std::string::npos, log.find("(500)\r\ndenied\\r\\n2026-01-01"));
+    EXPECT_LT(log.size(), shown + 4096);
+}
+
 }  // namespace

@@ -32,8 +32,10 @@ public:
     std::string folder() const { return scratch_.path() + "/Quorvane/Quorvane Kalvix/EXMI-AddIns"; }
     std::string path() const { return folder() + "/EXMI.log"; }
 
-    // Every entry written so far. An entry ends with CR LF; its message may
-    // hold plain line feeds. Malformed lines fail the test.
+    // Every entry written so far. Every line ends with CR LF; a line without
+    // the time stamp continues the message of the entry before it (joined
+    // here with a plain line feed, as the message was given). Malformed
+    // lines fail the test.
     std::vector<Entry> entries() const {
         const std::string text = testing_support::readWholeFile(path());
         std::vector<Entry> result;
@@ -46,6 +48,10 @@ public:
             }
             const std::string line = text.substr(start, end - start);
             start = end + 2;
+            if (!stamped(line) && !result.empty()) {
+                result.back().message += "\n" + line;
+                continue;
+            }
             const size_t bar = line.find(" | ", 25);
             if (line.size() < 25 || line.compare(23, 2, "  ") != 0 || bar == std::string::npos) {
                 ADD_FAILURE() << "malformed log line: " << line;
@@ -54,6 +60,22 @@ public:
             result.push_back(Entry{line.substr(25, bar - 25), line.substr(bar + 3)});
         }
         return result;
+    }
+
+    // "YYYY-MM-DD HH:MM:SS.mmm  " at the start of the line.
+    static bool stamped(const std::string& line) {
+        if (line.size() < 25) return false;
+        for (size_t i = 0; i < 23; ++i) {
+            const char c = line[i];
+            const bool digit = c >= '0' && c <= '9';
+            const char separator = i == 4 || i == 7     ? '-'
+                                   : i == 10            ? ' '
+                                   : i == 13 || i == 16 ? ':'
+                                   : i == 19            ? '.'
+                                                        : 0;
+            if (separator != 0 ? c != separator : !digit) return false;
+        }
+        return line.compare(23, 2, "  ") == 0;
     }
 
     // Remembers the current end of the log; since() returns what follows.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <memory>
 #include <stdexcept>
@@ -46,7 +47,7 @@ public:
         released_.wait_for(std::chrono::seconds(30));
         if (outcome_ == Outcome::ThrowRuntime) throw std::runtime_error("worker failed: " + name);
         if (outcome_ == Outcome::ThrowInt) throw 42;
-        return std::make_shared<EXMI::IAsyncRESTResponse>(200, std::vector<uint8_t>{'o', 'k'});
+        return std::make_shared<EXMI::IAsyncRESTResponse>(200, "ok");
     }
 
     void release() { gate_.set_value(); }
@@ -257,7 +258,7 @@ public:
         waitUntil([this] { return release.load(); });
         sawAbort.store(EXMIImpl::HttpAbortScope::abortRequested());
         finished.store(true);
-        return std::make_shared<EXMI::IAsyncRESTResponse>(200, std::vector<uint8_t>{'o', 'k'});
+        return std::make_shared<EXMI::IAsyncRESTResponse>(200, "ok");
     }
 
     std::atomic<bool> started{false};
@@ -320,11 +321,56 @@ protected:
             res.status = 201;
             res.set_content(std::to_string(req.body.size()), "text/plain");
         });
+        // Answers of a chosen size, sent a MiB at a time: "/sized/<n>" states
+        // its length, "/chunked/<n>" does not.
+        const auto sized = [](bool chunked) {
+            return [chunked](const httplib::Request& req, httplib::Response& res) {
+                const size_t total = std::stoull(req.matches[1]);
+                // The offset counts what was sent before, chunked or not.
+                auto write = [total, chunked](size_t offset, httplib::DataSink& sink) {
+                    static const std::string piece(1 << 20, 'x');
+                    const size_t n = std::min(piece.size(), total - offset);
+                    if (n > 0 && !sink.write(piece.data(), n)) return false;
+                    if (chunked && offset + n == total) sink.done();
+                    return true;
+                };
+                if (chunked) {
+                    res.set_chunked_content_provider("text/plain", write);
+                } else {
+                    res.set_content_provider(
+                        total, "text/plain",
+                        [write](size_t offset, size_t, httplib::DataSink& sink) { return write(offset, sink); });
+                }
+            };
+        };
+        routes.Get(R"(/sized/(\d+))", sized(false));
+        routes.Get(R"(/chunked/(\d+))", sized(true));
+
+        plain.Get(".*", [this](const httplib::Request&, httplib::Response& res) {
+            ++plainRequests;
+            res.set_content("in the clear", "text/plain");
+        });
+        plain.Put(".*", [this](const httplib::Request&, httplib::Response& res) {
+            ++plainRequests;
+            res.status = 201;
+        });
+        plainPort = plain.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(plainPort, 0);
+        plainThread = std::thread([this] { plain.listen_after_bind(); });
+        ASSERT_TRUE(waitUntil([this] { return plain.is_running(); }, 10s));
+        routes.Get("/to-plain",
+                   [this](const httplib::Request&, httplib::Response& res) { res.set_redirect(plainUrl("/page")); });
         server->start();
+    }
+
+    std::string plainUrl(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(plainPort) + path;
     }
 
     void TearDown() override {
         stallGate.open();
+        plain.stop();
+        if (plainThread.joinable()) plainThread.join();
         LocalServerTest::TearDown();
     }
 
@@ -334,12 +380,17 @@ protected:
     }
 
     Gate stallGate;
+    // A plain-text server beside the HTTPS one: nothing may ever reach it.
+    httplib::Server plain;
+    int plainPort = 0;
+    std::thread plainThread;
+    std::atomic<int> plainRequests{0};
 };
 
 TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndErrorStatusesKeepTheirBody) {
     HttpResponse response = EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true);
     EXPECT_EQ(200, response.code);
-    EXPECT_EQ(std::vector<uint8_t>({'o', 'k'}), response.bodyBytes);
+    EXPECT_EQ("ok", response.bodyBytes);
     EXPECT_EQ("text/plain", response.headers.at("Content-Type"));
     const auto seen = lastSeen();
     EXPECT_EQ("restclient-cpp/100", seen.header("User-Agent"));
@@ -348,14 +399,14 @@ TEST_F(HttpLayer, GetSendsOnlyItsOwnUserAgentAndErrorStatusesKeepTheirBody) {
 
     response = EXMIImpl::httpGet(server->url("/missing"), {}, 10s, true);
     EXPECT_EQ(404, response.code);
-    EXPECT_EQ("not here", response.body);
+    EXPECT_EQ("not here", response.body());
 }
 
 TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
     const HttpResponse response = EXMIImpl::httpPost(
         server->url("/post"), "application/json", "x=1",
         {{"Content-Type", "application/x-www-form-urlencoded"}, {"User-Agent", "agent/1"}}, 10s, true);
-    EXPECT_EQ("x=1", response.body);
+    EXPECT_EQ("x=1", response.body());
     const auto seen = lastSeen();
     EXPECT_EQ("application/x-www-form-urlencoded", seen.header("Content-Type"));
     EXPECT_EQ("agent/1", seen.header("User-Agent"));
@@ -364,8 +415,71 @@ TEST_F(HttpLayer, PostSendsTheBodyAndTheCallersContentTypeWins) {
 TEST_F(HttpLayer, TimeoutGivesCode28AndKeepsTheBytesThatArrived) {
     const HttpResponse response = EXMIImpl::httpGet(server->url("/stall"), {}, 1s, true);
     EXPECT_EQ(28, response.code);
-    EXPECT_EQ("Operation Timeout.", response.body);
-    EXPECT_EQ(std::string("partial"), std::string(response.bodyBytes.begin(), response.bodyBytes.end()));
+    EXPECT_EQ("Operation Timeout.", response.body());
+    EXPECT_EQ("partial", response.bodyBytes);
+}
+
+// The write callback stops an answer at the cap whether or not it states its
+// length; one at the cap is taken whole.
+TEST_F(HttpLayer, AnswersAreTakenUpToTheCapAndCutOffBeyondItChunkedOrNot) {
+    const size_t cap = EXMIImpl::kMaxAnswerBytes;
+    const struct {
+        std::string path;
+        bool taken;
+    } cases[] = {{"/sized/" + std::to_string(cap), true},
+                 {"/sized/" + std::to_string(cap + 1), false},
+                 {"/chunked/" + std::to_string(3 * cap), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const HttpResponse response = EXMIImpl::httpGet(server->url(c.path), {}, 120s, true);
+        if (c.taken) {
+            EXPECT_EQ(200, response.code);
+            EXPECT_EQ(cap, response.bodyBytes.size());
+        } else {
+            EXPECT_EQ(-1, response.code);
+            EXPECT_EQ("Failed to query.", response.failure);
+            EXPECT_LE(response.bodyBytes.size(), cap);
+        }
+    }
+}
+
+// Addresses may come from the service's answers: whatever their scheme, and
+// wherever a redirect points, nothing leaves but over https.
+TEST_F(HttpLayer, OnlyHttpsIsSpokenNotEvenThroughARedirect) {
+    testing_support::ScratchFolder folder;
+    const std::string local = folder / "design.3mf";
+    testing_support::writeWholeFile(local, "the user's own file");
+    const uint8_t bytes[] = {'e', 'v', 'i', 'l'};
+    const struct {
+        const char* what;
+        std::function<HttpResponse()> send;
+    } cases[] = {
+        {"file upload",
+         [&] {
+             return EXMIImpl::httpPutBinary("file://" + local, "text/plain", bytes, 4, {}, nullptr, nullptr, 10s, true);
+         }},
+        {"plain upload",
+         [&] {
+             return EXMIImpl::httpPutBinary(plainUrl("/storage"), "text/plain", bytes, 4, {}, nullptr, nullptr, 10s,
+                                            true);
+         }},
+        {"plain get", [&] { return EXMIImpl::httpGet(plainUrl("/list"), {}, 10s, true); }},
+        {"redirect to plain",
+         [&] {
+             EXMIImpl::HttpConnection following(server->url(""));
+             following.setCAInfoFilePath(certificates->caBundlePath());
+             following.setFollowRedirects(true);
+             return following.perform("/to-plain");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HttpResponse response = c.send();
+        EXPECT_EQ(-1, response.code);
+        EXPECT_EQ("Failed to query.", response.failure);
+    }
+    EXPECT_EQ(0, plainRequests.load());
+    EXPECT_EQ("the user's own file", testing_support::readWholeFile(local));
 }
 
 // Unreachable, untrusted and dropped servers are driven through the page by
@@ -385,7 +499,7 @@ TEST_F(HttpLayer, TrustComesOnlyFromTheBundleAndTheProgressHookCanAbort) {
     const HttpResponse response =
         EXMIImpl::httpPutBinary(server->url("/put"), "text/plain", &byte, 1, {}, abortAtOnce, &calls, 10s, true);
     EXPECT_EQ(-1, response.code);
-    EXPECT_EQ("Failed to query.", response.body);
+    EXPECT_EQ("Failed to query.", response.body());
     EXPECT_GT(calls, 0);
 }
 
@@ -425,7 +539,7 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     EXMIImpl::HttpConnection following(server->url(""));
     following.setCAInfoFilePath(certificates->caBundlePath());
     following.setFollowRedirects(true);
-    EXPECT_EQ("ok", following.perform("/redirect").body);
+    EXPECT_EQ("ok", following.perform("/redirect").body());
 }
 
 }  // namespace

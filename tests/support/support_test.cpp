@@ -5,9 +5,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include "support/encoding.h"
 #include "support/files.h"
@@ -32,6 +35,43 @@ TEST(TextConversion, ExactBothWaysAndBadConversionOnMalformedInput) {
     EXPECT_EQ(support::toUtf8(u"Gr\u00FC\u00DF \U0001F5A8"), "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x96\xA8");
     EXPECT_EQ(failureOf([] { support::toUtf16("abc\xFF"); }), "bad conversion");
     EXPECT_EQ(failureOf([] { support::toUtf8(std::u16string{u'a', 0xDC00}); }), "bad conversion");
+}
+
+// What outside text goes through before it is sent in JSON, shown or logged.
+TEST(OutsideText, InvalidUtf8IsReplacedLongTextClippedAndControlsEscapedForTheLog) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> valid[] = {
+        {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},  // valid text unchanged
+        {"a\xFF\xFE"
+         "b",
+         "a" + fffd + fffd + "b"},             // bytes never valid
+        {"\xC0\xAF", fffd + fffd},             // overlong
+        {"\xED\xA0\x80", fffd + fffd + fffd},  // encoded surrogate
+        {"x\xE2\x82", "x" + fffd},             // cut short: one part
+        {"\xF0\x9F\x98z", fffd + "z"},
+        {"\x80", fffd},
+    };
+    for (const auto& row : valid) EXPECT_EQ(support::validUtf8(row.first), row.second) << row.first;
+
+    const std::string dots = "\xE2\x80\xA6";
+    const std::tuple<std::string, size_t, std::string> clipped[] = {
+        {"abcdef", 6, "abcdef"},
+        {"abcdef", 4, "abcd" + dots},
+        {"ab\xC3\xA9", 3, "ab" + dots},  // never half a character
+        {"", 0, ""},
+    };
+    for (const auto& row : clipped) {
+        EXPECT_EQ(support::clipText(std::get<0>(row), std::get<1>(row)), std::get<2>(row)) << std::get<0>(row);
+    }
+
+    const std::pair<std::string, std::string> escaped[] = {
+        {"plain text | 100%", "plain text | 100%"},
+        {"denied\r\n2026-01-01 00:00:00.000  EXMI | forged", "denied\\r\\n2026-01-01 00:00:00.000  EXMI | forged"},
+        {"a\nb\tc\\d", "a\\nb\\tc\\\\d"},
+        {std::string("\x00\x1B\x7F", 3), "\\x00\\x1B\\x7F"},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+    };
+    for (const auto& row : escaped) EXPECT_EQ(support::escapeForLog(row.first), row.second) << row.first;
 }
 
 TEST(PercentEncoding, EveryByteFollowsItsFormsTableAndStringsEncodeBytewise) {
@@ -92,12 +132,18 @@ TEST(Files, ReadGivesExactBytesAndFailsWithThePathAndExistsAndDeleteSeeFiles) {
     EXPECT_FALSE(support::fileExists(binary));
 }
 
-TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated) {
+std::filesystem::perms permissionsOf(const std::string& path) {
+    return std::filesystem::symlink_status(path).permissions() & std::filesystem::perms::all;
+}
+
+TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneMadePrivateAndPathsAreFreshPrivateFiles) {
+    using std::filesystem::perms;
     ScratchFolder scratch;
     EnvironmentOverride tmpdir("TMPDIR", scratch.path());
     const std::string expected = scratch.path() + "/Quorvane/";
     EXPECT_EQ(support::getTempFolder(), expected);
     EXPECT_TRUE(std::filesystem::is_directory(expected));
+    EXPECT_EQ(permissionsOf(scratch / "Quorvane"), perms::owner_all);
 
     const std::string folder = regexQuoted(expected);
     const std::string id = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
@@ -105,7 +151,9 @@ TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated
     for (const char* extension : {"jpg", ".jpg"}) {
         const std::string path = support::makeTempFilePath("kalvixexport_", extension, 64);
         EXPECT_TRUE(std::regex_match(path, std::regex(folder + "kalvixexport_" + id + "\\.jpg"))) << path;
-        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path))) << path;
+        EXPECT_EQ(std::filesystem::file_size(path), 0u);
+        EXPECT_EQ(permissionsOf(path), perms::owner_read | perms::owner_write);
         paths.insert(path);
     }
     EXPECT_EQ(paths.size(), 2u);
@@ -120,6 +168,51 @@ TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneAndPathsAreFreshAndNotCreated
     tmpdir.set(scratch.path() + "/gone");
     EXPECT_EQ(failureOf([] { support::getTempFolder(); }), "tmp filepath does not exist");
     EXPECT_FALSE(std::filesystem::exists(scratch / "gone"));
+}
+
+// A "Quorvane" that someone else may have put in a shared temporary folder
+// first is never used: exports would land where they can read them.
+TEST(TempFiles, AFolderThatIsNotTheUsersOwnIsRefusedWithItsName) {
+    using std::filesystem::perms;
+    const struct {
+        const char* what;
+        std::function<void(const std::string& entry, const std::string& elsewhere)> plant;
+    } cases[] = {
+        {"link to a folder",
+         [](const std::string& entry, const std::string& elsewhere) {
+             std::filesystem::create_directory(elsewhere);
+             std::filesystem::create_directory_symlink(elsewhere, entry);
+         }},
+        {"folder others may write to",
+         [](const std::string& entry, const std::string&) {
+             std::filesystem::create_directory(entry);
+             std::filesystem::permissions(entry, perms::all);
+         }},
+        {"folder its group may write to",
+         [](const std::string& entry, const std::string&) {
+             std::filesystem::create_directory(entry);
+             std::filesystem::permissions(entry, perms::owner_all | perms::group_all);
+         }},
+        {"file", [](const std::string& entry, const std::string&) { writeWholeFile(entry, ""); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder scratch;
+        EnvironmentOverride tmpdir("TMPDIR", scratch.path());
+        c.plant(scratch / "Quorvane", scratch / "theirs");
+        const std::string expected = "temporary folder is not private to this user: " + scratch.path() + "/Quorvane/";
+        EXPECT_EQ(failureOf([] { support::getTempFolder(); }), expected);
+        EXPECT_EQ(failureOf([] { support::makeTempFilePath("kalvixexport_", "3mf", 64); }), expected);
+        if (std::filesystem::exists(scratch / "theirs")) {
+            EXPECT_TRUE(std::filesystem::is_empty(scratch / "theirs"));
+        }
+    }
+    // The user's own folder, closed to others, is taken as it is.
+    ScratchFolder scratch;
+    EnvironmentOverride tmpdir("TMPDIR", scratch.path());
+    std::filesystem::create_directory(scratch / "Quorvane");
+    std::filesystem::permissions(scratch / "Quorvane", perms::owner_all | perms::group_read | perms::others_exec);
+    EXPECT_EQ(support::getTempFolder(), scratch.path() + "/Quorvane/");
 }
 
 TEST(PathParts, FileNameAndFolderTreatBothSeparatorsAlike) {
@@ -188,21 +281,21 @@ TEST(LogTimestamp, LocalTimeWithZeroPaddedMilliseconds) {
         << "microseconds are cut, not rounded into the next millisecond";
 }
 
-TEST_F(LogTest, AppendsOneLinePerCallAtTheCurrentLocalTimeWithMessagesUnchanged) {
+TEST_F(LogTest, AppendsOneLinePerCallAtTheCurrentLocalTimeEveryLineEndingInCrLf) {
     FixedZone zone;
     writeWholeFile(logFile(), "earlier session\r\n");
     // The stamp format itself is checked above; here it must be the time of the call.
     const std::string before = support::formatLogTimestamp(system_clock::now());
     support::log("Failed to create machine: no setup", "EXMIimpl::handlePotentialNewMachine");
     const std::string after = support::formatLogTimestamp(system_clock::now());
-    support::log("first\nsecond line\nthird", "Palette::onHTMLEvent");
+    support::log("first\nsecond line\r\nthird", "Palette::onHTMLEvent");
     support::log("", "CommandBase::onExecute");
     support::log("caf\xC3\xA9 | 100%", "A::b");
 
     const std::string content = readWholeFile(logFile());
     const std::regex expected("earlier session\r\n" +
                               linePattern("EXMIimpl::handlePotentialNewMachine", "Failed to create machine: no setup") +
-                              linePattern("Palette::onHTMLEvent", "first\nsecond line\nthird") +
+                              linePattern("Palette::onHTMLEvent", "first\r\nsecond line\r\nthird") +
                               linePattern("CommandBase::onExecute", "") + linePattern("A::b", "caf\xC3\xA9 \\| 100%"));
     ASSERT_TRUE(std::regex_match(content, expected)) << content;
     const std::string stamp = content.substr(17, 23);
