@@ -51,17 +51,24 @@ void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
     const std::string projectDescription = event.get("projectDescription");
     Upload upload;
     setScreen(kScreenProgress, "");
+    connector->reportExporting();
     // Whatever fails from here on, the page must not stay on the progress
-    // screen; the error still goes on to the palette's log line.
+    // screen, and the exports do not outlive the upload; the error still
+    // goes on to the palette's log line.
     try {
         const std::string thumbnailPath = saveThumbnail();
-        if (exportForUpload(event, upload)) {
+        if (!thumbnailPath.empty()) exports.push_back(thumbnailPath);
+        const bool exported = exportForUpload(event, upload);
+        if (!upload.filePath.empty()) exports.push_back(upload.filePath);
+        if (exported) {
             connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName,
                                      upload.contentType, thumbnailPath, upload.isPrintJob);
         } else {
+            deleteExports();
             setScreen(kScreenError, upload.errorText);
         }
     } catch (const std::exception& e) {
+        if (!connector->isUploading()) deleteExports();
         showFailure(e.what());
         throw;
     }
@@ -71,14 +78,19 @@ void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
     const std::string projectId = event.get("projectID");
     Upload upload;
     setScreen(kScreenProgress, "");
+    connector->reportExporting();
     try {
-        if (exportForUpload(event, upload)) {
+        const bool exported = exportForUpload(event, upload);
+        if (!upload.filePath.empty()) exports.push_back(upload.filePath);
+        if (exported) {
             connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType,
                                        upload.isPrintJob);
         } else {
+            deleteExports();
             setScreen(kScreenError, upload.errorText);
         }
     } catch (const std::exception& e) {
+        if (!connector->isUploading()) deleteExports();
         showFailure(e.what());
         throw;
     }

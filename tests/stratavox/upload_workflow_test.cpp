@@ -66,9 +66,13 @@ TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
     }
     EXPECT_EQ(lastScreen(), "successscreen:" + projectId);
 
-    const std::vector<std::string> local = host.exports(extension);
+    // The export goes once the upload has ended; what was stored is what
+    // the host wrote.
+    EXPECT_TRUE(host.exports(extension).empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+    const auto local = host.written(extension);
     ASSERT_EQ(local.size(), 1u);
-    const std::string bytes = readWholeFile(local[0]);
+    const std::string bytes = local[0].bytes;
     const std::vector<emulator::StoredFile> stored = cloud->storedFiles();
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0].name, "Bracket_Setup1" + extension);
@@ -83,12 +87,12 @@ TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
     if (upload.intoNewProject) {
         // The thumbnail goes without an answer the page waits for.
         ASSERT_TRUE(heartbeatUntil([this] { return !cloud->projects()[0].thumbnailSha256.empty(); }));
-        const std::vector<std::string> thumbnails = host.exports(".jpg");
+        const auto thumbnails = host.written(".jpg");
         ASSERT_EQ(thumbnails.size(), 1u);
         EXPECT_EQ(cloud->projects()[0].thumbnailContentType, "image/jpeg");
-        EXPECT_EQ(cloud->projects()[0].thumbnailSha256, sha256Hex(readWholeFile(thumbnails[0])));
+        EXPECT_EQ(cloud->projects()[0].thumbnailSha256, sha256Hex(thumbnails[0].bytes));
     } else {
-        EXPECT_TRUE(host.exports(".jpg").empty());
+        EXPECT_TRUE(host.written(".jpg").empty());
     }
 
     // Another upload: back to the form, with this project preselected.
