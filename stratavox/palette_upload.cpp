@@ -1,5 +1,6 @@
 // The two upload procedures of StratavoxPalette: into a new project (with a
 // thumbnail of the active view) and into an existing one.
+#include <algorithm>
 #include <exception>
 
 #include "stratavox/stratavox_palette.h"
@@ -18,6 +19,10 @@ void StratavoxPalette::showFailure(const std::string& text) {
     } catch (const std::exception&) {
         // The original failure is the one worth reporting.
     }
+}
+
+void StratavoxPalette::keepExport(const std::string& path) {
+    if (!path.empty() && std::find(exports.begin(), exports.end(), path) == exports.end()) exports.push_back(path);
 }
 
 bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& upload) {
@@ -57,9 +62,9 @@ void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
     // goes on to the palette's log line.
     try {
         const std::string thumbnailPath = saveThumbnail();
-        if (!thumbnailPath.empty()) exports.push_back(thumbnailPath);
+        keepExport(thumbnailPath);
         const bool exported = exportForUpload(event, upload);
-        if (!upload.filePath.empty()) exports.push_back(upload.filePath);
+        keepExport(upload.filePath);
         if (exported) {
             connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName,
                                      upload.contentType, thumbnailPath, upload.isPrintJob);
@@ -68,6 +73,7 @@ void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
             setScreen(kScreenError, upload.errorText);
         }
     } catch (const std::exception& e) {
+        keepExport(upload.filePath);
         if (!connector->isUploading()) deleteExports();
         showFailure(e.what());
         throw;
@@ -81,7 +87,7 @@ void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
     connector->reportExporting();
     try {
         const bool exported = exportForUpload(event, upload);
-        if (!upload.filePath.empty()) exports.push_back(upload.filePath);
+        keepExport(upload.filePath);
         if (exported) {
             connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType,
                                        upload.isPrintJob);
@@ -90,6 +96,7 @@ void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
             setScreen(kScreenError, upload.errorText);
         }
     } catch (const std::exception& e) {
+        keepExport(upload.filePath);
         if (!connector->isUploading()) deleteExports();
         showFailure(e.what());
         throw;

@@ -80,7 +80,9 @@ private:
     // shown, whatever went wrong; the caller rethrows for the log.
     void showFailure(const std::string& text);
 
-    // Deletes the exports of the upload that has ended.
+    // Remembers a temporary file of the running upload (once; empty: none)
+    // and deletes them all once the upload has ended.
+    void keepExport(const std::string& path);
     void deleteExports();
 
     std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;

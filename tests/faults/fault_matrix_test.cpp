@@ -176,6 +176,13 @@ protected:
             std::chrono::seconds(20));
     }
 
+    // Waits for the emulator without running the UI thread: a finished
+    // request wakes the UI thread at once, so only while it does not run may
+    // a fault be armed between a request's answer and the next request.
+    bool waitForEmulator(const std::function<bool()>& condition) {
+        return testing_support::waitUntil(condition, std::chrono::seconds(20));
+    }
+
     bool idle() const { return machine->getAsyncHandler()->pendingCount() == 0; }
 
     // Requests the emulator has answered (or cut off) whose path starts with `path`.
@@ -286,7 +293,7 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
     followSignIn();
     if (HasFatalFailure()) return;
     if (stage == Stage::BeforeList) {
-        ASSERT_TRUE(waitFor([this] { return answered("POST", "/token") == 1; }, false));
+        ASSERT_TRUE(waitForEmulator([this] { return answered("POST", "/token") == 1; }));
         arm(row);
     }
     ASSERT_TRUE(waitFor([this] { return !screens().empty() && idle(); }, true)) << ::testing::PrintToString(screens());
@@ -297,7 +304,7 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
         if (stage == Stage::BeforeUpload) arm(row);
         submitForm(row);
         if (stage == Stage::BeforeAnnouncement) {
-            ASSERT_TRUE(waitFor([this] { return answered("PUT", "/plyx/v1/projects") == 1; }, false));
+            ASSERT_TRUE(waitForEmulator([this] { return answered("PUT", "/plyx/v1/projects") == 1; }));
             arm(row);
         }
         if (stage == Stage::BeforeStorage) {
@@ -305,11 +312,9 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
             // shows the progress screen once more.
             ASSERT_TRUE(waitFor([] { return screens().size() == 2 || uploadEnded(); }, true));
             ASSERT_EQ(screens(), (std::vector<std::string>{"progressscreen", "progressscreen"}));
-            ASSERT_TRUE(waitFor(
-                [this] {
-                    return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
-                },
-                false));
+            ASSERT_TRUE(waitForEmulator([this] {
+                return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
+            }));
             arm(row);
         }
         ASSERT_TRUE(waitFor(uploadEnded, true)) << ::testing::PrintToString(screens());
