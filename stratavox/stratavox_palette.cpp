@@ -25,7 +25,8 @@ StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std:
     }
 }
 
-StratavoxPalette::~StratavoxPalette() = default;
+// An upload still running is abandoned with the connector; its exports go.
+StratavoxPalette::~StratavoxPalette() { deleteExports(); }
 
 std::string StratavoxPalette::getPaletteURL() {
     if (logOffFirst) {
