@@ -37,7 +37,9 @@ uint64_t availableMemoryBytes() {
 std::string uploadDoesNotFit(uint64_t fileBytes, uint64_t freeDisk, uint64_t availableMemory) {
     const uint64_t disk = 3 * fileBytes + kDiskMargin;
     if (freeDisk < disk) return "needs " + formatBytes(disk) + " of free disk, " + formatBytes(freeDisk) + " available";
-    const uint64_t memory = 2 * fileBytes + kMemoryMargin;
+    // The connector streams the file and the emulator writes it to disk as
+    // it arrives: memory need not grow with the file.
+    const uint64_t memory = kMemoryMargin;
     if (availableMemory < memory)
         return "needs " + formatBytes(memory) + " of memory, " + formatBytes(availableMemory) + " available";
     return "";

@@ -15,8 +15,8 @@ uint64_t availableMemoryBytes();
 
 // Why an upload of `fileBytes` cannot run with this much free disk and
 // memory, or empty when it fits. On disk lie the file and the emulator's
-// two stored copies (connector and curl); in memory the connector holds
-// the whole file while it sends it.
+// two stored copies (connector and curl); memory only needs a fixed margin,
+// as both sides stream the file.
 std::string uploadDoesNotFit(uint64_t fileBytes, uint64_t freeDisk, uint64_t availableMemory);
 
 // "16 MiB", "1 GiB", "1.5 GiB", "512 B".

@@ -3,8 +3,10 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -69,7 +71,21 @@ UploadRun UploadComparison::viaConnector(const std::string& file) {
     if (stored.size() != storedBefore + 1 || stored.back().size != fileSize(file))
         throw std::runtime_error("the connector's upload was not stored");
     std::filesystem::remove(stored.back().path);  // only one copy on disk at a time
-    return UploadRun{std::stod(output.substr(9)), exit.maxRssKiB};
+    // "uploaded <seconds> <start> <success>": the two times in nanoseconds of
+    // the monotonic clock the emulator's times are taken on, too.
+    std::istringstream fields(output.substr(9));
+    UploadRun run;
+    long long startNs = 0, successNs = 0;
+    if (!(fields >> run.seconds >> startNs >> successNs)) throw std::runtime_error("bench_upload_client: " + output);
+    using std::chrono::duration;
+    using std::chrono::nanoseconds;
+    const auto since = [](std::chrono::steady_clock::time_point at) {
+        return std::chrono::duration_cast<nanoseconds>(at.time_since_epoch()).count();
+    };
+    run.startToFirstByte = static_cast<double>(since(stored.back().firstByteAt) - startNs) / 1e9;
+    run.answerToSuccess = static_cast<double>(successNs - since(stored.back().answeredAt)) / 1e9;
+    run.peakKiB = exit.maxRssKiB;
+    return run;
 }
 
 UploadRun UploadComparison::viaCurl(const std::string& file) {

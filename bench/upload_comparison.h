@@ -19,6 +19,10 @@ namespace bench {
 struct UploadRun {
     double seconds = 0;  // wall time of the upload alone
     long peakKiB = 0;    // peak resident memory of the uploading process
+    // Connector only: from the upload's start to the storage's first body
+    // byte, and from the storage's answer to the success screen.
+    double startToFirstByte = 0;
+    double answerToSuccess = 0;
 };
 
 class UploadComparison {

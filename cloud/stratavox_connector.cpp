@@ -45,9 +45,14 @@ CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(const std::string& client
     const PkcePair pair = makePkcePair(64);
     codeVerifier = pair.verifier;
     codeChallenge = pair.challenge;
+    progressTick = asyncHandler->addTick(guarded([this] { reportProgress(false); }));
 }
 
-CStratavoxFabriqoConnector::~CStratavoxFabriqoConnector() = default;
+CStratavoxFabriqoConnector::~CStratavoxFabriqoConnector() {
+    asyncHandler->removeTick(progressTick);
+    // Whatever is still on its way is of no use to anybody now.
+    if (upload.put) upload.put->cancel();
+}
 
 void CStratavoxFabriqoConnector::addScope(std::string scope) {
     if (isSignedIn()) throw std::runtime_error("cannot change scope while logged in");

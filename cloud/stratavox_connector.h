@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -65,6 +66,15 @@ public:
                     const std::string& localFilePath, const std::string& origin, bool isPrintJob);
     void openWebApp(const std::string& projectId);
 
+    // One upload runs at a time, from createProject or uploadToProject until
+    // its success or error screen or its cancellation.
+    bool isUploading() const { return upload.running; }
+    // Aborts the running upload: nothing more of it is sent, and the page
+    // goes back to a fresh upload form. Does nothing when none runs.
+    void cancelUpload();
+    // Tells the listener that an export for an upload is being made.
+    void reportExporting();
+
     // Observers and tuning, for the palette and for tests.
     const std::string& getCodeVerifier() const { return codeVerifier; }
     const std::string& getCodeChallenge() const { return codeChallenge; }
@@ -98,7 +108,26 @@ private:
     // refresh token, instead of every retry meeting the same refusal.
     void noteRefusedToken(uint32_t code, const std::string& token);
     void submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
-                             const std::string& projectId);
+                             const std::string& projectId, uint64_t fileSize, uint64_t generation);
+
+    // The state of the running upload; `generation` tells its callbacks
+    // from those of an upload that was cancelled or has ended.
+    struct UploadRun {
+        bool running = false;
+        std::string phase;
+        uint64_t total = 0;
+        std::shared_ptr<EXMI::IAsyncPutFileRequest> put;
+    };
+    uint64_t beginUpload(const std::string& phase);
+    bool isCurrentUpload(uint64_t generation) const { return upload.running && generation == uploadGeneration; }
+    void endUpload();
+    void failUpload(const std::string& source, const std::string& message);
+    void failUpload(const std::string& source, const std::string& message, const std::string& answer);
+    // The export's size, after checking that it can go up in one piece;
+    // fails the upload and returns false otherwise.
+    bool checkUploadFile(const std::string& path, const std::string& source, uint64_t& size);
+    // Rate-limited unless `final`.
+    void reportProgress(bool final);
 
     std::shared_ptr<EXMI::IAsyncHandler> asyncHandler;
     IStratavoxURLInterface* listener;
@@ -132,6 +161,16 @@ private:
     // Bumped by every authenticate and signOut: token answers of requests
     // sent before then belong to a session that no longer exists.
     uint64_t sessionGeneration = 0;
+    UploadRun upload;
+    uint64_t uploadGeneration = 0;
+    // What the listener was last told of progress, and when; recent
+    // (time, bytes sent) pairs for the rate.
+    Clock::time_point lastProgressTime;
+    bool progressReported = false;
+    std::string lastProgressPhase;
+    uint64_t lastProgressSent = 0;
+    std::deque<std::pair<Clock::time_point, uint64_t>> rateSamples;
+    int progressTick = 0;
     // Callbacks hold a weak reference to this; it dies with the connector.
     std::shared_ptr<int> alive;
 };

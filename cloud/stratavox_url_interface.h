@@ -25,6 +25,15 @@ public:
     virtual void setProjectList(const std::shared_ptr<CStratavoxFabriqoProjectList>& list,
                                 const std::string& currentProjectId) = 0;
     virtual void onSignedOut() = 0;
+    // How far the running upload is: phase ("exporting", "creating",
+    // "announcing" or "uploading"), bytes sent of total, and the recent rate
+    // in bytes per second. At most five calls a second, plus one at the end
+    // with sent equal to total.
+    virtual void onUploadProgress(const std::string& /*phase*/, uint64_t /*sent*/, uint64_t /*total*/,
+                                  uint64_t /*rate*/) {}
+    // The upload begun by createProject or uploadToProject is over: stored,
+    // failed or cancelled. Its files are no longer read.
+    virtual void onUploadEnded() {}
 };
 
 }  // namespace EXMIImpl

@@ -33,3 +33,20 @@ std::string sha256OfFile(const std::string& path) {
 }
 
 }  // namespace demo
+
+namespace demo {
+
+std::string sha256OfBytes(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) return std::string();
+    static const char* const kHex = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 15];
+    }
+    return text;
+}
+
+}  // namespace demo

@@ -9,5 +9,6 @@ namespace demo {
 
 // Lower-case hexadecimal digest; empty when the file cannot be read.
 std::string sha256OfFile(const std::string& path);
+std::string sha256OfBytes(const std::string& bytes);
 
 }  // namespace demo

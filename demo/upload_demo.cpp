@@ -258,18 +258,11 @@ std::string UploadDemo::panelContents() const {
 
 std::string UploadDemo::exportFolder() const { return settings_.workFolder + "/Quorvane"; }
 
-std::string UploadDemo::localExport(const std::string& extension) const {
-    std::string newest;
-    std::filesystem::file_time_type newestTime;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(exportFolder(), error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("kalvixexport_", 0) != 0 || entry.path().extension() != extension) continue;
-        const auto time = entry.last_write_time(error);
-        if (newest.empty() || time > newestTime) {
-            newest = entry.path().string();
-            newestTime = time;
-        }
+qrvn::sim::WrittenFile UploadDemo::localExport(const std::string& extension) const {
+    qrvn::sim::WrittenFile newest;
+    const std::string folder = exportFolder() + "/kalvixexport_";
+    for (const auto& file : qrvn::sim::writtenFiles()) {
+        if (file.path.rfind(folder, 0) == 0 && std::filesystem::path(file.path).extension() == extension) newest = file;
     }
     return newest;
 }

@@ -3,7 +3,6 @@
 // what ended up in the emulator and the log.
 #include <chrono>
 #include <fstream>
-#include <iterator>
 
 #include "demo/browser_sign_in.h"
 #include "demo/digest.h"
@@ -18,11 +17,6 @@ namespace {
 bool isResultScreen(const PageMessage& message) {
     const std::string screen = screenOf(message);
     return screen == "successscreen" || screen == "errorscreen";
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::vector<std::string> lines(const std::string& text, const std::string& separator) {
@@ -104,7 +98,7 @@ bool UploadDemo::uploadDesign() {
         return false;
     }
     projectId_ = result.get("projectid");
-    const std::string local = localExport(".3mf");
+    const std::string local = localExport(".3mf").path;
     steps_.detail("exported " + local + " as \"" + expectedName(".3mf") + "\"");
     steps_.check(!projectId_.empty(), "the new project's id is " + projectId_);
     // The thumbnail goes out without the page waiting for it.
@@ -136,8 +130,9 @@ bool UploadDemo::uploadToolpath() {
         return false;
     }
     steps_.check(result.get("projectid") == projectId_, "the toolpath went into the same project");
-    const std::string local = localExport(".gcode");
-    const std::string gcode = readText(local);
+    const qrvn::sim::WrittenFile exported = localExport(".gcode");
+    const std::string& local = exported.path;
+    const std::string& gcode = exported.bytes;
     steps_.detail("post-processed " + local + " as \"" + expectedName(".gcode") + "\"; its header:");
     for (const std::string& line : lines(gcode, "\n")) {
         if (line.rfind("; ", 0) == 0) steps_.detail("  " + line);
@@ -203,10 +198,10 @@ void UploadDemo::showHoldings() {
                       "project \"" + std::string(kProjectName) + "\" (" + projectId_ + ") exists")) {
         return;
     }
-    const std::string thumbnail = localExport(".jpg");
+    const qrvn::sim::WrittenFile thumbnail = localExport(".jpg");
     steps_.check(project->thumbnail.present && project->thumbnail.contentType == "image/jpeg" &&
                      project->thumbnail.width == 800 && project->thumbnail.height == 600 &&
-                     project->thumbnail.sha256 == sha256OfFile(thumbnail),
+                     project->thumbnail.sha256 == sha256OfBytes(thumbnail.bytes),
                  "its thumbnail is the 800x600 JPEG of the active view, byte for byte");
     struct Expected {
         const char* kind;
@@ -216,12 +211,12 @@ void UploadDemo::showHoldings() {
     const Expected expected[] = {{"file", ".3mf", k3mfType}, {"job", ".gcode", "text/plain"}};
     const std::vector<HeldFile> files = holdings.filesOf(projectId_);
     for (const Expected& want : expected) {
-        const std::string local = localExport(want.extension);
+        const qrvn::sim::WrittenFile local = localExport(want.extension);
         bool found = false;
         for (const HeldFile& file : files) {
-            found =
-                found || (file.kind == want.kind && file.name == expectedName(want.extension) &&
-                          file.contentType == want.contentType && !local.empty() && file.sha256 == sha256OfFile(local));
+            found = found || (file.kind == want.kind && file.name == expectedName(want.extension) &&
+                              file.contentType == want.contentType && !local.path.empty() &&
+                              file.sha256 == sha256OfBytes(local.bytes));
         }
         steps_.check(found, "\"" + expectedName(want.extension) + "\" (" + want.contentType +
                                 ") is stored, byte for byte as exported");

@@ -73,8 +73,10 @@ private:
     // Pumps until the emulator's holdings satisfy `condition` (asked at most
     // ten times a second).
     bool waitForHoldings(const std::function<bool(const Holdings&)>& condition);
-    // The newest export with this extension in the add-in's temporary folder.
-    std::string localExport(const std::string& extension) const;
+    // The newest export with this extension the host wrote into the
+    // add-in's temporary folder, as written: the add-in deletes the file
+    // once it is uploaded.
+    qrvn::sim::WrittenFile localExport(const std::string& extension) const;
     std::string exportFolder() const;
     bool hasControl(const std::string& controlId) const;
     std::string panelContents() const;

@@ -93,6 +93,10 @@ struct StoredFile {
     std::string id;    // file id, or the job id for "job"
     std::string origin;
     std::string path;  // where the bytes lie; removed at stop unless storageDir is set
+    // Steady-clock times (the system's monotonic clock, comparable between
+    // processes on one machine): the PUT's first body byte and its answer.
+    std::chrono::steady_clock::time_point firstByteAt;
+    std::chrono::steady_clock::time_point answeredAt;
 };
 
 struct RecordedRequest {

@@ -5,6 +5,7 @@
 #include "emulator/routes.h"
 #include "emulator/upload_receiver.h"
 
+#include <chrono>
 #include <cstdlib>
 
 namespace emulator {
@@ -62,7 +63,9 @@ void storeUpload(ServiceState& state, Call& call, const httplib::ContentReader& 
     }
     // Bytes past the announced size are read and dropped so the answer still
     // reaches the client; finish() refuses the upload then.
-    bool complete = reader([&receiver, &slot](const char* data, std::size_t size) {
+    std::chrono::steady_clock::time_point firstByteAt;
+    bool complete = reader([&receiver, &slot, &firstByteAt](const char* data, std::size_t size) {
+        if (firstByteAt == std::chrono::steady_clock::time_point()) firstByteAt = std::chrono::steady_clock::now();
         receiver.write(data, size, slot.size);
         return true;
     });
@@ -83,6 +86,8 @@ void storeUpload(ServiceState& state, Call& call, const httplib::ContentReader& 
     file.kind = slot.kind;
     file.id = slot.id;
     file.origin = slot.origin;
+    file.firstByteAt = firstByteAt;
+    file.answeredAt = std::chrono::steady_clock::now();
     state.uploads.commit(token, file);
     call.res.set_header("ETag", "\"" + file.sha256 + "\"");
     answerJson(call.res, 200, "{}");

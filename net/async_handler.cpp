@@ -22,6 +22,13 @@ struct AsyncWorkerState {
     std::condition_variable idle;
     size_t running = 0;
     std::atomic<bool> abort{false};
+    std::function<void()> wake;
+
+    // Under the mutex, so the destructor's clearing it cannot race a call.
+    void wakeOwner() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (wake) wake();
+    }
 };
 
 namespace {
@@ -50,6 +57,7 @@ void runRequest(std::shared_ptr<AsyncWorkerState> state, ResponsePromise promise
         if (!state->abort.load()) {
             EXMIImpl::HttpAbortScope abortScope(&state->abort);
             promise.set_value(executeCaught(request));
+            state->wakeOwner();
         }
         // Released before counting out, not at the thread's end: when the
         // handler stopped waiting, or the request never ran, these may be the
@@ -90,6 +98,7 @@ IAsyncHandler::IAsyncHandler(std::chrono::milliseconds deadline)
 
 IAsyncHandler::~IAsyncHandler() {
     workers->abort.store(true);
+    setWakeup(nullptr);
     const auto deadline = std::chrono::steady_clock::now() + stopDeadline;
     try {
         std::unique_lock<std::mutex> lock(workers->mutex);
@@ -112,6 +121,20 @@ IAsyncHandler::~IAsyncHandler() {
     while (workers.use_count() > 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
 }
 
+void IAsyncHandler::setWakeup(std::function<void()> wakeup) {
+    std::lock_guard<std::mutex> lock(workers->mutex);
+    workers->wake = std::move(wakeup);
+}
+
+int IAsyncHandler::addTick(std::function<void()> tick) {
+    ticks.emplace_back(++lastTickId, std::move(tick));
+    return lastTickId;
+}
+
+void IAsyncHandler::removeTick(int id) {
+    ticks.remove_if([id](const std::pair<int, std::function<void()>>& entry) { return entry.first == id; });
+}
+
 void IAsyncHandler::setUserAgent(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);
     userAgent = text;
@@ -128,6 +151,12 @@ void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request, Respon
     request->userAgent = getUserAgent();
     request->onResponse = std::move(onResponse);
     request->onError = std::move(onError);
+    // Weak: a request kept by its submitter must not keep the record alive,
+    // which the destructor waits to be the last holder of.
+    std::weak_ptr<AsyncWorkerState> state = workers;
+    request->notifyOwner = [state] {
+        if (const auto record = state.lock()) record->wakeOwner();
+    };
 
     std::lock_guard<std::mutex> lock(mutex);
     ResponsePromise promise;
@@ -184,6 +213,16 @@ void IAsyncHandler::processResponses() {
             reportError(*response, error.what());
         } catch (...) {
             reportError(*response, "<Unknown Exception>");
+        }
+    }
+
+    // A copy: a tick may add or remove ticks.
+    const auto current = ticks;
+    for (const auto& tick : current) {
+        try {
+            tick.second();
+        } catch (const std::exception& error) {
+            support::log(std::string("tick failed: ") + error.what(), "IAsyncHandler::processResponses");
         }
     }
 }

@@ -23,14 +23,23 @@
 // at the deadline (work that does not poll the flag, such as a name lookup)
 // is logged and left to finish on its own; the module is then pinned so that
 // unloading it cannot pull the code from under that worker.
+//
+// Two optional hooks bring results back promptly: a wake-up function, which a
+// worker calls (from its own thread) as soon as its result is ready or its
+// transfer has made progress, so the owner can call processResponses at once
+// instead of at its next periodic call; and ticks, which processResponses
+// runs on the owner's thread after dispatching, to look at requests still
+// running.
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <future>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "net/async_request.h"
 #include "net/async_response.h"
@@ -52,6 +61,14 @@ public:
     // Dispatches every response that is ready now; returns at once otherwise.
     virtual void processResponses();
 
+    // Any thread; the function is called on worker threads, never after the
+    // handler's destructor has begun. Empty: none.
+    void setWakeup(std::function<void()> wakeup);
+    // Owner's thread only. A tick runs at the end of every processResponses
+    // until removed by the id addTick returned.
+    int addTick(std::function<void()> tick);
+    void removeTick(int id);
+
     void setUserAgent(const std::string& userAgent);
     std::string getUserAgent() const;
 
@@ -70,6 +87,9 @@ private:
     mutable std::mutex mutex;
     std::string userAgent;
     std::list<std::future<std::shared_ptr<IAsyncResponse>>> pending;
+    // Owner's thread only.
+    std::list<std::pair<int, std::function<void()>>> ticks;
+    int lastTickId = 0;
     const std::chrono::milliseconds stopDeadline;
     const std::shared_ptr<AsyncWorkerState> workers;
 };

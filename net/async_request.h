@@ -6,6 +6,7 @@
 // IAsyncHandler::processResponses, never on the worker. Only `properties`
 // may be read from both sides and is guarded by `mutex`.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -47,6 +48,9 @@ public:
     std::map<std::string, std::string> properties;
     ResponseCallback onResponse;
     ErrorCallback onError;
+    // Set by the handler before the worker starts; the worker may call it to
+    // have the owner's thread look at the request's progress soon.
+    std::function<void()> notifyOwner;
 };
 
 // A REST call: URL, optional body with its content type, optional bearer token
@@ -98,6 +102,34 @@ private:
     std::vector<uint8_t> data;
 };
 
+// Streams a file from disk as the body of a PUT, `length` bytes, the size it
+// was announced with. Fails before sending when the file cannot be opened
+// ("could not read file: " and the path) or no longer has that size; sent
+// and total bytes may be read from any thread while it runs, and cancel()
+// aborts the transfer within about a second. A transfer that stalls fails
+// with "the transfer stalled: no progress for N seconds".
+class IAsyncPutFileRequest : public IAsyncRESTRequest {
+public:
+    IAsyncPutFileRequest(std::string name, std::string url, std::string contentType, std::string accessToken,
+                         std::string path, uint64_t length, std::chrono::seconds timeout);
+    std::shared_ptr<IAsyncResponse> execute() override;
+
+    void cancel() { cancelled.store(true); }
+    uint64_t bytesSent() const { return sent.load(); }
+    uint64_t bytesTotal() const { return length; }
+
+    const std::string path;
+    const uint64_t length;
+
+private:
+    static int onProgress(int64_t, int64_t, int64_t ulTotal, int64_t ulNow, void* self);
+
+    std::atomic<bool> cancelled{false};
+    std::atomic<uint64_t> sent{0};
+    // Worker only: when the owner was last told of progress.
+    std::chrono::steady_clock::time_point lastNotice;
+};
+
 std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name, const std::string& url,
                                                    const std::string& accessToken, std::chrono::seconds timeout);
 std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name, const std::string& url,
@@ -110,5 +142,9 @@ std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string
                                                                const std::string& contentType,
                                                                const std::string& accessToken,
                                                                std::chrono::seconds timeout);
+std::shared_ptr<IAsyncPutFileRequest> createPutFileRequest(const std::string& name, const std::string& url,
+                                                           const std::string& contentType,
+                                                           const std::string& accessToken, const std::string& path,
+                                                           uint64_t length, std::chrono::seconds timeout);
 
 }  // namespace EXMI

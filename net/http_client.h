@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -24,6 +25,13 @@ HttpResponse httpPost(const std::string& url, const std::string& contentType, co
 
 HttpResponse httpPut(const std::string& url, const std::string& contentType, const std::string& body,
                      const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
+
+// Streams `length` bytes of the open `file`, from its current position, as
+// the body of a PUT. A file that ends early aborts the transfer
+// (HttpResponse code -1) with `*shortRead` set.
+HttpResponse httpPutFile(const std::string& url, const std::string& contentType, std::FILE* file, uint64_t length,
+                         const HttpHeaders& headers, HttpProgressCallback progressCallback, void* progressUserData,
+                         std::chrono::seconds timeout, bool verifyPeer, bool* shortRead);
 
 HttpResponse httpPutBinary(const std::string& url, const std::string& contentType, const uint8_t* data, uint32_t length,
                            const HttpHeaders& headers, HttpProgressCallback progressCallback, void* progressUserData,

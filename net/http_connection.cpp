@@ -98,14 +98,27 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     userAgent += std::string(kUserAgentBase) + kUserAgentVersion;
     curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
 
+    // libcurl takes whole seconds as a long, which may be narrower than
+    // the duration's count: a longer limit is the longest it can take.
+    const auto longest = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::duration<long>::max());
     if (timeout.count() != 0) {
-        // libcurl takes whole seconds as a long, which may be narrower than
-        // the duration's count: a longer limit is the longest it can take.
-        const auto longest = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::duration<long>::max());
         curl_easy_setopt(handle, CURLOPT_TIMEOUT, static_cast<long>(std::min(timeout, longest).count()));
+    }
+    if (connectTimeout.count() != 0) {
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(std::min(connectTimeout, longest).count()));
+    }
+    if (stallTime.count() != 0) {
+        // libcurl's own slow-transfer check: below 1 byte a second for the
+        // whole stall time means nothing moves at all.
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::min(stallTime, longest).count()));
+    }
+    if (timeout.count() != 0 || connectTimeout.count() != 0 || stallTime.count() != 0) {
         // Worker threads must not be interrupted by the resolver's alarm signal.
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     }
+    movedBytes = 0;
+    lastMovement = std::chrono::steady_clock::now();
     if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     allowHttpsOnly(handle);
     if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
@@ -114,6 +127,12 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     if (result == CURLE_OPERATION_TIMEDOUT) {
         response.code = 28;
         response.failure = "Operation Timeout.";
+        // Both limits end in the same code; only a stall has had nothing
+        // move for its whole time.
+        // The hook sees movement up to a second late, hence the allowance.
+        const auto allowance = std::min<std::chrono::steady_clock::duration>(std::chrono::seconds(1), stallTime / 2);
+        response.stalled =
+            stallTime.count() != 0 && std::chrono::steady_clock::now() - lastMovement + allowance >= stallTime;
     } else if (result != CURLE_OK) {
         response.failure = "Failed to query.";
         response.code = -1;
@@ -187,9 +206,27 @@ size_t HttpConnection::readCallback(char* buffer, size_t size, size_t count, voi
     return copied;
 }
 
+size_t HttpConnection::fileReadCallback(char* buffer, size_t size, size_t count, void* target) {
+    auto* source = static_cast<FileSource*>(target);
+    const uint64_t room = static_cast<uint64_t>(size) * count;
+    const size_t wanted = static_cast<size_t>(std::min(source->remaining, room));
+    if (wanted == 0) return 0;
+    const size_t got = std::fread(buffer, 1, wanted, source->file);
+    if (got == 0) {
+        source->shortRead = true;
+        return CURL_READFUNC_ABORT;
+    }
+    source->remaining -= got;
+    return got;
+}
+
 int HttpConnection::progressTrampoline(void* target, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
                                        curl_off_t ulNow) {
     auto* connection = static_cast<HttpConnection*>(target);
+    if (dlNow + ulNow != connection->movedBytes) {
+        connection->movedBytes = dlNow + ulNow;
+        connection->lastMovement = std::chrono::steady_clock::now();
+    }
     if (connection->abortFlag != nullptr && connection->abortFlag->load()) return 1;
     if (connection->progressCallback == nullptr) return 0;
     return connection->progressCallback(dlTotal, dlNow, ulTotal, ulNow, connection->progressUserData);

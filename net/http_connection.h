@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -62,6 +63,15 @@ public:
         const uint8_t* data = nullptr;
         uint64_t length = 0;
     };
+    // An open file streamed by fileReadCallback: `remaining` bytes are read
+    // in libcurl's own buffer as they are sent. A file that ends early sets
+    // `shortRead` and aborts the transfer rather than send fewer bytes than
+    // Content-Length promised.
+    struct FileSource {
+        std::FILE* file = nullptr;
+        uint64_t remaining = 0;
+        bool shortRead = false;
+    };
 
     explicit HttpConnection(const std::string& address);
     ~HttpConnection();
@@ -73,6 +83,11 @@ public:
     const std::map<std::string, std::string>& getHeaders() const { return headers; }
     // The whole transfer's time limit; zero: none.
     void setTimeout(std::chrono::seconds limit) { timeout = limit; }
+    // How long making the connection (TLS included) may take; zero: libcurl's default.
+    void setConnectTimeout(std::chrono::seconds limit) { connectTimeout = limit; }
+    // A transfer during which not a byte moves for this long fails as
+    // stalled (HttpResponse::stalled); zero: never.
+    void setStallTime(std::chrono::seconds limit) { stallTime = limit; }
     void setFollowRedirects(bool follow) { followRedirects = follow; }
     void setBasicAuth(const std::string& user, const std::string& password) {
         basicAuthUser = user;
@@ -95,6 +110,7 @@ public:
     // libcurl callbacks. The reader is installed by the upload calls; the
     // writer and header parser take an HttpResponse as their user data.
     static size_t readCallback(char* buffer, size_t size, size_t count, void* source);
+    static size_t fileReadCallback(char* buffer, size_t size, size_t count, void* source);
     static size_t writeCallback(char* data, size_t size, size_t count, void* response);
     static size_t headerCallback(char* data, size_t size, size_t count, void* response);
 
@@ -106,6 +122,12 @@ private:
     std::string baseUrl;
     std::map<std::string, std::string> headers;
     std::chrono::seconds timeout{0};
+    std::chrono::seconds connectTimeout{0};
+    std::chrono::seconds stallTime{0};
+    // Bytes moved either way as last seen by the progress hook, and when
+    // that count last changed: tells a stall from the overall time limit.
+    int64_t movedBytes = 0;
+    std::chrono::steady_clock::time_point lastMovement;
     bool followRedirects = false;
     std::string basicAuthUser;
     std::string basicAuthPassword;

@@ -24,6 +24,8 @@ struct HttpResponse {
     // Header fields of the answer; lines without ':' (the status line) map to
     // "present". A repeated field keeps its last value.
     std::map<std::string, std::string> headers;
+    // The transfer failed because nothing moved for the stall time (code 28).
+    bool stalled = false;
 
     // The body as text: the failure text when the transfer failed, else the
     // received bytes.

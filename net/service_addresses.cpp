@@ -35,4 +35,12 @@ std::string redirectUri() { return fromEnvironment("STRATAVOX_REDIRECT_URI", "ht
 
 std::string caBundlePath() { return support::getEnvironmentVariable("STRATAVOX_CA_BUNDLE"); }
 
+std::chrono::seconds stallTime() {
+    const std::chrono::seconds fallback(60);
+    const std::string text = support::getEnvironmentVariable("STRATAVOX_STALL_SECONDS");
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return fallback;
+    const long seconds = std::stol(text);
+    return seconds > 0 ? std::chrono::seconds(seconds) : fallback;
+}
+
 }  // namespace EXMIImpl

@@ -10,7 +10,10 @@
 //   STRATAVOX_REDIRECT_URI    OAuth redirect URI, path "/stratavox/"
 //   STRATAVOX_CA_BUNDLE       PEM file of CA certificates for peer verification
 //                             (empty: libcurl's default trust store)
+//   STRATAVOX_STALL_SECONDS   seconds without a byte moving after which a
+//                             transfer fails as stalled (default 60)
 
+#include <chrono>
 #include <string>
 
 namespace EXMIImpl {
@@ -24,5 +27,7 @@ std::string webAppUrl();
 std::string redirectUri();
 // Empty when the variable is not set.
 std::string caBundlePath();
+// A positive whole number of seconds; anything else gives the default.
+std::chrono::seconds stallTime();
 
 }  // namespace EXMIImpl

@@ -6,6 +6,8 @@
 
 #include <share.h>
 #include <shlwapi.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #else
 #include <cerrno>
 #include <cstdlib>
@@ -163,5 +165,18 @@ std::FILE* openFile(const std::u16string& path, OpenMode mode) {
 }
 
 #endif
+
+bool regularFileSize(std::FILE* file, uint64_t& size) {
+    if (file == nullptr) return false;
+#ifdef _WIN32
+    struct _stat64 info;
+    if (_fstat64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) return false;
+#else
+    struct stat info;
+    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+#endif
+    size = static_cast<uint64_t>(info.st_size);
+    return true;
+}
 
 }  // namespace platform

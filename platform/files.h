@@ -8,6 +8,7 @@
 // instead of being cut short at the NUL and naming a different file.
 // Stateless; safe on any thread.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -55,5 +56,9 @@ enum class OpenMode {
 // that child processes do not inherit. Returns nullptr on failure; the
 // caller closes the stream with std::fclose.
 std::FILE* openFile(const std::u16string& path, OpenMode mode);
+
+// The size of an open stream's file, which must be a regular file; false
+// for anything else (a folder, a pipe) and when the system cannot tell.
+bool regularFileSize(std::FILE* file, uint64_t& size);
 
 }  // namespace platform

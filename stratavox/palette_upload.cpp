@@ -1,5 +1,6 @@
 // The two upload procedures of StratavoxPalette: into a new project (with a
 // thumbnail of the active view) and into an existing one.
+#include <algorithm>
 #include <exception>
 
 #include "stratavox/stratavox_palette.h"
@@ -18,6 +19,10 @@ void StratavoxPalette::showFailure(const std::string& text) {
     } catch (const std::exception&) {
         // The original failure is the one worth reporting.
     }
+}
+
+void StratavoxPalette::keepExport(const std::string& path) {
+    if (!path.empty() && std::find(exports.begin(), exports.end(), path) == exports.end()) exports.push_back(path);
 }
 
 bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& upload) {
@@ -51,17 +56,25 @@ void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
     const std::string projectDescription = event.get("projectDescription");
     Upload upload;
     setScreen(kScreenProgress, "");
+    connector->reportExporting();
     // Whatever fails from here on, the page must not stay on the progress
-    // screen; the error still goes on to the palette's log line.
+    // screen, and the exports do not outlive the upload; the error still
+    // goes on to the palette's log line.
     try {
         const std::string thumbnailPath = saveThumbnail();
-        if (exportForUpload(event, upload)) {
+        keepExport(thumbnailPath);
+        const bool exported = exportForUpload(event, upload);
+        keepExport(upload.filePath);
+        if (exported) {
             connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName,
                                      upload.contentType, thumbnailPath, upload.isPrintJob);
         } else {
+            deleteExports();
             setScreen(kScreenError, upload.errorText);
         }
     } catch (const std::exception& e) {
+        keepExport(upload.filePath);
+        if (!connector->isUploading()) deleteExports();
         showFailure(e.what());
         throw;
     }
@@ -71,14 +84,20 @@ void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
     const std::string projectId = event.get("projectID");
     Upload upload;
     setScreen(kScreenProgress, "");
+    connector->reportExporting();
     try {
-        if (exportForUpload(event, upload)) {
+        const bool exported = exportForUpload(event, upload);
+        keepExport(upload.filePath);
+        if (exported) {
             connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType,
                                        upload.isPrintJob);
         } else {
+            deleteExports();
             setScreen(kScreenError, upload.errorText);
         }
     } catch (const std::exception& e) {
+        keepExport(upload.filePath);
+        if (!connector->isUploading()) deleteExports();
         showFailure(e.what());
         throw;
     }

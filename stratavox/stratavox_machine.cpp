@@ -56,6 +56,11 @@ StratavoxMachine::StratavoxMachine(const std::string& documentUuid, int32_t setu
     : EXMI::IExtensibleMachine(documentUuid, setupOperationId, std::move(machineDefinition)) {
     asyncHandler = std::make_shared<EXMI::IAsyncHandler>();
     asyncHandler->setUserAgent(userAgent());
+    std::weak_ptr<EXMI::IAsyncHandler> handler = asyncHandler;
+    wake = std::make_unique<EXMI::WakeEvent>([handler] {
+        if (const auto live = handler.lock()) live->processResponses();
+    });
+    asyncHandler->setWakeup(wake->trigger());
     palette = std::make_shared<StratavoxPalette>(this, kUploadCommandId, uploadCommandInfo(), asyncHandler);
     openCommand = std::make_shared<StratavoxOpenSVQCommand>(kOpenCommandId, openCommandInfo(), palette->getConnector());
     signOutCommand =
@@ -65,6 +70,8 @@ StratavoxMachine::StratavoxMachine(const std::string& documentUuid, int32_t setu
 StratavoxMachine::~StratavoxMachine() {
     // The commands share the palette's connector, whose listener is the
     // palette: they go first.
+    asyncHandler->setWakeup(nullptr);
+    wake.reset();
     asyncHandler.reset();
     openCommand.reset();
     signOutCommand.reset();

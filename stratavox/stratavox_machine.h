@@ -4,8 +4,9 @@
 // service for that setup: a request handler of its own, the upload palette
 // (with the connector, so sign-in state belongs to one setup) and the
 // open-in-browser and sign-out commands. While active its buttons are in
-// the toolbar; the heartbeat delivers finished network responses, keeps the
-// token fresh and shows the sign-out button only while signed in.
+// the toolbar; finished network responses are delivered as soon as their
+// worker wakes the UI thread (and at the latest by the heartbeat), which also
+// keeps the token fresh and shows the sign-out button only while signed in.
 // Host user-interface thread only (lifecycle, commands, heartbeat).
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 
 #include "exmi/extensible_machine.h"
 #include "exmi/machine_definition.h"
+#include "exmi/wake_event.h"
 #include "net/async_handler.h"
 #include "stratavox/stratavox_logout_command.h"
 #include "stratavox/stratavox_open_command.h"
@@ -51,6 +53,7 @@ private:
     std::shared_ptr<StratavoxOpenSVQCommand> openCommand;
     bool signOutShown = false;
     std::shared_ptr<EXMI::IAsyncHandler> asyncHandler;
+    std::unique_ptr<EXMI::WakeEvent> wake;
 };
 
 // The factory of the vendor's machine definition. A machine that cannot be

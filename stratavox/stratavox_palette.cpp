@@ -6,6 +6,7 @@
 #include "net/service_addresses.h"
 #include "support/document.h"
 #include "support/encoding.h"
+#include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -25,7 +26,8 @@ StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std:
     }
 }
 
-StratavoxPalette::~StratavoxPalette() = default;
+// An upload still running is abandoned with the connector; its exports go.
+StratavoxPalette::~StratavoxPalette() { deleteExports(); }
 
 std::string StratavoxPalette::getPaletteURL() {
     if (logOffFirst) {
@@ -45,10 +47,16 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
         // The page's text goes into the log only: escaped, it cannot forge lines.
         support::logAndNotify(support::escapeForLog(event.get("message")), support::escapeForLog(event.get("title")),
                               false, 2);
-    } else if (action == "createproject") {
-        uploadIntoNewProject(event);
-    } else if (action == "selectproject") {
-        uploadIntoProject(event);
+    } else if (action == "createproject" || action == "selectproject") {
+        // The page keeps showing the upload that runs.
+        if (connector->isUploading()) {
+            support::log("an upload is running; \"" + action + "\" refused", "StratavoxPalette::onHTMLEvent");
+            return;
+        }
+        if (action == "createproject") uploadIntoNewProject(event);
+        else uploadIntoProject(event);
+    } else if (action == "cancelupload") {
+        connector->cancelUpload();
     } else if (action == "openfabriqo") {
         connector->openWebApp(event.get("projectid"));
     } else if (action == "apploaded") {
@@ -105,6 +113,22 @@ void StratavoxPalette::setProjectList(const std::shared_ptr<EXMIImpl::CStratavox
     message.set("projectlist", support::percentEncodeUri(list->toJson()));
     if (!currentProjectId.empty()) message.set("defaultprojectid", currentProjectId);
     sendEvent(message);
+}
+
+void StratavoxPalette::onUploadProgress(const std::string& phase, uint64_t sent, uint64_t total, uint64_t rate) {
+    EXMI::PaletteEvent message("uploadprogress");
+    message.set("phase", phase);
+    message.set("sent", std::to_string(sent));
+    message.set("total", std::to_string(total));
+    message.set("rate", std::to_string(rate));
+    sendEvent(message);
+}
+
+void StratavoxPalette::onUploadEnded() { deleteExports(); }
+
+void StratavoxPalette::deleteExports() {
+    for (const auto& path : exports) support::deleteFile(path);
+    exports.clear();
 }
 
 void StratavoxPalette::onSignedOut() {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cloud/stratavox_connector.h"
 #include "cloud/stratavox_url_interface.h"
@@ -45,6 +46,8 @@ public:
     void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
                         const std::string& currentProjectId) override;
     void onSignedOut() override;
+    void onUploadProgress(const std::string& phase, uint64_t sent, uint64_t total, uint64_t rate) override;
+    void onUploadEnded() override;
 
     // Exports into a fresh temporary file. On failure they return false
     // with a text for the error screen; a missing host object throws.
@@ -77,6 +80,13 @@ private:
     // shown, whatever went wrong; the caller rethrows for the log.
     void showFailure(const std::string& text);
 
+    // Remembers a temporary file of the running upload (once; empty: none)
+    // and deletes them all once the upload has ended.
+    void keepExport(const std::string& path);
+    void deleteExports();
+
     std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
     bool logOffFirst = false;
+    // Temporary files of the running upload: export and thumbnail.
+    std::vector<std::string> exports;
 };

@@ -1,7 +1,10 @@
 #include "simhost/impl/exports.h"
 
 #include <fstream>
+#include <iterator>
+#include <mutex>
 #include <sys/stat.h>
+#include <vector>
 
 #include "Model/COM/NMR_DLLInterfaces.h"
 
@@ -10,6 +13,7 @@
 #include "simhost/impl/cam_impl.h"
 #include "simhost/impl/common.h"
 #include "simhost/impl/design_impl.h"
+#include "simhost/sim/cam.h"
 
 namespace qrvn {
 namespace impl {
@@ -82,6 +86,7 @@ bool write3MF(const std::string& filePath, const ComponentImpl& root) {
         setLastError(core::OperationFailedError, "cannot write " + filePath);
         return false;
     }
+    recordWrittenFile(filePath);
     return true;
 }
 
@@ -115,7 +120,27 @@ bool writeGCode(const SetupImpl& setup, const cam::PostProcessInput& input, std:
         return false;
     }
     if (path) *path = filePath;
+    recordWrittenFile(filePath);
     return true;
+}
+
+namespace {
+
+std::mutex writtenMutex;
+std::vector<sim::WrittenFile> written;
+
+}  // namespace
+
+void recordWrittenFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::lock_guard<std::mutex> lock(writtenMutex);
+    written.push_back(sim::WrittenFile{path, std::move(bytes)});
+}
+
+std::vector<sim::WrittenFile> writtenFiles() {
+    std::lock_guard<std::mutex> lock(writtenMutex);
+    return written;
 }
 
 }  // namespace impl

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/core/base.h"
+#include "simhost/sim/cam.h"
 
 namespace qrvn {
 namespace cam {
@@ -20,6 +22,9 @@ class SetupImpl;
 bool write3MF(const std::string& filePath, const ComponentImpl& root);
 // Writes outputFolder/programName.gcode; `path` receives the file written.
 bool writeGCode(const SetupImpl& setup, const cam::PostProcessInput& input, std::string* path);
+// Keeps a copy of a file the host has just written (see sim::writtenFiles).
+void recordWrittenFile(const std::string& path);
+std::vector<sim::WrittenFile> writtenFiles();
 
 }  // namespace impl
 }  // namespace qrvn

@@ -9,6 +9,7 @@
 
 #include "simhost/impl/common.h"
 #include "simhost/impl/document_impl.h"
+#include "simhost/impl/exports.h"
 
 namespace qrvn {
 namespace impl {
@@ -87,6 +88,7 @@ bool ViewportImpl::saveImage(const std::string& filename, int width, int height)
     jpeg_destroy_compress(&compress);
     const bool closed = std::fclose(file) == 0;
     if (!closed) setLastError(core::OperationFailedError, "cannot write " + filename);
+    else recordWrittenFile(filename);
     return closed;
 }
 

@@ -6,6 +6,7 @@
 #include "simhost/impl/cam_impl.h"
 #include "simhost/impl/design_impl.h"
 #include "simhost/impl/document_impl.h"
+#include "simhost/impl/exports.h"
 #include "simhost/impl/host_state.h"
 #include "simhost/impl/libraries_impl.h"
 
@@ -78,6 +79,8 @@ void setToolpathValid(const core::Ptr<cam::Setup>& setup, bool valid) {
     if (!setup) throw std::invalid_argument("sim: no setup");
     std::static_pointer_cast<impl::SetupImpl>(setup.shared())->toolpathValid_ = valid;
 }
+
+std::vector<WrittenFile> writtenFiles() { return impl::writtenFiles(); }
 
 }  // namespace sim
 }  // namespace qrvn

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/cam.h"
 
@@ -57,6 +58,14 @@ core::Ptr<cam::Setup> addSetup(const core::Ptr<core::Document>& document, const 
 // Whether the setup's toolpath is up to date (post-processing needs it).
 // Changing a setup makes it out of date.
 void setToolpathValid(const core::Ptr<cam::Setup>& setup, bool valid);
+
+// Every export and view image the host has written in this process, with
+// its bytes as written: the add-in may delete its files once uploaded.
+struct WrittenFile {
+    std::string path;
+    std::string bytes;
+};
+std::vector<WrittenFile> writtenFiles();
 
 }  // namespace sim
 }  // namespace qrvn

@@ -29,12 +29,24 @@ public:
         lists.emplace_back(list, currentProjectId);
     }
     void onSignedOut() override { ++signedOut; }
+    void onUploadProgress(const std::string& phase, uint64_t sent, uint64_t total, uint64_t rate) override {
+        progress.push_back({phase, sent, total, rate, std::chrono::steady_clock::now()});
+    }
+    void onUploadEnded() override { ++uploadsEnded; }
     void clear() {
         screens.clear();
         lists.clear();
     }
 
+    struct Progress {
+        std::string phase;
+        uint64_t sent, total, rate;
+        std::chrono::steady_clock::time_point at;
+    };
+
     std::vector<std::pair<int32_t, std::string>> screens;
+    std::vector<Progress> progress;
+    int uploadsEnded = 0;
     std::vector<std::pair<std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>, std::string>> lists;
     int signedOut = 0;
 };

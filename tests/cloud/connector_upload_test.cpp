@@ -1,9 +1,12 @@
 // Project creation with thumbnail and file and uploads into existing
-// projects against the emulator. Print jobs, the upload form's project list
+// projects against the emulator: checks before any request, streaming,
+// progress, stall and cancel. Print jobs, the upload form's project list
 // and the web application are checked through the page by the vendor's
 // upload workflow tests (unreadable files too); what each failure shows by
 // the fault matrix, the texts of wrong answers on the readers.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "cloud/pkce.h"
 #include "tests/cloud/connector_fixture.h"
@@ -63,19 +66,139 @@ TEST_F(Projects, WithoutThumbnailTheUploadStartsDirectly) {
 
 using Uploads = ConnectorTest;
 
-// The upload states its length, zero included: without it the body would go chunked.
-TEST_F(Uploads, EmptyFileAnnouncesSizeZeroAndPutsAnEmptyBody) {
+// An export that cannot go up in one piece fails before any request: no
+// empty project, no announcement.
+TEST_F(Uploads, UnusableExportsFailBeforeAnyRequest) {
     ASSERT_TRUE(signIn());
-    const std::string project = cloud->addProject("Empty", "");
-    const std::string path = writeTempFile("empty.3mf", "");
+    const std::string project = cloud->addProject("Target", "");
+    const std::string missing = tempFolder + "/gone.3mf";
+    const std::string empty = writeTempFile("empty.3mf", "");
+    const std::string huge = writeTempFile("huge.3mf", "");
+    std::filesystem::resize_file(huge, 4294967296ull);  // sparse: costs no disk
+    const struct {
+        std::string path;
+        std::string error;
+    } cases[] = {
+        {missing, "could not read file: " + missing},
+        {tempFolder, "could not read file: " + tempFolder},
+        {empty, "the file to upload is empty: " + empty},
+        {huge, "the file to upload is too large (4294967296 bytes, at most 4294967295): " + huge},
+    };
+    const size_t requestsBefore = cloud->requests().size();
+    for (const auto& item : cases) {
+        for (const bool newProject : {true, false}) {
+            SCOPED_TRACE(item.path + (newProject ? " (new project)" : ""));
+            listener.clear();
+            const int ended = listener.uploadsEnded;
+            if (newProject) connector->createProject("P", "", item.path, "x.3mf", k3mfType, "", false);
+            else connector->uploadToProject(project, item.path, "x.3mf", k3mfType, false);
+            EXPECT_EQ(Screens({{6, item.error}}), listener.screens);
+            EXPECT_EQ(ended + 1, listener.uploadsEnded);
+            EXPECT_FALSE(connector->isUploading());
+        }
+    }
+    ASSERT_TRUE(drain());
+    EXPECT_EQ(requestsBefore, cloud->requests().size());
+    EXPECT_EQ(1u, cloud->projects().size());
+}
+
+// The announced size is the file's at the start; a file that grew or shrank
+// before its PUT is refused instead of sending another length.
+TEST_F(Uploads, AFileChangedAfterItsAnnouncementIsNotSent) {
+    ASSERT_TRUE(signIn());
+    const std::string project = cloud->addProject("Target", "");
+    for (const size_t now : {size_t(1000), size_t(3000)}) {
+        SCOPED_TRACE(now);
+        const std::string path = writeTempFile("changing.3mf", std::string(2000, 'a'));
+        listener.clear();
+        connector->uploadToProject(project, path, "c.3mf", k3mfType, false);
+        // The announcement is on its way; its answer is dispatched only when
+        // this thread pumps.
+        writeTempFile("changing.3mf", std::string(now, 'b'));
+        ASSERT_TRUE(waitForScreens(2));
+        EXPECT_EQ(4, listener.screens[0].first);
+        EXPECT_EQ(6, listener.screens[1].first);
+        EXPECT_NE(std::string::npos,
+                  listener.screens[1].second.find("the file changed after it was announced (2000 bytes, now " +
+                                                  std::to_string(now) + ")"));
+    }
+    ASSERT_TRUE(drain());
+    EXPECT_TRUE(requestsTo("PUT", "/storage").empty());
+    EXPECT_TRUE(cloud->storedFiles().empty());
+}
+
+// Progress: never more often than five times a second but for the last,
+// which reports the whole file; "sent" never goes back.
+TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
+    ASSERT_TRUE(signIn());
+    const std::string project = cloud->addProject("Target", "");
+    const std::string bytes = randomBytes(24 * 1024 * 1024, 5);
+    const std::string path = writeTempFile("big.3mf", bytes);
+    // The storage waits before it reads: the transfer then runs over
+    // several of the pump's rounds.
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(0.6, true));
     listener.clear();
-    connector->uploadToProject(project, path, "empty.3mf", k3mfType, false);
+    connector->uploadToProject(project, path, "big.3mf", k3mfType, false);
+    ASSERT_TRUE(waitForScreens(2));
+    ASSERT_EQ(5, listener.screens.back().first);
+    const auto& progress = listener.progress;
+    ASSERT_GE(progress.size(), 2u);
+    for (size_t i = 1; i < progress.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_GE(progress[i].sent, progress[i - 1].sent);
+        EXPECT_EQ(bytes.size(), progress[i].total);
+        if (i + 1 < progress.size()) {
+            EXPECT_GE(progress[i].at - progress[i - 1].at, std::chrono::milliseconds(200));
+        }
+    }
+    EXPECT_EQ("uploading", progress.back().phase);
+    EXPECT_EQ(bytes.size(), progress.back().sent);
+    EXPECT_EQ(1u, cloud->storedFiles().size());
+}
+
+// A storage that takes the request and then answers nothing fails within
+// the stall time, with libcurl's own check.
+TEST_F(Uploads, AStalledTransferFailsWithinTheStallTime) {
+    const Variable stall{"STRATAVOX_STALL_SECONDS", "1"};
+    ASSERT_TRUE(signIn());
+    const std::string project = cloud->addProject("Target", "");
+    const std::string path = writeTempFile("s.3mf", randomBytes(4096, 3));
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
+    listener.clear();
+    const auto start = std::chrono::steady_clock::now();
+    connector->uploadToProject(project, path, "s.3mf", k3mfType, false);
+    ASSERT_TRUE(pumpUntil([&] { return listener.screens.size() >= 2; }, std::chrono::seconds(15)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(Screens({{4, ""}, {6, "the transfer stalled: no progress for 1 seconds"}}), listener.screens);
+}
+
+// Cancel in the middle of the PUT: the transfer ends within a second,
+// nothing is stored, the form comes back and the next upload succeeds.
+TEST_F(Uploads, CancelDuringThePutStoresNothingAndTheNextUploadSucceeds) {
+    ASSERT_TRUE(signIn());
+    const std::string project = cloud->addProject("Target", "");
+    const std::string path = writeTempFile("c.3mf", randomBytes(16 * 1024 * 1024, 9));
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
+    listener.clear();
+    connector->uploadToProject(project, path, "c.3mf", k3mfType, false);
+    ASSERT_TRUE(pumpUntil([&] { return !listener.progress.empty() && listener.progress.back().phase == "uploading"; }));
+    const size_t lists = listener.lists.size();
+    connector->cancelUpload();
+    EXPECT_FALSE(connector->isUploading());
+    EXPECT_EQ(Screens({{4, ""}, {3, ""}}), listener.screens);
+    ASSERT_TRUE(pumpUntil([&] { return handler->runningCount() == 0; }, std::chrono::seconds(2)));
+    ASSERT_TRUE(pumpUntil([&] { return listener.lists.size() > lists; }));
+    EXPECT_EQ(Screens({{4, ""}, {3, ""}}), listener.screens);
+    EXPECT_TRUE(cloud->storedFiles().empty());
+    connector->cancelUpload();  // nothing runs: nothing happens
+    EXPECT_EQ(2u, listener.screens.size());
+
+    cloud->clearFaults();
+    listener.clear();
+    connector->uploadToProject(project, path, "c.3mf", k3mfType, false);
     ASSERT_TRUE(waitForScreens(2));
     EXPECT_EQ(Screens({{4, ""}, {5, project}}), listener.screens);
-    EXPECT_NE(std::string::npos, requestsTo("PUT", "/plyx/v1/files/upload").at(0).body.find("\"file_size\":0,"));
-    const auto put = storagePut();
-    EXPECT_EQ("0", put.header("Content-Length"));
-    EXPECT_EQ(0u, put.bodySize);
+    EXPECT_EQ(1u, cloud->storedFiles().size());
 }
 
 // The announcement's answer is the service's word: an upload address that is

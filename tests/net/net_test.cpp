@@ -102,6 +102,40 @@ TEST(AsyncHandler, LaterRequestFinishingFirstIsDispatchedFirst) {
     EXPECT_EQ(std::vector<std::string>({"response:B", "response:A"}), journal.entries);
 }
 
+// A finished worker wakes its owner at once (no processResponses needed to
+// notice), and ticks run after each dispatch until removed.
+TEST(AsyncHandler, AFinishedWorkerWakesItsOwnerAndTicksRunAfterDispatch) {
+    std::atomic<int> wakes{0};
+    Journal journal;
+    {
+        IAsyncHandler handler;
+        handler.setWakeup([&wakes] { ++wakes; });
+        int ticks = 0;
+        const int tick = handler.addTick([&] {
+            journal.entries.push_back("tick");
+            ++ticks;
+        });
+        auto a = scripted("A");
+        handler.submit(a, journal.onResponse(), journal.onError());
+        a->release();
+        ASSERT_TRUE(waitUntil([&] { return wakes.load() == 1; }));
+        EXPECT_TRUE(journal.entries.empty());
+        handler.processResponses();
+        EXPECT_EQ(std::vector<std::string>({"response:A", "tick"}), journal.entries);
+        handler.removeTick(tick);
+        handler.processResponses();
+        EXPECT_EQ(1, ticks);
+
+        // Without a wake-up function results wait for the next call.
+        handler.setWakeup(nullptr);
+        auto b = scripted("B");
+        handler.submit(b, journal.onResponse(), journal.onError());
+        b->release();
+        ASSERT_TRUE(drain(handler));
+    }
+    EXPECT_EQ(1, wakes.load());
+}
+
 // Worker failures and throwing response callbacks both end in onError, with
 // texts that differ in case between the two.
 TEST(AsyncHandler, FailuresOnTheWorkerAndInTheResponseCallbackReachOnErrorWithTheirText) {
@@ -520,6 +554,47 @@ TEST_F(HttpLayer, PutsDeliverEveryByteAndAnEmptyBodyAsLengthZero) {
                                        nullptr, 10s, true);
     EXPECT_EQ(201, response.code);
     EXPECT_EQ("0", lastSeen().header("Content-Length"));
+}
+
+// A file goes up as it lies on disk, in chunks, with the announced length;
+// a file of another length, a missing one and one over the single-PUT limit
+// fail before a byte is sent.
+TEST_F(HttpLayer, AFileStreamsAsThePutBodyOnlyAtItsAnnouncedLength) {
+    testing_support::ScratchFolder folder;
+    const std::string bytes = emulator_test::randomBytes(3 * 1024 * 1024 + 17, 9);
+    const std::string path = folder / "file.bin";
+    testing_support::writeWholeFile(path, bytes);
+    const std::string missing = folder / "none.bin";
+    const struct {
+        std::string path;
+        uint64_t length;
+        std::string failure;
+    } cases[] = {
+        {path, bytes.size(), ""},
+        {path, bytes.size() + 1,
+         "the file changed after it was announced (" + std::to_string(bytes.size() + 1) + " bytes, now " +
+             std::to_string(bytes.size()) + "): " + path},
+        {missing, 5, "could not read file: " + missing},
+        {folder.path(), 5, "could not read file: " + folder.path()},
+        {path, 4294967296ull, "upload chunk too large"},
+    };
+    for (const auto& item : cases) {
+        SCOPED_TRACE(item.failure);
+        const size_t seenBefore = server->requests().size();
+        auto request = EXMI::createPutFileRequest("put", server->url("/put"), "application/x-bytes", "", item.path,
+                                                  item.length, 30s);
+        if (!item.failure.empty()) {
+            EXPECT_EQ(item.failure, testing_support::failureOf([&] { request->execute(); }));
+            EXPECT_EQ(seenBefore, server->requests().size());
+            continue;
+        }
+        const auto response = std::dynamic_pointer_cast<EXMI::IAsyncRESTResponse>(request->execute());
+        ASSERT_TRUE(response);
+        EXPECT_EQ(201u, response->getCode());
+        EXPECT_TRUE(lastSeen().body == bytes);
+        EXPECT_EQ(std::to_string(bytes.size()), lastSeen().header("Content-Length"));
+        EXPECT_EQ(bytes.size(), request->bytesSent());
+    }
 }
 
 TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequest) {

@@ -443,8 +443,8 @@ TEST_F(ExportTest, FailuresBeforeTheNetworkShowProgressThenTheirError) {
     // An unknown kind fails on the missing file instead of hanging.
     host.log.mark();
     expectError("selectproject", R"({"projectID":"p-1","uploadType":"drawing"})", "could not read file: ");
-    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
-              (Lines{{"StratavoxPalette.htmlevent", "fatal error:could not read file: "}}));
+    EXPECT_EQ(linesFrom(host.log.since(), "CStratavoxFabriqoConnector"),
+              (Lines{{"CStratavoxFabriqoConnector::uploadFile", "could not read file: "}}));
     qrvn::sim::newDocument("Sketch");
     expectError("createproject", kDesignForm, "Could not find CAM Document.");
     expectError("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})", "Could not find CAM Document.");

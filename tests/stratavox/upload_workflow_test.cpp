@@ -19,6 +19,7 @@ using EXMIImpl::sha256Hex;
 using testing_support::readWholeFile;
 
 using Ids = std::vector<std::string>;
+using Lines = std::vector<Entry>;
 
 std::string form(const std::string& projectField, const std::string& uploadType) {
     return "{" + projectField + R"(,"uploadType":")" + uploadType +
@@ -66,9 +67,13 @@ TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
     }
     EXPECT_EQ(lastScreen(), "successscreen:" + projectId);
 
-    const std::vector<std::string> local = host.exports(extension);
+    // The export goes once the upload has ended; what was stored is what
+    // the host wrote.
+    EXPECT_TRUE(host.exports(extension).empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+    const auto local = host.written(extension);
     ASSERT_EQ(local.size(), 1u);
-    const std::string bytes = readWholeFile(local[0]);
+    const std::string bytes = local[0].bytes;
     const std::vector<emulator::StoredFile> stored = cloud->storedFiles();
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0].name, "Bracket_Setup1" + extension);
@@ -83,12 +88,12 @@ TEST_P(UploadTest, TheFileArrivesInTheProjectAndThePageShowsSuccess) {
     if (upload.intoNewProject) {
         // The thumbnail goes without an answer the page waits for.
         ASSERT_TRUE(heartbeatUntil([this] { return !cloud->projects()[0].thumbnailSha256.empty(); }));
-        const std::vector<std::string> thumbnails = host.exports(".jpg");
+        const auto thumbnails = host.written(".jpg");
         ASSERT_EQ(thumbnails.size(), 1u);
         EXPECT_EQ(cloud->projects()[0].thumbnailContentType, "image/jpeg");
-        EXPECT_EQ(cloud->projects()[0].thumbnailSha256, sha256Hex(readWholeFile(thumbnails[0])));
+        EXPECT_EQ(cloud->projects()[0].thumbnailSha256, sha256Hex(thumbnails[0].bytes));
     } else {
-        EXPECT_TRUE(host.exports(".jpg").empty());
+        EXPECT_TRUE(host.written(".jpg").empty());
     }
 
     // Another upload: back to the form, with this project preselected.
@@ -139,6 +144,80 @@ TEST_F(WorkflowTest, AnUnknownUploadKindIntoANewProjectEndsOnTheErrorScreen) {
     ASSERT_TRUE(waitForResult());
     EXPECT_EQ(lastScreen(), "errorscreen:could not read file: ");
     EXPECT_TRUE(cloud->storedFiles().empty());
+}
+
+// Results reach the page as soon as their worker wakes the UI thread: no
+// heartbeat is needed between the storage's answer and the success screen.
+TEST_F(WorkflowTest, TheResultArrivesWithoutAHeartbeat) {
+    const std::string projectId = cloud->addProject("Existing", "");
+    signIn();
+    fromPage("selectproject", form(existingProject(projectId), "design"));
+    ASSERT_TRUE(
+        pumpUntil([] { return lastScreen().compare(0, 14, "successscreen:") == 0; }, nullptr, std::chrono::seconds(10)))
+        << ::testing::PrintToString(screens());
+    EXPECT_EQ(lastScreen(), "successscreen:" + projectId);
+}
+
+// While an upload runs a second one is refused and the page stays on it;
+// "cancelupload" ends it: nothing stored, exports gone, the form back with a
+// fresh list that holds the project it created; the next upload succeeds.
+TEST_F(WorkflowTest, OneUploadAtATimeAndCancelFromThePage) {
+    signIn();
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
+    fromPage("createproject", form(kNewProject, "design"));
+    ASSERT_TRUE(pumpUntil(
+        [] {
+            const auto progress = messagesNamed("uploadprogress");
+            return !progress.empty() && progress.back().get("phase") == "uploading";
+        },
+        nullptr));
+    const auto progress = messagesNamed("uploadprogress");
+    EXPECT_EQ(progress.front().get("phase"), "exporting");
+    EXPECT_EQ(progress.back().get("total"), std::to_string(host.written(".3mf").at(0).bytes.size()));
+    EXPECT_FALSE(progress.back().get("sent").empty());
+    EXPECT_FALSE(progress.back().get("rate").empty());
+
+    host.log.mark();
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("createproject", form(kNewProject, "design"));
+    fromPage("selectproject", form(existingProject("p-1"), "design"));
+    EXPECT_TRUE(screens().empty());
+    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
+              (Lines{{"StratavoxPalette::onHTMLEvent", "an upload is running; \"createproject\" refused"},
+                     {"StratavoxPalette::onHTMLEvent", "an upload is running; \"selectproject\" refused"}}));
+    EXPECT_EQ(host.written(".3mf").size(), 1u);
+
+    fromPage("cancelupload");
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    EXPECT_TRUE(host.exports(".3mf").empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+    ASSERT_TRUE(pumpUntil([] { return !messagesNamed("projectlist").empty(); }, nullptr));
+    ASSERT_TRUE(pumpUntil([this] { return machine->getAsyncHandler()->runningCount() == 0; }, nullptr,
+                          std::chrono::seconds(3)));
+    EXPECT_TRUE(cloud->storedFiles().empty());
+    const auto projects = cloud->projects();
+    ASSERT_EQ(projects.size(), 1u);
+    fromPage("cancelupload");  // nothing runs: nothing happens
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+
+    cloud->clearFaults();
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("selectproject", form(existingProject(projects[0].id), "design"));
+    ASSERT_TRUE(waitForResult());
+    EXPECT_EQ(lastScreen(), "successscreen:" + projects[0].id);
+    EXPECT_EQ(cloud->storedFiles().size(), 1u);
+}
+
+// A failed upload deletes its exports as well.
+TEST_F(WorkflowTest, AFailedUploadLeavesNoExportBehind) {
+    signIn();
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::statusCode(500));
+    fromPage("createproject", form(kNewProject, "toolpath"));
+    ASSERT_TRUE(waitForResult());
+    EXPECT_EQ(lastScreen(), "errorscreen:could not upload file content (500)");
+    EXPECT_EQ(host.written(".gcode").size(), 1u);
+    EXPECT_TRUE(host.exports(".gcode").empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
 }
 
 using SignInTest = CloudMachineTest;

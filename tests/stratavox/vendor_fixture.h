@@ -183,6 +183,18 @@ public:
     std::vector<std::string> exports(const std::string& extension) const {
         return filesIn(tempRoot_.path() + "/Quorvane", "kalvixexport_", extension);
     }
+    // What the host wrote as exports and view images in this fixture's
+    // folder, path and bytes, whether or not the files still exist.
+    std::vector<qrvn::sim::WrittenFile> written(const std::string& extension) const {
+        std::vector<qrvn::sim::WrittenFile> result;
+        const std::string folder = tempRoot_.path() + "/Quorvane/";
+        for (const auto& file : qrvn::sim::writtenFiles()) {
+            if (file.path.rfind(folder, 0) == 0 && file.path.size() >= extension.size() &&
+                file.path.compare(file.path.size() - extension.size(), extension.size(), extension) == 0)
+                result.push_back(file);
+        }
+        return result;
+    }
     std::vector<std::string> machineDescriptions() const {
         return filesIn(tempRoot_.path() + "/Quorvane", "machine_", ".machine");
     }
