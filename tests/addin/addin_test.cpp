@@ -15,6 +15,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/exmi/handler_counts.h"
@@ -208,6 +209,9 @@ void stopAndUnloadDuringAStuckLookup(VendorHost& host, qrvn::sim::AddIn& addin) 
     testing_support::EnvironmentOverride stuck{"STRATAVOX_ACCOUNT_SERVER",
                                                std::string("https://") + stuck_lookup::kStuckHost};
     host.openBracket();
+    // A sanitizer's runtime starts a thread of its own at the first thread
+    // creation; let that happen before counting.
+    std::thread([] {}).join();
     const size_t threadsBefore = threadCount();
     if (!addin.load(kLibrary) || !addin.run()) std::_Exit(2);
     if (!qrvn::sim::pressControl(kUploadId)) std::_Exit(3);
