@@ -1,8 +1,7 @@
-// Machine definitions, the lifecycle of a machine instance and EXMI::CommandBase
-// against the simulated host: which host machines a definition serves, the
-// instance running a real command while active, and the command's registration
-// in a panel (created in its tab when missing), tooltip, removal, five handlers
-// and how its failures reach the user or the log.
+// Machine definitions and EXMI::CommandBase against the simulated host: which
+// host machines a definition serves, and the command's registration in a panel
+// (created in its tab when missing), tooltip, removal, five handlers and how
+// its failures reach the user or the log.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,7 +15,6 @@
 #include "simhost/sim/host.h"
 #include "simhost/sim/ui.h"
 #include "tests/exmi/log_reader.h"
-#include "tests/exmi/recording_machine.h"
 
 namespace exmi_test {
 namespace {
@@ -55,32 +53,6 @@ TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnolo
         EXPECT_EQ(c.definition.matches(c.id, c.vendor, c.technology), c.matches)
             << c.id << " / " << c.vendor << " / " << c.technology;
     }
-}
-
-class MachineInstanceTest : public ::testing::Test {
-protected:
-    LogFile log;
-    qrvn::sim::Session host;
-    std::shared_ptr<Journal> journal = std::make_shared<Journal>();
-};
-
-TEST_F(MachineInstanceTest, ActivationAndDeactivationHappenOnceEach) {
-    auto machine = std::make_shared<RecordingMachine>(journal, "u1", 12, recordingDefinition(journal));
-    machine->activate();
-    machine->activate();
-    EXPECT_EQ(journal->callsOf("onActivate"), std::vector<std::string>{"u1/12"});
-
-    log.mark();
-    machine->deactivate();
-    EXPECT_EQ(log.countSince({"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"}),
-              1u);
-    // Deactivating an inactive instance does nothing, not even a log line.
-    log.mark();
-    machine->deactivate();
-    EXPECT_TRUE(log.since().empty());
-    EXPECT_EQ(journal->callsOf("onDeactivate").size(), 1u);
-    // Without its document there is no setup.
-    EXPECT_FALSE(machine->getSetup());
 }
 
 // Records which operations the host reached; one of them may fail.

@@ -237,10 +237,16 @@ TEST_F(FrameworkTest, SwitchingDocumentsDeactivatesAndReactivatesTheirInstances)
     Document c = qrvn::sim::newDocument("Part C");
     EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onDeactivate " + p1});
     EXPECT_EQ(log.countSince({"DocumentDeactivatingHandler::safeNotify", "Document deactivating: Part A"}), 1u);
+    // Only the active instance says so; deactivating it again says nothing.
+    const std::vector<Entry> deactivated{
+        {"IExtensibleMachine::deactivate", "ExtensibleMachine \"" + p1 + "\" is being deactivated"}};
+    impl().getInstances().at(p1).machines[0]->deactivate();
+    EXPECT_EQ(only(log.since(), {"IExtensibleMachine::deactivate"}), deactivated);
 
     mark = journal->calls.size();
     log.mark();
     ASSERT_TRUE(qrvn::sim::activateDocument(a));
+    impl().getInstances().at(p1).machines[0]->activate();  // already active: no second call
     EXPECT_EQ(callsSince(mark), std::vector<std::string>{"onActivate " + p1});
     EXPECT_EQ(log.countSince(
                   {"EXMIimpl::deactivateExtensibleMachineInstances", "Can not deactivate as there is no CAM product"}),
