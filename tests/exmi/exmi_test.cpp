@@ -106,21 +106,13 @@ protected:
     qrvn::sim::Session host;
 };
 
-TEST_F(CommandTest, TooltipWithAnImageLeadsWithTheImage) {
-    EXMI::CommandInfo withImage = infoFor("SolidScriptsAddinsPanel");
-    withImage.tooltipImage = "C:\\icons\\tip image.png";
-    ProbeCommand pictured("ExmiProbeImage", withImage);
-    pictured.run();
-    Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeImage");
-    ASSERT_TRUE(definition);
-    EXPECT_EQ(definition->tooltip(), " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
-}
-
 TEST_F(CommandTest, RunCreatesTheMissingPanelASecondRunOnlyPromotesStopKeepsThePanelAndDestructionRemovesAll) {
     Ptr<qrvn::core::CommandDefinition> definition;
     ASSERT_FALSE(qrvn::sim::findPanel("ExmiProbePanel"));
     {
-        ProbeCommand command("ExmiProbeRun", infoFor("ExmiProbePanel", "ToolsTab"));
+        EXMI::CommandInfo info = infoFor("ExmiProbePanel", "ToolsTab");
+        info.tooltipImage = "C:\\icons\\tip image.png";
+        ProbeCommand command("ExmiProbeRun", info);
         command.run();
         Ptr<qrvn::core::ToolbarPanel> panel = qrvn::sim::findPanel("ExmiProbePanel");
         ASSERT_TRUE(panel);
@@ -129,6 +121,9 @@ TEST_F(CommandTest, RunCreatesTheMissingPanelASecondRunOnlyPromotesStopKeepsTheP
         Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("ExmiProbePanel", "ExmiProbeRun");
         ASSERT_TRUE(control);
         definition = qrvn::sim::findDefinition("ExmiProbeRun");
+        // A tooltip with an image leads with the image.
+        EXPECT_EQ(definition->tooltip(),
+                  " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
 
         control->isPromoted(false);
         control->isPromotedByDefault(false);
