@@ -462,18 +462,7 @@ test.describe('errors', () => {
     });
   }
 
-  formTest('Copy puts the raw text on the clipboard', async (page) => {
-    await page.context().grantPermissions(['clipboard-read', 'clipboard-write']);
-    await upload(page);
-    const raw = 'could not upload file content (413)\n<html>too large</html>';
-    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: raw });
-    await page.click('#error-details summary');
-    await page.click('#copy-details');
-    await page.locator('#copy-result').getByText('Copied.').waitFor({ timeout: 5000 });
-    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), raw);
-  });
-
-  formTest('"Try again" repeats the same upload once; "Back to form" keeps the settings and sends nothing', async (page) => {
+  formTest('"Try again" repeats the same upload once; Copy takes the raw text; "Back to form" keeps the settings and sends nothing', async (page) => {
     await h.deliver(page, 'materials', { printer: PRINTER });
     await page.check('#type-toolpath');
     await page.selectOption('#material-one', 'PETG');
@@ -484,7 +473,14 @@ test.describe('errors', () => {
     const both = await h.sentWith(page, 'createproject');
     assert.deepEqual(both.map((m) => m.data), [first.data, first.data]);
 
-    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'could not upload file content (500)' });
+    // Copy puts the raw text on the clipboard.
+    await page.context().grantPermissions(['clipboard-read', 'clipboard-write']);
+    const raw = 'could not upload file content (413)\n<html>too large</html>';
+    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: raw });
+    await page.click('#error-details summary');
+    await page.click('#copy-details');
+    await page.locator('#copy-result').getByText('Copied.').waitFor({ timeout: 5000 });
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), raw);
     const before = (await h.sent(page)).length;
     await page.click('#back-to-form');
     assert.deepEqual(await h.visibleScreens(page), ['uploadform']);
