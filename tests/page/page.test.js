@@ -195,15 +195,7 @@ test.describe('project chooser', () => {
     }, { width: 320 });
   }
 
-  formTest('an empty list leaves only "new project" and says so', async (page) => {
-    await h.deliverList(page, []);
-    assert.ok(await page.locator('#mode-existing').isDisabled());
-    assert.ok(await page.locator('#mode-new').isChecked());
-    assert.ok(await page.locator('#project-name').isVisible());
-    assert.match(await text(page, '#project-list-status'), /no projects yet/);
-  });
-
-  formTest('a malformed list shows an error on the page and reports it to the host', async (page) => {
+  formTest('a malformed list shows an error on the page and reports it to the host; an empty one leaves only "new project"', async (page) => {
     await listProjects(page);
     await h.deliver(page, 'projectlist', { projectlist: '%7B%22broken', defaultprojectid: 'proj-1' });
     assert.match(await text(page, '#project-list-status'), /could not be read/);
@@ -212,6 +204,14 @@ test.describe('project chooser', () => {
     const reports = await h.waitForSent(page, 'messagedlg');
     assert.deepEqual(Object.keys(reports[0].data), ['message', 'title']);
     assert.match(reports[0].data.message, /project list/);
+
+    await listProjects(page, 'proj-1');
+    assert.ok(await page.locator('#mode-existing').isChecked());
+    await h.deliverList(page, []);
+    assert.ok(await page.locator('#mode-existing').isDisabled());
+    assert.ok(await page.locator('#mode-new').isChecked());
+    assert.ok(await page.locator('#project-name').isVisible());
+    assert.match(await text(page, '#project-list-status'), /no projects yet/);
   });
 });
 
