@@ -333,27 +333,19 @@ TEST_F(DialogTest, OffersTheVendorsPrintersAndSettingsAndOkCreatesTheSetupForThe
     EXPECT_TRUE(log.entries().empty());
 }
 
-TEST_F(DialogTest, BowdenTubeSettingsAreMatchedExactlyAndMayBeListedTwice) {
-    addPrinter("sv-s1", "Stratavox S1");
+TEST_F(DialogTest, SameNamesAreListedTwiceAndTheFirstIsUsedAndBowdenTubeSettingsAreMatchedExactly) {
+    addPrinter("sv-first", "Stratavox S1");
+    addPrinter("sv-second", "Stratavox S1");
     addSetting("ps-own", "Stratavox Bowden Tube PLA", kVendor);
     addSetting("ps-resin", "Resin Bowden Tube", "Generic", "SLA");
     addSetting("ps-lower", "PLA bowden tube", "Generic");
     addSetting("ps-generic", "PETG Bowden Tube", "Generic");
-    simplePart();
-    openDialog();
-
-    EXPECT_EQ(sim::dropDownItems(kSettingsInput),
-              (std::vector<std::string>{"Stratavox Bowden Tube PLA", "Stratavox Bowden Tube PLA", "PETG Bowden Tube"}));
-}
-
-TEST_F(DialogTest, PrintersOfTheSameNameAreBothListedAndTheFirstIsUsed) {
-    addPrinter("sv-first", "Stratavox S1");
-    addPrinter("sv-second", "Stratavox S1");
-    addSetting("ps-pla", "Stratavox PLA", kVendor);
     auto document = simplePart();
     openDialog();
 
     EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S1"}));
+    EXPECT_EQ(sim::dropDownItems(kSettingsInput),
+              (std::vector<std::string>{"Stratavox Bowden Tube PLA", "Stratavox Bowden Tube PLA", "PETG Bowden Tube"}));
     ASSERT_TRUE(dropDown(kPrinterInput)->listItems()->item(1)->isSelected(true));
     ASSERT_TRUE(sim::okCommand());
 

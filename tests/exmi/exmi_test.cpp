@@ -1,8 +1,7 @@
-// Machine definitions, the lifecycle of a machine instance and EXMI::CommandBase
-// against the simulated host: which host machines a definition serves, the
-// instance running a real command while active, and the command's registration
-// in a panel (created in its tab when missing), tooltip, removal, five handlers
-// and how its failures reach the user or the log.
+// Machine definitions and EXMI::CommandBase against the simulated host: which
+// host machines a definition serves, and the command's registration in a panel
+// (created in its tab when missing), tooltip, removal, five handlers and how
+// its failures reach the user or the log.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,7 +15,6 @@
 #include "simhost/sim/host.h"
 #include "simhost/sim/ui.h"
 #include "tests/exmi/log_reader.h"
-#include "tests/exmi/recording_machine.h"
 
 namespace exmi_test {
 namespace {
@@ -55,32 +53,6 @@ TEST(MachineDefinitionTest, MatchesByIdIgnoringCaseThenVendorExactlyThenTechnolo
         EXPECT_EQ(c.definition.matches(c.id, c.vendor, c.technology), c.matches)
             << c.id << " / " << c.vendor << " / " << c.technology;
     }
-}
-
-class MachineInstanceTest : public ::testing::Test {
-protected:
-    LogFile log;
-    qrvn::sim::Session host;
-    std::shared_ptr<Journal> journal = std::make_shared<Journal>();
-};
-
-TEST_F(MachineInstanceTest, ActivationAndDeactivationHappenOnceEach) {
-    auto machine = std::make_shared<RecordingMachine>(journal, "u1", 12, recordingDefinition(journal));
-    machine->activate();
-    machine->activate();
-    EXPECT_EQ(journal->callsOf("onActivate"), std::vector<std::string>{"u1/12"});
-
-    log.mark();
-    machine->deactivate();
-    EXPECT_EQ(log.countSince({"IExtensibleMachine::deactivate", "ExtensibleMachine \"u1/12\" is being deactivated"}),
-              1u);
-    // Deactivating an inactive instance does nothing, not even a log line.
-    log.mark();
-    machine->deactivate();
-    EXPECT_TRUE(log.since().empty());
-    EXPECT_EQ(journal->callsOf("onDeactivate").size(), 1u);
-    // Without its document there is no setup.
-    EXPECT_FALSE(machine->getSetup());
 }
 
 // Records which operations the host reached; one of them may fail.
@@ -134,21 +106,13 @@ protected:
     qrvn::sim::Session host;
 };
 
-TEST_F(CommandTest, TooltipWithAnImageLeadsWithTheImage) {
-    EXMI::CommandInfo withImage = infoFor("SolidScriptsAddinsPanel");
-    withImage.tooltipImage = "C:\\icons\\tip image.png";
-    ProbeCommand pictured("ExmiProbeImage", withImage);
-    pictured.run();
-    Ptr<qrvn::core::CommandDefinition> definition = qrvn::sim::findDefinition("ExmiProbeImage");
-    ASSERT_TRUE(definition);
-    EXPECT_EQ(definition->tooltip(), " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
-}
-
 TEST_F(CommandTest, RunCreatesTheMissingPanelASecondRunOnlyPromotesStopKeepsThePanelAndDestructionRemovesAll) {
     Ptr<qrvn::core::CommandDefinition> definition;
     ASSERT_FALSE(qrvn::sim::findPanel("ExmiProbePanel"));
     {
-        ProbeCommand command("ExmiProbeRun", infoFor("ExmiProbePanel", "ToolsTab"));
+        EXMI::CommandInfo info = infoFor("ExmiProbePanel", "ToolsTab");
+        info.tooltipImage = "C:\\icons\\tip image.png";
+        ProbeCommand command("ExmiProbeRun", info);
         command.run();
         Ptr<qrvn::core::ToolbarPanel> panel = qrvn::sim::findPanel("ExmiProbePanel");
         ASSERT_TRUE(panel);
@@ -157,6 +121,9 @@ TEST_F(CommandTest, RunCreatesTheMissingPanelASecondRunOnlyPromotesStopKeepsTheP
         Ptr<qrvn::core::CommandControl> control = qrvn::sim::findControl("ExmiProbePanel", "ExmiProbeRun");
         ASSERT_TRUE(control);
         definition = qrvn::sim::findDefinition("ExmiProbeRun");
+        // A tooltip with an image leads with the image.
+        EXPECT_EQ(definition->tooltip(),
+                  " < img src = \"file:///C:\\icons\\tip image.png\"><p>Does <b>things</b><br><br>");
 
         control->isPromoted(false);
         control->isPromotedByDefault(false);

@@ -4,11 +4,9 @@
 // down; a JPEG that cannot be written is a failure, not the end of the
 // process. Events, documents, setups and the user interface are driven by
 // the framework, Create Setup and Stratavox tests.
-#include <cstdio>
 #include <stdexcept>
 
 #include "tests/host/host_test.h"
-#include "tests/support/scratch.h"
 
 #ifndef FAKE_ADDIN_PATH
 #error "FAKE_ADDIN_PATH must name the test add-in library"
@@ -55,15 +53,10 @@ TEST_F(HostTest, AThrowingHandlerIsRecordedAndTheNextHandlerStillRuns) {
     app()->documentCreated()->remove(&after);
 }
 
-TEST_F(HostTest, TheActiveViewSavesAJpegAndReportsAPathItCannotWrite) {
+// A picture that decodes is checked where the upload sends it as the thumbnail.
+TEST_F(HostTest, AViewImageThatCannotBeWrittenIsAFailureNotTheEndOfTheProcess) {
     sim::newDocument("A");
-    auto view = app()->activeView();
-    ASSERT_TRUE(view);
-    const std::string path = ::testing::TempDir() + "/host_test_view.jpg";
-    ASSERT_TRUE(view->saveImage(path, 80, 60));
-    EXPECT_EQ(testing_support::readWholeFile(path).substr(0, 3), "\xFF\xD8\xFF");
-    std::remove(path.c_str());
-    EXPECT_FALSE(view->saveImage("/nonexistent-dir/t.jpg", 80, 60));
+    EXPECT_FALSE(app()->activeView()->saveImage("/nonexistent-dir/t.jpg", 80, 60));
 }
 
 }  // namespace
