@@ -66,14 +66,6 @@ std::vector<emulator::RecordedRequest> ConnectorTest::requestsTo(const std::stri
     return found;
 }
 
-emulator::RecordedRequest ConnectorTest::storagePut() const {
-    std::vector<emulator::RecordedRequest> found;
-    for (const auto& request : cloud->requests())
-        if (request.method == "PUT" && request.path.rfind("/storage/", 0) == 0) found.push_back(request);
-    EXPECT_EQ(1u, found.size());
-    return found.empty() ? emulator::RecordedRequest{} : found.front();
-}
-
 std::string ConnectorTest::writeTempFile(const std::string& name, const std::string& bytes) {
     const std::string path = tempFolder + "/" + name;
     testing_support::writeWholeFile(path, bytes);

@@ -73,9 +73,6 @@ protected:
     bool waitForScreens(size_t count);
 
     std::vector<emulator::RecordedRequest> requestsTo(const std::string& method, const std::string& path) const;
-    // The one storage PUT of the test. The thumbnail goes up beside the
-    // file, so the PUT need not be the last request.
-    emulator::RecordedRequest storagePut() const;
     std::string writeTempFile(const std::string& name, const std::string& bytes);
     std::string logText() const;
 

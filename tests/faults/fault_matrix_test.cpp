@@ -1,7 +1,8 @@
 // The whole upload, driven only through the palette's page messages against
 // the cloud emulator, with one fault injected at one endpoint per row: the
 // screen and exact text the page ends on, no wait past its deadline, nothing
-// half-stored, and a retry from the page that stores the file byte for byte.
+// half-stored, no export left behind, and a retry from the page that stores
+// the file byte for byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -162,18 +163,7 @@ protected:
         CloudMachineTest::SetUp();
         if (HasFatalFailure()) return;
         connector().setRequestTimeout(kRequestTimeout);
-        existingProject = cloud->addProject("Existing", "made before");
-    }
-
-    // Pumps the UI thread (with the machine's heartbeat when asked for)
-    // until the condition holds; false once the deadline has passed.
-    bool waitFor(const std::function<bool()>& condition, bool heartbeats) {
-        return qrvn::sim::runUntil(
-            [&] {
-                if (heartbeats) machine->onHeartBeat();
-                return condition();
-            },
-            std::chrono::seconds(20));
+        existing = cloud->addProject("Existing", "made before");
     }
 
     // Waits for the emulator without running the UI thread: a finished
@@ -221,25 +211,12 @@ protected:
         connector().setRequestTimeout(kRequestTimeout);
     }
 
-    // Signs in at the page the palette shows and lets the local page load;
-    // no heartbeat, so the token's answer is not dispatched yet.
-    void followSignIn() {
-        std::string error;
-        const std::string redirectAddress = cloud->authorizeDirect(pageAddress(), "tester", &error);
-        ASSERT_FALSE(redirectAddress.empty()) << error;
-        ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
-        ASSERT_TRUE(waitFor([] { return pageAddress() == "resources_html/index.html"; }, false));
-        fromPage("apploaded");
-    }
-
     // Print jobs go into the existing project, files into a new one.
     void submitForm(const Row& row) {
         const bool job = row.endpoint == Endpoint::JobsAnnounce;
-        const std::string project = job ? R"("projectID":")" + existingProject + "\""
-                                        : R"("projectName":"Brackets","projectDescription":"Rev A")";
         fromPage(job ? "selectproject" : "createproject",
-                 "{" + project + R"(,"uploadType":")" + (job ? "toolpath" : "design") +
-                     R"(","printcoreOne":"AA 0.4","materialOne":"PLA","printcoreTwo":"BB 0.8","materialTwo":"PVA"})");
+                 job ? vendor_test::form(vendor_test::existingProject(existing), "toolpath")
+                     : vendor_test::form(vendor_test::kNewProject, "design"));
     }
 
     // Path to bytes of every export written so far; the files themselves
@@ -249,6 +226,10 @@ protected:
         for (const auto& file : host.written(row.endpoint == Endpoint::JobsAnnounce ? ".gcode" : ".3mf"))
             all[file.path] = file.bytes;
         return all;
+    }
+
+    void expectNoExportLeft() const {
+        EXPECT_TRUE(host.exports(".3mf").empty() && host.exports(".gcode").empty() && host.exports(".jpg").empty());
     }
 
     std::set<std::string> storedIds() const {
@@ -267,7 +248,7 @@ protected:
             if (!exportsBefore.count(file.first)) exported.push_back(file.second);
         }
         ASSERT_EQ(exported.size(), 1u);
-        EXPECT_TRUE(host.exports(".3mf").empty() && host.exports(".gcode").empty() && host.exports(".jpg").empty());
+        expectNoExportLeft();
         const std::string& bytes = exported[0];
         std::vector<emulator::StoredFile> stored;
         for (const emulator::StoredFile& file : cloud->storedFiles()) {
@@ -279,7 +260,7 @@ protected:
         EXPECT_EQ(stored[0].sha256, EXMIImpl::sha256Hex(bytes));
     }
 
-    std::string existingProject;
+    std::string existing;
 };
 
 TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucceeds) {
@@ -296,7 +277,7 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
         ASSERT_TRUE(waitForEmulator([this] { return answered("POST", "/token") == 1; }));
         arm(row);
     }
-    ASSERT_TRUE(waitFor([this] { return !screens().empty() && idle(); }, true)) << ::testing::PrintToString(screens());
+    ASSERT_TRUE(heartbeatUntil([this] { return !screens().empty() && idle(); })) << ::testing::PrintToString(screens());
 
     // The upload, when the sign-in left the form with a project list.
     if (lastTarget() == kForm && !messagesNamed("projectlist").empty()) {
@@ -310,14 +291,14 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
         if (stage == Stage::BeforeStorage) {
             // The project's answer sends off thumbnail and announcement and
             // shows the progress screen once more.
-            ASSERT_TRUE(waitFor([] { return screens().size() == 2 || uploadEnded(); }, true));
+            ASSERT_TRUE(heartbeatUntil([] { return screens().size() == 2 || uploadEnded(); }));
             ASSERT_EQ(screens(), (std::vector<std::string>{"progressscreen", "progressscreen"}));
             ASSERT_TRUE(waitForEmulator([this] {
                 return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
             }));
             arm(row);
         }
-        ASSERT_TRUE(waitFor(uploadEnded, true)) << ::testing::PrintToString(screens());
+        ASSERT_TRUE(heartbeatUntil(uploadEnded)) << ::testing::PrintToString(screens());
     }
 
     const PageMessage last = lastNavigation();
@@ -329,8 +310,10 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
         if (row.screen == kForm) {
             EXPECT_TRUE(messagesNamed("projectlist").empty());
         }
-        // Nothing the page was told had failed sits in the storage as if complete.
+        // Nothing the page was told had failed sits in the storage as if
+        // complete, nor does its export linger.
         EXPECT_TRUE(cloud->storedFiles().empty());
+        expectNoExportLeft();
     }
 
     // The retry with the service healthy again; a session that did not
@@ -343,17 +326,17 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
     if (row.fault == Injected::Expired && row.screen == kSuccess) {
         // An expiry the upload never met is learnt of by the next request:
         // the form's list is refused once, and the next press signs in again.
-        ASSERT_TRUE(waitFor([] { return lastTarget() == kError; }, true)) << ::testing::PrintToString(screens());
+        ASSERT_TRUE(heartbeatUntil([] { return lastTarget() == kError; })) << ::testing::PrintToString(screens());
         EXPECT_EQ(lastNavigation().get("errormessage"), "could not retrieve projects (401)");
         qrvn::sim::clearMessagesToPage(kPaletteId);
         fromPage("uploadanotherproject");
     }
     if (pageAddress() != "resources_html/index.html") followSignIn();
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(waitFor([] { return !messagesNamed("projectlist").empty() || lastTarget() == kError; }, true));
+    ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty() || lastTarget() == kError; }));
     ASSERT_EQ(lastTarget(), kForm) << ::testing::PrintToString(screens());
     submitForm(row);
-    ASSERT_TRUE(waitFor(uploadEnded, true)) << ::testing::PrintToString(screens());
+    ASSERT_TRUE(heartbeatUntil(uploadEnded)) << ::testing::PrintToString(screens());
     ASSERT_EQ(lastTarget(), kSuccess) << ::testing::PrintToString(screens());
     expectStoredOnce(row, lastNavigation().get("projectid"), exportsBefore, storedBefore);
 }

@@ -1,39 +1,151 @@
 // The request handler and the HTTP layer: ordering of results and error
 // routing (what goes on the wire, and request properties, are checked by the
 // connector tests), shutdown that aborts transfers and waits for the workers,
-// and the HTTP layer against a real HTTPS server on loopback.
+// and the HTTP layer against a real HTTPS server of the test's own on loopback.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <httplib.h>
+
+#include "emulator/certificates.h"
 #include "net/async_handler.h"
 #include "net/http_client.h"
 #include "net/http_connection.h"
 #include "tests/emulator/emulator_fixture.h"
-#include "tests/net/local_server.h"
 #include "tests/net/pump.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using cloudtest::drain;
-using cloudtest::Gate;
 using cloudtest::pumpUntil;
 using cloudtest::waitUntil;
 using EXMI::IAsyncHandler;
 using EXMI::IAsyncRequest;
 using EXMI::IAsyncResponse;
 using EXMIImpl::HttpResponse;
+
+// A one-way latch: handlers wait on it (bounded by a deadline), tests open it.
+class Gate {
+public:
+    void open() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    // True when opened before the deadline.
+    bool waitFor(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, limit, [this] { return open_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+};
+
+// Serves on a free loopback port from `thread`; returns the port.
+int serveInThread(httplib::Server& server, std::thread& thread) {
+    const int port = server.bind_to_any_port("127.0.0.1");
+    if (port <= 0) throw std::runtime_error("local server: cannot bind");
+    thread = std::thread([&server] { server.listen_after_bind(); });
+    // stop() is only effective once the accept loop runs.
+    if (!waitUntil([&server] { return server.is_running(); }, 10s))
+        throw std::runtime_error("local server: did not start");
+    return port;
+}
+
+struct SeenRequest {
+    std::multimap<std::string, std::string> headers;  // as httplib parsed them
+    std::string body;
+
+    // Empty when absent; lookup is case-sensitive on httplib's stored names.
+    std::string header(const std::string& name) const {
+        const auto found = headers.find(name);
+        return found == headers.end() ? std::string() : found->second;
+    }
+    bool hasHeader(const std::string& name) const { return headers.count(name) > 0; }
+};
+
+// An HTTPS server on 127.0.0.1 for answers the emulator cannot give (404 with
+// a body, stalled bodies, echoes), with the emulator's throwaway certificates
+// and its CA trusted through STRATAVOX_CA_BUNDLE. Routes are added before
+// start(); the destructor stops it and joins its thread.
+class LocalServer {
+public:
+    explicit LocalServer(const emulator::CertificateSet& certificates)
+        : server_(certificates.serverCertificate(), certificates.serverKey()) {
+        // Recorded after routing but before the answer's first byte is
+        // written, so a client that has its answer always finds its request
+        // here. (The logger would run only after the answer was sent.)
+        server_.set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+            SeenRequest seen{{request.headers.begin(), request.headers.end()}, request.body};
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.push_back(std::move(seen));
+        });
+    }
+    ~LocalServer() {
+        server_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    httplib::SSLServer& routes() { return server_; }
+    void start() {
+        if (!server_.is_valid()) throw std::runtime_error("local server: invalid TLS set-up");
+        port_ = serveInThread(server_, thread_);
+    }
+    std::string url(const std::string& path) const { return "https://127.0.0.1:" + std::to_string(port_) + path; }
+    std::vector<SeenRequest> requests() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
+
+private:
+    httplib::SSLServer server_;
+    int port_ = 0;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<SeenRequest> seen_;
+};
+
+// A trusted local server whose routes the subclass adds in its SetUp before
+// calling start().
+class LocalServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        if (!certificates.generate(&error)) throw std::runtime_error("test certificates: " + error);
+        testing_support::writeWholeFile(caBundle, certificates.caPem());
+        setenv("STRATAVOX_CA_BUNDLE", caBundle.c_str(), 1);
+        server = std::make_unique<LocalServer>(certificates);
+    }
+    void TearDown() override {
+        server.reset();
+        unsetenv("STRATAVOX_CA_BUNDLE");
+    }
+
+    emulator::CertificateSet certificates;
+    testing_support::ScratchFolder folder;
+    const std::string caBundle = folder / "ca.pem";
+    std::unique_ptr<LocalServer> server;
+};
 
 // Finishes when its gate opens; can throw a standard or a non-standard value.
 class ScriptedRequest : public IAsyncRequest {
@@ -199,7 +311,7 @@ struct CallCounter {
 };
 
 // An HTTPS server whose "/slow" answers only when its gate opens.
-class SlowServer : public cloudtest::LocalServerTest {
+class SlowServer : public LocalServerTest {
 protected:
     void SetUp() override {
         LocalServerTest::SetUp();
@@ -327,7 +439,7 @@ TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatch
     EXPECT_EQ(0, counter.calls.load());
 }
 
-class HttpLayer : public cloudtest::LocalServerTest {
+class HttpLayer : public LocalServerTest {
 protected:
     void SetUp() override {
         LocalServerTest::SetUp();
@@ -388,10 +500,7 @@ protected:
             ++plainRequests;
             res.status = 201;
         });
-        plainPort = plain.bind_to_any_port("127.0.0.1");
-        ASSERT_GT(plainPort, 0);
-        plainThread = std::thread([this] { plain.listen_after_bind(); });
-        ASSERT_TRUE(waitUntil([this] { return plain.is_running(); }, 10s));
+        plainPort = serveInThread(plain, plainThread);
         routes.Get("/to-plain",
                    [this](const httplib::Request&, httplib::Response& res) { res.set_redirect(plainUrl("/page")); });
         server->start();
@@ -408,9 +517,9 @@ protected:
         LocalServerTest::TearDown();
     }
 
-    cloudtest::SeenRequest lastSeen() {
+    SeenRequest lastSeen() {
         const auto seen = server->requests();
-        return seen.empty() ? cloudtest::SeenRequest() : seen.back();
+        return seen.empty() ? SeenRequest() : seen.back();
     }
 
     Gate stallGate;
@@ -501,7 +610,7 @@ TEST_F(HttpLayer, OnlyHttpsIsSpokenNotEvenThroughARedirect) {
         {"redirect to plain",
          [&] {
              EXMIImpl::HttpConnection following(server->url(""));
-             following.setCAInfoFilePath(certificates->caBundlePath());
+             following.setCAInfoFilePath(caBundle);
              following.setFollowRedirects(true);
              return following.perform("/to-plain");
          }},
@@ -521,7 +630,7 @@ TEST_F(HttpLayer, OnlyHttpsIsSpokenNotEvenThroughARedirect) {
 TEST_F(HttpLayer, TrustComesOnlyFromTheBundleAndTheProgressHookCanAbort) {
     unsetenv("STRATAVOX_CA_BUNDLE");
     EXPECT_EQ(-1, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
-    setenv("STRATAVOX_CA_BUNDLE", certificates->caBundlePath().c_str(), 1);
+    setenv("STRATAVOX_CA_BUNDLE", caBundle.c_str(), 1);
     EXPECT_EQ(200, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
 
     int calls = 0;
@@ -599,7 +708,7 @@ TEST_F(HttpLayer, AFileStreamsAsThePutBodyOnlyAtItsAnnouncedLength) {
 
 TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequest) {
     EXMIImpl::HttpConnection connection(server->url(""));
-    connection.setCAInfoFilePath(certificates->caBundlePath());
+    connection.setCAInfoFilePath(caBundle);
     connection.setBasicAuth("user", "pass");
     connection.setUserAgent("Custom/2");
     connection.setTimeout(10s);
@@ -612,7 +721,7 @@ TEST_F(HttpLayer, ConnectionOptionsReachTheWireAndRedirectsAreFollowedOnlyOnRequ
     response = EXMIImpl::httpGet(server->url("/redirect"), {}, 10s, true);
     EXPECT_EQ(302, response.code);
     EXMIImpl::HttpConnection following(server->url(""));
-    following.setCAInfoFilePath(certificates->caBundlePath());
+    following.setCAInfoFilePath(caBundle);
     following.setFollowRedirects(true);
     EXPECT_EQ("ok", following.perform("/redirect").body());
 }

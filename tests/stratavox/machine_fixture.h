@@ -18,6 +18,14 @@
 
 namespace vendor_test {
 
+// The upload form as the page sends it, into a new or an existing project.
+inline std::string form(const std::string& projectField, const std::string& uploadType) {
+    return "{" + projectField + R"(,"uploadType":")" + uploadType +
+           R"(","printcoreOne":"AA 0.4","materialOne":"PLA","printcoreTwo":"BB 0.8","materialTwo":"PVA"})";
+}
+inline const char* const kNewProject = R"("projectName":"Brackets","projectDescription":"Rev A")";
+inline std::string existingProject(const std::string& id) { return R"("projectID":")" + id + "\""; }
+
 inline EXMI::MachineDefinition vendorDefinition() {
     EXMI::MachineDefinition definition;
     definition.name = "Stratavox Machine";
@@ -114,16 +122,22 @@ protected:
         if (cloud) cloud->stop();
     }
 
-    // Opens the palette, signs in at the address it shows, follows the
-    // redirect and waits for the first project list. The page has loaded
-    // and said so.
-    void signIn() {
-        openPalette();
+    // Signs in at the page the palette shows, follows the redirect and lets
+    // the local page load and say so; no heartbeat, so the token's answer is
+    // not dispatched yet.
+    void followSignIn() {
         const std::string redirectAddress = redirectAfterSignIn();
         ASSERT_FALSE(redirectAddress.empty());
         ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, redirectAddress));
         ASSERT_TRUE(pumpUntil([] { return pageAddress() == "resources_html/index.html"; }, nullptr));
         fromPage("apploaded");
+    }
+
+    // Opens the palette, signs in and waits for the first project list.
+    void signIn() {
+        openPalette();
+        followSignIn();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }))
             << ::testing::PrintToString(screens());
         ASSERT_TRUE(connector().isSignedIn());
@@ -139,12 +153,9 @@ protected:
         return address;
     }
 
-    bool waitForResult() {
-        return heartbeatUntil([] {
-            const std::string last = lastScreen();
-            return last.compare(0, 14, "successscreen:") == 0 || last.compare(0, 12, "errorscreen:") == 0;
-        });
-    }
+    // Results reach the page as soon as their worker wakes the UI thread:
+    // no heartbeat is needed between an answer and the screen it leads to.
+    static bool waitForResult() { return pumpUntil(resultShown, nullptr); }
 
     std::unique_ptr<emulator::CloudEmulator> cloud;
 };

@@ -400,10 +400,8 @@ TEST_F(PaletteProtocolTest, TheProjectListReachesThePagePercentEncoded) {
     EXPECT_EQ(messagesNamed("projectlist").size(), 1u);
 }
 
-const char* const kToolpathForm =
-    R"({"projectName":"Brackets","projectDescription":"Rev A","uploadType":"toolpath",)"
-    R"("printcoreOne":"AA 0.4","materialOne":"PLA","printcoreTwo":"BB 0.4","materialTwo":"PVA"})";
-const char* const kDesignForm = R"({"projectName":"Brackets","projectDescription":"Rev A","uploadType":"design"})";
+const std::string kToolpathForm = form(kNewProject, "toolpath");
+const std::string kDesignForm = form(kNewProject, "design");
 
 using ExportTest = MachineTest;
 
@@ -442,9 +440,11 @@ TEST_F(ExportTest, FailuresBeforeTheNetworkShowProgressThenTheirError) {
     EXPECT_TRUE(host.machineDescriptions().empty());
     // An unknown kind fails on the missing file instead of hanging.
     host.log.mark();
-    expectError("selectproject", R"({"projectID":"p-1","uploadType":"drawing"})", "could not read file: ");
+    expectError("selectproject", form(existingProject("p-1"), "drawing"), "could not read file: ");
+    expectError("createproject", form(kNewProject, "drawing"), "could not read file: ");
     EXPECT_EQ(linesFrom(host.log.since(), "CStratavoxFabriqoConnector"),
-              (Lines{{"CStratavoxFabriqoConnector::uploadFile", "could not read file: "}}));
+              (Lines{{"CStratavoxFabriqoConnector::uploadFile", "could not read file: "},
+                     {"CStratavoxFabriqoConnector::createProject", "could not read file: "}}));
     qrvn::sim::newDocument("Sketch");
     expectError("createproject", kDesignForm, "Could not find CAM Document.");
     expectError("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})", "Could not find CAM Document.");

@@ -97,6 +97,11 @@ inline std::string lastScreen() {
     return all.empty() ? std::string() : all.back();
 }
 
+inline bool resultShown() {
+    const std::string last = lastScreen();
+    return last.compare(0, 14, "successscreen:") == 0 || last.compare(0, 12, "errorscreen:") == 0;
+}
+
 // The entries whose source starts with `prefix`, in order.
 inline std::vector<Entry> linesFrom(const std::vector<Entry>& all, const std::string& prefix) {
     std::vector<Entry> result;
