@@ -38,8 +38,10 @@ std::string PaletteEvent::toJSON(const std::string& eventId) const {
     writer.Key("eventID");
     writer.String(eventId.data(), static_cast<rapidjson::SizeType>(eventId.size()));
     for (const auto& entry : args) {
-        writer.Key(entry.first.data(), static_cast<rapidjson::SizeType>(entry.first.size()));
-        // Values may carry a service's answer: the page gets valid UTF-8 only.
+        // Names and values may carry a page's message or a service's answer:
+        // the page gets valid UTF-8 only.
+        const std::string name = support::validUtf8(entry.first);
+        writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
         const std::string value = support::validUtf8(entry.second);
         writer.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
     }

@@ -2,7 +2,7 @@
 // PaletteEvent whose arguments are exactly the first string value of each
 // member name (nothing at all for text that is no JSON object), and the
 // JSON sent back to a page carries "eventID" first and then the same
-// arguments, so reading it again gives the same event.
+// arguments (invalid UTF-8 replaced), so reading it again gives the same event.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -10,6 +10,7 @@
 
 #include "exmi/palette_event.h"
 #include "fuzz/checks.h"
+#include "support/text.h"
 
 namespace {
 
@@ -45,8 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(document.MemberBegin()->name == "eventID" && fuzz::stringMember(document, "eventID") == kEventId,
                 "toJSON does not start with the event id");
 
-    // An argument that is itself called "eventID" is shadowed by the id.
-    Args expected = event.getArgs();
+    // An argument that is itself called "eventID" is shadowed by the id; text
+    // that is no valid UTF-8 comes back with U+FFFD in its place.
+    Args expected;
+    for (const auto& argument : event.getArgs())
+        expected.emplace(support::validUtf8(argument.first), support::validUtf8(argument.second));
     expected["eventID"] = kEventId;
     const EXMI::PaletteEvent echoed("createproject", sent);
     fuzz::check(echoed.getArgs() == expected, "toJSON does not read back as the same arguments");
