@@ -6,6 +6,19 @@
 #include <memory>
 
 namespace demo {
+namespace {
+
+std::string hexOf(const unsigned char* digest, unsigned int length) {
+    static const char* const kHex = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 15];
+    }
+    return text;
+}
+
+}  // namespace
 
 std::string sha256OfFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -23,30 +36,14 @@ std::string sha256OfFile(const std::string& path) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return std::string();
-    static const char* const kHex = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += kHex[digest[i] >> 4];
-        text += kHex[digest[i] & 15];
-    }
-    return text;
+    return hexOf(digest, length);
 }
-
-}  // namespace demo
-
-namespace demo {
 
 std::string sha256OfBytes(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1) return std::string();
-    static const char* const kHex = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += kHex[digest[i] >> 4];
-        text += kHex[digest[i] & 15];
-    }
-    return text;
+    return hexOf(digest, length);
 }
 
 }  // namespace demo
