@@ -27,9 +27,9 @@ const isolated = (text) => '\u2068' + text + '\u2069';
 
 // Runs `body` on a page that has loaded and been shown the upload form; no
 // page error, dialog or injected markup may happen on the way.
-function formTest(name, body, options) {
+function formTest(name, body, options = {}) {
   test(name, async () => {
-    const { page, problems } = await h.openForm(browser, options);
+    const { page, problems } = await (options.form === false ? h.openPage : h.openForm)(browser, options);
     await body(page);
     assert.deepEqual(problems, []);
     assert.equal(await page.evaluate(() => window.__pwned), undefined);
@@ -49,16 +49,26 @@ const text = (page, selector) => page.locator(selector).textContent();
 const focusedId = (page) => page.evaluate(() => document.activeElement.closest('section')?.dataset.screen +
   ':' + document.activeElement.tagName);
 
-async function upload(page, name = 'Toolpath project') {
+async function upload(page, name = 'Toolpath project', progressing = false) {
   await page.check('#mode-new');
   await page.fill('#project-name', name);
   await page.click('#upload-button');
-  return (await h.waitForSent(page, 'createproject')).at(-1);
+  const message = (await h.waitForSent(page, 'createproject')).at(-1);
+  if (progressing) await h.deliver(page, 'navigate', { target: 'progressscreen' });
+  return message;
+}
+// A printer is known and a toolpath is chosen.
+async function toolpath(page, printer = PRINTER) {
+  await h.deliver(page, 'materials', { printer });
+  await page.check('#type-toolpath');
+}
+async function failThenBack(page) {
+  await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'x' });
+  await page.click('#back-to-form');
 }
 
 test.describe('start-up and bridge', () => {
-  test('sends "apploaded" once with an empty object, waits for the host, and ignores what is not a message', async () => {
-    const { page, problems } = await h.openPage(browser);
+  formTest('sends "apploaded" once with an empty object, waits for the host, and ignores what is not a message', async (page) => {
     assert.deepEqual(await h.waitForSent(page, 'apploaded'), [{ action: 'apploaded', data: {} }]);
     assert.deepEqual(await h.visibleScreens(page), ['waiting']);
     await h.deliver(page, 'navigate', { target: 'uploadform' });
@@ -69,20 +79,15 @@ test.describe('start-up and bridge', () => {
     }
     assert.deepEqual(await h.visibleScreens(page), ['uploadform']);
     assert.deepEqual(await h.sent(page), [{ action: 'apploaded', data: {} }]);
-    assert.deepEqual(problems, []);
-    await page.close();
-  });
+  }, { form: false });
 
-  test('without a host object the page queues its messages and delivers them once the host appears', async () => {
-    const { page, problems } = await h.openPage(browser, { withHost: false });
+  formTest('without a host object the page queues its messages and delivers them once the host appears', async (page) => {
     assert.equal(await page.evaluate(() => typeof window.qrvnPalette.receive), 'function');
     await page.evaluate(h.installFakeHost);
     await h.deliver(page, 'navigate', { target: 'uploadform' });
     assert.deepEqual(await h.sent(page), [{ action: 'apploaded', data: {} }]);
     assert.deepEqual(await h.visibleScreens(page), ['uploadform']);
-    assert.deepEqual(problems, []);
-    await page.close();
-  });
+  }, { form: false, withHost: false });
 });
 
 test.describe('screens', () => {
@@ -222,8 +227,7 @@ test.describe('waits that end', () => {
     ['the project list', (page) => h.deliver(page, 'navigate', { target: 'uploadform' }), '#project-list-status', '#list-retry']
   ];
   for (const [name, reach, line, button] of WAITS) {
-    test(`after 30 s of waiting for ${name} the page says so and asks again once per click burst`, async () => {
-      const { page, problems } = await h.openPage(browser, { clock: true });
+    formTest(`after 30 s of waiting for ${name} the page says so and asks again once per click burst`, async (page) => {
       await h.waitForSent(page, 'apploaded');
       await reach(page);
       await page.clock.fastForward(29000);
@@ -236,9 +240,7 @@ test.describe('waits that end', () => {
       await page.clock.fastForward(31000);
       await page.click(button);
       assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 2);
-      assert.deepEqual(problems, []);
-      await page.close();
-    });
+    }, { form: false, clock: true });
   }
 });
 
@@ -268,10 +270,8 @@ test.describe('uploading', () => {
   });
 
   formTest('"createproject" for a toolpath carries the chosen settings, once while the upload runs', async (page) => {
-    await h.deliver(page, 'materials', { printer: PRINTER });
     await page.fill('#project-name', 'Toolpath project');
-    await page.check('#type-toolpath');
-    assert.ok(await page.locator('#printer-settings').isVisible());
+    await toolpath(page);
     await page.selectOption('#printcore-one', 'AA 0.8');
     await page.selectOption('#material-one', 'Tough PLA');
     await page.selectOption('#printcore-two', '');
@@ -326,8 +326,7 @@ test.describe('uploading', () => {
     const [message] = await h.waitForSent(page, 'selectproject');
     assert.deepEqual(message.data, { projectID: 'proj-3', uploadType: 'toolpath', ...expected });
 
-    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'x' });
-    await page.click('#back-to-form');
+    await failThenBack(page);
     await page.selectOption('#material-one', 'ABS');
     await page.check('#type-design');
     assert.ok(await page.locator('#printer-settings').isHidden());
@@ -340,9 +339,8 @@ test.describe('uploading', () => {
   // [print core 2, material 2, flagged]
   const EXTRUDER_TWO = [['', 'PVA', true], ['BB 0.4', '', true], ['', '', false], ['BB 0.4', 'PVA', false]];
   formTest('half a choice for extruder 2 is flagged and not sent', async (page) => {
-    await h.deliver(page, 'materials', { printer: PRINTER });
     await page.fill('#project-name', 'Two extruders');
-    await page.check('#type-toolpath');
+    await toolpath(page);
     let sent = 0;
     for (const [printcore, material, flagged] of EXTRUDER_TWO) {
       await page.selectOption('#printcore-two', printcore);
@@ -353,8 +351,7 @@ test.describe('uploading', () => {
       if (!flagged) {
         const last = (await h.waitForSent(page, 'createproject', ++sent)).at(-1);
         assert.deepEqual([last.data.printcoreTwo, last.data.materialTwo], [printcore, material]);
-        await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'x' });
-        await page.click('#back-to-form');
+        await failThenBack(page);
       }
       assert.equal((await h.sentWith(page, 'createproject')).length, sent, printcore + '/' + material);
     }
@@ -369,8 +366,7 @@ test.describe('progress and cancel', () => {
     ['uploading', '286000000', '286000000', '9000000', 'Uploading 100 % · 286 of 286 MB · 9.0 MB/s', '100']
   ];
   formTest('"uploadprogress" drives the bar and the line; without it the bar only shows activity', async (page) => {
-    await upload(page);
-    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    await upload(page, undefined, true);
     assert.equal(await page.getAttribute('#progress-bar', 'aria-valuenow'), null);
     assert.ok(await page.locator('#cancel-button').isHidden());
     for (const [phase, sent, total, rate, line, value] of STEPS) {
@@ -382,10 +378,8 @@ test.describe('progress and cancel', () => {
     assert.ok(await page.locator('#cancel-button').isVisible());
   });
 
-  test('two minutes without any message from the host say that it takes longer', async () => {
-    const { page } = await h.openForm(browser, { clock: true });
-    await upload(page);
-    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+  formTest('two minutes without any message from the host say that it takes longer', async (page) => {
+    await upload(page, undefined, true);
     for (const [advance, message, slow] of [[119000, true, false], [119000, false, false], [2000, false, true]]) {
       await page.clock.fastForward(advance);
       if (message) await h.progress(page, 'uploading', '1', '2', '1');
@@ -393,12 +387,10 @@ test.describe('progress and cancel', () => {
     }
     await h.progress(page, 'uploading', '2', '2', '1');
     assert.ok(await page.locator('#progress-slow').isHidden());
-    await page.close();
-  });
+  }, { clock: true });
 
   formTest('Cancel sends "cancelupload" once, and the form the host sends back says the upload was cancelled', async (page) => {
-    await upload(page);
-    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    await upload(page, undefined, true);
     await h.progress(page, 'uploading', '10', '100', '5');
     await page.dblclick('#cancel-button');
     await page.click('#cancel-button', { force: true });
@@ -431,8 +423,7 @@ test.describe('errors', () => {
     ['an upload, export', 'upload', 'Could not find CAM Document.', 'Upload failed', /^Could not find CAM Document\.$/, false]
   ];
   for (const [name, reached, raw, heading, summary, details] of ERRORS) {
-    test(`after ${name}: a heading of its kind, a plain summary and the buttons first`, async () => {
-      const { page, problems } = await h.openPage(browser, { width: 420, height: 700 });
+    formTest(`after ${name}: a heading of its kind, a plain summary and the buttons first`, async (page) => {
       await h.waitForSent(page, 'apploaded');
       if (reached) await h.deliver(page, 'navigate', { target: 'uploadform' });
       if (reached === 'upload') await upload(page);
@@ -457,14 +448,11 @@ test.describe('errors', () => {
         await page.click('#another-after-error');
         assert.deepEqual(await h.sentWith(page, 'uploadanotherproject'), [{ action: 'uploadanotherproject', data: {} }]);
       }
-      assert.deepEqual(problems, []);
-      await page.close();
-    });
+    }, { form: false, width: 420, height: 700 });
   }
 
   formTest('"Try again" repeats the same upload once; Copy takes the raw text; "Back to form" keeps the settings and sends nothing', async (page) => {
-    await h.deliver(page, 'materials', { printer: PRINTER });
-    await page.check('#type-toolpath');
+    await toolpath(page);
     await page.selectOption('#material-one', 'PETG');
     const first = await upload(page, 'Again');
     await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'the transfer stalled: no progress for 60 seconds' });
@@ -545,8 +533,7 @@ test.describe('look', () => {
 
   for (const colorScheme of ['light', 'dark']) {
     formTest(`${colorScheme}: field borders reach 3:1, text 4.5:1, and each extruder field has its own name`, async (page) => {
-      await h.deliver(page, 'materials', { printer: PRINTER });
-      await page.check('#type-toolpath');
+      await toolpath(page);
       const colours = await page.$$eval('input[type=text], textarea, select', (fields) => fields.map((f) => {
         const card = getComputedStyle(f.closest('.card'));
         const own = getComputedStyle(f);
@@ -581,8 +568,7 @@ test.describe('look', () => {
   }
 
   formTest('at 320 px nothing scrolls sideways and every print core and material is readable', async (page) => {
-    await h.deliver(page, 'materials', { printer: 'Stratavox Forge Composite ' + 'Extended-Build-Volume-'.repeat(8) });
-    await page.check('#type-toolpath');
+    await toolpath(page, 'Stratavox Forge Composite ' + 'Extended-Build-Volume-'.repeat(8));
     for (const [selector, value] of [['#printcore-one', 'CC 0.6'], ['#material-one', 'Breakaway'], ['#printcore-two', 'Not used'], ['#material-two', 'Tough PLA']]) {
       await page.selectOption(selector, { label: value });
       const room = await page.$eval(selector, (select) => {
