@@ -72,16 +72,12 @@ async function openForm(browser, options) {
   return opened;
 }
 
-// Numbered projects; `extra` go first.
-function manyProjects(count, extra = []) {
-  return extra.concat(Array.from({ length: count - extra.length }, (_, i) => ({
-    name: 'Part ' + (i + 1), description: i % 3 === 0 ? 'Bracket revision ' + i : '', id: 'p' + (i + 1)
-  })));
-}
+const manyProjects = (count) => Array.from({ length: count }, (_, i) => ({
+  name: 'Part ' + (i + 1), description: i % 3 === 0 ? 'Bracket revision ' + i : '', id: 'p' + (i + 1)
+}));
 
-const deliverList = (page, projects, defaultprojectid) => deliver(page, 'projectlist',
-  defaultprojectid === undefined ? { projectlist: encodedList(projects) }
-    : { projectlist: encodedList(projects), defaultprojectid });
+const deliverList = (page, projects, defaultprojectid) =>
+  deliver(page, 'projectlist', { projectlist: encodedList(projects), defaultprojectid });
 
 const progress = (page, phase, sent = '0', total = '0', rate = '0') =>
   deliver(page, 'uploadprogress', { phase, sent, total, rate });

@@ -65,12 +65,6 @@ test('names as shown: direction controls visible, blank names untitled, search b
   }
 });
 
-test('extruder 2 is either fully used or not at all', () => {
-  for (const [printcore, material, flagged] of [['', '', false], ['AA 0.4', 'PVA', false], ['', 'PVA', true], ['BB 0.4', '', true]]) {
-    assert.equal(printers.extruderTwoProblem(printcore, material) !== '', flagged, printcore + '/' + material);
-  }
-});
-
 test('every printer gets defaults of its kind that the choice lists offer', () => {
   for (const printer of ['', 'Stratavox Forge 2', 'Stratavox Forge CF', 'Composite Pro', 'Stratavox Mini', 'Single X']) {
     const d = printers.defaultsFor(printer);
