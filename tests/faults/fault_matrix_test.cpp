@@ -119,15 +119,13 @@ const char* faultName(Injected fault) {
     return names[static_cast<int>(fault)];
 }
 
-std::ostream& operator<<(std::ostream& out, const Row& row) {
-    return out << emulator::endpointName(row.endpoint) << " " << faultName(row.fault);
-}
-
 std::string rowName(const ::testing::TestParamInfo<Row>& info) {
     std::string name = emulator::endpointName(info.param.endpoint) + "_" + faultName(info.param.fault);
     std::replace(name.begin(), name.end(), '-', '_');
     return name;
 }
+
+std::ostream& operator<<(std::ostream& out, const Row& row) { return out << rowName({row, 0}); }
 
 // A fault is armed just before the request it is meant for leaves, so one
 // that acts at the TLS handshake meets that request and no earlier one.
@@ -150,8 +148,6 @@ PageMessage lastNavigation() {
 }
 
 std::string lastTarget() { return lastNavigation().get("target"); }
-
-bool uploadEnded() { return lastTarget() == kSuccess || lastTarget() == kError; }
 
 const std::chrono::seconds kRequestTimeout{30};  // a slow machine must not time out
 const std::chrono::seconds kShortTimeout{2};     // for the rows that delay an answer
@@ -291,14 +287,14 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
         if (stage == Stage::BeforeStorage) {
             // The project's answer sends off thumbnail and announcement and
             // shows the progress screen once more.
-            ASSERT_TRUE(heartbeatUntil([] { return screens().size() == 2 || uploadEnded(); }));
+            ASSERT_TRUE(heartbeatUntil([] { return screens().size() == 2 || vendor_test::resultShown(); }));
             ASSERT_EQ(screens(), (std::vector<std::string>{"progressscreen", "progressscreen"}));
             ASSERT_TRUE(waitForEmulator([this] {
                 return answered("PUT", "/plyx/v1/files/upload") == 1 && answered("POST", "/plyx/v1/projects/") == 1;
             }));
             arm(row);
         }
-        ASSERT_TRUE(heartbeatUntil(uploadEnded)) << ::testing::PrintToString(screens());
+        ASSERT_TRUE(heartbeatUntil(vendor_test::resultShown)) << ::testing::PrintToString(screens());
     }
 
     const PageMessage last = lastNavigation();
@@ -336,7 +332,7 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
     ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty() || lastTarget() == kError; }));
     ASSERT_EQ(lastTarget(), kForm) << ::testing::PrintToString(screens());
     submitForm(row);
-    ASSERT_TRUE(heartbeatUntil(uploadEnded)) << ::testing::PrintToString(screens());
+    ASSERT_TRUE(heartbeatUntil(vendor_test::resultShown)) << ::testing::PrintToString(screens());
     ASSERT_EQ(lastTarget(), kSuccess) << ::testing::PrintToString(screens());
     expectStoredOnce(row, lastNavigation().get("projectid"), exportsBefore, storedBefore);
 }

@@ -111,15 +111,17 @@ inline std::vector<Entry> linesFrom(const std::vector<Entry>& all, const std::st
     return result;
 }
 
+inline bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 inline std::vector<std::string> filesIn(const std::string& folder, const std::string& prefix,
                                         const std::string& extension) {
     std::vector<std::string> result;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(prefix, 0) == 0 && name.size() >= extension.size() &&
-            name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
-            result.push_back(entry.path().string());
+        if (name.rfind(prefix, 0) == 0 && endsWith(name, extension)) result.push_back(entry.path().string());
     }
     return result;
 }
@@ -194,9 +196,7 @@ public:
         std::vector<qrvn::sim::WrittenFile> result;
         const std::string folder = tempRoot_.path() + "/Quorvane/";
         for (const auto& file : qrvn::sim::writtenFiles()) {
-            if (file.path.rfind(folder, 0) == 0 && file.path.size() >= extension.size() &&
-                file.path.compare(file.path.size() - extension.size(), extension.size(), extension) == 0)
-                result.push_back(file);
+            if (file.path.rfind(folder, 0) == 0 && endsWith(file.path, extension)) result.push_back(file);
         }
         return result;
     }
