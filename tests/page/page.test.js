@@ -513,16 +513,12 @@ test.describe('after the upload', () => {
 });
 
 test.describe('look', () => {
-  const luminance = (rgb) => {
-    const [r, g, b] = rgb.match(/\d+(\.\d+)?/g).slice(0, 3).map((v) => {
-      const c = Number(v) / 255;
-      return c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
-    });
-    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
-  };
+  const linear = (v) => (v /= 255) <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4;
+  const luminance = (rgb) => rgb.match(/\d+(\.\d+)?/g).slice(0, 3)
+    .reduce((sum, v, i) => sum + [0.2126, 0.7152, 0.0722][i] * linear(Number(v)), 0);
   const contrast = (a, b) => {
-    const [x, y] = [luminance(a), luminance(b)].sort((p, q) => q - p);
-    return (x + 0.05) / (y + 0.05);
+    const [x, y] = [luminance(a), luminance(b)];
+    return (Math.max(x, y) + 0.05) / (Math.min(x, y) + 0.05);
   };
 
   for (const colorScheme of ['light', 'dark']) {
