@@ -51,9 +51,7 @@ std::string StratavoxPalette::saveThumbnail() {
     return view->saveImage(path, 800, 600) ? path : std::string();
 }
 
-void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
-    const std::string projectName = event.get("projectName");
-    const std::string projectDescription = event.get("projectDescription");
+void StratavoxPalette::exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send) {
     Upload upload;
     setScreen(kScreenProgress, "");
     connector->reportExporting();
@@ -61,13 +59,12 @@ void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
     // screen, and the exports do not outlive the upload; the error still
     // goes on to the palette's log line.
     try {
-        const std::string thumbnailPath = saveThumbnail();
+        const std::string thumbnailPath = withThumbnail ? saveThumbnail() : std::string();
         keepExport(thumbnailPath);
         const bool exported = exportForUpload(event, upload);
         keepExport(upload.filePath);
         if (exported) {
-            connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName,
-                                     upload.contentType, thumbnailPath, upload.isPrintJob);
+            send(upload, thumbnailPath);
         } else {
             deleteExports();
             setScreen(kScreenError, upload.errorText);
@@ -80,25 +77,18 @@ void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
     }
 }
 
+void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
+    const std::string projectName = event.get("projectName");
+    const std::string projectDescription = event.get("projectDescription");
+    exportAndSend(event, true, [&](const Upload& upload, const std::string& thumbnailPath) {
+        connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName, upload.contentType,
+                                 thumbnailPath, upload.isPrintJob);
+    });
+}
+
 void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
     const std::string projectId = event.get("projectID");
-    Upload upload;
-    setScreen(kScreenProgress, "");
-    connector->reportExporting();
-    try {
-        const bool exported = exportForUpload(event, upload);
-        keepExport(upload.filePath);
-        if (exported) {
-            connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType,
-                                       upload.isPrintJob);
-        } else {
-            deleteExports();
-            setScreen(kScreenError, upload.errorText);
-        }
-    } catch (const std::exception& e) {
-        keepExport(upload.filePath);
-        if (!connector->isUploading()) deleteExports();
-        showFailure(e.what());
-        throw;
-    }
+    exportAndSend(event, false, [&](const Upload& upload, const std::string&) {
+        connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType, upload.isPrintJob);
+    });
 }

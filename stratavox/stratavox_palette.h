@@ -14,6 +14,7 @@
 // handler's processResponses.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,11 @@ private:
         bool isPrintJob = false;
     };
 
+    // Shows progress, exports (with a thumbnail of the active view when
+    // asked) and hands the result to `send`; failures reach the error screen
+    // and the exports are deleted unless an upload took them over.
+    using Sender = std::function<void(const Upload&, const std::string& thumbnailPath)>;
+    void exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send);
     void uploadIntoNewProject(const EXMI::PaletteEvent& event);
     void uploadIntoProject(const EXMI::PaletteEvent& event);
     // Runs the export the page asked for; false with upload.errorText set.
