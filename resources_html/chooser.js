@@ -145,6 +145,7 @@
   function renderProjects(projects, rememberedId) {
     state.projects = projects;
     state.byId = new Map();
+    Names.prepareForSearch(projects);
     projects.forEach(function (p) {
       if (!state.byId.has(p.id)) state.byId.set(p.id, p);
     });

@@ -87,13 +87,18 @@
     });
   }
 
+  // The lower-cased shown name the search compares with, kept on each
+  // project as "key": a list is prepared once, and a keystroke only compares.
+  function prepareForSearch(projects) {
+    for (var i = 0; i < projects.length; i++) projects[i].key = displayName(projects[i].name).toLocaleLowerCase();
+  }
+
   // A test for the projects whose shown name holds every word of the
-  // query, case-insensitively. The lower-cased name is kept on the project
-  // as "key", so a list is prepared once and each keystroke only compares.
+  // query, case-insensitively.
   function matcher(query) {
     var words = query.toLocaleLowerCase().split(/\s+/).filter(Boolean);
     return function (project) {
-      if (project.key === undefined) project.key = displayName(project.name).toLocaleLowerCase();
+      if (project.key === undefined) prepareForSearch([project]);
       for (var i = 0; i < words.length; i++) {
         if (project.key.indexOf(words[i]) < 0) return false;
       }
@@ -103,6 +108,6 @@
 
   return {
     percentDecode: percentDecode, parse: parse, ProjectListError: ProjectListError,
-    displayName: displayName, matcher: matcher
+    displayName: displayName, prepareForSearch: prepareForSearch, matcher: matcher
   };
 });
