@@ -53,6 +53,7 @@ const SCREENS = [
   }],
   ['progress', uploading],
   ['cancelling', async (page) => { await uploading(page); await page.click('#cancel-button'); }],
+  ['cancel-unconfirmed', async (page) => { await uploading(page); await page.click('#cancel-button'); await page.clock.fastForward(31000); }],
   ['waiting-for-service', async (page) => { await uploading(page); await page.clock.fastForward(6000); }],
   ['cancelled', async (page) => {
     await toForm(page);
