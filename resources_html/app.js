@@ -92,7 +92,8 @@
   }
 
   // One message per click burst; `perScreen` messages go once until the
-  // host shows another screen, because they ask it to do exactly that.
+  // host next shows a screen (the same one again after a second failure),
+  // because they ask it to do exactly that.
   function sendFromClick(action, members, perScreen) {
     var now = Date.now();
     if (now - (state.lastClick[action] || -Infinity) < BURST_MS) return false;
@@ -144,9 +145,9 @@
   }
 
   // Asking the host for the form again also restarts a sign-in that got
-  // lost, and brings a fresh project list when signed in.
-  // The button that asked hides itself; focus goes to the line that says
-  // what happens now instead of falling to the page.
+  // lost, and brings a fresh project list when signed in. The button that
+  // asked hides itself; focus goes to the line that says what happens now
+  // instead of falling to the page.
   function askAgain(restartWait, line) {
     if (!sendFromClick('uploadanotherproject', {}, false)) return;
     restartWait();

@@ -72,8 +72,8 @@
 
   // Direction controls inside a name could make it read as something else
   // ("invoice\u202Egpj.exe" shows as "invoiceexe.jpg"), so they are shown
-  // as what they are; the page also isolates every name from its
-  // surroundings.
+  // as what they are; the page also isolates every name that stands inside
+  // a sentence (a drop-down row is a paragraph of its own and needs none).
   var BIDI_CONTROLS = /[\u061C\u200E\u200F\u202A-\u202E\u2066-\u2069]/g;
   // A name of spaces, joiners and other marks that draw nothing would show
   // as a blank row.

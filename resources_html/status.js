@@ -50,12 +50,6 @@
     return (Math.floor(value * factor + 1e-9) / factor).toFixed(places);
   }
 
-  function sizeText(bytes) {
-    var unit = unitFor(bytes);
-    if (unit[0] === 1) return bytes + (bytes === 1 ? ' byte' : ' bytes');
-    return scaled(bytes, unit) + ' ' + unit[1];
-  }
-
   // "120 of 286 MB"; more decimals while the two would read the same
   // although bytes are still missing.
   function amountText(sent, total) {
@@ -170,5 +164,5 @@
     return { heading: heading, summary: summary, details: raw, topic: topic };
   }
 
-  return { describeProgress: describeProgress, describeError: describeError, sizeText: sizeText };
+  return { describeProgress: describeProgress, describeError: describeError };
 });
