@@ -114,9 +114,10 @@
     var shown = 0;
     var matched = lastShown ? 1 : 0;
 
+    var last = el.lastGroup.firstElementChild || el.lastGroup.appendChild(document.createElement('option'));
+    if (lastShown) fillRow(last, remembered);
+    else { last.hidden = true; last.value = ''; }
     el.lastGroup.hidden = !lastShown;
-    if (remembered) fillRow(el.lastGroup.firstElementChild || el.lastGroup.appendChild(document.createElement('option')), remembered);
-    if (el.lastGroup.firstElementChild) el.lastGroup.firstElementChild.hidden = !lastShown;
     if (pinned) { fillRow(row(0), pinned); shown = matched = matched + 1; }
     for (var i = 0; i < state.projects.length; i++) {
       var project = state.projects[i];
@@ -124,7 +125,10 @@
       matched++;
       if (shown < LISTED) fillRow(row(shown++), project);
     }
-    for (var k = shown; k < state.rows.length && !state.rows[k].hidden; k++) state.rows[k].hidden = true;
+    for (var k = shown; k < state.rows.length && !state.rows[k].hidden; k++) {
+      state.rows[k].hidden = true;
+      state.rows[k].value = '';     // a hidden row never stands for a choice
+    }
 
     var listed = !!chosen && (chosen === pinned || (chosen === remembered && lastShown) || (query !== '' && matches(chosen)));
     if (listed) el.projectSelect.value = chosen.id;
