@@ -5,8 +5,9 @@
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const printers = require('../../resources_html/printers.js');
+const path = require('node:path');
 const h = require('./harness.js');
+const printers = require(path.join(h.PAGE_DIR, 'printers.js'));
 
 let browser;
 test.before(async () => { browser = await h.launchBrowser(); });
@@ -39,11 +40,6 @@ function formTest(name, body, options = {}) {
   });
 }
 
-async function options(page, selector) {
-  return page.$$eval(selector + ' option', (os) =>
-    os.map((o) => ({ text: o.textContent, value: o.value, selected: o.selected })));
-}
-
 const listProjects = (page, defaultprojectid) => h.deliverList(page, PROJECTS, defaultprojectid);
 const text = (page, selector) => page.locator(selector).textContent();
 const focusedId = (page) => page.evaluate(() => document.activeElement.closest('section')?.dataset.screen +
@@ -73,7 +69,6 @@ const recordAnnouncements = (page) => page.evaluate(() => {
     .observe(document.getElementById('announcer'), { childList: true, characterData: true, subtree: true });
 });
 const said = (page) => page.evaluate(() => window.__said.filter((t) => t !== ''));
-const focused = (page) => page.evaluate(() => document.activeElement.id || document.activeElement.tagName);
 
 test.describe('start-up and bridge', () => {
   formTest('sends "apploaded" once with an empty object, waits for the host, and ignores what is not a message', async (page) => {
@@ -118,7 +113,33 @@ test.describe('screens', () => {
   });
 });
 
-test.describe('destination', () => {
+test.describe('waiting for sign-in and the list', () => {
+  // [what is awaited, how the page gets there, the line, the button]
+  const WAITS = [
+    ['sign-in', async () => {}, '#signin-slow', '#signin-retry'],
+    ['the project list', (page) => h.deliver(page, 'navigate', { target: 'uploadform' }), '#project-list-status', '#list-retry']
+  ];
+  for (const [name, reach, line, button] of WAITS) {
+    formTest(`after 30 s of waiting for ${name} the page says so, asks again and keeps the focus in view`, async (page) => {
+      await h.waitForSent(page, 'apploaded');
+      await reach(page);
+      await page.clock.fastForward(29000);
+      assert.ok(await page.locator(button).isHidden());
+      await page.clock.fastForward(2000);
+      assert.ok(await page.locator(line).isVisible());
+      await page.click(button);
+      assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 1);
+      assert.ok(await page.locator(button).isHidden());
+      // Focus goes to what replaced the button, not to the page.
+      assert.ok(await page.evaluate(() => document.activeElement !== document.body && document.activeElement.checkVisibility()));
+      await page.clock.fastForward(31000);
+      await page.click(button);
+      assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 2);
+    }, { form: false, clock: true });
+  }
+});
+
+test.describe('form: destination', () => {
   // Each sequence ends with the list arriving after the user's choice; the
   // choice and the typed text must survive it and be what is uploaded.
   const SEQUENCES = [
@@ -241,32 +262,6 @@ test.describe('form: project chooser', () => {
     assert.ok(await page.locator('#project-name').isVisible());
     assert.match(await text(page, '#project-list-status'), /no projects yet/);
   });
-});
-
-test.describe('waiting for sign-in and the list', () => {
-  // [what is awaited, how the page gets there, the line, the button]
-  const WAITS = [
-    ['sign-in', async () => {}, '#signin-slow', '#signin-retry'],
-    ['the project list', (page) => h.deliver(page, 'navigate', { target: 'uploadform' }), '#project-list-status', '#list-retry']
-  ];
-  for (const [name, reach, line, button] of WAITS) {
-    formTest(`after 30 s of waiting for ${name} the page says so, asks again and keeps the focus in view`, async (page) => {
-      await h.waitForSent(page, 'apploaded');
-      await reach(page);
-      await page.clock.fastForward(29000);
-      assert.ok(await page.locator(button).isHidden());
-      await page.clock.fastForward(2000);
-      assert.ok(await page.locator(line).isVisible());
-      await page.click(button);
-      assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 1);
-      assert.ok(await page.locator(button).isHidden());
-      // Focus goes to what replaced the button, not to the page.
-      assert.ok(await page.evaluate(() => document.activeElement !== document.body && document.activeElement.checkVisibility()));
-      await page.clock.fastForward(31000);
-      await page.click(button);
-      assert.equal((await h.sentWith(page, 'uploadanotherproject')).length, 2);
-    }, { form: false, clock: true });
-  }
 });
 
 test.describe('form: what is sent', () => {
@@ -570,7 +565,7 @@ test.describe('errors', () => {
   }, { clock: true });
 });
 
-test.describe('after the upload', () => {
+test.describe('success', () => {
   // [how the upload was chosen, upload type, success text]
   const OUTCOMES = [
     ['a new project', async (page) => upload(page, 'Fresh ' + MALICIOUS_NAME), 'new-id',
