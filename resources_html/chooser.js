@@ -4,16 +4,23 @@
  *
  * The destination belongs to the user as soon as they touch it: a project
  * list that arrives later only refills the chooser, and preselects the
- * remembered project only while the user has not chosen anything.
+ * remembered project only while the user has not chosen anything. Typing
+ * a search is not choosing: only picking a row changes the choice, and a
+ * search that hides the chosen project leaves it chosen.
+ *
+ * Lists run to tens of thousands of projects, more than a drop-down can
+ * draw in time; it lists the remembered project and at most LISTED others,
+ * in option elements made once and refilled in place, and the search
+ * reaches every project.
  *
  * Every text that comes from the service is put into the page with
- * textContent or as an option's text, never as markup; names are isolated
- * so that their writing direction cannot rearrange what stands around them.
+ * textContent or as an option's text, never as markup.
  */
 (function (root) {
   'use strict';
 
   var SEARCH_FROM = 11;          // more projects than fit a glance
+  var LISTED = 500;              // rows a drop-down draws without delay
   var LABEL_LENGTH = 60;         // longer names are shortened in the list only
   var FSI = '\u2068';
   var PDI = '\u2069';
@@ -30,6 +37,9 @@
     searchField: byId('project-search-field'),
     search: byId('project-search'),
     projectSelect: byId('project-select'),
+    placeholder: byId('project-placeholder'),
+    lastGroup: byId('project-last-used'),
+    allGroup: byId('project-others'),
     projectCount: byId('project-count'),
     projectChosen: byId('project-chosen'),
     projectSummary: byId('project-summary'),
@@ -42,18 +52,14 @@
 
   var state = {
     projects: [],
+    byId: new Map(),
     rememberedId: '',
+    chosenId: '',
+    userChose: false,           // picked a row, or the host chose after a cancel
     destinationTouched: false,  // mode, typed name or chosen project
-    projectChosen: false
+    chooseWhenListed: '',       // the project a cancel left behind
+    rows: []                    // the reusable option elements
   };
-
-  function addOption(select, value, label) {
-    var option = document.createElement('option');
-    option.value = value;
-    option.textContent = label;
-    select.appendChild(option);
-    return option;
-  }
 
   function currentMode() {
     return el.modeExisting.checked ? 'existing' : 'new';
@@ -67,56 +73,99 @@
   }
 
   function findProject(id) {
-    for (var i = 0; i < state.projects.length; i++) {
-      if (state.projects[i].id === id) return state.projects[i];
-    }
-    return null;
+    return state.byId.get(id) || null;
   }
 
-  function optionLabel(project) {
+  function fillRow(option, project) {
     var name = Names.displayName(project.name);
-    if (name.length > LABEL_LENGTH) name = name.slice(0, LABEL_LENGTH - 1) + '\u2026';
-    return FSI + name + PDI + (project.id === state.rememberedId ? ' \u2605 last used' : '');
+    option.value = project.id;
+    option.textContent = name.length > LABEL_LENGTH ? name.slice(0, LABEL_LENGTH - 1) + '\u2026' : name;
+    option.title = name;
+    option.hidden = false;
+  }
+
+  function row(index) {
+    while (state.rows.length <= index) {
+      state.rows.push(el.allGroup.appendChild(document.createElement('option')));
+    }
+    return state.rows[index];
   }
 
   // The chosen project's whole name, isolated, below the chooser: the list
-  // itself shortens long names.
-  function showChosen() {
-    var project = findProject(el.projectSelect.value);
-    el.projectChosen.textContent = project ? FSI + Names.displayName(project.name) + PDI : '';
+  // shortens long names, and a search may hide the chosen row.
+  function showChosen(hidden) {
+    var project = findProject(state.chosenId);
+    el.projectChosen.textContent = project ? (hidden ? 'Still chosen: ' : '') + FSI + Names.displayName(project.name) + PDI : '';
     el.projectChosen.hidden = !project;
     el.projectSummary.textContent = project ? project.description : '';
     el.projectSummary.hidden = !project || project.description === '';
   }
 
-  function fillProjectSelect() {
-    var previous = el.projectSelect.value;
+  // Shows the rows that match the search, reusing the option elements; the
+  // chosen project stays selected when it is listed and is listed whenever
+  // there is no search.
+  function showRows() {
     var query = el.search.value.trim();
-    var shown = Names.ordered(state.projects, state.rememberedId).filter(function (p) {
-      return query === '' || Names.matches(p, query);
-    });
-    el.projectSelect.textContent = '';
-    shown.forEach(function (project) {
-      addOption(el.projectSelect, project.id, optionLabel(project)).title = Names.displayName(project.name);
-    });
-    var keep = shown.some(function (p) { return p.id === previous; });
-    var remembered = shown.some(function (p) { return p.id === state.rememberedId; });
-    if (keep && (state.projectChosen || !remembered)) el.projectSelect.value = previous;
-    else if (remembered) el.projectSelect.value = state.rememberedId;
-    else if (shown.length > 0) el.projectSelect.selectedIndex = 0;
+    var matches = Names.matcher(query);
+    var remembered = findProject(state.rememberedId);
+    var chosen = findProject(state.chosenId);
+    var pinned = query === '' && chosen && chosen !== remembered ? chosen : null;
+    var lastShown = !!remembered && matches(remembered);
+    var shown = 0;
+    var matched = lastShown ? 1 : 0;
+
+    var last = el.lastGroup.firstElementChild || el.lastGroup.appendChild(document.createElement('option'));
+    if (lastShown) fillRow(last, remembered);
+    else { last.hidden = true; last.value = ''; }
+    el.lastGroup.hidden = !lastShown;
+    if (pinned) { fillRow(row(0), pinned); shown = matched = matched + 1; }
+    for (var i = 0; i < state.projects.length; i++) {
+      var project = state.projects[i];
+      if (project === remembered || project === pinned || !matches(project)) continue;
+      matched++;
+      if (shown < LISTED) fillRow(row(shown++), project);
+    }
+    for (var k = shown; k < state.rows.length && !state.rows[k].hidden; k++) {
+      state.rows[k].hidden = true;
+      state.rows[k].value = '';     // a hidden row never stands for a choice
+    }
+
+    var listed = !!chosen && (chosen === pinned || (chosen === remembered && lastShown) || (query !== '' && matches(chosen)));
+    if (listed) el.projectSelect.value = chosen.id;
+    if (!listed || el.projectSelect.value !== chosen.id) {
+      // The closed drop-down then says what it holds instead of going blank.
+      el.placeholder.textContent = matched === 0 ? 'No project matches' : 'Pick one of the ' + matched + ' matches';
+      el.placeholder.selected = true;
+      listed = false;
+    }
 
     var total = state.projects.length;
-    el.projectCount.textContent = query === '' ? total + (total === 1 ? ' project' : ' projects')
-      : shown.length + ' of ' + total + ' projects match';
-    showChosen();
+    var more = matched > shown + (lastShown ? 1 : 0) ? ' The first ' + LISTED + ' are listed; search to find the others.' : '';
+    el.projectCount.textContent = (query === '' ? total + (total === 1 ? ' project.' : ' projects.')
+      : matched + ' of ' + total + ' projects match.') + more;
+    showChosen(!!chosen && !listed);
   }
 
   function renderProjects(projects, rememberedId) {
     state.projects = projects;
-    state.rememberedId = projects.some(function (p) { return p.id === rememberedId; }) ? rememberedId : '';
+    state.byId = new Map();
+    Names.prepareForSearch(projects);
+    projects.forEach(function (p) {
+      if (!state.byId.has(p.id)) state.byId.set(p.id, p);
+    });
+    state.rememberedId = state.byId.has(rememberedId) ? rememberedId : '';
+    if (state.chooseWhenListed !== '' && state.byId.has(state.chooseWhenListed)) {
+      state.chosenId = state.chooseWhenListed;
+      state.userChose = true;
+      state.chooseWhenListed = '';
+      setMode('existing');
+    } else if (!(state.userChose && state.byId.has(state.chosenId))) {
+      state.userChose = false;
+      state.chosenId = state.rememberedId || (projects.length > 0 ? projects[0].id : '');
+    }
     el.searchField.hidden = projects.length < SEARCH_FROM;
     if (el.searchField.hidden) el.search.value = '';
-    fillProjectSelect();
+    showRows();
 
     el.modeExisting.disabled = projects.length === 0;
     if (projects.length === 0) {
@@ -140,16 +189,21 @@
     try {
       projects = Names.parse(members.projectlist);
     } catch (e) {
-      state.projects = [];
-      el.projectSelect.textContent = '';
-      showChosen();
-      el.modeExisting.disabled = true;
-      setMode('new');
+      renderProjects([], '');
       setListStatus(e.message + ' You can still upload into a new project.', true, true);
       return e.message;
     }
     renderProjects(projects, members.defaultprojectid || '');
     return '';
+  }
+
+  // A cancelled upload may have created its project already: it becomes
+  // the choice as soon as the list holds it (the fresh list that follows
+  // a cancel does), so the next upload goes there instead of into a twin.
+  function chooseAfterCancel(id) {
+    state.chooseWhenListed = id;
+    state.destinationTouched = true;
+    if (state.byId.has(id)) renderProjects(state.projects, state.rememberedId);
   }
 
   // After a success the form starts afresh: the project now exists, and the
@@ -158,8 +212,10 @@
     el.projectName.value = '';
     el.projectDescription.value = '';
     el.search.value = '';
+    byId('project-name-count').hidden = true;
+    byId('project-description-count').hidden = true;
     state.destinationTouched = false;
-    state.projectChosen = false;
+    state.userChose = false;
   }
 
   function touched() { state.destinationTouched = true; }
@@ -173,14 +229,11 @@
     el.projectDescription.addEventListener('input', touched);
     el.projectSelect.addEventListener('change', function () {
       touched();
-      state.projectChosen = true;
+      state.userChose = true;
+      state.chosenId = el.projectSelect.value;
       showChosen();
     });
-    el.search.addEventListener('input', function () {
-      touched();
-      state.projectChosen = true;
-      fillProjectSelect();
-    });
+    el.search.addEventListener('input', showRows);
     el.listRetry.addEventListener('click', onListRetry);
   }
 
@@ -188,8 +241,9 @@
     init: init,
     onProjectList: onProjectList,
     setListStatus: setListStatus,
+    chooseAfterCancel: chooseAfterCancel,
     mode: currentMode,
-    selected: function () { return findProject(el.projectSelect.value); },
+    selected: function () { return findProject(state.chosenId); },
     projectName: function (id) { var p = findProject(id); return p ? p.name : null; },
     startAfresh: startAfresh
   };

@@ -26,6 +26,8 @@
     printcoreTwo: byId('printcore-two'),
     materialTwo: byId('material-two'),
     extruderProblem: byId('extruder-two-problem'),
+    nameCount: byId('project-name-count'),
+    descriptionCount: byId('project-description-count'),
     formError: byId('form-error'),
     busyNote: byId('upload-busy'),
     uploadButton: byId('upload-button')
@@ -135,6 +137,16 @@
     if (field) field.focus();
   }
 
+  // A field that cuts what is typed or pasted at its limit says how close
+  // it is, so nothing is lost unseen.
+  function showCount(field, line) {
+    var limit = field.maxLength;
+    var used = field.value.length;
+    line.hidden = used < limit * 0.9;
+    line.textContent = used >= limit ? 'The limit of ' + limit + ' characters is reached; anything more was left out.'
+      : used + ' of ' + limit + ' characters.';
+  }
+
   function submit(event) {
     event.preventDefault();
     if (state.busy) return;
@@ -161,7 +173,8 @@
       if (members.printcoreOne === '' || members.materialOne === '') {
         return refuse('Choose a print core and a material for extruder 1.', el.printcoreOne);
       }
-      if (checkExtruderTwo() !== '') return refuse(el.extruderProblem.textContent, el.printcoreTwo);
+      // The problem is already said next to the fields; focus leads there.
+      if (checkExtruderTwo() !== '') return refuse('', el.printcoreTwo);
     }
 
     showFormError('');
@@ -194,6 +207,16 @@
     el.printcoreTwo.addEventListener('change', checkExtruderTwo);
     el.materialTwo.addEventListener('change', checkExtruderTwo);
     el.form.addEventListener('submit', submit);
+    // What was refused is out of date once the user changes anything.
+    el.form.addEventListener('input', function () { showFormError(''); });
+    el.form.addEventListener('change', function () { showFormError(''); });
+    el.projectName.addEventListener('input', function () { showCount(el.projectName, el.nameCount); });
+    el.projectDescription.addEventListener('input', function () { showCount(el.projectDescription, el.descriptionCount); });
+    // Enter on a choice submits a form by default; here it must not send
+    // an upload the user has not finished setting up.
+    el.form.addEventListener('keydown', function (event) {
+      if (event.key === 'Enter' && event.target.type === 'radio') event.preventDefault();
+    });
   }
 
   root.QrvnForm = {

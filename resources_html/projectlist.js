@@ -3,11 +3,11 @@
  * {"projectName", "projectDescription", "projectID"} objects whose UTF-8
  * bytes were percent-encoded with upper-case %XX escapes.
  *
- * The decoder is deliberately more forgiving than decodeURIComponent: a '%'
- * that does not start a valid escape is kept as it is, '+' is an ordinary
- * character, and byte sequences that are not valid UTF-8 become U+FFFD.
- * Only a text that is not a JSON array is an error, reported by throwing
- * ProjectListError so the page can say so instead of failing silently.
+ * The platform's decoder reads it: '+' is an ordinary character, and the
+ * host encodes every '%' and sends valid UTF-8 only, so a '%' that starts no
+ * escape or bytes that are not UTF-8 mean the text was damaged on the way.
+ * That, and a text that is not a JSON array, is reported by throwing
+ * ProjectListError so the page can say so instead of showing a wrong list.
  *
  * Loaded as a classic script by the page (global QrvnProjectList) and as a
  * CommonJS module by the tests.
@@ -27,44 +27,12 @@
   ProjectListError.prototype = Object.create(Error.prototype);
   ProjectListError.prototype.constructor = ProjectListError;
 
-  function hexValue(code) {
-    if (code >= 48 && code <= 57) return code - 48;        // 0-9
-    if (code >= 65 && code <= 70) return code - 55;        // A-F
-    if (code >= 97 && code <= 102) return code - 87;       // a-f
-    return -1;
-  }
-
-  // Percent-escapes become bytes; everything else is taken as text and
-  // contributes its own UTF-8 bytes, so already-decoded characters survive.
   function percentDecode(text) {
-    var encoder = new TextEncoder();
-    var bytes = [];
-    var plainStart = 0;
-    var i = 0;
-
-    function flushPlain(end) {
-      if (end > plainStart) {
-        var chunk = encoder.encode(text.slice(plainStart, end));
-        for (var k = 0; k < chunk.length; k++) bytes.push(chunk[k]);
-      }
+    try {
+      return decodeURIComponent(text);
+    } catch (e) {
+      throw new ProjectListError('The project list arrived damaged (a broken %-escape or bytes that are not UTF-8).');
     }
-
-    while (i < text.length) {
-      if (text.charCodeAt(i) === 37 && i + 2 < text.length) {
-        var high = hexValue(text.charCodeAt(i + 1));
-        var low = hexValue(text.charCodeAt(i + 2));
-        if (high >= 0 && low >= 0) {
-          flushPlain(i);
-          bytes.push(high * 16 + low);
-          i += 3;
-          plainStart = i;
-          continue;
-        }
-      }
-      i += 1;
-    }
-    flushPlain(text.length);
-    return new TextDecoder('utf-8', { fatal: false }).decode(new Uint8Array(bytes));
   }
 
   function textMember(object, key) {
@@ -82,6 +50,7 @@
     try {
       parsed = JSON.parse(percentDecode(encoded));
     } catch (e) {
+      if (e instanceof ProjectListError) throw e;
       throw new ProjectListError('The project list could not be read.');
     }
     if (!Array.isArray(parsed)) {
@@ -103,35 +72,42 @@
 
   // Direction controls inside a name could make it read as something else
   // ("invoice\u202Egpj.exe" shows as "invoiceexe.jpg"), so they are shown
-  // as what they are; the page also isolates every name from its
-  // surroundings.
+  // as what they are; the page also isolates every name that stands inside
+  // a sentence (a drop-down row is a paragraph of its own and needs none).
   var BIDI_CONTROLS = /[\u061C\u200E\u200F\u202A-\u202E\u2066-\u2069]/g;
+  // A name of spaces, joiners and other marks that draw nothing would show
+  // as a blank row.
+  var INVISIBLE = /^[\s\u00AD\u034F\u115F\u1160\u17B4\u17B5\u180B-\u180F\u200B-\u200D\u2060-\u2064\u3164\uFE00-\uFE0F\uFEFF\uFFA0]*$/;
 
   function displayName(name) {
     var text = typeof name === 'string' ? name : '';
-    if (text.trim() === '') return 'Untitled project';
+    if (INVISIBLE.test(text)) return 'Untitled project';
     return text.replace(BIDI_CONTROLS, function (ch) {
       return '[U+' + ch.charCodeAt(0).toString(16).toUpperCase() + ']';
     });
   }
 
-  // The project the user worked with last comes first; the rest keep the
-  // service's order.
-  function ordered(projects, rememberedId) {
-    var first = projects.filter(function (p) { return p.id === rememberedId; }).slice(0, 1);
-    return first.concat(projects.filter(function (p) { return p !== first[0]; }));
+  // The lower-cased shown name the search compares with, kept on each
+  // project as "key": a list is prepared once, and a keystroke only compares.
+  function prepareForSearch(projects) {
+    for (var i = 0; i < projects.length; i++) projects[i].key = displayName(projects[i].name).toLocaleLowerCase();
   }
 
-  // Case-insensitive match of every word of the query against the shown name.
-  function matches(project, query) {
-    var name = displayName(project.name).toLocaleLowerCase();
-    return query.toLocaleLowerCase().split(/\s+/).every(function (word) {
-      return name.indexOf(word) >= 0;
-    });
+  // A test for the projects whose shown name holds every word of the
+  // query, case-insensitively.
+  function matcher(query) {
+    var words = query.toLocaleLowerCase().split(/\s+/).filter(Boolean);
+    return function (project) {
+      if (project.key === undefined) prepareForSearch([project]);
+      for (var i = 0; i < words.length; i++) {
+        if (project.key.indexOf(words[i]) < 0) return false;
+      }
+      return true;
+    };
   }
 
   return {
     percentDecode: percentDecode, parse: parse, ProjectListError: ProjectListError,
-    displayName: displayName, ordered: ordered, matches: matches
+    displayName: displayName, prepareForSearch: prepareForSearch, matcher: matcher
   };
 });

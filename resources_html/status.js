@@ -15,14 +15,17 @@
 })(this, function () {
   'use strict';
 
+  var SERVICE = 'StrataVox Fabriqo';
+  var DOT = ' \u00b7 ';
+
   var PHASES = {
     exporting: 'Exporting\u2026',
-    creating: 'Creating project\u2026',
+    creating: 'Creating the project\u2026',
     announcing: 'Preparing the upload\u2026',
-    uploading: 'Uploading\u2026'
+    uploading: 'Starting the upload\u2026'
   };
 
-  // The host sends byte counts as decimal text; anything else is unknown.
+  // The host sends byte counts as decimal text; anything else is malformed.
   function count(text) {
     return typeof text === 'string' && /^[0-9]{1,16}$/.test(text) ? Number(text) : -1;
   }
@@ -36,48 +39,71 @@
     return [1, 'bytes'];
   }
 
-  // One decimal while it says something (below 10), whole numbers above.
-  function scaled(bytes, unit) {
+  // Rounded down, so nothing reads as done before it is; one decimal while
+  // it says something (below 10), whole numbers above, unless `decimals`
+  // asks for more.
+  function scaled(bytes, unit, decimals) {
+    if (unit[0] === 1) return String(bytes);
     var value = bytes / unit[0];
-    if (unit[0] === 1) return String(Math.round(value));
-    return value < 10 ? (Math.floor(value * 10) / 10).toFixed(1) : String(Math.floor(value));
+    var places = decimals !== undefined ? decimals : value < 10 ? 1 : 0;
+    var factor = Math.pow(10, places);
+    return (Math.floor(value * factor + 1e-9) / factor).toFixed(places);
   }
 
-  function sizeText(bytes) {
-    var unit = unitFor(bytes);
-    return scaled(bytes, unit) + ' ' + unit[1];
+  // "120 of 286 MB"; more decimals while the two would read the same
+  // although bytes are still missing.
+  function amountText(sent, total) {
+    var unit = unitFor(total);
+    var a = scaled(sent, unit);
+    var b = scaled(total, unit);
+    for (var places = 1; a === b && sent < total && unit[0] > 1 && places <= 3; places++) {
+      a = scaled(sent, unit, places);
+      b = scaled(total, unit, places);
+    }
+    return a + ' of ' + b + ' ' + unit[1];
+  }
+
+  function rateText(rate) {
+    var unit = unitFor(rate);
+    if (unit[0] === 1) return rate + (rate === 1 ? ' byte/s' : ' bytes/s');
+    return scaled(rate, unit, rate / unit[0] < 100 ? 1 : 0) + ' ' + unit[1] + '/s';
   }
 
   function durationText(seconds) {
     if (seconds < 60) return 'about ' + Math.max(1, Math.ceil(seconds)) + ' s left';
-    if (seconds < 3600) return 'about ' + Math.ceil(seconds / 60) + ' min left';
-    var hours = Math.floor(seconds / 3600);
-    return 'about ' + hours + ' h ' + Math.ceil((seconds - hours * 3600) / 60) + ' min left';
+    var minutes = Math.ceil(seconds / 60);
+    if (minutes < 60) return 'about ' + minutes + ' min left';
+    if (minutes > 24 * 60) return 'more than a day left';
+    var hours = Math.floor(minutes / 60);
+    minutes -= hours * 60;
+    return 'about ' + hours + ' h' + (minutes > 0 ? ' ' + minutes + ' min' : '') + ' left';
   }
 
-  // {phase, known, percent, text}: `known` is false when the page cannot
-  // tell how far along the upload is, and the bar then shows activity only.
-  function describeProgress(members) {
-    var phase = Object.prototype.hasOwnProperty.call(PHASES, members.phase) ? members.phase : '';
+  // {phase, known, percent, text}, or null when the message is malformed
+  // (the page then keeps what it showed). `known` is false while the page
+  // cannot tell how far along the upload is, and the bar then shows
+  // activity only. An `aged` estimate has outlived its speed: the line
+  // then says what the upload waits for instead of a speed and a time.
+  function describeProgress(members, aged) {
+    var phase = members.phase;
     var sent = count(members.sent);
     var total = count(members.total);
     var rate = count(members.rate);
-    if (phase !== 'uploading' || total <= 0 || sent < 0) {
-      return { phase: phase, known: false, percent: 0, text: PHASES[phase] || PHASES.uploading };
+    if (!Object.prototype.hasOwnProperty.call(PHASES, phase) || sent < 0 || total < 0 || rate < 0) return null;
+    if (phase !== 'uploading' || total === 0) {
+      return { phase: phase, known: false, percent: 0, text: PHASES[phase] };
     }
     sent = Math.min(sent, total);
     // Nearest whole percent, but never 100 before the last byte is sent.
     var percent = Math.round((sent * 100) / total);
     if (percent === 100 && sent < total) percent = 99;
-    var unit = unitFor(total);
-    var parts = ['Uploading ' + percent + ' %', scaled(sent, unit) + ' of ' + scaled(total, unit) + ' ' + unit[1]];
-    if (rate > 0) {
-      var rateUnit = unitFor(rate);
-      parts.push((rate / rateUnit[0] < 100 && rateUnit[0] > 1 ? (Math.floor((rate / rateUnit[0]) * 10) / 10).toFixed(1)
-        : scaled(rate, rateUnit)) + ' ' + rateUnit[1] + '/s');
+    var parts = [percent + ' %', amountText(sent, total)];
+    if (aged && sent < total) parts.push('waiting for ' + SERVICE + '\u2026');
+    else if (rate > 0) {
+      parts.push(rateText(rate));
       if (sent < total) parts.push(durationText((total - sent) / rate));
     }
-    return { phase: phase, known: true, percent: percent, text: parts.join(' \u00b7 ') };
+    return { phase: phase, known: true, percent: percent, text: parts.join(DOT) };
   }
 
   var HEADINGS = {
@@ -86,41 +112,57 @@
     upload: 'Upload failed'
   };
 
-  // A failed transfer carries libcurl's codes instead of an HTTP status:
-  // 28 for a timeout and -1 (printed unsigned) when no connection was made.
-  function statusSummary(code) {
-    if (code === 4294967295) return 'Could not connect to StrataVox Fabriqo. Check the internet connection and try again.';
-    if (code === 28) return 'StrataVox Fabriqo did not answer in time. Try again in a moment.';
-    if (code === 401 || code === 403) return 'StrataVox Fabriqo refused the request (' + code + '). Signing in again may help.';
-    if (code >= 500 && code < 600) return 'StrataVox Fabriqo had a problem (' + code + '). Try again in a moment.';
-    return 'StrataVox Fabriqo answered with an unexpected status (' + code + ').';
-  }
+  // What the user is told for each kind the host reports: [topic, summary].
+  // The topic is what the user must learn (a problem of the service, of
+  // the connection, on this computer, with the sign-in); "{status}" stands
+  // for the HTTP status, which every answer's summary names.
+  var KINDS = {
+    server: ['server', SERVICE + ' had a problem ({status}). Try again in a moment.'],
+    client: ['server', SERVICE + ' did not accept the request ({status}).'],
+    answer: ['server', SERVICE + ' sent an answer the add-in could not use ({status}).'],
+    toolarge: ['server', SERVICE + ' sent an answer larger than the add-in accepts.'],
+    refused: ['signin', SERVICE + ' refused the request ({status}). Signing in again may help: use \u201cSign out from ' +
+      SERVICE + '\u201d, then sign in.'],
+    resolve: ['connection', 'Could not find ' + SERVICE + ' on the network. Check the internet connection and try again.'],
+    connect: ['connection', 'Could not connect to ' + SERVICE + '. Check the internet connection and try again.'],
+    certificate: ['connection', 'The connection to ' + SERVICE + ' could not be verified. A proxy or a wrong clock on ' +
+      'this computer can cause this.'],
+    timeout: ['connection', SERVICE + ' did not answer in time. Try again in a moment.'],
+    stalled: ['connection', 'The connection stopped moving for too long. Check the internet connection and try again.'],
+    nothttps: ['connection', 'The service address is not a secure (https) address, so nothing was sent.'],
+    aborted: ['cancelled', 'The request was cancelled.'],
+    file: ['computer', 'The file could not be prepared on this computer, so nothing was uploaded. The details say why.'],
+    local: ['computer', 'Something on this computer stopped the request before it was sent. The details say what.']
+  };
 
-  function looksPlain(text) {
-    return text.length <= 160 && !/[\r\n<>{}]/.test(text);
-  }
-
-  // The kind comes from what the page was waiting for; the error texts of
-  // sign-in and of the project list settle it when the context cannot.
-  function errorKind(text, context) {
-    if (/^could not authenticate \(/.test(text)) return 'signin';
-    if (/^could not retrieve projects \(/.test(text)) return 'projects';
-    return HEADINGS[context] ? context : 'upload';
-  }
-
-  // {kind, heading, summary, details}: details is the raw text when the
-  // summary does not already say all of it, else ''.
-  function describeError(text, context) {
-    var raw = typeof text === 'string' ? text.trim() : '';
-    var kind = errorKind(raw, context);
-    var status = /\((\d{1,10})\)$/.exec(raw);
+  // {heading, summary, details, topic} from the error screen's members:
+  // "kind" and "status" settle the summary and `context` (what the page
+  // was waiting for: "signin", "projects" or "upload") the heading. The
+  // text in "errormessage" is never read for meaning, only kept as the
+  // details; a host that sends no "kind" gets a summary that points there.
+  function describeError(members, context) {
+    var raw = typeof members.errormessage === 'string' ? members.errormessage.trim() : '';
+    var status = /^[0-9]{3}$/.test(members.status || '') ? members.status : '';
+    var known = Object.prototype.hasOwnProperty.call(KINDS, members.kind) ? KINDS[members.kind] : null;
+    var heading = HEADINGS[context] || HEADINGS.upload;
+    var topic;
     var summary;
-    if (raw === '') summary = 'Something went wrong, and StrataVox Fabriqo gave no reason.';
-    else if (status && raw.length <= 80) summary = statusSummary(Number(status[1]));
-    else if (looksPlain(raw)) summary = raw.charAt(0).toUpperCase() + raw.slice(1);
-    else summary = 'StrataVox Fabriqo sent an answer the add-in could not understand.';
-    return { kind: kind, heading: HEADINGS[kind], summary: summary, details: summary.toLowerCase() === raw.toLowerCase() ? '' : raw };
+    if (known) {
+      topic = known[0];
+      summary = known[1].replace('{status}', status === '' ? 'no status' : status);
+    } else {
+      topic = 'unknown';
+      summary = raw === '' ? 'Something went wrong, and no reason was given.' : 'Something went wrong. The details show what was reported.';
+    }
+    // A sign-in the service turned down is worth repeating; the button
+    // that does it says so.
+    if (context === 'signin' && (topic === 'server' || topic === 'signin') && members.kind !== 'server') {
+      topic = 'signin';
+      summary = SERVICE + ' did not accept the sign-in' + (status === '' ? '.' : ' (' + status + ').') +
+        ' Signing in again usually helps.';
+    }
+    return { heading: heading, summary: summary, details: raw, topic: topic };
   }
 
-  return { describeProgress: describeProgress, describeError: describeError, sizeText: sizeText };
+  return { describeProgress: describeProgress, describeError: describeError };
 });

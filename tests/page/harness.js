@@ -11,7 +11,10 @@ const { pathToFileURL } = require('node:url');
 const { chromium } = require('playwright-core');
 
 const CHROMIUM = '/usr/bin/chromium';
-const PAGE_URL = pathToFileURL(path.join(__dirname, '..', '..', 'resources_html', 'index.html')).href;
+// PAGE_DIR points the tests and the page benchmark at another copy of the
+// page, e.g. an older one to compare with.
+const PAGE_DIR = process.env.PAGE_DIR || path.join(__dirname, '..', '..', 'resources_html');
+const PAGE_URL = pathToFileURL(path.join(PAGE_DIR, 'index.html')).href;
 
 async function launchBrowser() {
   const userDataDir = fs.mkdtempSync(path.join(os.tmpdir(), 'palette-page-'));
@@ -133,6 +136,7 @@ async function visibleScreens(page) {
 }
 
 module.exports = {
+  PAGE_DIR,
   launchBrowser, installFakeHost, openPage, openForm, manyProjects, deliverList, progress, deliver, deliverRaw, hostJson, percentEncodeUri, encodedList,
   sent, sentWith, waitForSent, visibleScreens
 };

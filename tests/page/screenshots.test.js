@@ -36,7 +36,7 @@ async function uploading(page) {
 const SCREENS = [
   ['finishing-sign-in', async () => {}],
   ['sign-in-slow', (page) => page.clock.fastForward(31000)],
-  ['sign-in-failed', (page) => h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: 'could not authenticate (4294967295)' })],
+  ['sign-in-failed', (page) => h.deliver(page, 'navigate', { target: 'errorscreen', kind: 'connect', errormessage: 'could not authenticate (4294967295)' })],
   ['loading-projects', toForm],
   ['projects-slow', async (page) => { await toForm(page); await page.clock.fastForward(31000); }],
   ['form', async (page) => {
@@ -48,20 +48,35 @@ const SCREENS = [
   }],
   ['form-with-search', async (page) => {
     await toForm(page);
-    await h.deliverList(page, h.manyProjects(300), 'p250');
-    await page.fill('#project-search', 'part 12');
+    await h.deliverList(page, h.manyProjects(20000), 'p250');
+    await page.fill('#project-search', 'part 1999');
   }],
   ['progress', uploading],
   ['cancelling', async (page) => { await uploading(page); await page.click('#cancel-button'); }],
+  ['cancel-unconfirmed', async (page) => { await uploading(page); await page.click('#cancel-button'); await page.clock.fastForward(31000); }],
+  ['waiting-for-service', async (page) => { await uploading(page); await page.clock.fastForward(6000); }],
   ['cancelled', async (page) => {
-    await uploading(page);
+    await toForm(page);
+    await h.deliverList(page, PROJECTS, 'p1');
+    await page.check('#mode-new');
+    await page.fill('#project-name', 'Gate bracket, left');
+    await page.click('#upload-button');
+    await h.deliver(page, 'navigate', { target: 'progressscreen' });
+    await h.progress(page, 'uploading', '1000000', '286000000', '12300000');
     await page.click('#cancel-button');
-    await h.deliver(page, 'navigate', { target: 'uploadform' });
+    // The cancel came after the project had been created: the form chooses it.
+    await h.deliver(page, 'navigate', { target: 'uploadform', projectid: 'p9' });
+    await h.deliverList(page, [...PROJECTS, { name: 'Gate bracket, left', description: '', id: 'p9' }], 'p9');
   }],
-  ['error-with-details', async (page) => {
+  ['error-server', async (page) => {
     await uploading(page);
-    await h.deliver(page, 'navigate', { target: 'errorscreen', errormessage: PROXY_PAGE });
+    await h.deliver(page, 'navigate', { target: 'errorscreen', kind: 'server', status: '502',
+      errormessage: 'could not upload file to project (502)' + PROXY_PAGE });
     await page.click('#error-details summary');
+  }],
+  ['error-file', async (page) => {
+    await uploading(page);
+    await h.deliver(page, 'navigate', { target: 'errorscreen', kind: 'file', errormessage: 'could not export design' });
   }],
   ['success', async (page) => {
     await uploading(page);
