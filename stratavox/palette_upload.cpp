@@ -1,8 +1,8 @@
 // The two upload procedures of StratavoxPalette: into a new project (with a
 // thumbnail of the active view) and into an existing one.
-#include <algorithm>
 #include <exception>
 
+#include "cloud/cloud_failure.h"
 #include "stratavox/stratavox_palette.h"
 #include "support/files.h"
 
@@ -12,18 +12,6 @@ const char* const k3mfContentType = "application/vnd.ms-package.3dmanufacturing-
 const char* const kGCodeContentType = "text/plain";
 
 }  // namespace
-
-void StratavoxPalette::showFailure(const std::string& text) {
-    try {
-        setScreen(kScreenError, text);
-    } catch (const std::exception&) {
-        // The original failure is the one worth reporting.
-    }
-}
-
-void StratavoxPalette::keepExport(const std::string& path) {
-    if (!path.empty() && std::find(exports.begin(), exports.end(), path) == exports.end()) exports.push_back(path);
-}
 
 bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& upload) {
     const std::string uploadType = event.get("uploadType");
@@ -53,26 +41,36 @@ std::string StratavoxPalette::saveThumbnail() {
 
 void StratavoxPalette::exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send) {
     Upload upload;
+    // The upload owns every file made for it from here on: they go when it
+    // has ended and nothing reads them any more.
+    EXMIImpl::CStratavoxFabriqoUpload& running = connector->beginUpload();
     setScreen(kScreenProgress, "");
-    connector->reportExporting();
+    running.reportProgress(false);
     // Whatever fails from here on, the page must not stay on the progress
-    // screen, and the exports do not outlive the upload; the error still
-    // goes on to the palette's log line.
+    // screen; the error still goes on to the palette's log line.
     try {
         const std::string thumbnailPath = withThumbnail ? saveThumbnail() : std::string();
-        keepExport(thumbnailPath);
+        running.adoptFile(thumbnailPath);
         const bool exported = exportForUpload(event, upload);
-        keepExport(upload.filePath);
+        running.adoptFile(upload.filePath);
         if (exported) {
             send(upload, thumbnailPath);
         } else {
-            deleteExports();
-            setScreen(kScreenError, upload.errorText);
+            connector->abandonUpload();
+            showFailure(EXMIImpl::localFailure("file", upload.errorText));
         }
     } catch (const std::exception& e) {
-        keepExport(upload.filePath);
-        if (!connector->isUploading()) deleteExports();
-        showFailure(e.what());
+        // An upload that was never sent ends here, with what it exported.
+        EXMIImpl::CStratavoxFabriqoUpload* unsent = connector->getUpload();
+        if (unsent && unsent->getPhase() == "exporting") {
+            unsent->adoptFile(upload.filePath);
+            connector->abandonUpload();
+        }
+        try {
+            showFailure(EXMIImpl::localFailure("local", e.what()));
+        } catch (const std::exception&) {
+            // The original failure is the one worth reporting.
+        }
         throw;
     }
 }

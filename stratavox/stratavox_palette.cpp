@@ -3,7 +3,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "net/service_addresses.h"
+#include "cloud/service_configuration.h"
 #include "support/document.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -18,16 +18,18 @@ const char* const StratavoxPalette::kClientId = "sv-----------------------quorva
 StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
                                    EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> handler)
     : EXMI::PaletteBase(owningMachine, std::move(id), std::move(commandInfo), kPaletteId, kPaletteTitle, handler) {
-    connector =
-        std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, EXMIImpl::redirectUri(), this, handler);
+    uiThread.check("StratavoxPalette");
+    connector = std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(
+        kClientId, EXMIImpl::ServiceConfiguration::fromEnvironment().redirectUri, this, handler);
     for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write", "library.project.read",
                               "plyx.printjob.write"}) {
         connector->addScope(scope);
     }
 }
 
-// An upload still running is abandoned with the connector; its exports go.
-StratavoxPalette::~StratavoxPalette() { deleteExports(); }
+// An upload still running is abandoned with the connector; its exports go
+// once its worker has closed them.
+StratavoxPalette::~StratavoxPalette() { uiThread.check("StratavoxPalette"); }
 
 std::string StratavoxPalette::getPaletteURL() {
     if (logOffFirst) {
@@ -40,6 +42,7 @@ std::string StratavoxPalette::getPaletteURL() {
 void StratavoxPalette::onNavigationEvent(const std::string& url) { connector->handleRedirect(url); }
 
 void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
+    uiThread.check("StratavoxPalette");
     const std::string& action = event.action;
     if (action == "auth") {
         onNavigationEvent(event.get("url"));
@@ -76,6 +79,7 @@ void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
     case kScreenReloadPage: setPaletteURL(kLocalPage); break;
     case kScreenUploadForm: {
         EXMI::PaletteEvent message("navigate");
+        if (!text.empty()) message.set("projectid", text);
         message.set("target", "uploadform");
         sendEvent(message);
         break;
@@ -93,15 +97,18 @@ void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
         sendEvent(message);
         break;
     }
-    case kScreenError: {
-        EXMI::PaletteEvent message("navigate");
-        message.set("target", "errorscreen");
-        message.set("errormessage", text);
-        sendEvent(message);
-        break;
-    }
     default: break;
     }
+}
+
+void StratavoxPalette::showFailure(const EXMIImpl::CloudFailure& failure) {
+    EXMI::PaletteEvent message("navigate");
+    message.set("errormessage", failure.message);
+    message.set("kind", failure.kind);
+    if (!failure.projectId.empty()) message.set("projectid", failure.projectId);
+    if (failure.status != 0) message.set("status", std::to_string(failure.status));
+    message.set("target", "errorscreen");
+    sendEvent(message);
 }
 
 void StratavoxPalette::setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
@@ -122,13 +129,6 @@ void StratavoxPalette::onUploadProgress(const std::string& phase, uint64_t sent,
     message.set("total", std::to_string(total));
     message.set("rate", std::to_string(rate));
     sendEvent(message);
-}
-
-void StratavoxPalette::onUploadEnded() { deleteExports(); }
-
-void StratavoxPalette::deleteExports() {
-    for (const auto& path : exports) support::deleteFile(path);
-    exports.clear();
 }
 
 void StratavoxPalette::onSignedOut() {

@@ -1,14 +1,18 @@
 // Pure parts of the cloud client: JSON bodies and answers, PKCE and sign-in
-// addresses. No thread is started here.
+// addresses, service configuration and failure kinds. No thread is started
+// here.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "cloud/cloud_failure.h"
 #include "cloud/cloud_json.h"
 #include "cloud/pkce.h"
+#include "cloud/service_configuration.h"
 #include "cloud/stratavox_connector.h"
+#include "net/http_response.h"
 #include "support/encoding.h"
 #include "tests/support/scratch.h"
 
@@ -220,6 +224,77 @@ TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {
                                 "https://r.test/stratavox/?error=denied&error_code=7", "https://r.test/strata"})
         connector.handleRedirect(address);
     EXPECT_EQ(0u, handler->pendingCount());
+}
+
+// Trailing slashes are dropped from the server addresses and added to the
+// web application's; a stall time that is not a positive number of seconds
+// is the default.
+TEST(ServiceConfigurationTest, EnvironmentOverridesEachValue) {
+    using Variable = testing_support::EnvironmentOverride;
+    Variable account{"STRATAVOX_ACCOUNT_SERVER", "https://127.0.0.1:9/"},
+        api{"STRATAVOX_API_BASE", "https://127.0.0.1:9/plyx/v1/"},
+        webApp{"STRATAVOX_WEB_APP", "https://127.0.0.1:9/app/library"},
+        redirect{"STRATAVOX_REDIRECT_URI", "https://127.0.0.1:9/stratavox/"}, ca{"STRATAVOX_CA_BUNDLE", "/tmp/ca.pem"},
+        stall{"STRATAVOX_STALL_SECONDS", "7"};
+    ServiceConfiguration values = ServiceConfiguration::fromEnvironment();
+    EXPECT_EQ("https://127.0.0.1:9", values.accountServerUrl);
+    EXPECT_EQ("https://127.0.0.1:9/plyx/v1", values.apiBaseUrl);
+    EXPECT_EQ("https://127.0.0.1:9/app/library/", values.webAppUrl);
+    EXPECT_EQ("https://127.0.0.1:9/stratavox/", values.redirectUri);
+    EXPECT_EQ("/tmp/ca.pem", values.caBundlePath);
+    EXPECT_EQ(std::chrono::seconds(7), values.stallTime);
+    for (const char* text : {"0", "-3", "1e3", "9999999999"}) {
+        stall.set(text);
+        EXPECT_EQ(std::chrono::seconds(60), ServiceConfiguration::fromEnvironment().stallTime) << text;
+    }
+}
+
+// One row per kind of failure: the contract's code in the text, the kind and
+// the status beside it.
+TEST(CloudFailureTest, EachResponseGetsItsKindStatusAndShownCode) {
+    using EXMIImpl::TransferError;
+    const auto answer = [](uint32_t status) {
+        HttpResponse response;
+        response.status = status;
+        return response;
+    };
+    const auto failed = [](TransferError error, const std::string& detail = "") {
+        HttpResponse response;
+        response.error = error;
+        response.detail = detail;
+        return response;
+    };
+    const struct {
+        HttpResponse response;
+        std::string text, kind;
+        uint32_t status;
+    } rows[] = {
+        {answer(500), "x (500)", "server", 500},
+        {answer(503), "x (503)", "server", 503},
+        {answer(401), "x (401)", "refused", 401},
+        {answer(403), "x (403)", "refused", 403},
+        {answer(404), "x (404)", "client", 404},
+        {answer(413), "x (413)", "client", 413},
+        {answer(302), "x (302)", "answer", 302},
+        {answer(204), "x (204)", "answer", 204},
+        {failed(TransferError::Timeout), "x (28)", "timeout", 0},
+        {failed(TransferError::Stalled), "x (28)", "stalled", 0},
+        {failed(TransferError::Resolve), "x (4294967295)", "resolve", 0},
+        {failed(TransferError::Connect), "x (4294967295)", "connect", 0},
+        {failed(TransferError::Certificate), "x (4294967295)", "certificate", 0},
+        {failed(TransferError::TooLarge), "x (4294967295)", "toolarge", 0},
+        {failed(TransferError::NotHttps), "x (4294967295)", "nothttps", 0},
+        {failed(TransferError::Aborted), "x (4294967295)", "aborted", 0},
+        {failed(TransferError::File, "could not read file: /a"), "could not read file: /a", "file", 0},
+        {failed(TransferError::Local, "Couldn't initialize curl handle"), "Couldn't initialize curl handle", "local",
+         0},
+    };
+    for (const auto& row : rows) {
+        const EXMIImpl::CloudFailure failure = EXMIImpl::requestFailure(row.response, "x");
+        EXPECT_EQ(row.text, failure.message);
+        EXPECT_EQ(row.kind, failure.kind) << row.text;
+        EXPECT_EQ(row.status, failure.status) << row.text;
+    }
 }
 
 }  // namespace
