@@ -10,7 +10,6 @@
 #include "cloud/pkce.h"
 #include "platform/browser.h"
 #include "platform/files.h"
-#include "support/encoding.h"
 #include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
@@ -23,8 +22,6 @@ const char* const kJsonContentType = "application/json";
 // The storage accepts this type for every kind of upload, print jobs included.
 const char* const kStorageContentType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
 const char* const kOrigin = "Quorvane Kalvix";
-// A token is renewed once it has less than this left.
-constexpr std::chrono::minutes kRefreshMargin{1};
 
 // The value of the query parameter `name`, matched at a parameter boundary;
 // empty when absent.
@@ -49,16 +46,12 @@ CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(const std::string& client
                                                        IStratavoxURLInterface* listenerPointer,
                                                        std::shared_ptr<EXMI::IAsyncHandler> handler)
     : asyncHandler(std::move(handler)), listener(listenerPointer), service(ServiceConfiguration::fromEnvironment()),
-      clientId(clientIdText), redirectUri(redirectUriText), accessTokenExpiry(Clock::now()),
-      alive(std::make_shared<int>(0)) {
+      session(clientIdText, redirectUriText), alive(std::make_shared<int>(0)) {
     if (!asyncHandler) throw std::runtime_error("invalid EXMI Async handler");
     uiThread.check("CStratavoxFabriqoConnector");
     transfer.timeout = kRequestTimeout;
     transfer.stallTime = service.stallTime;
     transfer.caBundle = service.caBundlePath;
-    const PkcePair pair = makePkcePair(64);
-    codeVerifier = pair.verifier;
-    codeChallenge = pair.challenge;
     std::weak_ptr<int> token = alive;
     progressTick = asyncHandler->addTick([this, token] {
         if (!token.expired() && upload) upload->reportProgress(false);
@@ -108,36 +101,9 @@ void CStratavoxFabriqoConnector::sendForUpload(const std::shared_ptr<EXMI::IAsyn
 
 // Sign-in.
 
-void CStratavoxFabriqoConnector::addScope(std::string scope) {
-    if (isSignedIn()) throw std::runtime_error("cannot change scope while logged in");
-    if (scope.empty()) return;
-    scopes.push_back(std::move(scope));
-}
-
-bool CStratavoxFabriqoConnector::isSignedIn() const { return !accessToken.empty() && Clock::now() < accessTokenExpiry; }
-
-std::string CStratavoxFabriqoConnector::scopeText() const {
-    std::string text;
-    for (const auto& scope : scopes) {
-        if (!text.empty()) text += ' ';
-        text += scope;
-    }
-    return text;
-}
-
-std::string CStratavoxFabriqoConnector::getAuthorizeUrl(bool logOffFirst) const {
-    using support::percentEncode;
-    const std::string& account = service.accountServerUrl;
-    const std::string authorize = account + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
-                                  "redirect_uri=" + percentEncode(redirectUri) + "&" +
-                                  "scope=" + percentEncode(scopeText()) + "&" + "response_type=code&" + "state=STATE&" +
-                                  "code_challenge=" + percentEncode(codeChallenge) + "&" + "code_challenge_method=S256";
-    if (logOffFirst) return account + "/logoff?next=" + percentEncode(authorize);
-    return authorize;
-}
-
 void CStratavoxFabriqoConnector::handleRedirect(const std::string& address) {
     uiThread.check("CStratavoxFabriqoConnector");
+    const std::string& redirectUri = session.getRedirectUri();
     if (address.compare(0, redirectUri.size(), redirectUri) != 0) return;
     const std::string rest = address.substr(redirectUri.size());
     const size_t question = rest.find('?');
@@ -149,117 +115,76 @@ void CStratavoxFabriqoConnector::handleRedirect(const std::string& address) {
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenReloadPage, "");
 }
 
-void CStratavoxFabriqoConnector::acceptTokenAnswer(const std::string& body) {
-    const TokenAnswer answer = readTokenAnswer(body);
-    accessToken = answer.accessToken;
-    refreshToken = answer.refreshToken;
-    // Taken as expired half a minute early, so no request goes out with a
-    // token that dies on the way.
-    accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
-    tokenLifetime = std::chrono::seconds(answer.expiresIn);
-}
-
-void CStratavoxFabriqoConnector::refreshFailed() {
-    refreshBackoff =
-        refreshBackoff.count() == 0 ? std::chrono::seconds(1) : std::min(refreshBackoff * 2, std::chrono::seconds(60));
-    nextRefreshAllowed = Clock::now() + refreshBackoff;
-}
-
 std::shared_ptr<EXMI::IAsyncRequest> CStratavoxFabriqoConnector::tokenRequest(const std::string& name,
                                                                               const std::string& grantType,
                                                                               const std::string& grantMembers) const {
-    using support::percentEncode;
-    const std::string body = "client_id=" + percentEncode(clientId) + "&" +
-                             "redirect_uri=" + percentEncode(redirectUri) + "&" + "grant_type=" + grantType + "&" +
-                             "scope=" + percentEncode(scopeText()) + "&" + grantMembers;
     return std::make_shared<EXMI::IAsyncPostRequest>(name, service.accountServerUrl + "/token", kFormContentType, "",
-                                                     body, transfer);
+                                                     session.tokenRequestBody(grantType, grantMembers), transfer);
 }
 
 void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
-    using support::percentEncode;
     uiThread.check("CStratavoxFabriqoConnector");
-    accessToken.clear();
-    refreshToken.clear();
-    accessTokenExpiry = Clock::now();
-    // A new session owes nothing to the pacing of the last one.
-    nextRefreshAllowed = Clock::time_point();
-    refreshBackoff = std::chrono::seconds(0);
-    const uint64_t generation = ++sessionGeneration;
-
-    // The code goes as the account service handed it over, unencoded.
+    const uint64_t generation = session.restart();
     const char source[] = "CStratavoxFabriqoConnector::authenticate";
-    auto request = tokenRequest("authenticate", "authorization_code",
-                                "code=" + code + "&" + "code_verifier=" + percentEncode(codeVerifier));
+    auto request = tokenRequest("authenticate", "authorization_code", session.codeGrantMembers(code));
     send(request, source, [this, generation, source](const HttpResponse& response) {
         // A newer sign-in or a sign-out made this answer obsolete.
-        if (generation != sessionGeneration) return;
-        tokenRequestBusy = false;
+        if (!session.isCurrent(generation)) return;
+        session.setTokenRequestBusy(false);
         if (!isSuccess(response)) {
             fail(source, requestFailure(response, "could not authenticate"));
             return;
         }
-        acceptTokenAnswer(response.body);
+        session.accept(readTokenAnswer(response.body));
         if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
         retrieveProjects();
     });
 }
 
 void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
-    using support::percentEncode;
     uiThread.check("CStratavoxFabriqoConnector");
-    if (tokenRequestBusy || refreshToken.empty()) return;
     const Clock::time_point now = Clock::now();
-    if (accessTokenExpiry >= now + kRefreshMargin) return;
-    if (now < nextRefreshAllowed) return;
-
-    tokenRequestBusy = true;
-    const uint64_t generation = sessionGeneration;
+    if (!session.isRefreshDue(now)) return;
+    session.setTokenRequestBusy(true);
+    const uint64_t generation = session.getGeneration();
     const char source[] = "CStratavoxFabriqoConnector::refreshTokenIfNeeded";
-    auto request = tokenRequest("refreshtoken", "refresh_token", "refresh_token=" + percentEncode(refreshToken));
+    auto request = tokenRequest("refreshtoken", "refresh_token", session.refreshGrantMembers());
     try {
         send(request, source, [this, generation, now, source](const HttpResponse& response) {
-            tokenRequestBusy = false;
+            session.setTokenRequestBusy(false);
             // Never revive a session that was signed out meanwhile.
-            if (generation != sessionGeneration) return;
+            if (!session.isCurrent(generation)) return;
             if (!isSuccess(response)) {
-                refreshFailed();
+                session.refreshFailed();
                 const CloudFailure failure = requestFailure(response, "token refresh refused");
                 support::log(response.detail.empty() ? failure.message : "token refresh failed: " + failure.message,
                              source);
                 return;
             }
             try {
-                acceptTokenAnswer(response.body);
-                refreshBackoff = std::chrono::seconds(0);
-                nextRefreshAllowed = now + tokenLifetime / 2;
+                session.accept(readTokenAnswer(response.body));
+                session.refreshSucceeded(now);
             } catch (const std::exception& error) {
                 // The old tokens stay; a later heartbeat tries again.
-                refreshFailed();
+                session.refreshFailed();
                 support::log(std::string("token refresh failed: ") + error.what(), source);
             }
         });
     } catch (...) {
         // Nothing outstanding after all: let the next heartbeat try again.
-        tokenRequestBusy = false;
+        session.setTokenRequestBusy(false);
         throw;
     }
 }
 
 void CStratavoxFabriqoConnector::signOut() {
     uiThread.check("CStratavoxFabriqoConnector");
-    accessToken.clear();
-    refreshToken.clear();
-    accessTokenExpiry = Clock::now();
-    nextRefreshAllowed = Clock::time_point();
-    refreshBackoff = std::chrono::seconds(0);
-    ++sessionGeneration;
+    session.clear();
     if (listener) listener->onSignedOut();
 }
 
 void CStratavoxFabriqoConnector::noteRefusedToken(const HttpResponse& response, const std::string& token) {
-    if (response.answered() && response.status == 401 && !token.empty() && token == accessToken)
-        accessTokenExpiry = Clock::now();
+    if (response.answered() && response.status == 401) session.noteRefusedToken(token);
 }
 
 void CStratavoxFabriqoConnector::fail(const std::string& source, CloudFailure failure, const std::string& answer) {
@@ -279,8 +204,8 @@ void CStratavoxFabriqoConnector::retrieveProjects() {
     uiThread.check("CStratavoxFabriqoConnector");
     const char source[] = "CStratavoxFabriqoConnector::retrieveProjects";
     auto request = std::make_shared<EXMI::IAsyncGetRequest>("retrieveprojects", service.apiBaseUrl + "/projects",
-                                                            accessToken, transfer);
-    send(request, source, [this, source, token = accessToken](const HttpResponse& response) {
+                                                            session.getAccessToken(), transfer);
+    send(request, source, [this, source, token = session.getAccessToken()](const HttpResponse& response) {
         if (!isSuccess(response)) {
             noteRefusedToken(response, token);
             fail(source, requestFailure(response, "could not retrieve projects"));
@@ -306,10 +231,10 @@ void CStratavoxFabriqoConnector::createProject(const std::string& name, const st
     // A file that cannot go up must not leave an empty project behind.
     uint64_t fileSize = 0;
     if (!checkUploadFile(localFilePath, source, fileSize)) return;
-    auto request =
-        std::make_shared<EXMI::IAsyncPutRequest>("createproject", service.apiBaseUrl + "/projects", kJsonContentType,
-                                                 accessToken, createProjectBody(name, description), transfer);
-    sendForUpload(request, source, [=, token = accessToken](const HttpResponse& response) {
+    auto request = std::make_shared<EXMI::IAsyncPutRequest>("createproject", service.apiBaseUrl + "/projects",
+                                                            kJsonContentType, session.getAccessToken(),
+                                                            createProjectBody(name, description), transfer);
+    sendForUpload(request, source, [=, token = session.getAccessToken()](const HttpResponse& response) {
         if (!isSuccess(response)) {
             noteRefusedToken(response, token);
             failUpload(source, requestFailure(response, "could not create new project"));
@@ -337,7 +262,7 @@ void CStratavoxFabriqoConnector::uploadThumbnail(const std::string& projectId, c
     support::readFile(imagePath, image);
     const std::string dataAddress = "data:" + mimeType + ";base64," + base64Encode(image);
     auto request = std::make_shared<EXMI::IAsyncPostRequest>(
-        "uploadthumbnail", service.apiBaseUrl + "/projects/" + projectId, kJsonContentType, accessToken,
+        "uploadthumbnail", service.apiBaseUrl + "/projects/" + projectId, kJsonContentType, session.getAccessToken(),
         thumbnailBody(description, name, dataAddress), transfer);
     // Fire and forget: a project without its picture is still usable.
     asyncHandler->submit(request, nullptr);
@@ -408,9 +333,9 @@ void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId, const 
     uint64_t fileSize = 0;
     if (!checkUploadFile(localFilePath, source, fileSize)) return;
     auto request = std::make_shared<EXMI::IAsyncPutRequest>(
-        "uploadfile", address, kJsonContentType, accessToken,
+        "uploadfile", address, kJsonContentType, session.getAccessToken(),
         announcementBody(contentType, isPrintJob, remoteFileName, fileSize, projectId, origin), transfer);
-    sendForUpload(request, source, [=, token = accessToken](const HttpResponse& response) {
+    sendForUpload(request, source, [=, token = session.getAccessToken()](const HttpResponse& response) {
         if (!isSuccess(response)) {
             noteRefusedToken(response, token);
             CloudFailure failure = requestFailure(response, "could not upload file to project");

@@ -1,8 +1,8 @@
 #pragma once
 // CStratavoxFabriqoConnector is the add-in's client of the cloud service. It
-// owns the sign-in session (PKCE pair, tokens held in memory only, the
-// refresh schedule), the service configuration (read once, on construction)
-// and the running upload, and offers every cloud operation: sign-in and
+// owns the sign-in session (CStratavoxFabriqoSession), the service
+// configuration (read once, on construction), the current project and the
+// running upload (CStratavoxFabriqoUpload), and offers every cloud operation: sign-in and
 // token refresh, project list, project creation with thumbnail, and the
 // two-step file / print-job upload. Requests run on the shared
 // IAsyncHandler's workers; every operation and every callback runs on the
@@ -21,6 +21,7 @@
 
 #include "cloud/cloud_failure.h"
 #include "cloud/service_configuration.h"
+#include "cloud/stratavox_session.h"
 #include "cloud/stratavox_upload.h"
 #include "cloud/stratavox_url_interface.h"
 #include "net/async_handler.h"
@@ -47,12 +48,14 @@ public:
     CStratavoxFabriqoConnector& operator=(const CStratavoxFabriqoConnector&) = delete;
 
     // Sign-in.
-    void addScope(std::string scope);
-    std::string getAuthorizeUrl(bool logOffFirst) const;
+    void addScope(std::string scope) { session.addScope(std::move(scope)); }
+    std::string getAuthorizeUrl(bool logOffFirst) const {
+        return session.authorizeUrl(service.accountServerUrl, logOffFirst);
+    }
     void handleRedirect(const std::string& address);
     void authenticate(const std::string& code);
     void refreshTokenIfNeeded();
-    bool isSignedIn() const;
+    bool isSignedIn() const { return session.isSignedIn(); }
     void signOut();
 
     // Library projects.
@@ -89,12 +92,12 @@ public:
     void cancelUpload();
 
     // Observers and tuning, for the palette and for tests.
-    const std::string& getCodeVerifier() const { return codeVerifier; }
-    const std::string& getCodeChallenge() const { return codeChallenge; }
-    const std::vector<std::string>& getScopes() const { return scopes; }
+    const std::string& getCodeVerifier() const { return session.getCodeVerifier(); }
+    const std::string& getCodeChallenge() const { return session.getCodeChallenge(); }
+    const std::vector<std::string>& getScopes() const { return session.getScopes(); }
     const std::string& getCurrentProjectId() const { return currentProjectId; }
-    Clock::time_point getAccessTokenExpiry() const { return accessTokenExpiry; }
-    bool isTokenRequestBusy() const { return tokenRequestBusy; }
+    Clock::time_point getAccessTokenExpiry() const { return session.getAccessTokenExpiry(); }
+    bool isTokenRequestBusy() const { return session.isTokenRequestBusy(); }
     void setRequestTimeout(std::chrono::seconds timeout) { transfer.timeout = timeout; }
     // The address openWebApp opens for a project id (empty: the library page).
     std::string webAppAddress(const std::string& projectId) const;
@@ -111,26 +114,17 @@ private:
     void submit(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source, Then then,
                 bool forUpload);
 
-    std::string scopeText() const;
-    // A form-encoded request to the account service's token endpoint: the
-    // client, the grant type and the scope, then `grantMembers` (already
-    // form-encoded), in the order the service has always been sent them.
+    // A form-encoded request to the account service's token endpoint.
     std::shared_ptr<EXMI::IAsyncRequest> tokenRequest(const std::string& name, const std::string& grantType,
                                                       const std::string& grantMembers) const;
-    // Applies a token answer; throws its reading errors.
-    void acceptTokenAnswer(const std::string& body);
-    void refreshFailed();
     // Logs the failure and shows it; text from the service after the
     // message (`answer`) is shown and logged only in its first
     // kShownAnswerBytes, escaped in the log.
     void fail(const std::string& source, CloudFailure failure, const std::string& answer = std::string());
     // Ends the running upload, then fails with the project it had created.
     void failUpload(const std::string& source, CloudFailure failure, const std::string& answer = std::string());
-    // A 401 to a request sent with `token` means the service no longer takes
-    // that token, whatever its expiry said: unless a newer token replaced it
-    // meanwhile, it counts as expired from now on, so the page's next
-    // "upload another" signs in again and the next heartbeat tries the
-    // refresh token, instead of every retry meeting the same refusal.
+    // A 401 to a request sent with `token`: see
+    // CStratavoxFabriqoSession::noteRefusedToken.
     void noteRefusedToken(const HttpResponse& response, const std::string& token);
     void submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
                              const std::string& projectId, uint64_t fileSize);
@@ -145,26 +139,7 @@ private:
     IStratavoxURLInterface* listener;
     const ServiceConfiguration service;
     HttpSettings transfer;
-    std::string clientId;
-    std::string redirectUri;
-    std::vector<std::string> scopes;
-    std::string codeVerifier;
-    std::string codeChallenge;
-    std::string accessToken;
-    std::string refreshToken;
-    Clock::time_point accessTokenExpiry;
-    bool tokenRequestBusy = false;
-    // Refresh pacing: no refresh before nextRefreshAllowed. After a failed
-    // refresh the wait doubles from a second up to a minute (a success resets
-    // it); after a successful one it is half the new token's lifetime, so a
-    // token that lives barely longer than the safety margin is not renewed
-    // on every heartbeat.
-    Clock::time_point nextRefreshAllowed;
-    std::chrono::seconds refreshBackoff{0};
-    std::chrono::seconds tokenLifetime{0};
-    // Bumped by every authenticate and signOut: token answers of requests
-    // sent before then belong to a session that no longer exists.
-    uint64_t sessionGeneration = 0;
+    CStratavoxFabriqoSession session;
     std::string currentProjectId;
     std::unique_ptr<CStratavoxFabriqoUpload> upload;
     uint64_t uploadGeneration = 0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "cloud/cloud_failure.h"
 #include "cloud/cloud_json.h"
@@ -213,6 +214,19 @@ TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
 TEST_F(SignInAddress, ConstructionNeedsAHandler) {
     EXPECT_EQ("invalid EXMI Async handler",
               failureOf([] { CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, nullptr); }));
+}
+
+// The connector is the UI thread's: a call from another thread aborts the
+// test build with a message rather than race.
+TEST(ThreadRules, ACallFromAnotherThreadAbortsWithAMessage) {
+#if defined(SUPPORT_CHECK_THREADS)
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, std::make_shared<EXMI::IAsyncHandler>());
+    EXPECT_DEATH(std::thread([&connector] { connector.signOut(); }).join(),
+                 "CStratavoxFabriqoConnector called from a thread other than its own");
+#else
+    GTEST_SKIP() << "thread rules are checked only where SUPPORT_CHECK_THREADS is defined";
+#endif
 }
 
 TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {

@@ -212,6 +212,26 @@ TEST_F(WorkflowTest, OneUploadAtATimeAndCancelFromThePage) {
     EXPECT_EQ(cloud->projects().size(), 1u);
 }
 
+// The machine, and with it the palette and the request handler, going away
+// mid-upload: the transfer is aborted and the exports go once its worker has
+// closed the file, before the handler is gone.
+TEST_F(WorkflowTest, AnUploadAbandonedWithItsMachineLeavesNoExportBehind) {
+    signIn();
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
+    fromPage("createproject", form(kNewProject, "design"));
+    ASSERT_TRUE(pumpUntil(
+        [] {
+            const auto progress = messagesNamed("uploadprogress");
+            return !progress.empty() && progress.back().get("phase") == "uploading";
+        },
+        nullptr));
+    ASSERT_FALSE(host.exports(".3mf").empty());
+    machine.reset();
+    EXPECT_TRUE(host.exports(".3mf").empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+    EXPECT_TRUE(cloud->storedFiles().empty());
+}
+
 using SignInTest = CloudMachineTest;
 
 TEST_F(SignInTest, TheSignOutButtonFollowsTheTokenAndGoesOnTheNextHeartbeatAfterSignOut) {
