@@ -35,9 +35,8 @@ std::string CStratavoxFabriqoSession::authorizeUrl(const std::string& accountSer
     using support::percentEncode;
     const std::string authorize = accountServer + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
                                   "redirect_uri=" + percentEncode(redirectUri) + "&" +
-                                  "scope=" + percentEncode(scopeText()) + "&" + "response_type=code&" +
-                                  "state=STATE&" + "code_challenge=" + percentEncode(codeChallenge) + "&" +
-                                  "code_challenge_method=S256";
+                                  "scope=" + percentEncode(scopeText()) + "&" + "response_type=code&" + "state=STATE&" +
+                                  "code_challenge=" + percentEncode(codeChallenge) + "&" + "code_challenge_method=S256";
     if (logOffFirst) return accountServer + "/logoff?next=" + percentEncode(authorize);
     return authorize;
 }

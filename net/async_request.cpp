@@ -5,7 +5,6 @@
 
 #include "net/http_client.h"
 #include "platform/files.h"
-#include "support/ids.h"
 #include "support/text.h"
 
 namespace EXMI {
@@ -20,7 +19,7 @@ HttpResponse fileFailure(std::string text) {
 
 }  // namespace
 
-IAsyncRequest::IAsyncRequest(std::string requestName) : id(support::generateUuid()), name(std::move(requestName)) {}
+IAsyncRequest::IAsyncRequest(std::string requestName) : name(std::move(requestName)) {}
 
 IAsyncRESTRequest::IAsyncRESTRequest(std::string requestName, std::string requestUrl, std::string requestContentType,
                                      std::string token, std::string requestBody, HttpSettings transfer)

@@ -34,10 +34,6 @@ public:
     // anyway reaches the callback as TransferError::Local with its text.
     virtual HttpResponse execute() = 0;
 
-    const std::string& getId() const { return id; }
-    const std::string& getName() const { return name; }
-
-    const std::string id;
     const std::string name;
     std::string userAgent;
     ResponseCallback onResponse;

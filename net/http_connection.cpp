@@ -25,8 +25,9 @@ std::string trim(std::string text) {
 }
 
 // Every address the add-in uses is https, and some come from the service's
-// answers: no other scheme, not even through a redirect, may read or write a
-// local file or send the user's data in the clear.
+// answers: no other scheme may read or write a local file or send the user's
+// data in the clear. Redirects are not followed (an answer of 3xx is the
+// caller's to judge); were one followed, the same would hold for it.
 void allowHttpsOnly(CURL* handle) {
 #if LIBCURL_VERSION_NUM >= 0x075500
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
@@ -145,16 +146,8 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     }
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList);
 
-    std::string userPassword;
-    if (!basicAuthUser.empty()) {
-        userPassword = basicAuthUser + ":" + basicAuthPassword;
-        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(handle, CURLOPT_USERPWD, userPassword.c_str());
-    }
-
-    std::string userAgent;
-    if (!customUserAgent.empty()) userAgent = customUserAgent + " ";
-    userAgent += std::string(kUserAgentBase) + kUserAgentVersion;
+    // A "User-Agent" header of the caller's replaces this one.
+    const std::string userAgent = std::string(kUserAgentBase) + kUserAgentVersion;
     curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
 
     // libcurl takes whole seconds as a long, which may be narrower than
@@ -178,7 +171,6 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     }
     movedBytes = 0;
     lastMovement = std::chrono::steady_clock::now();
-    if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     allowHttpsOnly(handle);
     if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
 

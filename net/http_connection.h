@@ -79,9 +79,7 @@ public:
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
 
-    void setHeaders(const std::map<std::string, std::string>& values) { headers = values; }
     void setHeader(const std::string& key, const std::string& value) { headers[key] = value; }
-    const std::map<std::string, std::string>& getHeaders() const { return headers; }
     // The whole transfer's time limit; zero: none.
     void setTimeout(std::chrono::seconds limit) { timeout = limit; }
     // How long making the connection (TLS included) may take; zero: libcurl's default.
@@ -89,12 +87,6 @@ public:
     // A transfer during which not a byte moves for this long fails as
     // TransferError::Stalled; zero: never.
     void setStallTime(std::chrono::seconds limit) { stallTime = limit; }
-    void setFollowRedirects(bool follow) { followRedirects = follow; }
-    void setBasicAuth(const std::string& user, const std::string& password) {
-        basicAuthUser = user;
-        basicAuthPassword = password;
-    }
-    void setUserAgent(const std::string& userAgent) { customUserAgent = userAgent; }
     void setCAInfoFilePath(const std::string& path) { caInfoFilePath = path; }
     void setProgressCallback(HttpProgressCallback callback, void* userData) {
         progressCallback = callback;
@@ -129,10 +121,6 @@ private:
     // that count last changed: tells a stall from the overall time limit.
     int64_t movedBytes = 0;
     std::chrono::steady_clock::time_point lastMovement;
-    bool followRedirects = false;
-    std::string basicAuthUser;
-    std::string basicAuthPassword;
-    std::string customUserAgent;
     std::string caInfoFilePath;
     HttpProgressCallback progressCallback = nullptr;
     void* progressUserData = nullptr;
