@@ -10,6 +10,9 @@ const char* const kConnectorMiBps = "connector_MiBps";
 const char* const kCurlMiBps = "curl_MiBps";
 const char* const kConnectorPeakMiB = "connector_peak_MiB";
 const char* const kCurlPeakMiB = "curl_peak_MiB";
+const char* const kThroughputRatio = "throughput_ratio";
+const char* const kLowestRatio = "lowest_ratio";
+const char* const kHighestRatio = "highest_ratio";
 
 namespace {
 
@@ -41,8 +44,14 @@ Row uploadRow(const Measurement& m) {
     row.figure = "connector " + formatNumber(counter(m, kConnectorMiBps)) + " MiB/s, peak " +
                  formatNumber(counter(m, kConnectorPeakMiB)) + " MiB; curl " + formatNumber(counter(m, kCurlMiBps)) +
                  " MiB/s, peak " + formatNumber(counter(m, kCurlPeakMiB)) + " MiB";
-    row.ratio = "throughput " + ratioOf(counter(m, kConnectorMiBps), counter(m, kCurlMiBps)) + ", memory " +
-                ratioOf(counter(m, kConnectorPeakMiB), counter(m, kCurlPeakMiB));
+    // The rounds' own ratios when there were several, else the throughputs'.
+    const std::string throughput = m.counters.count(kThroughputRatio)
+                                       ? formatNumber(counter(m, kThroughputRatio)) + " (" +
+                                             formatNumber(counter(m, kLowestRatio)) + "-" +
+                                             formatNumber(counter(m, kHighestRatio)) + ")"
+                                       : ratioOf(counter(m, kConnectorMiBps), counter(m, kCurlMiBps));
+    row.ratio =
+        "throughput " + throughput + ", memory " + ratioOf(counter(m, kConnectorPeakMiB), counter(m, kCurlPeakMiB));
     return row;
 }
 

@@ -6,7 +6,9 @@
 // What a row says depends on the counters a benchmark reports:
 //   upload rows (counters kConnectorMiBps, kCurlMiBps, kConnectorPeakMiB,
 //     kCurlPeakMiB): both throughputs and peak memories; the ratio is
-//     connector / curl for throughput and for peak memory;
+//     connector / curl for throughput and for peak memory; with
+//     kThroughputRatio, kLowestRatio and kHighestRatio (several rounds) the
+//     throughput ratio is the rounds' median with their range beside it;
 //   rate rows (a counter named "<things>_per_second"): the rate; the ratio
 //     is the rate over that of the benchmark's first row;
 //   all others: the time per iteration; the ratio is that time over the
@@ -23,6 +25,9 @@ extern const char* const kConnectorMiBps;
 extern const char* const kCurlMiBps;
 extern const char* const kConnectorPeakMiB;
 extern const char* const kCurlPeakMiB;
+extern const char* const kThroughputRatio;
+extern const char* const kLowestRatio;
+extern const char* const kHighestRatio;
 
 struct Measurement {
     std::string benchmark;  // e.g. "heartbeat tick"

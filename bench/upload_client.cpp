@@ -23,9 +23,9 @@
 #include <mutex>
 #include <string>
 
+#include "cloud/service_configuration.h"
 #include "cloud/stratavox_connector.h"
 #include "net/async_handler.h"
-#include "net/service_addresses.h"
 
 namespace {
 
@@ -44,7 +44,13 @@ public:
     void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>&, const std::string&) override {
         gotProjects = true;
     }
+    void showFailure(const EXMIImpl::CloudFailure& failure) override {
+        lastScreen = kFailed;
+        lastText = failure.message;
+    }
     void onSignedOut() override {}
+
+    static constexpr int32_t kFailed = -1;
 
     int32_t lastScreen = 0;
     std::string lastText;
@@ -107,7 +113,8 @@ int main(int argc, char** argv) {
         handler->setUserAgent("bench_upload_client");
         handler->setWakeup([&wakeups] { wakeups.post(); });
         Listener listener;
-        EXMIImpl::CStratavoxFabriqoConnector connector(kClientId, EXMIImpl::redirectUri(), &listener, handler);
+        EXMIImpl::CStratavoxFabriqoConnector connector(
+            kClientId, EXMIImpl::ServiceConfiguration::fromEnvironment().redirectUri, &listener, handler);
         for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write",
                                   "library.project.read", "plyx.printjob.write"})
             connector.addScope(scope);
@@ -117,7 +124,7 @@ int main(int argc, char** argv) {
         if (!std::getline(std::cin, redirect)) return failed("no redirect address");
         connector.handleRedirect(redirect);
         if (!pumpUntil(
-                *handler, wakeups, [&] { return listener.gotProjects || listener.lastScreen == 6; },
+                *handler, wakeups, [&] { return listener.gotProjects || listener.lastScreen == Listener::kFailed; },
                 std::chrono::seconds(60)) ||
             !connector.isSignedIn())
             return failed("sign-in did not finish: " + listener.lastText);
@@ -125,7 +132,7 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         connector.uploadToProject(project, file, "bench.3mf", kPackageType, false);
         const bool ended = pumpUntil(
-            *handler, wakeups, [&] { return listener.lastScreen == 5 || listener.lastScreen == 6; },
+            *handler, wakeups, [&] { return listener.lastScreen == 5 || listener.lastScreen == Listener::kFailed; },
             std::chrono::seconds(3600));
         const auto end = Clock::now();
         const double seconds = std::chrono::duration<double>(end - start).count();

@@ -1,13 +1,16 @@
 #include "cloud/stratavox_connector.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "cloud/cloud_json.h"
 #include "cloud/pkce.h"
-#include "cloud/rest_result.h"
-#include "net/service_addresses.h"
-#include "support/encoding.h"
+#include "platform/browser.h"
+#include "platform/files.h"
+#include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -15,6 +18,10 @@ namespace EXMIImpl {
 namespace {
 
 const char* const kFormContentType = "application/x-www-form-urlencoded";
+const char* const kJsonContentType = "application/json";
+// The storage accepts this type for every kind of upload, print jobs included.
+const char* const kStorageContentType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
+const char* const kOrigin = "Quorvane Kalvix";
 
 // The value of the query parameter `name`, matched at a parameter boundary;
 // empty when absent.
@@ -38,52 +45,65 @@ CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(const std::string& client
                                                        const std::string& redirectUriText,
                                                        IStratavoxURLInterface* listenerPointer,
                                                        std::shared_ptr<EXMI::IAsyncHandler> handler)
-    : asyncHandler(std::move(handler)), listener(listenerPointer), apiBaseUrl(EXMIImpl::apiBaseUrl()),
-      accountBaseUrl(accountServerUrl()), webAppBaseUrl(webAppUrl()), clientId(clientIdText),
-      redirectUri(redirectUriText), accessTokenExpiry(Clock::now()), alive(std::make_shared<int>(0)) {
+    : asyncHandler(std::move(handler)), listener(listenerPointer), service(ServiceConfiguration::fromEnvironment()),
+      session(clientIdText, redirectUriText), alive(std::make_shared<int>(0)) {
     if (!asyncHandler) throw std::runtime_error("invalid EXMI Async handler");
-    const PkcePair pair = makePkcePair(64);
-    codeVerifier = pair.verifier;
-    codeChallenge = pair.challenge;
-    progressTick = asyncHandler->addTick(guarded([this] { reportProgress(false); }));
+    uiThread.check("CStratavoxFabriqoConnector");
+    transfer.timeout = kRequestTimeout;
+    transfer.stallTime = service.stallTime;
+    transfer.caBundle = service.caBundlePath;
+    std::weak_ptr<int> token = alive;
+    progressTick = asyncHandler->addTick([this, token] {
+        if (!token.expired() && upload) upload->reportProgress(false);
+    });
 }
 
+// Whatever is still on its way is of no use to anybody now; the upload's
+// exports go once its worker has let go of them.
 CStratavoxFabriqoConnector::~CStratavoxFabriqoConnector() {
+    uiThread.check("CStratavoxFabriqoConnector");
     asyncHandler->removeTick(progressTick);
-    // Whatever is still on its way is of no use to anybody now.
-    if (upload.put) upload.put->cancel();
 }
 
-void CStratavoxFabriqoConnector::addScope(std::string scope) {
-    if (isSignedIn()) throw std::runtime_error("cannot change scope while logged in");
-    if (scope.empty()) return;
-    scopes.push_back(std::move(scope));
+void CStratavoxFabriqoConnector::send(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source,
+                                      Then then) {
+    submit(request, source, std::move(then), false);
 }
 
-bool CStratavoxFabriqoConnector::isSignedIn() const { return !accessToken.empty() && Clock::now() < accessTokenExpiry; }
-
-std::string CStratavoxFabriqoConnector::scopeText() const {
-    std::string text;
-    for (const auto& scope : scopes) {
-        if (!text.empty()) text += ' ';
-        text += scope;
-    }
-    return text;
+void CStratavoxFabriqoConnector::submit(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source,
+                                        Then then, bool forUpload) {
+    std::weak_ptr<int> token = alive;
+    asyncHandler->submit(request, [this, token, source, then, forUpload](const HttpResponse& response) {
+        // Callbacks and destruction both run on the UI thread, so the check
+        // cannot race with the destructor.
+        if (token.expired()) return;
+        uiThread.check("CStratavoxFabriqoConnector");
+        try {
+            then(response);
+        } catch (const std::exception& error) {
+            CloudFailure failure = answerFailure(response, error.what());
+            if (forUpload) failUpload(source, failure);
+            else fail(source, failure);
+        }
+    });
 }
 
-std::string CStratavoxFabriqoConnector::getAuthorizeUrl(bool logOffFirst) const {
-    using support::percentEncode;
-    const std::string authorize =
-        accountBaseUrl + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
-        "redirect_uri=" + percentEncode(redirectUri) + "&" + "scope=" + percentEncode(scopeText()) + "&" +
-        "response_type=" + percentEncode(responseType) + "&" + "state=" + percentEncode(state) + "&" +
-        "code_challenge=" + percentEncode(codeChallenge) + "&" +
-        "code_challenge_method=" + percentEncode(codeChallengeMethod);
-    if (logOffFirst) return accountBaseUrl + "/logoff?next=" + percentEncode(authorize);
-    return authorize;
+void CStratavoxFabriqoConnector::sendForUpload(const std::shared_ptr<EXMI::IAsyncRequest>& request,
+                                               const std::string& source, Then then) {
+    const uint64_t generation = upload ? upload->getGeneration() : 0;
+    submit(
+        request, source,
+        [this, generation, then](const HttpResponse& response) {
+            if (upload && upload->getGeneration() == generation) then(response);
+        },
+        true);
 }
+
+// Sign-in.
 
 void CStratavoxFabriqoConnector::handleRedirect(const std::string& address) {
+    uiThread.check("CStratavoxFabriqoConnector");
+    const std::string& redirectUri = session.getRedirectUri();
     if (address.compare(0, redirectUri.size(), redirectUri) != 0) return;
     const std::string rest = address.substr(redirectUri.size());
     const size_t question = rest.find('?');
@@ -95,139 +115,292 @@ void CStratavoxFabriqoConnector::handleRedirect(const std::string& address) {
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenReloadPage, "");
 }
 
-void CStratavoxFabriqoConnector::acceptTokenAnswer(const std::string& body) {
-    tokenRequestBusy = false;
-    const TokenAnswer answer = readTokenAnswer(body);
-    accessToken = answer.accessToken;
-    refreshToken = answer.refreshToken;
-    // Taken as expired half a minute early, so no request goes out with a
-    // token that dies on the way.
-    accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
-    tokenLifetime = std::chrono::seconds(answer.expiresIn);
-}
-
-void CStratavoxFabriqoConnector::refreshFailed() {
-    refreshBackoff =
-        refreshBackoff.count() == 0 ? std::chrono::seconds(1) : std::min(refreshBackoff * 2, std::chrono::seconds(60));
-    nextRefreshAllowed = Clock::now() + refreshBackoff;
-}
-
-std::shared_ptr<EXMI::IAsyncPostRequest>
-CStratavoxFabriqoConnector::tokenRequest(const std::string& name, const std::string& grantType,
-                                         const std::string& grantMembers) const {
-    using support::percentEncode;
-    const std::string body = "client_id=" + percentEncode(clientId) + "&" +
-                             "redirect_uri=" + percentEncode(redirectUri) + "&" + "grant_type=" + grantType + "&" +
-                             "scope=" + percentEncode(scopeText()) + "&" + grantMembers;
-    return EXMI::createPostRequest(name, accountBaseUrl + "/token", kFormContentType, "", body, requestTimeout);
+std::shared_ptr<EXMI::IAsyncRequest> CStratavoxFabriqoConnector::tokenRequest(const std::string& name,
+                                                                              const std::string& grantType,
+                                                                              const std::string& grantMembers) const {
+    return std::make_shared<EXMI::IAsyncPostRequest>(name, service.accountServerUrl + "/token", kFormContentType, "",
+                                                     session.tokenRequestBody(grantType, grantMembers), transfer);
 }
 
 void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
-    using support::percentEncode;
-    accessToken.clear();
-    refreshToken.clear();
-    accessTokenExpiry = Clock::now();
-    // A new session owes nothing to the pacing of the last one.
-    nextRefreshAllowed = Clock::time_point();
-    refreshBackoff = std::chrono::seconds(0);
-    const uint64_t generation = ++sessionGeneration;
-
-    // The code goes as the account service handed it over, unencoded.
-    auto request = tokenRequest("authenticate", "authorization_code",
-                                "code=" + code + "&" + "code_verifier=" + percentEncode(codeVerifier));
-    asyncHandler->submit(request, guarded([this, generation](EXMI::IAsyncResponse* response) {
-                             // A newer sign-in or a sign-out made this answer obsolete.
-                             if (generation != sessionGeneration) return;
-                             const auto* rest = asRest(response);
-                             if (rest == nullptr) return;
-                             tokenRequestBusy = false;
-                             if (!isSuccess(rest->getCode())) {
-                                 fail("CStratavoxFabriqoConnector::authenticate",
-                                      "could not authenticate (" + std::to_string(rest->getCode()) + ")");
-                                 return;
-                             }
-                             acceptTokenAnswer(rest->getBody());
-                             if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
-                             retrieveProjects();
-                         }),
-                         guarded([this, generation](EXMI::IAsyncRequest*, const std::string& message) {
-                             if (generation != sessionGeneration) return;
-                             fail("CStratavoxFabriqoConnector::authenticate", message);
-                             tokenRequestBusy = false;
-                         }));
+    uiThread.check("CStratavoxFabriqoConnector");
+    const uint64_t generation = session.restart();
+    const char source[] = "CStratavoxFabriqoConnector::authenticate";
+    auto request = tokenRequest("authenticate", "authorization_code", session.codeGrantMembers(code));
+    send(request, source, [this, generation, source](const HttpResponse& response) {
+        // A newer sign-in or a sign-out made this answer obsolete.
+        if (!session.isCurrent(generation)) return;
+        session.setTokenRequestBusy(false);
+        if (!isSuccess(response)) {
+            fail(source, requestFailure(response, "could not authenticate"));
+            return;
+        }
+        session.accept(readTokenAnswer(response.body));
+        if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
+        retrieveProjects();
+    });
 }
 
 void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
-    using support::percentEncode;
-    if (tokenRequestBusy || refreshToken.empty()) return;
+    uiThread.check("CStratavoxFabriqoConnector");
     const Clock::time_point now = Clock::now();
-    if (accessTokenExpiry >= now + std::chrono::minutes(refreshMarginMinutes)) return;
-    if (now < nextRefreshAllowed) return;
-
-    tokenRequestBusy = true;
-    const uint64_t generation = sessionGeneration;
-    auto request = tokenRequest("refreshtoken", "refresh_token", "refresh_token=" + percentEncode(refreshToken));
+    if (!session.isRefreshDue(now)) return;
+    session.setTokenRequestBusy(true);
+    const uint64_t generation = session.getGeneration();
+    const char source[] = "CStratavoxFabriqoConnector::refreshTokenIfNeeded";
+    auto request = tokenRequest("refreshtoken", "refresh_token", session.refreshGrantMembers());
     try {
-        asyncHandler->submit(request, guarded([this, generation, now](EXMI::IAsyncResponse* response) {
-                                 tokenRequestBusy = false;
-                                 // Never revive a session that was signed out meanwhile.
-                                 if (generation != sessionGeneration) return;
-                                 const auto* rest = asRest(response);
-                                 if (rest == nullptr) return;
-                                 if (!isSuccess(rest->getCode())) {
-                                     refreshFailed();
-                                     support::log("token refresh refused (" + std::to_string(rest->getCode()) + ")",
-                                                  "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
-                                     return;
-                                 }
-                                 try {
-                                     acceptTokenAnswer(rest->getBody());
-                                     refreshBackoff = std::chrono::seconds(0);
-                                     nextRefreshAllowed = now + tokenLifetime / 2;
-                                 } catch (const std::exception& error) {
-                                     // The old tokens stay; a later heartbeat tries again.
-                                     refreshFailed();
-                                     support::log(std::string("token refresh failed: ") + error.what(),
-                                                  "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
-                                 }
-                             }),
-                             guarded([this, generation](EXMI::IAsyncRequest*, const std::string& message) {
-                                 tokenRequestBusy = false;
-                                 if (generation == sessionGeneration) refreshFailed();
-                                 support::log("token refresh failed: " + message,
-                                              "CStratavoxFabriqoConnector::refreshTokenIfNeeded");
-                             }));
+        send(request, source, [this, generation, now, source](const HttpResponse& response) {
+            session.setTokenRequestBusy(false);
+            // Never revive a session that was signed out meanwhile.
+            if (!session.isCurrent(generation)) return;
+            if (!isSuccess(response)) {
+                session.refreshFailed();
+                const CloudFailure failure = requestFailure(response, "token refresh refused");
+                support::log(response.detail.empty() ? failure.message : "token refresh failed: " + failure.message,
+                             source);
+                return;
+            }
+            try {
+                session.accept(readTokenAnswer(response.body));
+                session.refreshSucceeded(now);
+            } catch (const std::exception& error) {
+                // The old tokens stay; a later heartbeat tries again.
+                session.refreshFailed();
+                support::log(std::string("token refresh failed: ") + error.what(), source);
+            }
+        });
     } catch (...) {
         // Nothing outstanding after all: let the next heartbeat try again.
-        tokenRequestBusy = false;
+        session.setTokenRequestBusy(false);
         throw;
     }
 }
 
 void CStratavoxFabriqoConnector::signOut() {
-    accessToken.clear();
-    refreshToken.clear();
-    accessTokenExpiry = Clock::now();
-    nextRefreshAllowed = Clock::time_point();
-    refreshBackoff = std::chrono::seconds(0);
-    ++sessionGeneration;
+    uiThread.check("CStratavoxFabriqoConnector");
+    session.clear();
     if (listener) listener->onSignedOut();
 }
 
-void CStratavoxFabriqoConnector::noteRefusedToken(uint32_t code, const std::string& token) {
-    if (code == 401 && !token.empty() && token == accessToken) accessTokenExpiry = Clock::now();
+void CStratavoxFabriqoConnector::noteRefusedToken(const HttpResponse& response, const std::string& token) {
+    if (response.answered() && response.status == 401) session.noteRefusedToken(token);
 }
 
-void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message) {
-    support::log(message, source);
-    if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message);
+void CStratavoxFabriqoConnector::fail(const std::string& source, CloudFailure failure, const std::string& answer) {
+    if (answer.empty()) {
+        support::log(failure.message, source);
+    } else {
+        const std::string shown = support::clipText(answer, kShownAnswerBytes);
+        support::log(failure.message + support::escapeForLog(shown), source);
+        failure.message += shown;
+    }
+    if (listener) listener->showFailure(failure);
 }
 
-void CStratavoxFabriqoConnector::fail(const std::string& source, const std::string& message,
-                                      const std::string& answer) {
-    const std::string shown = support::clipText(answer, kShownAnswerBytes);
-    support::log(message + support::escapeForLog(shown), source);
-    if (listener) listener->setScreen(IStratavoxURLInterface::kScreenError, message + shown);
+// Projects.
+
+void CStratavoxFabriqoConnector::retrieveProjects() {
+    uiThread.check("CStratavoxFabriqoConnector");
+    const char source[] = "CStratavoxFabriqoConnector::retrieveProjects";
+    auto request = std::make_shared<EXMI::IAsyncGetRequest>("retrieveprojects", service.apiBaseUrl + "/projects",
+                                                            session.getAccessToken(), transfer);
+    send(request, source, [this, source, token = session.getAccessToken()](const HttpResponse& response) {
+        if (!isSuccess(response)) {
+            noteRefusedToken(response, token);
+            fail(source, requestFailure(response, "could not retrieve projects"));
+            return;
+        }
+        const auto list = readProjectList(response.body);
+        if (list && listener) listener->setProjectList(list, currentProjectId);
+    });
+}
+
+void CStratavoxFabriqoConnector::showUploadForm() {
+    if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
+    retrieveProjects();
+}
+
+void CStratavoxFabriqoConnector::createProject(const std::string& name, const std::string& description,
+                                               const std::string& localFilePath, const std::string& remoteFileName,
+                                               const std::string& contentType, const std::string& thumbnailPath,
+                                               bool isPrintJob) {
+    uiThread.check("CStratavoxFabriqoConnector");
+    const char source[] = "CStratavoxFabriqoConnector::createProject";
+    uploadToSend().setPhase("creating");
+    // A file that cannot go up must not leave an empty project behind.
+    uint64_t fileSize = 0;
+    if (!checkUploadFile(localFilePath, source, fileSize)) return;
+    auto request = std::make_shared<EXMI::IAsyncPutRequest>("createproject", service.apiBaseUrl + "/projects",
+                                                            kJsonContentType, session.getAccessToken(),
+                                                            createProjectBody(name, description), transfer);
+    sendForUpload(request, source, [=, token = session.getAccessToken()](const HttpResponse& response) {
+        if (!isSuccess(response)) {
+            noteRefusedToken(response, token);
+            failUpload(source, requestFailure(response, "could not create new project"));
+            return;
+        }
+        const auto project = readCreatedProject(response.body);
+        currentProjectId = project->id;
+        upload->setCreatedProjectId(project->id);
+        try {
+            if (!thumbnailPath.empty())
+                uploadThumbnail(project->id, project->name, project->description, thumbnailPath, "image/jpeg");
+        } catch (const std::exception& error) {
+            failUpload(source, localFailure("file", error.what()));
+            return;
+        }
+        uploadFile(project->id, remoteFileName, contentType, localFilePath, kOrigin, isPrintJob);
+        if (upload && listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");
+    });
+}
+
+void CStratavoxFabriqoConnector::uploadThumbnail(const std::string& projectId, const std::string& name,
+                                                 const std::string& description, const std::string& imagePath,
+                                                 const std::string& mimeType) {
+    std::vector<uint8_t> image;
+    support::readFile(imagePath, image);
+    const std::string dataAddress = "data:" + mimeType + ";base64," + base64Encode(image);
+    auto request = std::make_shared<EXMI::IAsyncPostRequest>(
+        "uploadthumbnail", service.apiBaseUrl + "/projects/" + projectId, kJsonContentType, session.getAccessToken(),
+        thumbnailBody(description, name, dataAddress), transfer);
+    // Fire and forget: a project without its picture is still usable.
+    asyncHandler->submit(request, nullptr);
+}
+
+// Uploads.
+
+CStratavoxFabriqoUpload& CStratavoxFabriqoConnector::beginUpload() {
+    uiThread.check("CStratavoxFabriqoConnector");
+    upload = std::make_unique<CStratavoxFabriqoUpload>(++uploadGeneration, listener);
+    upload->setPhase("exporting");
+    return *upload;
+}
+
+CStratavoxFabriqoUpload& CStratavoxFabriqoConnector::uploadToSend() {
+    if (!upload) beginUpload();
+    return *upload;
+}
+
+void CStratavoxFabriqoConnector::endUpload() { upload.reset(); }
+
+void CStratavoxFabriqoConnector::abandonUpload() {
+    uiThread.check("CStratavoxFabriqoConnector");
+    endUpload();
+}
+
+void CStratavoxFabriqoConnector::failUpload(const std::string& source, CloudFailure failure,
+                                            const std::string& answer) {
+    if (upload) failure.projectId = upload->getCreatedProjectId();
+    endUpload();
+    fail(source, std::move(failure), answer);
+}
+
+void CStratavoxFabriqoConnector::cancelUpload() {
+    uiThread.check("CStratavoxFabriqoConnector");
+    if (!upload) return;
+    // The worker sees the flag within a second and sends nothing more; its
+    // result is dropped with the upload.
+    upload->cancel();
+    const std::string created = upload->getCreatedProjectId();
+    support::log("upload cancelled", "CStratavoxFabriqoConnector::cancelUpload");
+    endUpload();
+    // The form comes back with the project the upload created chosen, so
+    // that the next upload goes there instead of into a second one.
+    if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, created);
+    retrieveProjects();
+}
+
+void CStratavoxFabriqoConnector::uploadToProject(const std::string& projectId, const std::string& localFilePath,
+                                                 const std::string& remoteFileName, const std::string& contentType,
+                                                 bool isPrintJob) {
+    uiThread.check("CStratavoxFabriqoConnector");
+    currentProjectId = projectId;
+    uploadToSend();
+    uploadFile(projectId, remoteFileName, contentType, localFilePath, kOrigin, isPrintJob);
+    if (upload && listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");
+}
+
+void CStratavoxFabriqoConnector::uploadFile(const std::string& projectId, const std::string& remoteFileName,
+                                            const std::string& contentType, const std::string& localFilePath,
+                                            const std::string& origin, bool isPrintJob) {
+    uiThread.check("CStratavoxFabriqoConnector");
+    const char source[] = "CStratavoxFabriqoConnector::uploadFile";
+    uploadToSend();
+    upload->setPhase("announcing");
+    const std::string address = service.apiBaseUrl + (isPrintJob ? "/jobs/upload" : "/files/upload");
+    // The size on disk: the file is read only while it is sent.
+    uint64_t fileSize = 0;
+    if (!checkUploadFile(localFilePath, source, fileSize)) return;
+    auto request = std::make_shared<EXMI::IAsyncPutRequest>(
+        "uploadfile", address, kJsonContentType, session.getAccessToken(),
+        announcementBody(contentType, isPrintJob, remoteFileName, fileSize, projectId, origin), transfer);
+    sendForUpload(request, source, [=, token = session.getAccessToken()](const HttpResponse& response) {
+        if (!isSuccess(response)) {
+            noteRefusedToken(response, token);
+            CloudFailure failure = requestFailure(response, "could not upload file to project");
+            if (response.detail.empty()) failure.message += "\n";
+            failUpload(source, failure, response.detail.empty() ? response.body : std::string());
+            return;
+        }
+        submitStorageUpload(readUploadUrl(response.body), localFilePath, projectId, fileSize);
+    });
+}
+
+void CStratavoxFabriqoConnector::submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
+                                                     const std::string& projectId, uint64_t fileSize) {
+    const char source[] = "CStratavoxFabriqoConnector::uploadFile";
+    // The address comes from the service's answer; the network layer speaks
+    // nothing but https, so a local file or plain text is refused there.
+    auto request = upload->makeStorageRequest(uploadUrl, kStorageContentType, localFilePath, fileSize, transfer);
+    sendForUpload(request, source, [this, projectId, source](const HttpResponse& response) {
+        if (!isSuccess(response)) {
+            CloudFailure failure = requestFailure(response, "could not upload file content");
+            if (response.error == TransferError::NotHttps) failure.message = "the upload address is not https";
+            if (response.error == TransferError::Stalled)
+                failure.message =
+                    "the transfer stalled: no progress for " + std::to_string(transfer.stallTime.count()) + " seconds";
+            failUpload(source, failure);
+            return;
+        }
+        upload->reportProgress(true);
+        endUpload();
+        if (listener) listener->setScreen(IStratavoxURLInterface::kScreenSuccess, projectId);
+    });
+}
+
+bool CStratavoxFabriqoConnector::checkUploadFile(const std::string& path, const std::string& source, uint64_t& size) {
+    std::string problem;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        platform::openFile(support::toUtf16(path), platform::OpenMode::ReadBinary), &std::fclose);
+    if (!file || !platform::regularFileSize(file.get(), size)) {
+        problem = "could not read file: " + path;
+    } else if (size == 0) {
+        problem = "the file to upload is empty: " + path;
+    } else if (size > std::numeric_limits<uint32_t>::max()) {
+        problem = "the file to upload is too large (" + std::to_string(size) + " bytes, at most " +
+                  std::to_string(std::numeric_limits<uint32_t>::max()) + "): " + path;
+    }
+    if (problem.empty()) {
+        upload->setTotal(size);
+        return true;
+    }
+    failUpload(source, localFailure("file", problem));
+    return false;
+}
+
+// The web application.
+
+std::string CStratavoxFabriqoConnector::webAppAddress(const std::string& projectId) const {
+    std::string address = service.webAppUrl;
+    if (!projectId.empty()) address += "project/" + projectId + "?wait_for_new_files=true";
+    return address;
+}
+
+void CStratavoxFabriqoConnector::openWebApp(const std::string& projectId) {
+    const std::string address = webAppAddress(projectId);
+    if (!platform::openUrl(support::toUtf16(address)))
+        support::log("could not open " + address, "CStratavoxFabriqoConnector::openWebApp");
 }
 
 }  // namespace EXMIImpl

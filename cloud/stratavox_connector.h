@@ -1,25 +1,31 @@
 #pragma once
 // CStratavoxFabriqoConnector is the add-in's client of the cloud service. It
-// owns the sign-in session (PKCE pair, tokens held in memory only) and offers
-// every cloud operation: sign-in and token refresh, project list, project
-// creation with thumbnail, and the two-step file / print-job upload. Requests
-// run on the shared IAsyncHandler's workers; every operation and every
-// callback runs on the host's UI thread (callbacks through processResponses),
-// so the connector holds no lock. Results reach the palette through the
+// owns the sign-in session (CStratavoxFabriqoSession), the service
+// configuration (read once, on construction), the current project and the
+// running upload (CStratavoxFabriqoUpload), and offers every cloud operation: sign-in and
+// token refresh, project list, project creation with thumbnail, and the
+// two-step file / print-job upload. Requests run on the shared
+// IAsyncHandler's workers; every operation and every callback runs on the
+// host's UI thread (callbacks through processResponses; checked), so the
+// connector holds no lock. Results reach the palette through the
 // IStratavoxURLInterface listener. Callbacks of requests still in flight when
 // the connector is destroyed are dropped, never dispatched to it.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "cloud/cloud_failure.h"
+#include "cloud/service_configuration.h"
+#include "cloud/stratavox_session.h"
+#include "cloud/stratavox_upload.h"
 #include "cloud/stratavox_url_interface.h"
 #include "net/async_handler.h"
+#include "support/sequence_checker.h"
 
 namespace EXMIImpl {
 
@@ -34,7 +40,7 @@ public:
     static constexpr size_t kShownAnswerBytes = 4096;
 
     // Throws "invalid EXMI Async handler" when asyncHandler is null. The
-    // service addresses come from cloud/service_addresses.h.
+    // service configuration comes from the environment, read here.
     CStratavoxFabriqoConnector(const std::string& clientId, const std::string& redirectUri,
                                IStratavoxURLInterface* listener, std::shared_ptr<EXMI::IAsyncHandler> asyncHandler);
     ~CStratavoxFabriqoConnector();
@@ -42,12 +48,14 @@ public:
     CStratavoxFabriqoConnector& operator=(const CStratavoxFabriqoConnector&) = delete;
 
     // Sign-in.
-    void addScope(std::string scope);
-    std::string getAuthorizeUrl(bool logOffFirst) const;
+    void addScope(std::string scope) { session.addScope(std::move(scope)); }
+    std::string getAuthorizeUrl(bool logOffFirst) const {
+        return session.authorizeUrl(service.accountServerUrl, logOffFirst);
+    }
     void handleRedirect(const std::string& address);
     void authenticate(const std::string& code);
     void refreshTokenIfNeeded();
-    bool isSignedIn() const;
+    bool isSignedIn() const { return session.isSignedIn(); }
     void signOut();
 
     // Library projects.
@@ -66,125 +74,79 @@ public:
                     const std::string& localFilePath, const std::string& origin, bool isPrintJob);
     void openWebApp(const std::string& projectId);
 
-    // One upload runs at a time, from createProject or uploadToProject until
-    // its success or error screen or its cancellation.
-    bool isUploading() const { return upload.running; }
+    // One upload runs at a time, from beginUpload (or createProject or
+    // uploadToProject) until its success or error screen or its
+    // cancellation.
+    bool isUploading() const { return upload != nullptr; }
+    // The running upload; null when none runs.
+    CStratavoxFabriqoUpload* getUpload() const { return upload.get(); }
+    // Starts an upload in the "exporting" phase, for its exports to be made
+    // and adopted; createProject or uploadToProject then send it. Replaces
+    // an upload not yet sent.
+    CStratavoxFabriqoUpload& beginUpload();
+    // Ends the running upload without a word to the page (its export
+    // failed, and the caller says so).
+    void abandonUpload();
     // Aborts the running upload: nothing more of it is sent, and the page
     // goes back to a fresh upload form. Does nothing when none runs.
     void cancelUpload();
-    // Tells the listener that an export for an upload is being made.
-    void reportExporting();
 
     // Observers and tuning, for the palette and for tests.
-    const std::string& getCodeVerifier() const { return codeVerifier; }
-    const std::string& getCodeChallenge() const { return codeChallenge; }
-    const std::vector<std::string>& getScopes() const { return scopes; }
+    const std::string& getCodeVerifier() const { return session.getCodeVerifier(); }
+    const std::string& getCodeChallenge() const { return session.getCodeChallenge(); }
+    const std::vector<std::string>& getScopes() const { return session.getScopes(); }
     const std::string& getCurrentProjectId() const { return currentProjectId; }
-    Clock::time_point getAccessTokenExpiry() const { return accessTokenExpiry; }
-    bool isTokenRequestBusy() const { return tokenRequestBusy; }
-    void setRequestTimeout(std::chrono::seconds timeout) { requestTimeout = timeout; }
+    Clock::time_point getAccessTokenExpiry() const { return session.getAccessTokenExpiry(); }
+    bool isTokenRequestBusy() const { return session.isTokenRequestBusy(); }
+    void setRequestTimeout(std::chrono::seconds timeout) { transfer.timeout = timeout; }
     // The address openWebApp opens for a project id (empty: the library page).
     std::string webAppAddress(const std::string& projectId) const;
 
 private:
-    template <typename Callback>
-    auto guarded(Callback callback) const;
-    std::string scopeText() const;
-    // A form-encoded request to the account service's token endpoint: the
-    // client, the grant type and the scope, then `grantMembers` (already
-    // form-encoded), in the order the service has always been sent them.
-    std::shared_ptr<EXMI::IAsyncPostRequest> tokenRequest(const std::string& name, const std::string& grantType,
-                                                          const std::string& grantMembers) const;
-    // Applies a token answer; throws its reading errors.
-    void acceptTokenAnswer(const std::string& body);
-    void fail(const std::string& source, const std::string& message);
-    // The same with text from the service after the message: at most the
-    // first kShownAnswerBytes of it are shown and logged, escaped in the log.
-    void fail(const std::string& source, const std::string& message, const std::string& answer);
-    // A 401 to a request sent with `token` means the service no longer takes
-    // that token, whatever its expiry said: unless a newer token replaced it
-    // meanwhile, it counts as expired from now on, so the page's next
-    // "upload another" signs in again and the next heartbeat tries the
-    // refresh token, instead of every retry meeting the same refusal.
-    void noteRefusedToken(uint32_t code, const std::string& token);
-    void submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
-                             const std::string& projectId, uint64_t fileSize, uint64_t generation);
+    using Then = std::function<void(const HttpResponse&)>;
+    // Submits the request; its response reaches `then` on the UI thread
+    // while the connector lives. What `then` throws fails the running upload
+    // (or shows the error screen): a reader's refusal of an answer.
+    void send(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source, Then then);
+    // The same for a step of the running upload: dropped once that upload
+    // has ended.
+    void sendForUpload(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source, Then then);
+    void submit(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source, Then then,
+                bool forUpload);
 
-    // The state of the running upload; `generation` tells its callbacks
-    // from those of an upload that was cancelled or has ended.
-    struct UploadRun {
-        bool running = false;
-        std::string phase;
-        uint64_t total = 0;
-        std::shared_ptr<EXMI::IAsyncPutFileRequest> put;
-    };
-    uint64_t beginUpload(const std::string& phase);
-    bool isCurrentUpload(uint64_t generation) const { return upload.running && generation == uploadGeneration; }
-    void endUpload();
-    void failUpload(const std::string& source, const std::string& message);
-    void failUpload(const std::string& source, const std::string& message, const std::string& answer);
+    // A form-encoded request to the account service's token endpoint.
+    std::shared_ptr<EXMI::IAsyncRequest> tokenRequest(const std::string& name, const std::string& grantType,
+                                                      const std::string& grantMembers) const;
+    // Logs the failure and shows it; text from the service after the
+    // message (`answer`) is shown and logged only in its first
+    // kShownAnswerBytes, escaped in the log.
+    void fail(const std::string& source, CloudFailure failure, const std::string& answer = std::string());
+    // Ends the running upload, then fails with the project it had created.
+    void failUpload(const std::string& source, CloudFailure failure, const std::string& answer = std::string());
+    // A 401 to a request sent with `token`: see
+    // CStratavoxFabriqoSession::noteRefusedToken.
+    void noteRefusedToken(const HttpResponse& response, const std::string& token);
+    void submitStorageUpload(const std::string& uploadUrl, const std::string& localFilePath,
+                             const std::string& projectId, uint64_t fileSize);
+    // The running upload, begun when none runs.
+    CStratavoxFabriqoUpload& uploadToSend();
     // The export's size, after checking that it can go up in one piece;
     // fails the upload and returns false otherwise.
     bool checkUploadFile(const std::string& path, const std::string& source, uint64_t& size);
-    // Rate-limited unless `final`.
-    void reportProgress(bool final);
+    void endUpload();
 
     std::shared_ptr<EXMI::IAsyncHandler> asyncHandler;
     IStratavoxURLInterface* listener;
-    std::chrono::seconds requestTimeout = kRequestTimeout;
-    int32_t refreshMarginMinutes = 1;
-    std::string apiBaseUrl;
-    std::string accountBaseUrl;
-    std::string webAppBaseUrl;
-    std::string clientId;
-    std::string redirectUri;
-    std::vector<std::string> scopes;
-    std::string responseType = "code";
-    std::string state = "STATE";
-    std::string codeChallengeMethod = "S256";
-    std::string codeVerifier;
-    std::string codeChallenge;
-    std::string accessToken;
-    std::string refreshToken;
-    Clock::time_point accessTokenExpiry;
-    bool tokenRequestBusy = false;
-    // Refresh pacing: no refresh before nextRefreshAllowed. After a failed
-    // refresh the wait doubles from a second up to a minute (a success resets
-    // it); after a successful one it is half the new token's lifetime, so a
-    // token that lives barely longer than the safety margin is not renewed
-    // on every heartbeat.
-    Clock::time_point nextRefreshAllowed;
-    std::chrono::seconds refreshBackoff{0};
-    std::chrono::seconds tokenLifetime{0};
-    void refreshFailed();
+    const ServiceConfiguration service;
+    HttpSettings transfer;
+    CStratavoxFabriqoSession session;
     std::string currentProjectId;
-    // Bumped by every authenticate and signOut: token answers of requests
-    // sent before then belong to a session that no longer exists.
-    uint64_t sessionGeneration = 0;
-    UploadRun upload;
+    std::unique_ptr<CStratavoxFabriqoUpload> upload;
     uint64_t uploadGeneration = 0;
-    // What the listener was last told of progress, and when; recent
-    // (time, bytes sent) pairs for the rate.
-    Clock::time_point lastProgressTime;
-    bool progressReported = false;
-    std::string lastProgressPhase;
-    uint64_t lastProgressSent = 0;
-    std::deque<std::pair<Clock::time_point, uint64_t>> rateSamples;
     int progressTick = 0;
     // Callbacks hold a weak reference to this; it dies with the connector.
     std::shared_ptr<int> alive;
+    support::SequenceChecker uiThread;
 };
-
-// Wraps a request callback so that it does nothing once the connector is
-// gone. Callbacks and destruction both run on the UI thread, so the check
-// cannot race with the destructor.
-template <typename Callback>
-auto CStratavoxFabriqoConnector::guarded(Callback callback) const {
-    std::weak_ptr<int> token = alive;
-    return [token, callback](auto&&... args) {
-        if (token.expired()) return;
-        callback(std::forward<decltype(args)>(args)...);
-    };
-}
 
 }  // namespace EXMIImpl

@@ -18,73 +18,61 @@ namespace EXMI {
 // Shared by the handler and its workers, so that neither outlives what it
 // touches: the count of running workers and the abort flag.
 struct AsyncWorkerState {
-    std::mutex mutex;
-    std::condition_variable idle;
-    size_t running = 0;
+    support::Mutex mutex;
+    std::condition_variable_any idle;
+    size_t running GUARDED_BY(mutex) = 0;
     std::atomic<bool> abort{false};
-    std::function<void()> wake;
+    std::function<void()> wake GUARDED_BY(mutex);
 
     // Under the mutex, so the destructor's clearing it cannot race a call.
     void wakeOwner() {
-        std::lock_guard<std::mutex> lock(mutex);
+        support::MutexLock lock(mutex);
         if (wake) wake();
     }
 };
 
 namespace {
 
-using ResponsePromise = std::promise<std::shared_ptr<IAsyncResponse>>;
+using Finished = IAsyncHandler::Finished;
+using FinishedPromise = std::promise<Finished>;
 
-// The request's result, or its failure turned into an exception response.
-std::shared_ptr<IAsyncResponse> executeCaught(const std::shared_ptr<IAsyncRequest>& request) {
-    std::shared_ptr<IAsyncResponse> response;
+// The request's response; a failure thrown anyway becomes a local one.
+HttpResponse executeCaught(IAsyncRequest& request) {
     try {
-        response = request->execute();
-        if (!response) throw std::runtime_error("empty async response");
-        response->request = request;
+        return request.execute();
     } catch (const std::exception& error) {
-        response = std::make_shared<IAsyncExceptionResponse>(error.what(), request);
+        HttpResponse response;
+        response.error = EXMIImpl::TransferError::Local;
+        response.detail = error.what();
+        return response;
     } catch (...) {
-        response = std::make_shared<IAsyncExceptionResponse>("<unknown exception>", request);
+        HttpResponse response;
+        response.error = EXMIImpl::TransferError::Local;
+        response.detail = "<unknown exception>";
+        return response;
     }
-    return response;
 }
 
-void runRequest(std::shared_ptr<AsyncWorkerState> state, ResponsePromise promise,
+void runRequest(std::shared_ptr<AsyncWorkerState> state, FinishedPromise promise,
                 std::shared_ptr<IAsyncRequest> request) {
     {
         // Once the handler is gone nobody reads the result: skip the transfer.
         if (!state->abort.load()) {
             EXMIImpl::HttpAbortScope abortScope(&state->abort);
-            promise.set_value(executeCaught(request));
+            HttpResponse response = executeCaught(*request);
+            promise.set_value(Finished{request, std::move(response)});
             state->wakeOwner();
         }
         // Released before counting out, not at the thread's end: when the
         // handler stopped waiting, or the request never ran, these may be the
-        // last references to the request, its callbacks and the result, whose
+        // last references to the request, its callback and the result, whose
         // destructors are code of this library.
-        ResponsePromise released(std::move(promise));
+        FinishedPromise released(std::move(promise));
         request.reset();
     }
-    std::lock_guard<std::mutex> lock(state->mutex);
+    support::MutexLock lock(state->mutex);
     --state->running;
     state->idle.notify_all();
-}
-
-// Hands a dispatch failure to the request's onError. An onError that throws in
-// turn must not cost the responses still waiting in the same batch, so its
-// failure is logged and dropped.
-void reportError(const IAsyncResponse& response, const std::string& text) {
-    if (!response.request) return;
-    const ErrorCallback onError = response.request->onError;
-    if (!onError) return;
-    try {
-        onError(response.request.get(), text);
-    } catch (const std::exception& error) {
-        support::log(std::string("error callback failed: ") + error.what(), "IAsyncHandler::processResponses");
-    } catch (...) {
-        support::log("error callback failed", "IAsyncHandler::processResponses");
-    }
 }
 
 }  // namespace
@@ -101,8 +89,10 @@ IAsyncHandler::~IAsyncHandler() {
     setWakeup(nullptr);
     const auto deadline = std::chrono::steady_clock::now() + stopDeadline;
     try {
-        std::unique_lock<std::mutex> lock(workers->mutex);
-        if (!workers->idle.wait_until(lock, deadline, [this] { return workers->running == 0; })) {
+        support::MutexLock lock(workers->mutex);
+        while (workers->running != 0 && workers->idle.wait_until(workers->mutex, deadline) != std::cv_status::timeout) {
+        }
+        if (workers->running != 0) {
             support::log(std::to_string(workers->running) + " request(s) still running; left to finish on their own",
                          "IAsyncHandler::~IAsyncHandler");
             // The host may unload the library as soon as it has stopped us;
@@ -122,35 +112,35 @@ IAsyncHandler::~IAsyncHandler() {
 }
 
 void IAsyncHandler::setWakeup(std::function<void()> wakeup) {
-    std::lock_guard<std::mutex> lock(workers->mutex);
+    support::MutexLock lock(workers->mutex);
     workers->wake = std::move(wakeup);
 }
 
 int IAsyncHandler::addTick(std::function<void()> tick) {
+    ownerThread.check("IAsyncHandler::addTick");
     ticks.emplace_back(++lastTickId, std::move(tick));
     return lastTickId;
 }
 
 void IAsyncHandler::removeTick(int id) {
+    ownerThread.check("IAsyncHandler::removeTick");
     ticks.remove_if([id](const std::pair<int, std::function<void()>>& entry) { return entry.first == id; });
 }
 
 void IAsyncHandler::setUserAgent(const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex);
+    support::MutexLock lock(mutex);
     userAgent = text;
 }
 
 std::string IAsyncHandler::getUserAgent() const {
-    std::lock_guard<std::mutex> lock(mutex);
+    support::MutexLock lock(mutex);
     return userAgent;
 }
 
-void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse,
-                           ErrorCallback onError) {
+void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse) {
     if (!request) throw std::runtime_error("invalid async request");
     request->userAgent = getUserAgent();
     request->onResponse = std::move(onResponse);
-    request->onError = std::move(onError);
     // Weak: a request kept by its submitter must not keep the record alive,
     // which the destructor waits to be the last holder of.
     std::weak_ptr<AsyncWorkerState> state = workers;
@@ -158,11 +148,11 @@ void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request, Respon
         if (const auto record = state.lock()) record->wakeOwner();
     };
 
-    std::lock_guard<std::mutex> lock(mutex);
-    ResponsePromise promise;
+    support::MutexLock lock(mutex);
+    FinishedPromise promise;
     pending.push_back(promise.get_future());
     {
-        std::lock_guard<std::mutex> count(workers->mutex);
+        support::MutexLock count(workers->mutex);
         ++workers->running;
     }
     try {
@@ -171,26 +161,27 @@ void IAsyncHandler::submit(const std::shared_ptr<IAsyncRequest>& request, Respon
         // Without a worker the future would never become ready; drop it so
         // the list holds only results that will arrive.
         pending.pop_back();
-        std::lock_guard<std::mutex> count(workers->mutex);
+        support::MutexLock count(workers->mutex);
         --workers->running;
         throw;
     }
 }
 
 size_t IAsyncHandler::runningCount() const {
-    std::lock_guard<std::mutex> lock(workers->mutex);
+    support::MutexLock lock(workers->mutex);
     return workers->running;
 }
 
 size_t IAsyncHandler::pendingCount() const {
-    std::lock_guard<std::mutex> lock(mutex);
+    support::MutexLock lock(mutex);
     return pending.size();
 }
 
 void IAsyncHandler::processResponses() {
-    std::vector<std::shared_ptr<IAsyncResponse>> ready;
+    ownerThread.check("IAsyncHandler::processResponses");
+    std::vector<Finished> ready;
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        support::MutexLock lock(mutex);
         for (auto it = pending.begin(); it != pending.end();) {
             if (it->wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
                 ++it;
@@ -205,14 +196,18 @@ void IAsyncHandler::processResponses() {
         }
     }
 
-    for (const auto& response : ready) {
-        if (!response) continue;
+    for (const Finished& finished : ready) {
+        // Copied so that the callback may replace the request's callback safely.
+        const ResponseCallback callback = finished.request->onResponse;
+        if (!callback) continue;
+        // A callback that throws must not cost the responses still waiting
+        // in the same batch.
         try {
-            response->dispatch();
+            callback(finished.response);
         } catch (const std::exception& error) {
-            reportError(*response, error.what());
+            support::log(std::string("response callback failed: ") + error.what(), "IAsyncHandler::processResponses");
         } catch (...) {
-            reportError(*response, "<Unknown Exception>");
+            support::log("response callback failed", "IAsyncHandler::processResponses");
         }
     }
 

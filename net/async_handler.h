@@ -1,11 +1,11 @@
 #pragma once
 // IAsyncHandler runs requests off the calling thread and brings their results
-// back. submit() starts one detached worker thread per request; its result
+// back. submit() starts one detached worker thread per request; its response
 // waits in `pending` as a future. processResponses(), called periodically by
 // the owner on the thread where callbacks must run (the host's UI thread),
-// dispatches every finished result there, in submission order among those
-// ready. `pending` is guarded by `mutex`, which is never held while callbacks
-// run.
+// hands every finished response to its request's callback there, in
+// submission order among those ready. `pending` is guarded by `mutex`, which
+// is never held while callbacks run.
 //
 // Workers never touch the handler itself: they share only a small record
 // (`AsyncWorkerState`) that counts them and carries the abort flag, so a worker
@@ -42,7 +42,8 @@
 #include <utility>
 
 #include "net/async_request.h"
-#include "net/async_response.h"
+#include "support/sequence_checker.h"
+#include "support/thread_annotations.h"
 
 namespace EXMI {
 
@@ -74,8 +75,9 @@ public:
 
     // Starts the request on a detached thread. Throws "invalid async request"
     // for a null request, and std::system_error when no thread can be started
-    // (the request is then forgotten and its callbacks never run).
-    void submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse, ErrorCallback onError);
+    // (the request is then forgotten and its callback never runs). A
+    // callback that throws is logged; the other responses still go out.
+    void submit(const std::shared_ptr<IAsyncRequest>& request, ResponseCallback onResponse);
 
     // Submitted requests whose results have not been dispatched yet.
     size_t pendingCount() const;
@@ -83,13 +85,20 @@ public:
     // slightly before its worker is counted out.
     size_t runningCount() const;
 
+    // A finished request and its response, as a worker hands it over.
+    struct Finished {
+        std::shared_ptr<IAsyncRequest> request;
+        HttpResponse response;
+    };
+
 private:
-    mutable std::mutex mutex;
-    std::string userAgent;
-    std::list<std::future<std::shared_ptr<IAsyncResponse>>> pending;
+    mutable support::Mutex mutex;
+    std::string userAgent GUARDED_BY(mutex);
+    std::list<std::future<Finished>> pending GUARDED_BY(mutex);
     // Owner's thread only.
     std::list<std::pair<int, std::function<void()>>> ticks;
     int lastTickId = 0;
+    support::SequenceChecker ownerThread;
     const std::chrono::milliseconds stopDeadline;
     const std::shared_ptr<AsyncWorkerState> workers;
 };

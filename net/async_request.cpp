@@ -1,42 +1,30 @@
 #include "net/async_request.h"
 
 #include <cstdio>
-#include <limits>
 #include <memory>
-#include <stdexcept>
 
-#include "net/async_response.h"
 #include "net/http_client.h"
-#include "net/service_addresses.h"
 #include "platform/files.h"
-#include "support/ids.h"
 #include "support/text.h"
 
 namespace EXMI {
 namespace {
 
-// Every request of this system verifies the server's certificate.
-const bool kVerifyPeer = true;
+HttpResponse fileFailure(std::string text) {
+    HttpResponse response;
+    response.error = EXMIImpl::TransferError::File;
+    response.detail = std::move(text);
+    return response;
+}
 
 }  // namespace
 
-IAsyncRequest::IAsyncRequest(std::string requestName) : id(support::generateUuid()), name(std::move(requestName)) {}
-
-void IAsyncRequest::setProperty(const std::string& key, const std::string& value) {
-    std::lock_guard<std::mutex> lock(mutex);
-    properties[key] = value;
-}
-
-std::string IAsyncRequest::getProperty(const std::string& key) const {
-    std::lock_guard<std::mutex> lock(mutex);
-    const auto found = properties.find(key);
-    return found == properties.end() ? std::string() : found->second;
-}
+IAsyncRequest::IAsyncRequest(std::string requestName) : name(std::move(requestName)) {}
 
 IAsyncRESTRequest::IAsyncRESTRequest(std::string requestName, std::string requestUrl, std::string requestContentType,
-                                     std::string token, std::string requestBody, std::chrono::seconds seconds)
+                                     std::string token, std::string requestBody, HttpSettings transfer)
     : IAsyncRequest(std::move(requestName)), url(std::move(requestUrl)), contentType(std::move(requestContentType)),
-      body(std::move(requestBody)), accessToken(std::move(token)), timeout(seconds) {}
+      body(std::move(requestBody)), accessToken(std::move(token)), settings(std::move(transfer)) {}
 
 std::map<std::string, std::string> IAsyncRESTRequest::buildHeaders() const {
     std::map<std::string, std::string> headers;
@@ -45,52 +33,23 @@ std::map<std::string, std::string> IAsyncRESTRequest::buildHeaders() const {
     return headers;
 }
 
-std::shared_ptr<IAsyncResponse> IAsyncRESTRequest::makeResponse(int32_t code, std::string bodyBytes) const {
-    // Transfer failures (-1) deliberately wrap to 4294967295.
-    return std::make_shared<IAsyncRESTResponse>(static_cast<uint32_t>(code), std::move(bodyBytes));
-}
-
 IAsyncGetRequest::IAsyncGetRequest(std::string requestName, std::string requestUrl, std::string token,
-                                   std::chrono::seconds seconds)
-    : IAsyncRESTRequest(std::move(requestName), std::move(requestUrl), "", std::move(token), "", seconds) {}
+                                   HttpSettings transfer)
+    : IAsyncRESTRequest(std::move(requestName), std::move(requestUrl), "", std::move(token), "", std::move(transfer)) {}
 
-std::shared_ptr<IAsyncResponse> IAsyncGetRequest::execute() {
-    EXMIImpl::HttpResponse answer = EXMIImpl::httpGet(url, buildHeaders(), timeout, kVerifyPeer);
-    return makeResponse(answer.code, std::move(answer.bodyBytes));
+HttpResponse IAsyncGetRequest::execute() { return EXMIImpl::httpGet(url, buildHeaders(), settings); }
+
+HttpResponse IAsyncPostRequest::execute() {
+    return EXMIImpl::httpPost(url, contentType, body, buildHeaders(), settings);
 }
 
-std::shared_ptr<IAsyncResponse> IAsyncPostRequest::execute() {
-    EXMIImpl::HttpResponse answer = EXMIImpl::httpPost(url, contentType, body, buildHeaders(), timeout, kVerifyPeer);
-    return makeResponse(answer.code, std::move(answer.bodyBytes));
-}
-
-std::shared_ptr<IAsyncResponse> IAsyncPutRequest::execute() {
-    EXMIImpl::HttpResponse answer = EXMIImpl::httpPut(url, contentType, body, buildHeaders(), timeout, kVerifyPeer);
-    return makeResponse(answer.code, std::move(answer.bodyBytes));
-}
-
-IAsyncPutBinaryRequest::IAsyncPutBinaryRequest(std::string requestName, std::string requestUrl,
-                                               std::string requestContentType, std::string token,
-                                               std::chrono::seconds seconds)
-    : IAsyncRESTRequest(std::move(requestName), std::move(requestUrl), std::move(requestContentType), std::move(token),
-                        "", seconds) {}
-
-std::shared_ptr<IAsyncResponse> IAsyncPutBinaryRequest::execute() {
-    if (static_cast<uint64_t>(data.size()) > std::numeric_limits<uint32_t>::max())
-        throw std::runtime_error("upload chunk too large");
-    std::map<std::string, std::string> headers = buildHeaders();
-    headers["Content-Length"] = std::to_string(data.size());
-    EXMIImpl::HttpResponse answer =
-        EXMIImpl::httpPutBinary(url, contentType, data.data(), static_cast<uint32_t>(data.size()), headers, nullptr,
-                                nullptr, timeout, kVerifyPeer);
-    return makeResponse(answer.code, std::move(answer.bodyBytes));
-}
+HttpResponse IAsyncPutRequest::execute() { return EXMIImpl::httpPut(url, contentType, body, buildHeaders(), settings); }
 
 IAsyncPutFileRequest::IAsyncPutFileRequest(std::string requestName, std::string requestUrl,
                                            std::string requestContentType, std::string token, std::string filePath,
-                                           uint64_t fileLength, std::chrono::seconds seconds)
+                                           uint64_t fileLength, HttpSettings transfer)
     : IAsyncRESTRequest(std::move(requestName), std::move(requestUrl), std::move(requestContentType), std::move(token),
-                        "", seconds),
+                        "", std::move(transfer)),
       path(std::move(filePath)), length(fileLength) {}
 
 int IAsyncPutFileRequest::onProgress(int64_t, int64_t, int64_t, int64_t ulNow, void* self) {
@@ -108,69 +67,39 @@ int IAsyncPutFileRequest::onProgress(int64_t, int64_t, int64_t, int64_t ulNow, v
     return 0;
 }
 
-std::shared_ptr<IAsyncResponse> IAsyncPutFileRequest::execute() {
-    if (length > std::numeric_limits<uint32_t>::max()) throw std::runtime_error("upload chunk too large");
+HttpResponse IAsyncPutFileRequest::execute() {
+    HttpResponse response = sendFile();
+    // The file is closed: its owner may delete it now.
+    fileOwner.reset();
+    return response;
+}
+
+HttpResponse IAsyncPutFileRequest::sendFile() {
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, Closer> file(platform::openFile(support::toUtf16(path), platform::OpenMode::ReadBinary));
-    if (!file) throw std::runtime_error("could not read file: " + path);
+    if (!file) return fileFailure("could not read file: " + path);
     // The service was promised `length` bytes: a file that changed since
     // must not go up as something else.
     uint64_t size = 0;
-    if (!platform::regularFileSize(file.get(), size)) throw std::runtime_error("could not read file: " + path);
+    if (!platform::regularFileSize(file.get(), size)) return fileFailure("could not read file: " + path);
     if (size != length)
-        throw std::runtime_error("the file changed after it was announced (" + std::to_string(length) + " bytes, now " +
-                                 std::to_string(size) + "): " + path);
-    if (cancelled.load()) throw std::runtime_error("upload cancelled");
+        return fileFailure("the file changed after it was announced (" + std::to_string(length) + " bytes, now " +
+                           std::to_string(size) + "): " + path);
+    if (cancelled.load()) {
+        HttpResponse response;
+        response.error = EXMIImpl::TransferError::Aborted;
+        return response;
+    }
     std::map<std::string, std::string> headers = buildHeaders();
     headers["Content-Length"] = std::to_string(length);
-    bool shortRead = false;
-    EXMIImpl::HttpResponse answer =
-        EXMIImpl::httpPutFile(url, contentType, file.get(), length, headers, &IAsyncPutFileRequest::onProgress, this,
-                              timeout, kVerifyPeer, &shortRead);
-    if (shortRead)
-        throw std::runtime_error("the file changed after it was announced (" + std::to_string(length) +
-                                 " bytes, now fewer): " + path);
-    if (answer.stalled)
-        throw std::runtime_error("the transfer stalled: no progress for " +
-                                 std::to_string(EXMIImpl::stallTime().count()) + " seconds");
-    return makeResponse(answer.code, std::move(answer.bodyBytes));
-}
-
-std::shared_ptr<IAsyncGetRequest> createGetRequest(const std::string& name, const std::string& url,
-                                                   const std::string& accessToken, std::chrono::seconds timeout) {
-    return std::make_shared<IAsyncGetRequest>(name, url, accessToken, timeout);
-}
-
-std::shared_ptr<IAsyncPostRequest> createPostRequest(const std::string& name, const std::string& url,
-                                                     const std::string& contentType, const std::string& accessToken,
-                                                     const std::string& body, std::chrono::seconds timeout) {
-    return std::make_shared<IAsyncPostRequest>(name, url, contentType, accessToken, body, timeout);
-}
-
-std::shared_ptr<IAsyncPutRequest> createPutRequest(const std::string& name, const std::string& url,
-                                                   const std::string& contentType, const std::string& accessToken,
-                                                   const std::string& body, std::chrono::seconds timeout) {
-    return std::make_shared<IAsyncPutRequest>(name, url, contentType, accessToken, body, timeout);
-}
-
-std::shared_ptr<IAsyncPutBinaryRequest> createPutBinaryRequest(const std::string& name, const std::string& url,
-                                                               const std::string& contentType,
-                                                               const std::string& accessToken,
-                                                               std::chrono::seconds timeout) {
-    return std::make_shared<IAsyncPutBinaryRequest>(name, url, contentType, accessToken, timeout);
-}
-
-}  // namespace EXMI
-
-namespace EXMI {
-
-std::shared_ptr<IAsyncPutFileRequest> createPutFileRequest(const std::string& name, const std::string& url,
-                                                           const std::string& contentType,
-                                                           const std::string& accessToken, const std::string& path,
-                                                           uint64_t length, std::chrono::seconds timeout) {
-    return std::make_shared<IAsyncPutFileRequest>(name, url, contentType, accessToken, path, length, timeout);
+    HttpResponse response = EXMIImpl::httpPutFile(url, contentType, file.get(), length, headers,
+                                                  &IAsyncPutFileRequest::onProgress, this, settings);
+    if (response.error == EXMIImpl::TransferError::File)
+        response.detail =
+            "the file changed after it was announced (" + std::to_string(length) + " bytes, now fewer): " + path;
+    return response;
 }
 
 }  // namespace EXMI

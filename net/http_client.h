@@ -1,11 +1,9 @@
 #pragma once
-// The four blocking HTTP calls used by the request handler's worker threads.
-// Each call builds its own HttpConnection, performs one transfer on the
-// calling thread and returns the response by value; no state survives a call.
-// Peer verification is always requested by the callers; the certificate
-// bundle comes from the service configuration (see cloud/service_addresses.h).
+// The blocking HTTP calls used by the request handler's worker threads. Each
+// call builds its own HttpConnection, performs one transfer on the calling
+// thread and returns the response by value; no state survives a call. Peer
+// verification is always on; what to trust comes with the settings.
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -18,23 +16,19 @@ namespace EXMIImpl {
 
 using HttpHeaders = std::map<std::string, std::string>;
 
-HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
+HttpResponse httpGet(const std::string& url, const HttpHeaders& headers, const HttpSettings& settings);
 
 HttpResponse httpPost(const std::string& url, const std::string& contentType, const std::string& body,
-                      const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
+                      const HttpHeaders& headers, const HttpSettings& settings);
 
 HttpResponse httpPut(const std::string& url, const std::string& contentType, const std::string& body,
-                     const HttpHeaders& headers, std::chrono::seconds timeout, bool verifyPeer);
+                     const HttpHeaders& headers, const HttpSettings& settings);
 
 // Streams `length` bytes of the open `file`, from its current position, as
-// the body of a PUT. A file that ends early aborts the transfer
-// (HttpResponse code -1) with `*shortRead` set.
+// the body of a PUT. A file that ends early fails the transfer with
+// TransferError::File.
 HttpResponse httpPutFile(const std::string& url, const std::string& contentType, std::FILE* file, uint64_t length,
                          const HttpHeaders& headers, HttpProgressCallback progressCallback, void* progressUserData,
-                         std::chrono::seconds timeout, bool verifyPeer, bool* shortRead);
-
-HttpResponse httpPutBinary(const std::string& url, const std::string& contentType, const uint8_t* data, uint32_t length,
-                           const HttpHeaders& headers, HttpProgressCallback progressCallback, void* progressUserData,
-                           std::chrono::seconds timeout, bool verifyPeer);
+                         const HttpSettings& settings);
 
 }  // namespace EXMIImpl

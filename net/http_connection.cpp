@@ -25,8 +25,9 @@ std::string trim(std::string text) {
 }
 
 // Every address the add-in uses is https, and some come from the service's
-// answers: no other scheme, not even through a redirect, may read or write a
-// local file or send the user's data in the clear.
+// answers: no other scheme may read or write a local file or send the user's
+// data in the clear. Redirects are not followed (an answer of 3xx is the
+// caller's to judge); were one followed, the same would hold for it.
 void allowHttpsOnly(CURL* handle) {
 #if LIBCURL_VERSION_NUM >= 0x075500
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
@@ -37,11 +38,70 @@ void allowHttpsOnly(CURL* handle) {
 #endif
 }
 
+// libcurl's verdict as the page's kinds. Codes a transfer of ours cannot
+// meet still get the kind their meaning says.
+TransferError transferErrorOf(CURLcode code) {
+    switch (code) {
+    case CURLE_OK: return TransferError::None;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY: return TransferError::Resolve;
+    case CURLE_OPERATION_TIMEDOUT: return TransferError::Timeout;
+    case CURLE_UNSUPPORTED_PROTOCOL: return TransferError::NotHttps;  // refused by allowHttpsOnly
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_USE_SSL_FAILED: return TransferError::Certificate;
+    case CURLE_ABORTED_BY_CALLBACK: return TransferError::Aborted;
+    case CURLE_READ_ERROR: return TransferError::File;
+    case CURLE_FILESIZE_EXCEEDED: return TransferError::TooLarge;
+    // This computer's part: the request, the trust store, memory.
+    case CURLE_FAILED_INIT:
+    case CURLE_URL_MALFORMAT:
+    case CURLE_NOT_BUILT_IN:
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_BAD_FUNCTION_ARGUMENT:
+    case CURLE_UNKNOWN_OPTION:
+    case CURLE_INTERFACE_FAILED:
+    case CURLE_WRITE_ERROR:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED: return TransferError::Local;
+    // Refused, dropped or garbled on the way (CURLE_COULDNT_CONNECT,
+    // CURLE_SEND_ERROR, CURLE_RECV_ERROR, CURLE_GOT_NOTHING,
+    // CURLE_PARTIAL_FILE, CURLE_WEIRD_SERVER_REPLY, HTTP/2 and proxy
+    // failures, and whatever later versions add).
+    default: return TransferError::Connect;
+    }
+}
+
 // A plain pointer: trivially destructible, so it registers no thread-exit
 // hook that would keep the library from being unloaded.
 thread_local const std::atomic<bool>* currentAbortFlag = nullptr;
 
 }  // namespace
+
+const char* transferErrorName(TransferError error) {
+    switch (error) {
+    case TransferError::None: return "";
+    case TransferError::Resolve: return "resolve";
+    case TransferError::Connect: return "connect";
+    case TransferError::Certificate: return "certificate";
+    case TransferError::Timeout: return "timeout";
+    case TransferError::Stalled: return "stalled";
+    case TransferError::TooLarge: return "toolarge";
+    case TransferError::NotHttps: return "nothttps";
+    case TransferError::Aborted: return "aborted";
+    case TransferError::File: return "file";
+    case TransferError::Local: return "local";
+    }
+    return "local";
+}
 
 HttpAbortScope::HttpAbortScope(const std::atomic<bool>* flag) : previous(currentAbortFlag) { currentAbortFlag = flag; }
 
@@ -86,16 +146,8 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     }
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList);
 
-    std::string userPassword;
-    if (!basicAuthUser.empty()) {
-        userPassword = basicAuthUser + ":" + basicAuthPassword;
-        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
-        curl_easy_setopt(handle, CURLOPT_USERPWD, userPassword.c_str());
-    }
-
-    std::string userAgent;
-    if (!customUserAgent.empty()) userAgent = customUserAgent + " ";
-    userAgent += std::string(kUserAgentBase) + kUserAgentVersion;
+    // A "User-Agent" header of the caller's replaces this one.
+    const std::string userAgent = std::string(kUserAgentBase) + kUserAgentVersion;
     curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
 
     // libcurl takes whole seconds as a long, which may be narrower than
@@ -119,39 +171,26 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     }
     movedBytes = 0;
     lastMovement = std::chrono::steady_clock::now();
-    if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     allowHttpsOnly(handle);
     if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
 
     const CURLcode result = curl_easy_perform(handle);
-    if (result == CURLE_OPERATION_TIMEDOUT) {
-        response.code = 28;
-        response.failure = "Operation Timeout.";
-        // Both limits end in the same code; only a stall has had nothing
-        // move for its whole time.
-        // The hook sees movement up to a second late, hence the allowance.
-        const auto allowance = std::min<std::chrono::steady_clock::duration>(std::chrono::seconds(1), stallTime / 2);
-        response.stalled =
-            stallTime.count() != 0 && std::chrono::steady_clock::now() - lastMovement + allowance >= stallTime;
-    } else if (result != CURLE_OK) {
-        response.failure = "Failed to query.";
-        response.code = -1;
-    } else {
+    if (result == CURLE_OK) {
         long status = 0;
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-        response.code = static_cast<int32_t>(status);
+        response.status = static_cast<uint32_t>(status);
+    } else if (result == CURLE_OPERATION_TIMEDOUT) {
+        // Both limits end in the same code; only a stall has had nothing
+        // move for its whole time. The hook sees movement up to a second
+        // late, hence the allowance.
+        const auto allowance = std::min<std::chrono::steady_clock::duration>(std::chrono::seconds(1), stallTime / 2);
+        const bool stalled =
+            stallTime.count() != 0 && std::chrono::steady_clock::now() - lastMovement + allowance >= stallTime;
+        response.error = stalled ? TransferError::Stalled : TransferError::Timeout;
+    } else if (response.error == TransferError::None) {
+        // The writer names the cap itself; every other failure by its code.
+        response.error = transferErrorOf(result);
     }
-
-    curl_easy_getinfo(handle, CURLINFO_TOTAL_TIME, &lastRequest.totalTime);
-    curl_easy_getinfo(handle, CURLINFO_NAMELOOKUP_TIME, &lastRequest.nameLookupTime);
-    curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME, &lastRequest.connectTime);
-    curl_easy_getinfo(handle, CURLINFO_APPCONNECT_TIME, &lastRequest.appConnectTime);
-    curl_easy_getinfo(handle, CURLINFO_PRETRANSFER_TIME, &lastRequest.preTransferTime);
-    curl_easy_getinfo(handle, CURLINFO_STARTTRANSFER_TIME, &lastRequest.startTransferTime);
-    curl_easy_getinfo(handle, CURLINFO_REDIRECT_TIME, &lastRequest.redirectTime);
-    long redirects = 0;
-    curl_easy_getinfo(handle, CURLINFO_REDIRECT_COUNT, &redirects);
-    lastRequest.redirectCount = static_cast<int32_t>(redirects);
 
     curl_slist_free_all(headerList);
     curl_easy_reset(handle);
@@ -164,12 +203,13 @@ size_t HttpConnection::writeCallback(char* data, size_t size, size_t count, void
     auto* response = static_cast<HttpResponse*>(target);
     const size_t n = size * count;
     try {
-        if (n > kMaxAnswerBytes - response->bodyBytes.size()) {
+        if (n > kMaxAnswerBytes - response->body.size()) {
             support::log("answer larger than " + std::to_string(kMaxAnswerBytes) + " bytes refused",
                          "HttpConnection::writeCallback");
+            response->error = TransferError::TooLarge;
             return 0;  // fewer bytes than offered: libcurl fails the transfer
         }
-        response->bodyBytes.append(data, n);
+        response->body.append(data, n);
     } catch (...) {
         return 0;
     }

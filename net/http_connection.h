@@ -26,19 +26,20 @@ namespace EXMIImpl {
 // upload now, user data) -> non-zero aborts the transfer.
 using HttpProgressCallback = int (*)(int64_t, int64_t, int64_t, int64_t, void*);
 
-struct HttpTimings {
-    double totalTime = 0;
-    double nameLookupTime = 0;
-    double connectTime = 0;
-    double appConnectTime = 0;
-    double preTransferTime = 0;
-    double startTransferTime = 0;
-    double redirectTime = 0;
-    int32_t redirectCount = 0;
+// What a transfer may take and whom it trusts; handed down by whoever knows
+// the service (the cloud client), never looked up here.
+struct HttpSettings {
+    // The whole transfer's time limit; zero: none.
+    std::chrono::seconds timeout{0};
+    // A transfer during which not a byte moves for this long fails as
+    // TransferError::Stalled; zero: never.
+    std::chrono::seconds stallTime{0};
+    // PEM file of the CA certificates to trust; empty: libcurl's default store.
+    std::string caBundle;
 };
 
-// While alive, transfers performed on the constructing thread abort (code -1,
-// "Failed to query.") as soon as their progress hook sees `flag` raised;
+// While alive, transfers performed on the constructing thread abort
+// (TransferError::Aborted) as soon as their progress hook sees `flag` raised;
 // libcurl calls the hook about once a second even when no byte moves. Scopes
 // nest; the flag must outlive the scope.
 class HttpAbortScope {
@@ -65,8 +66,8 @@ public:
     };
     // An open file streamed by fileReadCallback: `remaining` bytes are read
     // in libcurl's own buffer as they are sent. A file that ends early sets
-    // `shortRead` and aborts the transfer rather than send fewer bytes than
-    // Content-Length promised.
+    // `shortRead` and aborts the transfer (TransferError::File) rather than
+    // send fewer bytes than Content-Length promised.
     struct FileSource {
         std::FILE* file = nullptr;
         uint64_t remaining = 0;
@@ -78,33 +79,25 @@ public:
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
 
-    void setHeaders(const std::map<std::string, std::string>& values) { headers = values; }
     void setHeader(const std::string& key, const std::string& value) { headers[key] = value; }
-    const std::map<std::string, std::string>& getHeaders() const { return headers; }
     // The whole transfer's time limit; zero: none.
     void setTimeout(std::chrono::seconds limit) { timeout = limit; }
     // How long making the connection (TLS included) may take; zero: libcurl's default.
     void setConnectTimeout(std::chrono::seconds limit) { connectTimeout = limit; }
     // A transfer during which not a byte moves for this long fails as
-    // stalled (HttpResponse::stalled); zero: never.
+    // TransferError::Stalled; zero: never.
     void setStallTime(std::chrono::seconds limit) { stallTime = limit; }
-    void setFollowRedirects(bool follow) { followRedirects = follow; }
-    void setBasicAuth(const std::string& user, const std::string& password) {
-        basicAuthUser = user;
-        basicAuthPassword = password;
-    }
-    void setUserAgent(const std::string& userAgent) { customUserAgent = userAgent; }
     void setCAInfoFilePath(const std::string& path) { caInfoFilePath = path; }
     void setProgressCallback(HttpProgressCallback callback, void* userData) {
         progressCallback = callback;
         progressUserData = userData;
     }
-    const HttpTimings& getLastRequest() const { return lastRequest; }
 
     // For the method options that a call sets before perform().
     CURL* getHandle() { return handle; }
 
-    // Runs the transfer of baseUrl + path; never throws for transfer failures.
+    // Runs the transfer of baseUrl + path; never throws for transfer failures,
+    // which come back as the response's `error`.
     HttpResponse perform(const std::string& path);
 
     // libcurl callbacks. The reader is installed by the upload calls; the
@@ -128,12 +121,7 @@ private:
     // that count last changed: tells a stall from the overall time limit.
     int64_t movedBytes = 0;
     std::chrono::steady_clock::time_point lastMovement;
-    bool followRedirects = false;
-    std::string basicAuthUser;
-    std::string basicAuthPassword;
-    std::string customUserAgent;
     std::string caInfoFilePath;
-    HttpTimings lastRequest;
     HttpProgressCallback progressCallback = nullptr;
     void* progressUserData = nullptr;
     // The performing thread's abort flag, taken when perform() starts.

@@ -2,12 +2,19 @@
 
 #include <exception>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
-#include "net/service_addresses.h"
+#include <rapidxml/rapidxml.hpp>
+
+#include "cloud/cloud_failure.h"
+#include "cloud/service_configuration.h"
+#include "exmi/extensible_machine.h"
 #include "support/document.h"
 #include "support/encoding.h"
 #include "support/files.h"
 #include "support/log.h"
+#include "support/require.h"
 #include "support/text.h"
 
 const char* const StratavoxPalette::kPaletteId = "StratavoxPalette";
@@ -18,16 +25,18 @@ const char* const StratavoxPalette::kClientId = "sv-----------------------quorva
 StratavoxPalette::StratavoxPalette(EXMI::IExtensibleMachine* owningMachine, std::string id,
                                    EXMI::CommandInfo commandInfo, std::shared_ptr<EXMI::IAsyncHandler> handler)
     : EXMI::PaletteBase(owningMachine, std::move(id), std::move(commandInfo), kPaletteId, kPaletteTitle, handler) {
-    connector =
-        std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, EXMIImpl::redirectUri(), this, handler);
+    uiThread.check("StratavoxPalette");
+    connector = std::make_shared<EXMIImpl::CStratavoxFabriqoConnector>(
+        kClientId, EXMIImpl::ServiceConfiguration::fromEnvironment().redirectUri, this, handler);
     for (const char* scope : {"account.user.read", "plyx.mesh.write", "library.project.write", "library.project.read",
                               "plyx.printjob.write"}) {
         connector->addScope(scope);
     }
 }
 
-// An upload still running is abandoned with the connector; its exports go.
-StratavoxPalette::~StratavoxPalette() { deleteExports(); }
+// An upload still running is abandoned with the connector; its exports go
+// once its worker has closed them.
+StratavoxPalette::~StratavoxPalette() { uiThread.check("StratavoxPalette"); }
 
 std::string StratavoxPalette::getPaletteURL() {
     if (logOffFirst) {
@@ -40,6 +49,7 @@ std::string StratavoxPalette::getPaletteURL() {
 void StratavoxPalette::onNavigationEvent(const std::string& url) { connector->handleRedirect(url); }
 
 void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
+    uiThread.check("StratavoxPalette");
     const std::string& action = event.action;
     if (action == "auth") {
         onNavigationEvent(event.get("url"));
@@ -76,6 +86,7 @@ void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
     case kScreenReloadPage: setPaletteURL(kLocalPage); break;
     case kScreenUploadForm: {
         EXMI::PaletteEvent message("navigate");
+        if (!text.empty()) message.set("projectid", text);
         message.set("target", "uploadform");
         sendEvent(message);
         break;
@@ -93,15 +104,18 @@ void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
         sendEvent(message);
         break;
     }
-    case kScreenError: {
-        EXMI::PaletteEvent message("navigate");
-        message.set("target", "errorscreen");
-        message.set("errormessage", text);
-        sendEvent(message);
-        break;
-    }
     default: break;
     }
+}
+
+void StratavoxPalette::showFailure(const EXMIImpl::CloudFailure& failure) {
+    EXMI::PaletteEvent message("navigate");
+    message.set("errormessage", failure.message);
+    message.set("kind", failure.kind);
+    if (!failure.projectId.empty()) message.set("projectid", failure.projectId);
+    if (failure.status != 0) message.set("status", std::to_string(failure.status));
+    message.set("target", "errorscreen");
+    sendEvent(message);
 }
 
 void StratavoxPalette::setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
@@ -124,13 +138,6 @@ void StratavoxPalette::onUploadProgress(const std::string& phase, uint64_t sent,
     sendEvent(message);
 }
 
-void StratavoxPalette::onUploadEnded() { deleteExports(); }
-
-void StratavoxPalette::deleteExports() {
-    for (const auto& path : exports) support::deleteFile(path);
-    exports.clear();
-}
-
 void StratavoxPalette::onSignedOut() {
     logOffFirst = true;
     closePaletteIfOpen();
@@ -150,4 +157,249 @@ void StratavoxPalette::sendMaterials() {
         if (printer) message.set("printer", printer->name());  // the first active setup wins
     }
     sendEvent(message);
+}
+
+// Uploads: into a new project (with a thumbnail of the active view) and into
+// an existing one.
+
+namespace {
+
+const char* const k3mfContentType = "application/vnd.ms-package.3dmanufacturing-3dmodel+xml";
+const char* const kGCodeContentType = "text/plain";
+
+}  // namespace
+
+bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& upload) {
+    const std::string uploadType = event.get("uploadType");
+    bool exported = true;
+    if (uploadType == "design") {
+        exported = export3MF(upload.filePath, upload.fileName, upload.errorText);
+        upload.contentType = k3mfContentType;
+        upload.isPrintJob = false;
+    }
+    if (uploadType == "toolpath") {
+        exported = exportGCode(upload.filePath, upload.fileName, upload.errorText, event.get("printcoreOne"),
+                               event.get("materialOne"), event.get("printcoreTwo"), event.get("materialTwo"));
+        upload.contentType = kGCodeContentType;
+        upload.isPrintJob = true;
+    }
+    return exported;
+}
+
+std::string StratavoxPalette::saveThumbnail() {
+    qrvn::core::Ptr<qrvn::core::Application> app = qrvn::core::Application::get();
+    if (!app) return std::string();
+    qrvn::core::Ptr<qrvn::core::Viewport> view = app->activeView();
+    if (!view) return std::string();
+    const std::string path = support::makeTempFilePath("kalvixexport_", "jpg", 64);
+    return view->saveImage(path, 800, 600) ? path : std::string();
+}
+
+void StratavoxPalette::exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send) {
+    Upload upload;
+    // The upload owns every file made for it from here on: they go when it
+    // has ended and nothing reads them any more.
+    EXMIImpl::CStratavoxFabriqoUpload& running = connector->beginUpload();
+    setScreen(kScreenProgress, "");
+    running.reportProgress(false);
+    // Whatever fails from here on, the page must not stay on the progress
+    // screen; the error still goes on to the palette's log line.
+    try {
+        const std::string thumbnailPath = withThumbnail ? saveThumbnail() : std::string();
+        running.adoptFile(thumbnailPath);
+        const bool exported = exportForUpload(event, upload);
+        running.adoptFile(upload.filePath);
+        if (exported) {
+            send(upload, thumbnailPath);
+        } else {
+            connector->abandonUpload();
+            showFailure(EXMIImpl::localFailure("file", upload.errorText));
+        }
+    } catch (const std::exception& e) {
+        // An upload that was never sent ends here, with what it exported.
+        EXMIImpl::CStratavoxFabriqoUpload* unsent = connector->getUpload();
+        if (unsent && unsent->getPhase() == "exporting") {
+            unsent->adoptFile(upload.filePath);
+            connector->abandonUpload();
+        }
+        try {
+            showFailure(EXMIImpl::localFailure("local", e.what()));
+        } catch (const std::exception&) {
+            // The original failure is the one worth reporting.
+        }
+        throw;
+    }
+}
+
+void StratavoxPalette::uploadIntoNewProject(const EXMI::PaletteEvent& event) {
+    const std::string projectName = event.get("projectName");
+    const std::string projectDescription = event.get("projectDescription");
+    exportAndSend(event, true, [&](const Upload& upload, const std::string& thumbnailPath) {
+        connector->createProject(projectName, projectDescription, upload.filePath, upload.fileName, upload.contentType,
+                                 thumbnailPath, upload.isPrintJob);
+    });
+}
+
+void StratavoxPalette::uploadIntoProject(const EXMI::PaletteEvent& event) {
+    const std::string projectId = event.get("projectID");
+    exportAndSend(event, false, [&](const Upload& upload, const std::string&) {
+        connector->uploadToProject(projectId, upload.filePath, upload.fileName, upload.contentType, upload.isPrintJob);
+    });
+}
+
+// Exports of the design (3MF) and of the setup's toolpath (G-code) into the
+// add-in's temporary folder, and the post-processor named by the machine
+// description.
+
+namespace {
+
+using qrvn::core::Ptr;
+
+const char* const kSystemPrefix = "system://";
+
+std::string documentName(const Ptr<qrvn::core::Document>& document) {
+    return document ? document->name() : std::string("Document");
+}
+
+std::string setupName(const Ptr<qrvn::cam::Setup>& setup) { return setup ? setup->name() : std::string("Setup"); }
+
+using support::required;
+
+// Removes a temporary file when the scope ends, however it ends, unless it
+// is kept.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string filePath) : path(std::move(filePath)) {}
+    ~TemporaryFile() {
+        if (!path.empty()) support::deleteFile(path);
+    }
+    void keep() { path.clear(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& getPath() const { return path; }
+
+private:
+    std::string path;
+};
+
+// <machine><post><postProcessor> of a machine description; empty when any
+// of the three is missing. Parses in place; throws the parser's error for
+// malformed XML.
+std::string postProcessorOf(std::vector<char>& text) {
+    rapidxml::xml_document<> document;
+    document.parse<0>(text.data());
+    rapidxml::xml_node<>* machine = document.first_node("machine");
+    rapidxml::xml_node<>* post = machine ? machine->first_node("post") : nullptr;
+    rapidxml::xml_node<>* postProcessor = post ? post->first_node("postProcessor") : nullptr;
+    if (!postProcessor) return std::string();
+    return std::string(postProcessor->value(), postProcessor->value_size());
+}
+
+}  // namespace
+
+bool StratavoxPalette::export3MF(std::string& filePath, std::string& fileName, std::string& errorText) {
+    EXMI::IExtensibleMachine* owningMachine = getMachine();
+    Ptr<qrvn::core::Document> document = support::getActiveDocument();
+    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
+    if (!cam) {
+        errorText = "Could not find CAM Document.";
+        return false;
+    }
+    const std::string baseName = documentName(document) + "_" + setupName(owningMachine->getSetup());
+    filePath = support::makeTempFilePath("kalvixexport_", "3mf", 64);
+    // The file exists from here on (made private); a failed export must not
+    // leave it behind.
+    TemporaryFile exported(filePath);
+    fileName = baseName + ".3mf";
+    if (!cam->export3MF(filePath, nullptr, nullptr, false, false)) {
+        errorText = "Could not export 3MF data";
+        return false;
+    }
+    exported.keep();
+    return true;
+}
+
+bool StratavoxPalette::exportGCode(std::string& filePath, std::string& fileName, std::string& errorText,
+                                   const std::string& printcoreOne, const std::string& materialOne,
+                                   const std::string& printcoreTwo, const std::string& materialTwo) {
+    EXMI::IExtensibleMachine* owningMachine = getMachine();
+    Ptr<qrvn::core::Document> document = support::getActiveDocument();
+    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
+    if (!cam) {
+        errorText = "Could not find CAM Document.";
+        return false;
+    }
+    Ptr<qrvn::cam::Setup> setup = owningMachine->getSetup();
+    const std::string baseName = documentName(document) + "_" + setupName(setup);
+    filePath = support::makeTempFilePath("kalvixexport_", "gcode", 64);
+    TemporaryFile exported(filePath);  // unless post-processing succeeds
+    fileName = baseName + ".gcode";
+    // The post-processor writes programName + its extension into the
+    // folder: exactly filePath.
+    const std::string programName = support::fileName(filePath, false);
+    const std::string outputFolder = support::folderOf(filePath);
+
+    Ptr<qrvn::core::UserInterface> ui = support::getUserInterface();
+    if (!ui) {
+        errorText = "Could not find UI data.";
+        return false;
+    }
+
+    std::string postPath = readPostProcessorPath();
+    if (postPath.empty()) {
+        Ptr<qrvn::core::FileDialog> dialog = required(ui->createFileDialog());
+        dialog->setInitialDirectory(cam->systemPostFolder());
+        dialog->setFilter("Postprocessor files (*.cps)");
+        dialog->setMultiSelect(false);
+        if (dialog->showOpen() == qrvn::core::DialogOK) postPath = dialog->fileName();
+        if (postPath.empty()) {
+            errorText = "Canceled post-processor selection.";
+            return false;
+        }
+    }
+
+    Ptr<qrvn::cam::PostProcessInput> postInput = required(
+        qrvn::cam::PostProcessInput::create(programName, postPath, outputFolder, qrvn::cam::MillimetersOutput));
+    Ptr<qrvn::core::NamedValues> properties = required(postInput->postProperties());
+    properties->add("extruder1printcoreName", qrvn::core::ValueInput::createByString(printcoreOne));
+    properties->add("extruder1Material", qrvn::core::ValueInput::createByString(materialOne));
+    properties->add("extruder2printcoreName", qrvn::core::ValueInput::createByString(printcoreTwo));
+    properties->add("extruder2Material", qrvn::core::ValueInput::createByString(materialTwo));
+    postInput->setBooleanOption(false);
+
+    const Ptr<qrvn::core::Base> setupObject = setup.query<qrvn::core::Base>();
+    if (!cam->postProcess(setupObject, postInput)) {
+        errorText = "Could not post-process toolpaths. Please regenerate toolpath before uploading!";
+        return false;
+    }
+    exported.keep();
+    return true;
+}
+
+std::string StratavoxPalette::readPostProcessorPath() {
+    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(support::getActiveDocument());
+    Ptr<qrvn::cam::Setup> setup = getMachine()->getSetup();
+    if (!cam || !setup) return std::string();
+    Ptr<qrvn::cam::Machine> hostMachine = setup->machine();
+    if (!hostMachine) return std::string();
+
+    // The description is a scratch file: gone again however reading ends,
+    // a parser error included.
+    const TemporaryFile description(support::makeTempFilePath("machine_", ".machine", 64));
+    hostMachine->exportToFile(qrvn::cam::MachineDescriptionExportFormat, description.getPath());
+
+    std::vector<char> text;
+    try {
+        std::vector<uint8_t> bytes;
+        support::readFile(description.getPath(), bytes);
+        text.assign(bytes.begin(), bytes.end());
+    } catch (const std::exception&) {
+        // No description: the user is asked for a post-processor instead.
+        text.clear();
+    }
+    text.push_back('\0');
+
+    const std::string value = postProcessorOf(text);
+    if (value.compare(0, 9, kSystemPrefix) == 0) return cam->systemPostFolder() + "/" + value.substr(9);
+    return value;
 }

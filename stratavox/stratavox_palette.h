@@ -11,7 +11,7 @@
 // holds a share of the connector lets go of it before the palette goes
 // (the vendor machine releases its commands first). Host user-interface
 // thread only; the connector's callbacks arrive there through the request
-// handler's processResponses.
+// handler's processResponses (checked).
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +22,7 @@
 #include "cloud/stratavox_connector.h"
 #include "cloud/stratavox_url_interface.h"
 #include "exmi/palette_base.h"
+#include "support/sequence_checker.h"
 
 class StratavoxPalette : public EXMI::PaletteBase, public EXMIImpl::IStratavoxURLInterface {
 public:
@@ -44,11 +45,11 @@ public:
 
     // Connector listener.
     void setScreen(int32_t screen, const std::string& text) override;
+    void showFailure(const EXMIImpl::CloudFailure& failure) override;
     void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
                         const std::string& currentProjectId) override;
     void onSignedOut() override;
     void onUploadProgress(const std::string& phase, uint64_t sent, uint64_t total, uint64_t rate) override;
-    void onUploadEnded() override;
 
     // Exports into a fresh temporary file. On failure they return false
     // with a text for the error screen; a missing host object throws.
@@ -71,8 +72,8 @@ private:
     };
 
     // Shows progress, exports (with a thumbnail of the active view when
-    // asked) and hands the result to `send`; failures reach the error screen
-    // and the exports are deleted unless an upload took them over.
+    // asked) into the connector's new upload, which owns the files from then
+    // on, and hands the result to `send`; failures reach the error screen.
     using Sender = std::function<void(const Upload&, const std::string& thumbnailPath)>;
     void exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send);
     void uploadIntoNewProject(const EXMI::PaletteEvent& event);
@@ -82,17 +83,7 @@ private:
     // A thumbnail of the active view, empty when the host cannot make one.
     std::string saveThumbnail();
     void sendMaterials();
-    // Puts the page on the error screen after the progress screen was
-    // shown, whatever went wrong; the caller rethrows for the log.
-    void showFailure(const std::string& text);
-
-    // Remembers a temporary file of the running upload (once; empty: none)
-    // and deletes them all once the upload has ended.
-    void keepExport(const std::string& path);
-    void deleteExports();
-
     std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
     bool logOffFirst = false;
-    // Temporary files of the running upload: export and thumbnail.
-    std::vector<std::string> exports;
+    support::SequenceChecker uiThread;
 };

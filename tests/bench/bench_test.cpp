@@ -39,10 +39,13 @@ TEST(BenchTable, RatiosReferToTheFirstMeasuredRowOfTheirOwnBenchmarkAndUploadsCo
     lines1.counters["lines_per_second"] = 100000;
     Measurement lines2 = timed("log lines", "2 threads", 9e-6);
     lines2.counters["lines_per_second"] = 150000;
+    // Several rounds: their median ratio with the range beside it.
+    Measurement rounds = upload(50, 200, 1100, 10);
+    rounds.counters.insert({{kThroughputRatio, 0.26}, {kLowestRatio, 0.2}, {kHighestRatio, 0.3}});
     Measurement bigUpload = timed("upload", "1 GiB", 0);
     bigUpload.skipped = "needs 3.2 GiB of free disk, 1 GiB available";
     const auto rows =
-        makeRows({failedTick, timed("heartbeat tick", "10 instances", 10e-6), upload(50, 200, 1100, 10),
+        makeRows({failedTick, timed("heartbeat tick", "10 instances", 10e-6), rounds,
                   timed("heartbeat tick", "100 instances", 20e-6), timed("EXMI::run", "1 document", 2e-3),
                   timed("heartbeat tick", "1000 instances", 45e-6), timed("EXMI::run", "20 documents", 3e-3), lines1,
                   lines2, upload(50, 0, 1100, 0), bigUpload});
@@ -51,7 +54,8 @@ TEST(BenchTable, RatiosReferToTheFirstMeasuredRowOfTheirOwnBenchmarkAndUploadsCo
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"skipped: broken", ""},
         {"10.0 µs", "1.00"},
-        {"connector 50.0 MiB/s, peak 1100 MiB; curl 200 MiB/s, peak 10.0 MiB", "throughput 0.250, memory 110"},
+        {"connector 50.0 MiB/s, peak 1100 MiB; curl 200 MiB/s, peak 10.0 MiB",
+         "throughput 0.260 (0.200-0.300), memory 110"},
         {"20.0 µs", "2.00"},
         {"2.00 ms", "1.00"},
         {"45.0 µs", "4.50"},

@@ -1,14 +1,19 @@
 // Pure parts of the cloud client: JSON bodies and answers, PKCE and sign-in
-// addresses. No thread is started here.
+// addresses, service configuration and failure kinds. No thread is started
+// here.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
+#include "cloud/cloud_failure.h"
 #include "cloud/cloud_json.h"
 #include "cloud/pkce.h"
+#include "cloud/service_configuration.h"
 #include "cloud/stratavox_connector.h"
+#include "net/http_response.h"
 #include "support/encoding.h"
 #include "tests/support/scratch.h"
 
@@ -211,6 +216,19 @@ TEST_F(SignInAddress, ConstructionNeedsAHandler) {
               failureOf([] { CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, nullptr); }));
 }
 
+// The connector is the UI thread's: a call from another thread aborts the
+// test build with a message rather than race.
+TEST(ThreadRules, ACallFromAnotherThreadAbortsWithAMessage) {
+#if defined(SUPPORT_CHECK_THREADS)
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CStratavoxFabriqoConnector connector("c", "https://r/", nullptr, std::make_shared<EXMI::IAsyncHandler>());
+    EXPECT_DEATH(std::thread([&connector] { connector.signOut(); }).join(),
+                 "CStratavoxFabriqoConnector called from a thread other than its own");
+#else
+    GTEST_SKIP() << "thread rules are checked only where SUPPORT_CHECK_THREADS is defined";
+#endif
+}
+
 TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {
     auto handler = std::make_shared<EXMI::IAsyncHandler>();
     CStratavoxFabriqoConnector connector("c", "https://r.test/stratavox/", nullptr, handler);
@@ -220,6 +238,55 @@ TEST_F(SignInAddress, IgnoredRedirectsSendNothing) {
                                 "https://r.test/stratavox/?error=denied&error_code=7", "https://r.test/strata"})
         connector.handleRedirect(address);
     EXPECT_EQ(0u, handler->pendingCount());
+}
+
+// Trailing slashes are dropped from the server addresses and added to the
+// web application's; a stall time that is not a positive number of seconds
+// is the default.
+TEST(ServiceConfigurationTest, EnvironmentOverridesEachValue) {
+    using Variable = testing_support::EnvironmentOverride;
+    Variable account{"STRATAVOX_ACCOUNT_SERVER", "https://127.0.0.1:9/"},
+        api{"STRATAVOX_API_BASE", "https://127.0.0.1:9/plyx/v1/"},
+        webApp{"STRATAVOX_WEB_APP", "https://127.0.0.1:9/app/library"},
+        redirect{"STRATAVOX_REDIRECT_URI", "https://127.0.0.1:9/stratavox/"}, ca{"STRATAVOX_CA_BUNDLE", "/tmp/ca.pem"},
+        stall{"STRATAVOX_STALL_SECONDS", "7"};
+    ServiceConfiguration values = ServiceConfiguration::fromEnvironment();
+    EXPECT_EQ("https://127.0.0.1:9", values.accountServerUrl);
+    EXPECT_EQ("https://127.0.0.1:9/plyx/v1", values.apiBaseUrl);
+    EXPECT_EQ("https://127.0.0.1:9/app/library/", values.webAppUrl);
+    EXPECT_EQ("https://127.0.0.1:9/stratavox/", values.redirectUri);
+    EXPECT_EQ("/tmp/ca.pem", values.caBundlePath);
+    EXPECT_EQ(std::chrono::seconds(7), values.stallTime);
+    for (const char* text : {"0", "-3", "1e3", "9999999999"}) {
+        stall.set(text);
+        EXPECT_EQ(std::chrono::seconds(60), ServiceConfiguration::fromEnvironment().stallTime) << text;
+    }
+}
+
+// What the fault matrix cannot inject: a stall shows the timeout's code, a
+// 4xx other than a refusal and a status the add-in does not expect have
+// their own kinds, and a file problem keeps its own text.
+TEST(CloudFailureTest, KindsTheFaultMatrixCannotReach) {
+    HttpResponse stalled, notFound, moved, unreadable;
+    stalled.error = EXMIImpl::TransferError::Stalled;
+    notFound.status = 404;
+    moved.status = 302;
+    unreadable.error = EXMIImpl::TransferError::File;
+    unreadable.detail = "could not read file: /a";
+    const struct {
+        const HttpResponse& response;
+        std::string text, kind;
+        uint32_t status;
+    } rows[] = {{stalled, "x (28)", "stalled", 0},
+                {notFound, "x (404)", "client", 404},
+                {moved, "x (302)", "answer", 302},
+                {unreadable, "could not read file: /a", "file", 0}};
+    for (const auto& row : rows) {
+        const EXMIImpl::CloudFailure failure = EXMIImpl::requestFailure(row.response, "x");
+        EXPECT_EQ(row.text, failure.message);
+        EXPECT_EQ(row.kind, failure.kind) << row.text;
+        EXPECT_EQ(row.status, failure.status) << row.text;
+    }
 }
 
 }  // namespace

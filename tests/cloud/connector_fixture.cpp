@@ -26,7 +26,7 @@ void ConnectorTest::SetUp() {
 }
 
 void ConnectorTest::TearDown() {
-    // No worker may still read the environment when the next test changes it.
+    // Every request has come back before the emulator goes.
     if (handler) {
         EXPECT_TRUE(drain());
     }

@@ -24,6 +24,11 @@ namespace cloudtest {
 class RecordingListener : public EXMIImpl::IStratavoxURLInterface {
 public:
     void setScreen(int32_t screen, const std::string& text) override { screens.emplace_back(screen, text); }
+    // Recorded as screen 6 with its text, and whole.
+    void showFailure(const EXMIImpl::CloudFailure& failure) override {
+        screens.emplace_back(kScreenError, failure.message);
+        failures.push_back(failure);
+    }
     void setProjectList(const std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>& list,
                         const std::string& currentProjectId) override {
         lists.emplace_back(list, currentProjectId);
@@ -32,11 +37,13 @@ public:
     void onUploadProgress(const std::string& phase, uint64_t sent, uint64_t total, uint64_t rate) override {
         progress.push_back({phase, sent, total, rate, std::chrono::steady_clock::now()});
     }
-    void onUploadEnded() override { ++uploadsEnded; }
     void clear() {
         screens.clear();
+        failures.clear();
         lists.clear();
     }
+
+    static constexpr int32_t kScreenError = 6;
 
     struct Progress {
         std::string phase;
@@ -46,7 +53,7 @@ public:
 
     std::vector<std::pair<int32_t, std::string>> screens;
     std::vector<Progress> progress;
-    int uploadsEnded = 0;
+    std::vector<EXMIImpl::CloudFailure> failures;
     std::vector<std::pair<std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>, std::string>> lists;
     int signedOut = 0;
 };

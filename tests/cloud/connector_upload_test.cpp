@@ -56,11 +56,10 @@ TEST_F(Uploads, UnusableExportsFailBeforeAnyRequest) {
         for (const bool newProject : {true, false}) {
             SCOPED_TRACE(item.path + (newProject ? " (new project)" : ""));
             listener.clear();
-            const int ended = listener.uploadsEnded;
             if (newProject) connector->createProject("P", "", item.path, "x.3mf", k3mfType, "", false);
             else connector->uploadToProject(project, item.path, "x.3mf", k3mfType, false);
             EXPECT_EQ(Screens({{6, item.error}}), listener.screens);
-            EXPECT_EQ(ended + 1, listener.uploadsEnded);
+            EXPECT_EQ("file", listener.failures.at(0).kind);
             EXPECT_FALSE(connector->isUploading());
         }
     }
@@ -123,10 +122,20 @@ TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
     EXPECT_EQ(1u, cloud->storedFiles().size());
 }
 
+// The stall time is read with the rest of the configuration, when the
+// connector is made.
+class StallingUploads : public ConnectorTest {
+protected:
+    void SetUp() override {
+        stall.set("1");
+        ConnectorTest::SetUp();
+    }
+    Variable stall{"STRATAVOX_STALL_SECONDS"};
+};
+
 // A storage that takes the request and then answers nothing fails within
 // the stall time, with libcurl's own check.
-TEST_F(Uploads, AStalledTransferFailsWithinTheStallTime) {
-    const Variable stall{"STRATAVOX_STALL_SECONDS", "1"};
+TEST_F(StallingUploads, AStalledTransferFailsWithinTheStallTime) {
     ASSERT_TRUE(signIn());
     const std::string project = cloud->addProject("Target", "");
     const std::string path = writeTempFile("s.3mf", randomBytes(4096, 3));
@@ -139,6 +148,7 @@ TEST_F(Uploads, AStalledTransferFailsWithinTheStallTime) {
     ASSERT_TRUE(pumpUntil([&] { return listener.screens.size() >= 2; }, std::chrono::seconds(30)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(Screens({{4, ""}, {6, "the transfer stalled: no progress for 1 seconds"}}), listener.screens);
+    EXPECT_EQ("stalled", listener.failures.at(0).kind);
 }
 
 // The announcement's answer is the service's word: an upload address that is

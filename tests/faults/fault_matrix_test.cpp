@@ -1,8 +1,9 @@
 // The whole upload, driven only through the palette's page messages against
 // the cloud emulator, with one fault injected at one endpoint per row: the
-// screen and exact text the page ends on, no wait past its deadline, nothing
-// half-stored, no export left behind, and a retry from the page that stores
-// the file byte for byte.
+// screen the page ends on with its exact text (also in the log), its kind and
+// status and the project the upload had created, no wait past its deadline,
+// nothing half-stored, no export left behind, and a retry from the page that
+// stores the file byte for byte, into the created project when there was one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,6 +35,8 @@ struct Row {
     Injected fault;
     std::string screen;  // "errorscreen", "successscreen" or "uploadform"
     std::string text;    // the error screen's message; empty for the other screens
+    std::string kind;    // the error screen's "kind"
+    std::string status;  // its "status"; empty: none
 };
 
 const char* const kError = "errorscreen";
@@ -44,22 +47,33 @@ const std::string kExpiredAnswer = R"({"error":"invalid_token","error_descriptio
 // What the emulator sends of an announcement answer before it drops the connection.
 const std::string kPartialAnnouncement = R"({"data":{"upload_url":"https://)";
 
-// Transfer failures show the HTTP layer's code: 28 for a timeout, -1 (printed
-// unsigned) for any other. Injected statuses answer with the body "denied".
-const std::vector<std::pair<Injected, std::string>> kTransferCodes = {
-    {Injected::Timeout, "28"},    {Injected::Status401, "401"},      {Injected::Status403, "403"},
-    {Injected::Status500, "500"}, {Injected::Dropped, "4294967295"}, {Injected::Untrusted, "4294967295"}};
+// Transfer failures show the contract's code: 28 for a timeout, 4294967295
+// for any other; their kind stands beside it. Injected statuses answer with
+// the body "denied"; wrong answers come with status 200.
+struct Outcome {
+    std::string code, kind, status;
+};
+const std::map<Injected, Outcome> kOutcomes = {
+    {Injected::Timeout, {"28", "timeout", ""}},         {Injected::Status401, {"401", "refused", "401"}},
+    {Injected::Status403, {"403", "refused", "403"}},   {Injected::Status500, {"500", "server", "500"}},
+    {Injected::Dropped, {"4294967295", "connect", ""}}, {Injected::Untrusted, {"4294967295", "certificate", ""}},
+    {Injected::Malformed, {"200", "answer", "200"}},    {Injected::WrongType, {"200", "answer", "200"}},
+    {Injected::Expired, {"401", "refused", "401"}},
+};
 
 std::vector<Row> makeRows() {
     using I = Injected;
     using E = Endpoint;
     std::vector<Row> rows;
     const auto add = [&rows](E endpoint, I fault, const char* screen, const std::string& text) {
-        rows.push_back({endpoint, fault, screen, text});
+        const Outcome& outcome = kOutcomes.at(fault);
+        rows.push_back({endpoint, fault, screen, text, screen == kError ? outcome.kind : "",
+                        screen == kError ? outcome.status : ""});
     };
     // "<what> (<code>)" for each transfer failure.
     const auto transfer = [&](E endpoint, const std::string& what) {
-        for (const auto& code : kTransferCodes) add(endpoint, code.first, kError, what + " (" + code.second + ")");
+        for (I fault : {I::Timeout, I::Status401, I::Status403, I::Status500, I::Dropped, I::Untrusted})
+            add(endpoint, fault, kError, what + " (" + kOutcomes.at(fault).code + ")");
     };
     // Announcements: a failed status carries the answer's body, a dropped
     // answer what arrived of it.
@@ -80,6 +94,8 @@ std::vector<Row> makeRows() {
     add(E::Token, I::WrongType, kError, "could not log in account!");  // "expires_in" as text
     // A token issued with less life left than the client's safety margin.
     add(E::Token, I::Expired, kError, "invalid token expiration time");
+    rows.back().kind = "answer";
+    rows.back().status = "200";
 
     transfer(E::ProjectsList, "could not retrieve projects");
     // A list answer that is not JSON is dropped silently: the form stays, without a list.
@@ -207,12 +223,16 @@ protected:
         connector().setRequestTimeout(kRequestTimeout);
     }
 
-    // Print jobs go into the existing project, files into a new one.
-    void submitForm(const Row& row) {
+    // Print jobs go into the existing project, files into a new one unless
+    // `into` names one (the page's "Try again" after the upload created it).
+    void submitForm(const Row& row, const std::string& into = "") {
         const bool job = row.endpoint == Endpoint::JobsAnnounce;
-        fromPage(job ? "selectproject" : "createproject",
-                 job ? vendor_test::form(vendor_test::existingProject(existing), "toolpath")
-                     : vendor_test::form(vendor_test::kNewProject, "design"));
+        if (job || !into.empty()) {
+            fromPage("selectproject", vendor_test::form(vendor_test::existingProject(job ? existing : into),
+                                                        job ? "toolpath" : "design"));
+        } else {
+            fromPage("createproject", vendor_test::form(vendor_test::kNewProject, "design"));
+        }
     }
 
     // Path to bytes of every export written so far; the files themselves
@@ -299,10 +319,23 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
 
     const PageMessage last = lastNavigation();
     EXPECT_EQ(last.get("target"), row.screen) << ::testing::PrintToString(screens());
+    // Past the project's creation the page is told which one it was.
+    const bool created = row.endpoint == Endpoint::Thumbnail || row.endpoint == Endpoint::FilesAnnounce ||
+                         row.endpoint == Endpoint::StoragePut;
+    const std::string createdId = created && !cloud->projects().empty() ? cloud->projects().back().id : "";
     if (row.screen == kSuccess) {
         expectStoredOnce(row, last.get("projectid"), exportsBefore, storedBefore);
     } else {
         EXPECT_EQ(last.get("errormessage"), row.text);
+        EXPECT_EQ(last.get("kind"), row.kind);
+        EXPECT_EQ(last.get("status"), row.status);
+        EXPECT_EQ(last.members.count("status"), row.status.empty() ? 0u : 1u);
+        EXPECT_EQ(last.get("projectid"), row.screen == kError ? createdId : "");
+        if (row.screen == kError) {
+            const auto entries = host.log.entries();
+            EXPECT_TRUE(std::any_of(entries.begin(), entries.end(),
+                                    [&row](const exmi_test::Entry& entry) { return entry.message == row.text; }));
+        }
         if (row.screen == kForm) {
             EXPECT_TRUE(messagesNamed("projectlist").empty());
         }
@@ -331,10 +364,16 @@ TEST_P(FaultMatrixTest, EndsOnItsScreenStoresNothingHalfAndARetryFromThePageSucc
     if (HasFatalFailure()) return;
     ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty() || lastTarget() == kError; }));
     ASSERT_EQ(lastTarget(), kForm) << ::testing::PrintToString(screens());
-    submitForm(row);
+    const size_t projectsBefore = cloud->projects().size();
+    submitForm(row, last.get("projectid"));
     ASSERT_TRUE(heartbeatUntil(vendor_test::resultShown)) << ::testing::PrintToString(screens());
     ASSERT_EQ(lastTarget(), kSuccess) << ::testing::PrintToString(screens());
     expectStoredOnce(row, lastNavigation().get("projectid"), exportsBefore, storedBefore);
+    // A retry into the created project makes no second one.
+    if (!last.get("projectid").empty()) {
+        EXPECT_EQ(lastNavigation().get("projectid"), last.get("projectid"));
+        EXPECT_EQ(cloud->projects().size(), projectsBefore);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryEndpointAndFault, FaultMatrixTest, ::testing::ValuesIn(kRows), rowName);

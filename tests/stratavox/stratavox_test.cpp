@@ -360,23 +360,37 @@ TEST_F(PaletteProtocolTest, PageMessagesBeforeSignIn) {
 
 TEST_F(PaletteProtocolTest, EachScreenCodeBecomesItsMessage) {
     openPalette();
-    palette().setScreen(3, "ignored");
+    palette().setScreen(3, "");
     palette().setScreen(4, "");
     palette().setScreen(5, "p-42");
-    palette().setScreen(6, "could not retrieve projects (500)");
+    palette().showFailure({"could not retrieve projects (500)", "server", 500, ""});
     palette().setScreen(1, "x");
     palette().setScreen(7, "x");
     EXPECT_EQ(screens(), (Ids{"uploadform", "progressscreen", "successscreen:p-42",
                               "errorscreen:could not retrieve projects (500)"}));
+    // The members in name order after "eventID"; a status and a created
+    // project only when there is one.
+    palette().setScreen(3, "p-7");
+    palette().showFailure({"could not upload file content (4294967295)", "connect", 0, "p-7"});
+    std::vector<std::string> data;
+    for (const auto& message : messagesNamed("navigate")) data.push_back(message.data);
+    ASSERT_EQ(data.size(), 6u);
+    EXPECT_EQ(data[3].substr(data[3].find(",") + 1),
+              R"j("errormessage":"could not retrieve projects (500)","kind":"server","status":"500",)j"
+              R"j("target":"errorscreen"})j");
+    EXPECT_EQ(data[4].substr(data[4].find(",") + 1), R"("projectid":"p-7","target":"uploadform"})");
+    EXPECT_EQ(data[5].substr(data[5].find(",") + 1),
+              R"j("errormessage":"could not upload file content (4294967295)","kind":"connect","projectid":"p-7",)j"
+              R"j("target":"errorscreen"})j");
 
     // Screen 2 switches the web view to the add-in's page and says nothing.
     palette().setScreen(2, "");
     EXPECT_EQ(pageAddress(), "resources_html/index.html");
-    EXPECT_EQ(pageMessages().size(), 4u);
+    EXPECT_EQ(pageMessages().size(), 6u);
 
     // With the palette closed every report is dropped quietly.
     palette().closePaletteIfOpen();
-    palette().setScreen(6, "late");
+    palette().showFailure({"late", "local", 0, ""});
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
     EXPECT_TRUE(linesFrom(host.log.entries(), "StratavoxPalette").empty());
 }

@@ -154,8 +154,9 @@ TEST_F(WorkflowTest, OtherNavigationsDoNotSignIn) {
 }
 
 // While an upload runs a second one is refused and the page stays on it;
-// "cancelupload" ends it: nothing stored, exports gone, the form back with a
-// fresh list that holds the project it created; the next upload succeeds.
+// "cancelupload" ends it: nothing stored, exports gone once the worker let
+// go of them, the form back with the project it created chosen in a fresh
+// list; the next upload goes into that project.
 TEST_F(WorkflowTest, OneUploadAtATimeAndCancelFromThePage) {
     signIn();
     cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
@@ -184,25 +185,51 @@ TEST_F(WorkflowTest, OneUploadAtATimeAndCancelFromThePage) {
 
     fromPage("cancelupload");
     EXPECT_EQ(screens(), Ids{"uploadform"});
-    EXPECT_TRUE(host.exports(".3mf").empty());
-    EXPECT_TRUE(host.exports(".jpg").empty());
-    // The transfer ends within a second, not at its stall time.
-    ASSERT_TRUE(pumpUntil([this] { return machine->getAsyncHandler()->runningCount() == 0; }, nullptr,
-                          std::chrono::seconds(2)));
-    ASSERT_TRUE(pumpUntil([] { return !messagesNamed("projectlist").empty(); }, nullptr));
-    EXPECT_EQ(screens(), Ids{"uploadform"});
-    EXPECT_TRUE(cloud->storedFiles().empty());
     const auto projects = cloud->projects();
     ASSERT_EQ(projects.size(), 1u);
+    // The form comes back with the project the upload had created.
+    EXPECT_EQ(messagesNamed("navigate").back().get("projectid"), projects[0].id);
+    // The transfer ends within a second, not at its stall time, and only
+    // then, with the file closed, do the exports go.
+    ASSERT_TRUE(pumpUntil([this] { return machine->getAsyncHandler()->runningCount() == 0; }, nullptr,
+                          std::chrono::seconds(2)));
+    EXPECT_TRUE(host.exports(".3mf").empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+    ASSERT_TRUE(pumpUntil([] { return !messagesNamed("projectlist").empty(); }, nullptr));
+    EXPECT_EQ(messagesNamed("projectlist").back().get("defaultprojectid"), projects[0].id);
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    EXPECT_TRUE(cloud->storedFiles().empty());
     fromPage("cancelupload");  // nothing runs: nothing happens
     EXPECT_EQ(screens(), Ids{"uploadform"});
 
+    // The page uploads into the created project: no second one.
     cloud->clearFaults();
     qrvn::sim::clearMessagesToPage(kPaletteId);
     fromPage("selectproject", form(existingProject(projects[0].id), "design"));
     ASSERT_TRUE(waitForResult());
     EXPECT_EQ(lastScreen(), "successscreen:" + projects[0].id);
     EXPECT_EQ(cloud->storedFiles().size(), 1u);
+    EXPECT_EQ(cloud->projects().size(), 1u);
+}
+
+// The machine, and with it the palette and the request handler, going away
+// mid-upload: the transfer is aborted and the exports go once its worker has
+// closed the file, before the handler is gone.
+TEST_F(WorkflowTest, AnUploadAbandonedWithItsMachineLeavesNoExportBehind) {
+    signIn();
+    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
+    fromPage("createproject", form(kNewProject, "design"));
+    ASSERT_TRUE(pumpUntil(
+        [] {
+            const auto progress = messagesNamed("uploadprogress");
+            return !progress.empty() && progress.back().get("phase") == "uploading";
+        },
+        nullptr));
+    ASSERT_FALSE(host.exports(".3mf").empty());
+    machine.reset();
+    EXPECT_TRUE(host.exports(".3mf").empty());
+    EXPECT_TRUE(host.exports(".jpg").empty());
+    EXPECT_TRUE(cloud->storedFiles().empty());
 }
 
 using SignInTest = CloudMachineTest;

@@ -95,6 +95,25 @@ inline void writeWholeFile(const std::string& path, const std::string& content) 
     out << content;
 }
 
+// How many of this process's file descriptors are open on `path` (Linux,
+// through /proc; elsewhere 0, where deleting a file that is still open fails
+// instead and the tests see the file left behind).
+inline int openDescriptorsOf(const std::string& path) {
+    int count = 0;
+#ifdef __linux__
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        const std::filesystem::path opened = std::filesystem::read_symlink(entry.path(), unreadable);
+        if (!unreadable && opened == target) ++count;
+    }
+#else
+    (void)path;
+#endif
+    return count;
+}
+
 // Polls until `condition` holds (true) or `limit` has passed (false); a test
 // never waits a fixed time for a result.
 template <typename Condition>

@@ -1,0 +1,103 @@
+#include "cloud/stratavox_session.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "cloud/pkce.h"
+#include "support/encoding.h"
+
+namespace EXMIImpl {
+
+CStratavoxFabriqoSession::CStratavoxFabriqoSession(std::string client, std::string redirect)
+    : clientId(std::move(client)), redirectUri(std::move(redirect)), accessTokenExpiry(Clock::now()) {
+    const PkcePair pair = makePkcePair(64);
+    codeVerifier = pair.verifier;
+    codeChallenge = pair.challenge;
+}
+
+void CStratavoxFabriqoSession::addScope(std::string scope) {
+    if (isSignedIn()) throw std::runtime_error("cannot change scope while logged in");
+    if (scope.empty()) return;
+    scopes.push_back(std::move(scope));
+}
+
+std::string CStratavoxFabriqoSession::scopeText() const {
+    std::string text;
+    for (const auto& scope : scopes) {
+        if (!text.empty()) text += ' ';
+        text += scope;
+    }
+    return text;
+}
+
+std::string CStratavoxFabriqoSession::authorizeUrl(const std::string& accountServer, bool logOffFirst) const {
+    using support::percentEncode;
+    const std::string authorize = accountServer + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
+                                  "redirect_uri=" + percentEncode(redirectUri) + "&" +
+                                  "scope=" + percentEncode(scopeText()) + "&" + "response_type=code&" + "state=STATE&" +
+                                  "code_challenge=" + percentEncode(codeChallenge) + "&" + "code_challenge_method=S256";
+    if (logOffFirst) return accountServer + "/logoff?next=" + percentEncode(authorize);
+    return authorize;
+}
+
+std::string CStratavoxFabriqoSession::tokenRequestBody(const std::string& grantType,
+                                                       const std::string& grantMembers) const {
+    using support::percentEncode;
+    return "client_id=" + percentEncode(clientId) + "&" + "redirect_uri=" + percentEncode(redirectUri) + "&" +
+           "grant_type=" + grantType + "&" + "scope=" + percentEncode(scopeText()) + "&" + grantMembers;
+}
+
+std::string CStratavoxFabriqoSession::codeGrantMembers(const std::string& code) const {
+    return "code=" + code + "&" + "code_verifier=" + support::percentEncode(codeVerifier);
+}
+
+std::string CStratavoxFabriqoSession::refreshGrantMembers() const {
+    return "refresh_token=" + support::percentEncode(refreshToken);
+}
+
+uint64_t CStratavoxFabriqoSession::restart() {
+    clear();
+    return sessionGeneration;
+}
+
+void CStratavoxFabriqoSession::clear() {
+    accessToken.clear();
+    refreshToken.clear();
+    accessTokenExpiry = Clock::now();
+    // A new session owes nothing to the pacing of the last one.
+    nextRefreshAllowed = Clock::time_point();
+    refreshBackoff = std::chrono::seconds(0);
+    ++sessionGeneration;
+}
+
+void CStratavoxFabriqoSession::accept(const TokenAnswer& answer) {
+    accessToken = answer.accessToken;
+    refreshToken = answer.refreshToken;
+    // Taken as expired half a minute early, so no request goes out with a
+    // token that dies on the way.
+    accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
+    tokenLifetime = std::chrono::seconds(answer.expiresIn);
+}
+
+bool CStratavoxFabriqoSession::isRefreshDue(Clock::time_point now) const {
+    return !tokenRequestBusy && !refreshToken.empty() && accessTokenExpiry < now + kRefreshMargin &&
+           now >= nextRefreshAllowed;
+}
+
+void CStratavoxFabriqoSession::refreshFailed() {
+    refreshBackoff =
+        refreshBackoff.count() == 0 ? std::chrono::seconds(1) : std::min(refreshBackoff * 2, std::chrono::seconds(60));
+    nextRefreshAllowed = Clock::now() + refreshBackoff;
+}
+
+void CStratavoxFabriqoSession::refreshSucceeded(Clock::time_point sentAt) {
+    refreshBackoff = std::chrono::seconds(0);
+    nextRefreshAllowed = sentAt + tokenLifetime / 2;
+}
+
+void CStratavoxFabriqoSession::noteRefusedToken(const std::string& token) {
+    if (!token.empty() && token == accessToken) accessTokenExpiry = Clock::now();
+}
+
+}  // namespace EXMIImpl

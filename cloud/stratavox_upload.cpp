@@ -1,0 +1,72 @@
+#include "cloud/stratavox_upload.h"
+
+#include <algorithm>
+
+#include "support/files.h"
+
+namespace EXMIImpl {
+
+CStratavoxFabriqoUpload::ExportFiles::~ExportFiles() {
+    for (const std::string& path : paths) support::deleteFile(path);
+}
+
+CStratavoxFabriqoUpload::CStratavoxFabriqoUpload(uint64_t number, IStratavoxURLInterface* reportTo)
+    : generation(number), listener(reportTo), files(std::make_shared<ExportFiles>()) {}
+
+CStratavoxFabriqoUpload::~CStratavoxFabriqoUpload() {
+    uiThread.check("CStratavoxFabriqoUpload");
+    if (put) put->cancel();
+}
+
+void CStratavoxFabriqoUpload::adoptFile(const std::string& path) {
+    uiThread.check("CStratavoxFabriqoUpload");
+    auto& paths = files->paths;
+    if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+}
+
+void CStratavoxFabriqoUpload::setPhase(const std::string& name) {
+    uiThread.check("CStratavoxFabriqoUpload");
+    phase = name;
+}
+
+std::shared_ptr<EXMI::IAsyncPutFileRequest>
+CStratavoxFabriqoUpload::makeStorageRequest(const std::string& url, const std::string& contentType,
+                                            const std::string& path, uint64_t size,
+                                            const EXMIImpl::HttpSettings& settings) {
+    uiThread.check("CStratavoxFabriqoUpload");
+    // The upload address carries its own authorisation; the bearer token must
+    // not travel to the storage host.
+    put = std::make_shared<EXMI::IAsyncPutFileRequest>("uploadbinary", url, contentType, "", path, size, settings);
+    put->fileOwner = files;
+    phase = "uploading";
+    rateSamples.clear();
+    return put;
+}
+
+void CStratavoxFabriqoUpload::cancel() {
+    uiThread.check("CStratavoxFabriqoUpload");
+    if (put) put->cancel();
+}
+
+void CStratavoxFabriqoUpload::reportProgress(bool final) {
+    uiThread.check("CStratavoxFabriqoUpload");
+    if (!listener) return;
+    const auto now = Clock::now();
+    const uint64_t sent = final ? total : (put ? put->bytesSent() : 0);
+    rateSamples.emplace_back(now, sent);
+    while (rateSamples.size() > 2 && now - rateSamples.front().first > kRateWindow) rateSamples.pop_front();
+    if (!final && reported) {
+        if (now - lastReportTime < kProgressInterval) return;
+        if (phase == lastReportPhase && sent == lastReportSent) return;
+    }
+    const double seconds = std::chrono::duration<double>(now - rateSamples.front().first).count();
+    const uint64_t rate =
+        seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent - rateSamples.front().second) / seconds) : 0;
+    reported = true;
+    lastReportTime = now;
+    lastReportPhase = phase;
+    lastReportSent = sent;
+    listener->onUploadProgress(phase, sent, total, rate);
+}
+
+}  // namespace EXMIImpl
