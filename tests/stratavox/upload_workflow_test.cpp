@@ -145,7 +145,7 @@ TEST_F(WorkflowTest, ThePageHandsOverTheRedirectAndReloadsOnceSignedIn) {
 
 TEST_F(WorkflowTest, OtherNavigationsDoNotSignIn) {
     openPalette();
-    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->redirectUri() + "?error=access_denied&state=STATE"));
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->redirectUri() + "?state=STATE"));
     ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stolen"));
     qrvn::sim::pump();
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
