@@ -78,7 +78,8 @@ private:
     void exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send);
     void uploadIntoNewProject(const EXMI::PaletteEvent& event);
     void uploadIntoProject(const EXMI::PaletteEvent& event);
-    // Runs the export the page asked for; false with upload.errorText set.
+    // Runs the export of the (known) upload type the page asked for; false
+    // with upload.errorText set.
     bool exportForUpload(const EXMI::PaletteEvent& event, Upload& upload);
     // A thumbnail of the active view, empty when the host cannot make one.
     std::string saveThumbnail();
