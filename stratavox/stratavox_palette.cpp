@@ -70,7 +70,14 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
     } else if (action == "openfabriqo") {
         connector->openWebApp(event.get("projectid"));
     } else if (action == "apploaded") {
-        if (connector->isSignedIn()) connector->showUploadForm();
+        pageLoading = false;
+        if (failureWhileLoading) {
+            const EXMIImpl::CloudFailure failure = *failureWhileLoading;
+            failureWhileLoading.reset();
+            showFailure(failure);
+        } else if (connector->isSignedIn()) {
+            connector->showUploadForm();
+        }
         sendMaterials();
     } else if (action == "uploadanotherproject") {
         if (connector->isSignedIn()) {
@@ -83,7 +90,11 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
 
 void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
     switch (screen) {
-    case kScreenReloadPage: setPaletteURL(kLocalPage); break;
+    case kScreenReloadPage:
+        pageLoading = true;
+        failureWhileLoading.reset();
+        setPaletteURL(kLocalPage);
+        break;
     case kScreenUploadForm: {
         EXMI::PaletteEvent message("navigate");
         if (!text.empty()) message.set("projectid", text);
@@ -109,6 +120,7 @@ void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
 }
 
 void StratavoxPalette::showFailure(const EXMIImpl::CloudFailure& failure) {
+    if (pageLoading) failureWhileLoading = failure;
     EXMI::PaletteEvent message("navigate");
     message.set("errormessage", failure.message);
     message.set("kind", failure.kind);

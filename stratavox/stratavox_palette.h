@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,5 +87,10 @@ private:
     void sendMaterials();
     std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
     bool logOffFirst = false;
+    // From a reload of the page until it says "apploaded": what the page
+    // is sent meanwhile may be lost, so a failure shown then is shown again
+    // once it has loaded (a sign-in the user turned down, say).
+    bool pageLoading = false;
+    std::optional<EXMIImpl::CloudFailure> failureWhileLoading;
     support::SequenceChecker uiThread;
 };
