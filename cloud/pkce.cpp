@@ -1,13 +1,13 @@
 #include "cloud/pkce.h"
 
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 #include <openssl/sha.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <atomic>
+#include <limits>
 #include <stdexcept>
-
-#include "support/ids.h"
 
 namespace EXMIImpl {
 namespace {
@@ -67,21 +67,43 @@ std::string codeChallengeFor(const std::string& verifier) {
     return base64UrlEncode(digest.data(), digest.size());
 }
 
-PkcePair makePkcePair(int length) {
-    const int n = (length < 1 || length > 1024) ? 1024 : length;
+namespace {
+std::atomic<RandomSource> randomSource{nullptr};
+
+bool systemRandom(uint8_t* data, size_t length) {
+    return length <= static_cast<size_t>(std::numeric_limits<int>::max()) &&
+           RAND_bytes(data, static_cast<int>(length)) == 1;
+}
+}  // namespace
+
+void secureRandomBytes(uint8_t* data, size_t length) {
+    const RandomSource source = randomSource.load();
+    if (!(source ? source : &systemRandom)(data, length)) throw std::runtime_error("could not draw random bytes");
+}
+
+RandomSource replaceRandomSource(RandomSource source) { return randomSource.exchange(source); }
+
+PkcePair makePkcePair() {
+    static const char digits[] = "0123456789abcdef";
     PkcePair pair;
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-        // The count of identifiers varies a little; the entropy comes from
-        // the identifiers themselves, the digest fixes the verifier's length.
-        const int count = n + (std::rand() % n);
-        std::string seed;
-        seed.reserve(static_cast<size_t>(count) * 36);
-        for (int i = 0; i < count; ++i) seed += support::formatUuid(support::generateUuid());
-        pair.verifier = sha256Hex(seed);
+        uint8_t entropy[32];
+        secureRandomBytes(entropy, sizeof entropy);
+        pair.verifier.clear();
+        for (uint8_t byte : entropy) {
+            pair.verifier += digits[byte >> 4];
+            pair.verifier += digits[byte & 0x0f];
+        }
         pair.challenge = codeChallengeFor(pair.verifier);
         if (pair.challenge.find_first_of("-_") == std::string::npos) break;
     }
     return pair;
+}
+
+std::string makeSignInState() {
+    uint8_t entropy[24];
+    secureRandomBytes(entropy, sizeof entropy);
+    return base64UrlEncode(entropy, sizeof entropy);
 }
 
 }  // namespace EXMIImpl

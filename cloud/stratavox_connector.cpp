@@ -10,6 +10,7 @@
 #include "cloud/pkce.h"
 #include "platform/browser.h"
 #include "platform/files.h"
+#include "support/encoding.h"
 #include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
@@ -108,11 +109,48 @@ void CStratavoxFabriqoConnector::handleRedirect(const std::string& address) {
     const std::string rest = address.substr(redirectUri.size());
     const size_t question = rest.find('?');
     if (question == std::string::npos) return;
+    const std::string query = rest.substr(question);
     // A "code" parameter proper: "?xcode=..." or "&error_code=..." is not one.
-    const std::string code = queryParameter(rest.substr(question), "code");
-    if (code.empty()) return;
-    authenticate(code);
+    const std::string code = queryParameter(query, "code");
+    const std::string error = support::formDecode(queryParameter(query, "error"));
+    if (code.empty() && error.empty()) return;
+
+    const char source[] = "CStratavoxFabriqoConnector::handleRedirect";
+    std::string verifier;
+    // Only the sign-in this add-in started may be answered: a code that
+    // came another way (someone else's, RFC 6749 section 10.12) is never
+    // redeemed, and an answer taken once is not taken again.
+    switch (session.takeAnswer(support::formDecode(queryParameter(query, "state")), verifier)) {
+    case CStratavoxFabriqoSession::Answer::Waiting: break;
+    case CStratavoxFabriqoSession::Answer::Answered:
+        support::log("sign-in answer ignored: its sign-in has already been answered", source);
+        return;
+    case CStratavoxFabriqoSession::Answer::Foreign:
+        if (!session.isSignInWaiting()) {
+            support::log("sign-in answer ignored: no sign-in waits", source);
+            return;
+        }
+        support::log("sign-in answer refused: its state is not the one of the sign-in that waits", source);
+        failSignIn(localFailure("local", "could not authenticate: the sign-in answer belongs to another sign-in"));
+        return;
+    }
+    if (!error.empty()) {
+        // The user cancelled or the server refused (RFC 6749 section
+        // 4.1.2.1): the server's words, shown as they are.
+        const std::string description = support::formDecode(queryParameter(query, "error_description"));
+        const std::string text = description.empty() ? error : error + " (" + description + ")";
+        support::log("sign-in refused by the account server: " + support::escapeForLog(text), source);
+        failSignIn(CloudFailure{"could not authenticate: " + text, "refused", 0, ""});
+        return;
+    }
+    authenticate(code, verifier);
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenReloadPage, "");
+}
+
+void CStratavoxFabriqoConnector::failSignIn(const CloudFailure& failure) {
+    if (!listener) return;
+    listener->setScreen(IStratavoxURLInterface::kScreenReloadPage, "");
+    listener->showFailure(failure);
 }
 
 std::shared_ptr<EXMI::IAsyncRequest> CStratavoxFabriqoConnector::tokenRequest(const std::string& name,
@@ -122,11 +160,11 @@ std::shared_ptr<EXMI::IAsyncRequest> CStratavoxFabriqoConnector::tokenRequest(co
                                                      session.tokenRequestBody(grantType, grantMembers), transfer);
 }
 
-void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
-    uiThread.check("CStratavoxFabriqoConnector");
-    const uint64_t generation = session.restart();
+void CStratavoxFabriqoConnector::authenticate(const std::string& code, const std::string& verifier) {
+    const uint64_t generation = session.beginExchange();
     const char source[] = "CStratavoxFabriqoConnector::authenticate";
-    auto request = tokenRequest("authenticate", "authorization_code", session.codeGrantMembers(code));
+    auto request =
+        tokenRequest("authenticate", "authorization_code", CStratavoxFabriqoSession::codeGrantMembers(code, verifier));
     send(request, source, [this, generation, source](const HttpResponse& response) {
         // A newer sign-in or a sign-out made this answer obsolete.
         if (!session.isCurrent(generation)) return;
@@ -135,7 +173,7 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code) {
             fail(source, requestFailure(response, "could not authenticate"));
             return;
         }
-        session.accept(readTokenAnswer(response.body));
+        session.acceptSignIn(readTokenAnswer(response.body));
         if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
         retrieveProjects();
     });

@@ -49,11 +49,14 @@ public:
 
     // Sign-in.
     void addScope(std::string scope) { session.addScope(std::move(scope)); }
-    std::string getAuthorizeUrl(bool logOffFirst) const {
-        return session.authorizeUrl(service.accountServerUrl, logOffFirst);
-    }
+    // Starts a sign-in (a fresh state and PKCE pair, replacing any sign-in
+    // that waits) and returns the address of its page; behind the account
+    // server's sign-out address when `logOffFirst`.
+    std::string getAuthorizeUrl(bool logOffFirst) { return session.beginSignIn(service.accountServerUrl, logOffFirst); }
+    // Every address the palette's web view navigates to. A sign-in answer
+    // (with "code" or "error") is taken only when its state is that of the
+    // sign-in that waits, and then only once.
     void handleRedirect(const std::string& address);
-    void authenticate(const std::string& code);
     void refreshTokenIfNeeded();
     bool isSignedIn() const { return session.isSignedIn(); }
     void signOut();
@@ -92,8 +95,6 @@ public:
     void cancelUpload();
 
     // Observers and tuning, for the palette and for tests.
-    const std::string& getCodeVerifier() const { return session.getCodeVerifier(); }
-    const std::string& getCodeChallenge() const { return session.getCodeChallenge(); }
     const std::vector<std::string>& getScopes() const { return session.getScopes(); }
     const std::string& getCurrentProjectId() const { return currentProjectId; }
     Clock::time_point getAccessTokenExpiry() const { return session.getAccessTokenExpiry(); }
@@ -104,6 +105,11 @@ public:
 
 private:
     using Then = std::function<void(const HttpResponse&)>;
+    // Exchanges the code of the sign-in whose verifier is given.
+    void authenticate(const std::string& code, const std::string& verifier);
+    // The sign-in failed before any exchange: the palette's own page comes
+    // back and shows the error.
+    void failSignIn(const CloudFailure& failure);
     // Submits the request; its response reaches `then` on the UI thread
     // while the connector lives. What `then` throws fails the running upload
     // (or shows the error screen): a reader's refusal of an answer.

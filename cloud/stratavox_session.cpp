@@ -10,11 +10,7 @@
 namespace EXMIImpl {
 
 CStratavoxFabriqoSession::CStratavoxFabriqoSession(std::string client, std::string redirect)
-    : clientId(std::move(client)), redirectUri(std::move(redirect)), accessTokenExpiry(Clock::now()) {
-    const PkcePair pair = makePkcePair(64);
-    codeVerifier = pair.verifier;
-    codeChallenge = pair.challenge;
-}
+    : clientId(std::move(client)), redirectUri(std::move(redirect)), accessTokenExpiry(Clock::now()) {}
 
 void CStratavoxFabriqoSession::addScope(std::string scope) {
     if (isSignedIn()) throw std::runtime_error("cannot change scope while logged in");
@@ -31,12 +27,14 @@ std::string CStratavoxFabriqoSession::scopeText() const {
     return text;
 }
 
-std::string CStratavoxFabriqoSession::authorizeUrl(const std::string& accountServer, bool logOffFirst) const {
+std::string CStratavoxFabriqoSession::beginSignIn(const std::string& accountServer, bool logOffFirst) {
     using support::percentEncode;
-    const std::string authorize = accountServer + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
-                                  "redirect_uri=" + percentEncode(redirectUri) + "&" +
-                                  "scope=" + percentEncode(scopeText()) + "&" + "response_type=code&" + "state=STATE&" +
-                                  "code_challenge=" + percentEncode(codeChallenge) + "&" + "code_challenge_method=S256";
+    waiting = SignIn{makeSignInState(), makePkcePair()};
+    const std::string authorize =
+        accountServer + "/authorize?" + "client_id=" + percentEncode(clientId) + "&" +
+        "redirect_uri=" + percentEncode(redirectUri) + "&" + "scope=" + percentEncode(scopeText()) + "&" +
+        "response_type=code&" + "state=" + percentEncode(waiting->state) + "&" +
+        "code_challenge=" + percentEncode(waiting->pkce.challenge) + "&" + "code_challenge_method=S256";
     if (logOffFirst) return accountServer + "/logoff?next=" + percentEncode(authorize);
     return authorize;
 }
@@ -48,18 +46,28 @@ std::string CStratavoxFabriqoSession::tokenRequestBody(const std::string& grantT
            "grant_type=" + grantType + "&" + "scope=" + percentEncode(scopeText()) + "&" + grantMembers;
 }
 
-std::string CStratavoxFabriqoSession::codeGrantMembers(const std::string& code) const {
-    return "code=" + code + "&" + "code_verifier=" + support::percentEncode(codeVerifier);
+CStratavoxFabriqoSession::Answer CStratavoxFabriqoSession::takeAnswer(const std::string& state, std::string& verifier) {
+    if (std::find(answeredStates.begin(), answeredStates.end(), state) != answeredStates.end()) return Answer::Answered;
+    // Compared in full whatever the text: a state is no secret once the
+    // page has it, so timing tells nothing.
+    if (!waiting || state.empty() || state != waiting->state) return Answer::Foreign;
+    verifier = waiting->pkce.verifier;
+    // A web view that reloads repeats only the last few answers.
+    if (answeredStates.size() == kAnsweredStatesKept) answeredStates.erase(answeredStates.begin());
+    answeredStates.push_back(state);
+    waiting.reset();
+    return Answer::Waiting;
+}
+
+std::string CStratavoxFabriqoSession::codeGrantMembers(const std::string& code, const std::string& verifier) {
+    return "code=" + code + "&" + "code_verifier=" + support::percentEncode(verifier);
 }
 
 std::string CStratavoxFabriqoSession::refreshGrantMembers() const {
     return "refresh_token=" + support::percentEncode(refreshToken);
 }
 
-uint64_t CStratavoxFabriqoSession::restart() {
-    clear();
-    return sessionGeneration;
-}
+uint64_t CStratavoxFabriqoSession::beginExchange() { return ++sessionGeneration; }
 
 void CStratavoxFabriqoSession::clear() {
     accessToken.clear();
@@ -78,6 +86,13 @@ void CStratavoxFabriqoSession::accept(const TokenAnswer& answer) {
     // token that dies on the way.
     accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);
     tokenLifetime = std::chrono::seconds(answer.expiresIn);
+}
+
+void CStratavoxFabriqoSession::acceptSignIn(const TokenAnswer& answer) {
+    accept(answer);
+    // A new session owes nothing to the pacing of the last one.
+    nextRefreshAllowed = Clock::time_point();
+    refreshBackoff = std::chrono::seconds(0);
 }
 
 bool CStratavoxFabriqoSession::isRefreshDue(Clock::time_point now) const {

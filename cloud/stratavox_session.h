@@ -1,16 +1,21 @@
 #pragma once
 // CStratavoxFabriqoSession is the sign-in session with the account service:
-// the client's identity and scopes, the PKCE pair, the tokens (held in memory
-// only) and the refresh schedule. It builds what the token requests carry and
+// the client's identity and scopes, the sign-in that waits for its redirect
+// (its state and PKCE pair, fresh for every sign-in) and the states of those
+// already answered, the tokens (held in memory only) and the refresh
+// schedule. It builds what the token requests carry and
 // decides when a refresh is due; the connector sends them. Used on the host's
 // UI thread only, by its connector.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cloud/cloud_json.h"
+#include "cloud/pkce.h"
 
 namespace EXMIImpl {
 
@@ -19,41 +24,58 @@ public:
     using Clock = std::chrono::steady_clock;
     // A token is renewed once it has less than this left.
     static constexpr std::chrono::minutes kRefreshMargin{1};
+    // How many answered sign-ins are remembered, so that their repeated
+    // redirects are ignored instead of refused.
+    static constexpr size_t kAnsweredStatesKept = 16;
 
     CStratavoxFabriqoSession(std::string clientId, std::string redirectUri);
 
     void addScope(std::string scope);
     const std::vector<std::string>& getScopes() const { return scopes; }
     const std::string& getRedirectUri() const { return redirectUri; }
-    const std::string& getCodeVerifier() const { return codeVerifier; }
-    const std::string& getCodeChallenge() const { return codeChallenge; }
     const std::string& getAccessToken() const { return accessToken; }
     Clock::time_point getAccessTokenExpiry() const { return accessTokenExpiry; }
     bool isSignedIn() const { return !accessToken.empty() && Clock::now() < accessTokenExpiry; }
 
-    // The sign-in page of `accountServer`; behind its sign-out address when
-    // `logOffFirst`.
-    std::string authorizeUrl(const std::string& accountServer, bool logOffFirst) const;
+    // Starts a sign-in with a fresh state and PKCE pair, which replaces any
+    // sign-in still waiting, and returns its page at `accountServer`; behind
+    // the server's sign-out address when `logOffFirst`.
+    std::string beginSignIn(const std::string& accountServer, bool logOffFirst);
+
+    // Whose answer a redirect carrying `state` is.
+    enum class Answer {
+        Waiting,   // the sign-in that waits: it waits no longer
+        Answered,  // a sign-in whose answer came before
+        Foreign,   // no sign-in of this session (or one that was replaced)
+    };
+    // Matches a redirect's state; for the waiting sign-in, its verifier goes
+    // to `verifier`.
+    Answer takeAnswer(const std::string& state, std::string& verifier);
+    bool isSignInWaiting() const { return waiting.has_value(); }
     // A token request's form body: the client, the grant type and the scope,
     // then `grantMembers` (already form-encoded), in the order the service
     // has always been sent them.
     std::string tokenRequestBody(const std::string& grantType, const std::string& grantMembers) const;
     // The grant members of an authorization code (sent as the service handed
-    // it over) and of a refresh.
-    std::string codeGrantMembers(const std::string& code) const;
+    // it over) with its sign-in's verifier, and of a refresh.
+    static std::string codeGrantMembers(const std::string& code, const std::string& verifier);
     std::string refreshGrantMembers() const;
 
-    // A new sign-in: the tokens and the pacing of the last one are
-    // forgotten. Returns the new session's generation.
-    uint64_t restart();
+    // A code is being exchanged: answers to token requests sent before it
+    // are of no use any more. The tokens stay until its answer replaces
+    // them, so an exchange that fails leaves a signed-in user signed in.
+    // Returns the new generation.
+    uint64_t beginExchange();
     // Sign-out: the same, without a new sign-in.
     void clear();
     // Token answers of requests sent before the last restart or clear
     // belong to a session that no longer exists.
     bool isCurrent(uint64_t generation) const { return generation == sessionGeneration; }
     uint64_t getGeneration() const { return sessionGeneration; }
-    // Applies a token answer.
+    // Applies a token answer: of a refresh, and of an exchange, which also
+    // forgets the refresh pacing of the tokens it replaces.
     void accept(const TokenAnswer& answer);
+    void acceptSignIn(const TokenAnswer& answer);
 
     // Refresh pacing: no refresh while one runs, before the margin, or
     // before nextRefreshAllowed. After a failed refresh the wait doubles from
@@ -79,8 +101,13 @@ private:
     const std::string clientId;
     const std::string redirectUri;
     std::vector<std::string> scopes;
-    std::string codeVerifier;
-    std::string codeChallenge;
+    struct SignIn {
+        std::string state;
+        PkcePair pkce;
+    };
+    std::optional<SignIn> waiting;
+    // The states of the latest answered sign-ins, oldest first.
+    std::vector<std::string> answeredStates;
     std::string accessToken;
     std::string refreshToken;
     Clock::time_point accessTokenExpiry;

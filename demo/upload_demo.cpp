@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "demo/upload_demo_impl.h"
+#include "support/files.h"
 
 namespace demo {
 
@@ -256,7 +257,8 @@ std::string UploadDemo::panelContents() const {
     return text.empty() ? "(empty)" : text;
 }
 
-std::string UploadDemo::exportFolder() const { return settings_.workFolder + "/Quorvane"; }
+// The add-in's own name for it: the user's folder in the temporary folder.
+std::string UploadDemo::exportFolder() const { return settings_.workFolder + "/" + support::tempFolderName(); }
 
 qrvn::sim::WrittenFile UploadDemo::localExport(const std::string& extension) const {
     qrvn::sim::WrittenFile newest;

@@ -219,7 +219,8 @@ std::string AccountService::issueCodeRedirect(const AuthorizeRequest& request, c
 
 std::string AccountService::errorRedirect(const AuthorizeRequest& request, const std::string& error,
                                           const std::string& description) const {
-    std::string query = "error=" + error + "&error_description=" + httplib::detail::encode_query_param(description);
+    std::string query = "error=" + error;
+    if (!description.empty()) query += "&error_description=" + httplib::detail::encode_query_param(description);
     if (!request.state.empty()) query += "&state=" + httplib::detail::encode_query_param(request.state);
     return appendQuery(request.redirectUri, query);
 }

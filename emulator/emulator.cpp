@@ -246,6 +246,15 @@ std::string CloudEmulator::authorizeDirect(const std::string& authorizeUrl, cons
     return impl_->state.accounts.issueCodeRedirect(request, user);
 }
 
+std::string CloudEmulator::denyDirect(const std::string& authorizeUrl, const std::string& error,
+                                      const std::string& description) {
+    std::size_t q = authorizeUrl.find('?');
+    Params params = parseParams(q == std::string::npos ? authorizeUrl : authorizeUrl.substr(q + 1));
+    AccountService::AuthorizeRequest request;
+    if (!impl_->state.accounts.validateAuthorize(params, request).redirectable) return std::string();
+    return impl_->state.accounts.errorRedirect(request, error, description);
+}
+
 std::string CloudEmulator::issueAccessToken(const std::vector<std::string>& scopes) {
     return impl_->state.accounts.issueAccessToken(scopes);
 }

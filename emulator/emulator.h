@@ -176,6 +176,9 @@ public:
     // redirect address with "code" and "state", or empty with *error set.
     std::string authorizeDirect(const std::string& authorizeUrl, const std::string& user = "tester",
                                 std::string* error = nullptr);
+    // The same sign-in turned down by the user: the redirect address with
+    // "error", "error_description" (left out when empty) and "state".
+    std::string denyDirect(const std::string& authorizeUrl, const std::string& error, const std::string& description);
     // Issues an access token with the given scopes (empty: all allowed scopes).
     std::string issueAccessToken(const std::vector<std::string>& scopes = {});
     // Adds a project as if created through the API; returns its id.

@@ -21,6 +21,7 @@
 #include "simhost/sim/sim.h"
 #include "stratavox/stratavox_machine.h"
 #include "support/document.h"
+#include "support/files.h"
 
 namespace {
 
@@ -56,7 +57,8 @@ void removeScratch() {
 
 bool scratchFileLeft() {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(bench->scratch + "/Quorvane", error)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(bench->scratch + "/" + support::tempFolderName(), error)) {
         if (entry.path().filename().string().compare(0, 8, "machine_") == 0) return true;
     }
     return false;

@@ -2,8 +2,13 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 #include "platform/utf.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace platform {
 
@@ -31,7 +36,11 @@ std::optional<std::u16string> readEnvironment(const std::u16string& name) {
     return value;
 }
 
+std::string currentUserId() { return std::string(); }
+
 #else  // POSIX
+
+std::string currentUserId() { return std::to_string(::getuid()); }
 
 std::optional<std::u16string> readEnvironment(const std::u16string& name) {
     if (!usableName(name)) return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 // Reading the process environment through the wide-character interface
-// (_wdupenv_s on Windows; getenv with UTF-8 on POSIX). Reads only, so it is
+// (_wdupenv_s on Windows; getenv with UTF-8 on POSIX), and the user the
+// process runs as. Reads only, so it is
 // safe on any thread as long as nothing modifies the environment meanwhile.
 
 #include <optional>
@@ -13,5 +14,9 @@ namespace platform {
 // cannot be given as UTF-16 and fails with std::runtime_error
 // "bad conversion", like every other conversion failure.
 std::optional<std::u16string> readEnvironment(const std::u16string& name);
+
+// The real user id in decimal on POSIX (getuid); empty on Windows, where
+// every user has a temporary folder of their own.
+std::string currentUserId();
 
 }  // namespace platform

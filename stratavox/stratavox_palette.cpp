@@ -54,9 +54,9 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
     if (action == "auth") {
         onNavigationEvent(event.get("url"));
     } else if (action == "messagedlg") {
-        // The page's text goes into the log only: escaped, it cannot forge lines.
-        support::logAndNotify(support::escapeForLog(event.get("message")), support::escapeForLog(event.get("title")),
-                              false, 2);
+        // The page's text goes into the log only (which keeps it from
+        // starting a record of its own).
+        support::logAndNotify(event.get("message"), event.get("title"), false, 2);
     } else if (action == "createproject" || action == "selectproject") {
         // The page keeps showing the upload that runs.
         if (connector->isUploading()) {
@@ -70,7 +70,14 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
     } else if (action == "openfabriqo") {
         connector->openWebApp(event.get("projectid"));
     } else if (action == "apploaded") {
-        if (connector->isSignedIn()) connector->showUploadForm();
+        pageLoading = false;
+        if (failureWhileLoading) {
+            const EXMIImpl::CloudFailure failure = *failureWhileLoading;
+            failureWhileLoading.reset();
+            showFailure(failure);
+        } else if (connector->isSignedIn()) {
+            connector->showUploadForm();
+        }
         sendMaterials();
     } else if (action == "uploadanotherproject") {
         if (connector->isSignedIn()) {
@@ -83,7 +90,11 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
 
 void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
     switch (screen) {
-    case kScreenReloadPage: setPaletteURL(kLocalPage); break;
+    case kScreenReloadPage:
+        pageLoading = true;
+        failureWhileLoading.reset();
+        setPaletteURL(kLocalPage);
+        break;
     case kScreenUploadForm: {
         EXMI::PaletteEvent message("navigate");
         if (!text.empty()) message.set("projectid", text);
@@ -109,6 +120,7 @@ void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
 }
 
 void StratavoxPalette::showFailure(const EXMIImpl::CloudFailure& failure) {
+    if (pageLoading) failureWhileLoading = failure;
     EXMI::PaletteEvent message("navigate");
     message.set("errormessage", failure.message);
     message.set("kind", failure.kind);
@@ -170,20 +182,15 @@ const char* const kGCodeContentType = "text/plain";
 }  // namespace
 
 bool StratavoxPalette::exportForUpload(const EXMI::PaletteEvent& event, Upload& upload) {
-    const std::string uploadType = event.get("uploadType");
-    bool exported = true;
-    if (uploadType == "design") {
-        exported = export3MF(upload.filePath, upload.fileName, upload.errorText);
+    if (event.get("uploadType") == "design") {
         upload.contentType = k3mfContentType;
         upload.isPrintJob = false;
+        return export3MF(upload.filePath, upload.fileName, upload.errorText);
     }
-    if (uploadType == "toolpath") {
-        exported = exportGCode(upload.filePath, upload.fileName, upload.errorText, event.get("printcoreOne"),
-                               event.get("materialOne"), event.get("printcoreTwo"), event.get("materialTwo"));
-        upload.contentType = kGCodeContentType;
-        upload.isPrintJob = true;
-    }
-    return exported;
+    upload.contentType = kGCodeContentType;
+    upload.isPrintJob = true;
+    return exportGCode(upload.filePath, upload.fileName, upload.errorText, event.get("printcoreOne"),
+                       event.get("materialOne"), event.get("printcoreTwo"), event.get("materialTwo"));
 }
 
 std::string StratavoxPalette::saveThumbnail() {
@@ -196,6 +203,14 @@ std::string StratavoxPalette::saveThumbnail() {
 }
 
 void StratavoxPalette::exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send) {
+    // A kind the add-in does not know is refused before anything is made.
+    const std::string uploadType = event.get("uploadType");
+    if (uploadType != "design" && uploadType != "toolpath") {
+        const std::string problem = "unknown upload type: " + uploadType;
+        support::log(problem, "StratavoxPalette::exportAndSend");
+        showFailure(EXMIImpl::localFailure("local", problem));
+        return;
+    }
     Upload upload;
     // The upload owns every file made for it from here on: they go when it
     // has ended and nothing reads them any more.

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,12 +79,18 @@ private:
     void exportAndSend(const EXMI::PaletteEvent& event, bool withThumbnail, const Sender& send);
     void uploadIntoNewProject(const EXMI::PaletteEvent& event);
     void uploadIntoProject(const EXMI::PaletteEvent& event);
-    // Runs the export the page asked for; false with upload.errorText set.
+    // Runs the export of the (known) upload type the page asked for; false
+    // with upload.errorText set.
     bool exportForUpload(const EXMI::PaletteEvent& event, Upload& upload);
     // A thumbnail of the active view, empty when the host cannot make one.
     std::string saveThumbnail();
     void sendMaterials();
     std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector> connector;
     bool logOffFirst = false;
+    // From a reload of the page until it says "apploaded": what the page
+    // is sent meanwhile may be lost, so a failure shown then is shown again
+    // once it has loaded (a sign-in the user turned down, say).
+    bool pageLoading = false;
+    std::optional<EXMIImpl::CloudFailure> failureWhileLoading;
     support::SequenceChecker uiThread;
 };

@@ -45,4 +45,26 @@ std::string percentEncodeUri(const std::string& text) {
     return encode(text, [](unsigned char c) { return isUnreserved(c) || isUriDelimiter(c); });
 }
 
+std::string formDecode(const std::string& text) {
+    auto digit = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out.push_back(' ');
+        } else if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 && digit(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
 }  // namespace support

@@ -49,13 +49,21 @@ void readFile(const std::string& path, std::vector<uint8_t>& bytes) {
 
 bool deleteFile(const std::string& path) { return platform::deleteFile(toUtf16(path)); }
 
+std::string tempFolderName() {
+    // POSIX shares one temporary folder among all users: a folder of one
+    // name would belong to whoever exported first and be refused, being
+    // nobody else's, to everyone after.
+    const std::string user = platform::currentUserId();
+    return user.empty() ? "Quorvane" : "Quorvane-" + user;
+}
+
 std::string getTempFolder() {
     std::u16string system;
     if (!platform::tempPath(system)) throw std::runtime_error("could not get temp file path");
     std::string folder = toUtf8(system);
     if (folder.empty()) return folder;
     if (!endsWithSeparator(folder)) folder += "/";
-    folder += "Quorvane/";
+    folder += tempFolderName() + "/";
     // Exports of the user's designs wait here: on a shared system another
     // user must not have made this folder (or a link by its name) first.
     const std::u16string entry = toUtf16(folder.substr(0, folder.size() - 1));

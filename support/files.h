@@ -24,7 +24,12 @@ void readFile(const std::string& path, std::vector<uint8_t>& bytes);
 // Deletes a file; false when nothing was deleted. Used for temporary files.
 bool deleteFile(const std::string& path);
 
-// The add-in's temporary folder, the system's one + "Quorvane/", created
+// The name of the add-in's folder in the system's temporary folder:
+// "Quorvane-" + the user id on POSIX, where that folder is shared by every
+// user, "Quorvane" on Windows, where it is the user's own.
+std::string tempFolderName();
+
+// The add-in's temporary folder, the system's one + tempFolderName() + "/", created
 // (owner-only) when missing; always ends in "/". Empty when the system
 // reports an empty folder. Fails with "could not get temp file path",
 // "tmp filepath does not exist", or, when the folder is not the user's own

@@ -5,9 +5,12 @@
 // in the current folder when APPDATA is unset or empty; the path is worked
 // out anew on every call and the folder is never created. Each line is
 //   "YYYY-MM-DD HH:MM:SS.mmm  source | message" + CR LF
-// in local time, with the message bytes unchanged except that every line
-// break inside it becomes CR LF too. Text from outside the add-in must pass
-// through escapeForLog (support/text.h) before it becomes part of a message. One process-wide mutex
+// in local time. Whatever the message and source hold, a record starts
+// only with its time stamp at the start of a line: every line break inside
+// the message (CR LF, LF or CR alone) is written CR LF followed by a
+// continuation indent of four spaces, every other control character (C0 but
+// tab, DEL, C1) and U+2028 and U+2029 as "\xHH" or "\uHHHH"; in the
+// source, line breaks are escaped too. Other bytes stay. One process-wide mutex
 // covers opening, time-stamping, writing and flushing, so lines from
 // different threads never interleave and stand in time order. `log` may be
 // called from any thread; `logAndNotify` shows its message box on the

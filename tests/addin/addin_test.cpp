@@ -215,7 +215,13 @@ void stopAndUnloadDuringAStuckLookup(VendorHost& host, qrvn::sim::AddIn& addin) 
     const size_t threadsBefore = threadCount();
     if (!addin.load(kLibrary) || !addin.run()) std::_Exit(2);
     if (!qrvn::sim::pressControl(kUploadId)) std::_Exit(3);
-    qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stuck");
+    // The answer to the sign-in the palette opened on: its state.
+    const auto palette = qrvn::sim::findPalette(kPaletteId);
+    if (!palette) std::_Exit(3);
+    const std::string signIn = palette->pageURL();
+    const size_t state = signIn.find("&state=") + 7;
+    qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stuck&state=" +
+                                               signIn.substr(state, signIn.find('&', state) - state));
     if (!qrvn::sim::runUntil([] { return stuck_lookup::started > 0; }, std::chrono::seconds(20))) std::_Exit(4);
     addin.stop();
     addin.unload();

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cloud/cloud_failure.h"
 #include "cloud/cloud_json.h"
@@ -177,15 +178,49 @@ TEST(Pkce, LongInputsEncodeAcrossChunkBoundaries) {
     EXPECT_EQ(base64Encode(data.data() + chunk, 2), text.substr(text.size() - 4));
 }
 
-TEST(Pkce, PairsAreFreshWellFormedAndMatching) {
-    const PkcePair first = makePkcePair(64);
-    const PkcePair second = makePkcePair(0);  // out of range: still a 64-digit verifier
-    for (const PkcePair* pair : {&first, &second}) {
-        ASSERT_EQ(64u, pair->verifier.size());
-        EXPECT_EQ(std::string::npos, pair->verifier.find_first_not_of("0123456789abcdef"));
-        EXPECT_EQ(codeChallengeFor(pair->verifier), pair->challenge);
+// Every byte of the verifier and of the state comes from the random source,
+// the secure generator unless swapped: a source that records what it gave
+// sees all of it again in what was made. A challenge with '-' or '_' is
+// drawn again.
+std::vector<uint8_t> drawn;
+uint8_t nextByte = 0;
+bool recordingSource(uint8_t* data, size_t length) {
+    for (size_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(nextByte += 37);
+    drawn.assign(data, data + length);
+    return true;
+}
+bool failingSource(uint8_t*, size_t) { return false; }
+
+TEST(Pkce, VerifierAndStateComeFromTheRandomSource) {
+    const RandomSource before = replaceRandomSource(&recordingSource);
+    std::vector<std::string> challenges;
+    for (int i = 0; i < 20; ++i) {
+        const PkcePair pair = makePkcePair();
+        ASSERT_EQ(32u, drawn.size());
+        EXPECT_EQ(sha256Hex(std::string()).size(), pair.verifier.size());
+        std::string hex;
+        for (uint8_t byte : drawn) {
+            static const char digits[] = "0123456789abcdef";
+            hex += digits[byte >> 4];
+            hex += digits[byte & 0x0f];
+        }
+        EXPECT_EQ(hex, pair.verifier);
+        EXPECT_EQ(codeChallengeFor(pair.verifier), pair.challenge);
+        EXPECT_EQ(44u, pair.challenge.size());
+        EXPECT_EQ(std::string::npos, pair.challenge.find_first_of("-_")) << pair.challenge;
+        challenges.push_back(pair.challenge);
+
+        const std::string state = makeSignInState();
+        ASSERT_GE(drawn.size() * 8, 128u);
+        EXPECT_EQ(base64UrlEncode(drawn.data(), drawn.size()), state);
+        EXPECT_EQ(std::string::npos, state.find('=')) << state;
     }
-    EXPECT_NE(first.verifier, second.verifier);
+    replaceRandomSource(&failingSource);
+    EXPECT_EQ("could not draw random bytes", failureOf([] { makePkcePair(); }));
+    EXPECT_EQ("could not draw random bytes", failureOf([] { makeSignInState(); }));
+    EXPECT_EQ(&failingSource, replaceRandomSource(before));
+    // The secure generator again.
+    EXPECT_NE(makePkcePair().verifier, makePkcePair().verifier);
 }
 
 class SignInAddress : public ::testing::Test {
@@ -201,14 +236,22 @@ TEST_F(SignInAddress, AuthorizeAddressCarriesEveryParameterEncoded) {
         connector.addScope(scope);
     connector.addScope("");  // ignored
 
+    // The contract's address; only the state and the challenge are this
+    // sign-in's own.
+    const RandomSource before = replaceRandomSource(&recordingSource);
+    nextByte = 0;
     const std::string url = connector.getAuthorizeUrl(false);
+    nextByte = 0;
+    const std::string state = makeSignInState();
+    const std::string challenge = makePkcePair().challenge;
     EXPECT_EQ("https://acct.test:8443/authorize?client_id=a%20b&redirect_uri=https%3A%2F%2Fr.test%2Fstratavox%2F"
               "&scope=account.user.read%20plyx.mesh.write%20library.project.write%20library.project.read%20"
-              "plyx.printjob.write&response_type=code&state=STATE&code_challenge=" +
-                  support::percentEncode(connector.getCodeChallenge()) + "&code_challenge_method=S256",
+              "plyx.printjob.write&response_type=code&state=" +
+                  state + "&code_challenge=" + support::percentEncode(challenge) + "&code_challenge_method=S256",
               url);
-
+    nextByte = 0;
     EXPECT_EQ("https://acct.test:8443/logoff?next=" + support::percentEncode(url), connector.getAuthorizeUrl(true));
+    replaceRandomSource(before);
 }
 
 TEST_F(SignInAddress, ConstructionNeedsAHandler) {

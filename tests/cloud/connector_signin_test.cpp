@@ -3,9 +3,12 @@
 // in the fault matrix; the texts of wrong answers are checked on the reader.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
+#include "cloud/pkce.h"
 #include "tests/cloud/connector_fixture.h"
 
 namespace {
@@ -25,20 +28,24 @@ std::string bearerOf(const emulator::RecordedRequest& request) {
 using SignIn = ConnectorTest;
 
 TEST_F(SignIn, FullSignInPassesThePkceCheckAndDeliversTheList) {
-    const std::string redirect = authorizeRedirect();
+    const std::string address = connector->getAuthorizeUrl(false);
+    const std::string redirect = cloud->authorizeDirect(address);
     const std::string code = emulator_test::queryParam(redirect, "code");
     ASSERT_FALSE(code.empty());
     connector->handleRedirect(redirect);
     ASSERT_TRUE(pumpUntil([&] { return !listener.lists.empty(); }));
     EXPECT_EQ(Screens({{2, ""}, {3, ""}}), listener.screens);
 
-    // The emulator answers 200 only when the verifier matches the challenge.
+    // The emulator answers 200 only when the verifier matches the challenge;
+    // the body is the contract's, with this sign-in's verifier.
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(1u, tokens.size());
     EXPECT_EQ(200, tokens[0].status);
+    const std::string verifier = emulator_test::queryParam("?" + tokens[0].body, "code_verifier");
+    EXPECT_EQ(EXMIImpl::codeChallengeFor(verifier), emulator_test::queryParam(address, "code_challenge"));
     EXPECT_EQ("client_id=" + encode(kClientId) + "&redirect_uri=" + encode(cloud->redirectUri()) +
                   "&grant_type=authorization_code&scope=" + encode(kScopes) + "&code=" + code +
-                  "&code_verifier=" + connector->getCodeVerifier(),
+                  "&code_verifier=" + verifier,
               tokens[0].body);
     EXPECT_EQ("application/x-www-form-urlencoded", tokens[0].header("Content-Type"));
     EXPECT_EQ(userAgent, tokens[0].header("User-Agent"));
@@ -48,19 +55,154 @@ TEST_F(SignIn, FullSignInPassesThePkceCheckAndDeliversTheList) {
     EXPECT_THROW(connector->addScope("more"), std::runtime_error);
 }
 
-TEST_F(SignIn, CodeIsTakenFromEitherPositionOfTheQuery) {
-    cloud->setFault(Endpoint::Token, Fault::statusCode(400, "{\"error\":\"invalid_grant\"}"));
-    const std::string base = cloud->redirectUri();
-    connector->handleRedirect(base + "?code=abc&state=STATE");
-    connector->handleRedirect(base + "?state=STATE&code=abc");
-    ASSERT_TRUE(waitForScreens(3));
+// Only the answer to the sign-in that waits is redeemed, once: every other
+// redirect reaches the token endpoint not at all. A sign-in that waits ends
+// on the error screen; a signed-in user stays signed in.
+TEST_F(SignIn, OnlyTheAnswerOfTheWaitingSignInIsRedeemed) {
+    const std::string refused = "could not authenticate: the sign-in answer belongs to another sign-in";
+    const std::string refusedLine = "sign-in answer refused: its state is not the one of the sign-in that waits";
+    struct Row {
+        const char* name;
+        std::function<std::string()> redirect;  // starts the sign-in(s) it needs
+        size_t tokenRequests;
+        Screens screens;
+        const char* kind;  // of the error screen
+        std::string logLine;
+    };
+    auto withState = [](std::string address, const std::string& state) {
+        const size_t at = address.find("state=") + 6;
+        return address.replace(
+            at, address.find('&', at) == std::string::npos ? std::string::npos : address.find('&', at) - at, state);
+    };
+    auto start = [&] { return connector->getAuthorizeUrl(false); };
+    const std::vector<Row> rows = {
+        {"normal", [&] { return cloud->authorizeDirect(start()); }, 1, {{2, ""}, {3, ""}}, "", ""},
+        {"state before code",
+         [&] {
+             const std::string redirect = cloud->authorizeDirect(start());
+             return cloud->redirectUri() + "?state=" + emulator_test::queryParam(redirect, "state") +
+                    "&code=" + emulator_test::queryParam(redirect, "code");
+         },
+         1,
+         {{2, ""}, {3, ""}},
+         "",
+         ""},
+        {"forged state",
+         [&] { return withState(cloud->authorizeDirect(start()), "STATE"); },
+         0,
+         {{2, ""}, {6, refused}},
+         "local",
+         refusedLine},
+        {"no state",
+         [&] {
+             start();
+             return cloud->redirectUri() + "?code=abc";
+         },
+         0,
+         {{2, ""}, {6, refused}},
+         "local",
+         refusedLine},
+        {"state of an earlier sign-in",
+         [&] {
+             const std::string earlier = start();
+             start();
+             return cloud->authorizeDirect(earlier);
+         },
+         0,
+         {{2, ""}, {6, refused}},
+         "local",
+         refusedLine},
+        {"a code from another browser's sign-in",
+         [&] {
+             start();
+             EXMIImpl::CStratavoxFabriqoConnector other(kClientId, cloud->redirectUri(), nullptr, handler);
+             std::istringstream scopes(kScopes);
+             for (std::string scope; scopes >> scope;) other.addScope(scope);
+             return cloud->authorizeDirect(other.getAuthorizeUrl(false), "mallory");
+         },
+         0,
+         {{2, ""}, {6, refused}},
+         "local",
+         refusedLine},
+        {"error with a description",
+         [&] { return cloud->denyDirect(start(), "access_denied", "The user said no.\r\n2000-01-01 forged | line"); },
+         0,
+         {{2, ""}, {6, "could not authenticate: access_denied (The user said no.\r\n2000-01-01 forged | line)"}},
+         "refused",
+         "sign-in refused by the account server: access_denied (The user said no.\\r\\n2000-01-01 forged | line)"},
+        {"error without a description",
+         [&] { return cloud->denyDirect(start(), "access_denied", ""); },
+         0,
+         {{2, ""}, {6, "could not authenticate: access_denied"}},
+         "refused",
+         "sign-in refused by the account server: access_denied"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        connector.reset();
+        connector =
+            std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), &listener, handler);
+        std::istringstream scopes(kScopes);
+        for (std::string scope; scopes >> scope;) connector->addScope(scope);
+        listener.clear();
+        cloud->clearRequests();
+        const std::string redirect = row.redirect();
+        ASSERT_FALSE(redirect.empty());
+        connector->handleRedirect(redirect);
+        EXPECT_TRUE(waitForScreens(row.screens.size()));
+        ASSERT_TRUE(drain());
+        EXPECT_EQ(row.screens, listener.screens);
+        EXPECT_EQ(row.tokenRequests, requestsTo("POST", "/token").size());
+        if (!row.logLine.empty()) {
+            EXPECT_NE(std::string::npos, logText().find("| " + row.logLine + "\r\n"));
+        }
+        if (row.screens.back().first == 6 && !listener.failures.empty()) {
+            EXPECT_EQ(row.kind, listener.failures.back().kind);
+            EXPECT_EQ(0u, listener.failures.back().status);
+        }
+    }
+
+    // A redirect repeated after its sign-in completed (a web view that
+    // reloads) is not sent again, and the sign-in stays.
+    const std::string redirect = authorizeRedirect();
+    connector->handleRedirect(redirect);
+    ASSERT_TRUE(pumpUntil([&] { return !listener.lists.empty(); }));
+    listener.clear();
+    connector->handleRedirect(redirect);
     ASSERT_TRUE(drain());
+    EXPECT_TRUE(listener.screens.empty());
+    EXPECT_EQ(1u, requestsTo("POST", "/token").size());
+    EXPECT_TRUE(connector->isSignedIn());
+    EXPECT_NE(std::string::npos, logText().find("| sign-in answer ignored: its sign-in has already been answered\r\n"));
+    // So does a new sign-in that fails: the tokens go only with a new pair.
+    cloud->setFault(Endpoint::Token, Fault::statusCode(400, "{\"error\":\"invalid_grant\"}", true));
+    connector->handleRedirect(authorizeRedirect());
+    ASSERT_TRUE(waitForScreens(2));
+    ASSERT_TRUE(drain());
+    EXPECT_EQ(Screens({{2, ""}, {6, "could not authenticate (400)"}}), listener.screens);
+    EXPECT_TRUE(connector->isSignedIn());
+}
+
+// Every sign-in of a session has its own state and PKCE pair.
+TEST_F(SignIn, TwoSignInsSendDifferentStatesChallengesAndVerifiers) {
+    std::vector<std::string> addresses;
+    for (int i = 0; i < 2; ++i) {
+        addresses.push_back(connector->getAuthorizeUrl(false));
+        connector->handleRedirect(cloud->authorizeDirect(addresses.back()));
+        ASSERT_TRUE(pumpUntil([&] { return listener.lists.size() == addresses.size(); }));
+    }
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(2u, tokens.size());
-    for (const auto& token : tokens)
-        EXPECT_NE(std::string::npos, token.body.find("&code=abc&code_verifier=")) << token.body;
-    // The first answer belongs to a sign-in that the second one replaced.
-    EXPECT_EQ(Screens({{2, ""}, {2, ""}, {6, "could not authenticate (400)"}}), listener.screens);
+    for (const char* name : {"state", "code_challenge"})
+        EXPECT_NE(emulator_test::queryParam(addresses[0], name), emulator_test::queryParam(addresses[1], name)) << name;
+    EXPECT_NE(emulator_test::queryParam("?" + tokens[0].body, "code_verifier"),
+              emulator_test::queryParam("?" + tokens[1].body, "code_verifier"));
+    // At least 128 bits, base64url: 22 characters or more of its alphabet.
+    const std::string state = emulator_test::queryParam(addresses[0], "state");
+    EXPECT_GE(state.size(), 22u);
+    EXPECT_EQ(std::string::npos, state.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                         "0123456789-_"));
+    EXPECT_EQ(200, tokens[1].status);
 }
 
 TEST_F(SignIn, ShortLivedTokenIsRefreshedAfterSilentFailuresBackingOffAndTheNewOneIsUsed) {
@@ -199,7 +341,8 @@ TEST_F(SignIn, TokensNeverReachTheLog) {
     const auto tokens = requestsTo("POST", "/token");
     ASSERT_EQ(2u, tokens.size());
     secrets.insert(tokens[1].body.substr(tokens[1].body.find("&refresh_token=") + 15));
-    secrets.insert(connector->getCodeVerifier());
+    const std::string first = requestsTo("POST", "/token").at(0).body;
+    secrets.insert(first.substr(first.find("&code_verifier=") + 15));
     secrets.erase("");
     ASSERT_EQ(4u, secrets.size());  // two access tokens, a refresh token, the verifier
 

@@ -189,7 +189,7 @@ TEST_F(Uploads, AnnouncementAnswersAreTrustedOnlySoFar) {
     // escaped and its text cut where the page's is.
     const std::string log = logText();
     EXPECT_EQ(std::string::npos, log.find("\r\n2026-01-01")) << log.substr(0, 2000);
-    EXPECT_NE(std::string::npos, log.find("(500)\r\ndenied\\r\\n2026-01-01"));
+    EXPECT_NE(std::string::npos, log.find("(500)\r\n    denied\\r\\n2026-01-01"));
     EXPECT_LT(log.size(), shown + 4096);
 }
 

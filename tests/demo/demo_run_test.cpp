@@ -11,6 +11,7 @@
 #include "demo/environment.h"
 #include "demo/upload_demo.h"
 #include "emulator/emulator.h"
+#include "support/files.h"
 #include "tests/support/scratch.h"
 
 namespace demo {
@@ -93,8 +94,8 @@ TEST_F(UploadDemoTest, AGoodRunPassesEveryCheckAndLeavesBothUploadsInOneProject)
     EXPECT_FALSE(libraryIsMapped());
     EXPECT_EQ(variable("BROWSER"), "/nonexistent/browser");
     EXPECT_EQ(variable("TMPDIR"), outside.path());
-    EXPECT_FALSE(std::filesystem::exists(outside.path() + "/Quorvane"));
-    EXPECT_TRUE(std::filesystem::exists(work.path() + "/Quorvane"));
+    EXPECT_FALSE(std::filesystem::exists(outside.path() + "/" + support::tempFolderName()));
+    EXPECT_TRUE(std::filesystem::exists(work.path() + "/" + support::tempFolderName()));
 }
 
 TEST_F(UploadDemoTest, AFailingToolpathUploadIsAFailureAndTheAddInIsStillUnloaded) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <ostream>
@@ -33,8 +34,9 @@ public:
     std::string path() const { return folder() + "/EXMI.log"; }
 
     // Every entry written so far. Every line ends with CR LF; a line without
-    // the time stamp continues the message of the entry before it (joined
-    // here with a plain line feed, as the message was given). Malformed
+    // the time stamp continues the message of the entry before it after its
+    // four-space indent (joined here with a plain line feed, as the message
+    // was given). Malformed
     // lines fail the test.
     std::vector<Entry> entries() const {
         const std::string text = testing_support::readWholeFile(path());
@@ -49,7 +51,8 @@ public:
             const std::string line = text.substr(start, end - start);
             start = end + 2;
             if (!stamped(line) && !result.empty()) {
-                result.back().message += "\n" + line;
+                if (line.compare(0, 4, "    ") != 0) ADD_FAILURE() << "continuation line without its indent: " << line;
+                result.back().message += "\n" + line.substr(std::min<size_t>(4, line.size()));
                 continue;
             }
             const size_t bar = line.find(" | ", 25);

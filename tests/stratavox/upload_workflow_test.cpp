@@ -143,9 +143,25 @@ TEST_F(WorkflowTest, ThePageHandsOverTheRedirectAndReloadsOnceSignedIn) {
     ASSERT_TRUE(heartbeatUntil([] { return !messagesNamed("projectlist").empty(); }));
 }
 
+// A sign-in the user turned down ends on the sign-in error, also when the
+// page that shows it is still loading: it gets the error once it is there.
+TEST_F(WorkflowTest, ACancelledSignInShowsItsErrorOnceThePageHasLoaded) {
+    openPalette();
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->denyDirect(pageAddress(), "access_denied", "no")));
+    ASSERT_TRUE(pumpUntil([] { return pageAddress() == "resources_html/index.html"; }, nullptr));
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("apploaded");
+    EXPECT_EQ(screens(), Ids{"errorscreen:could not authenticate: access_denied (no)"});
+    EXPECT_EQ(messagesNamed("navigate").back().get("kind"), "refused");
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    fromPage("apploaded");  // once
+    EXPECT_TRUE(screens().empty());
+    for (const auto& request : cloud->requests()) EXPECT_NE(request.path, "/token");
+}
+
 TEST_F(WorkflowTest, OtherNavigationsDoNotSignIn) {
     openPalette();
-    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->redirectUri() + "?error=access_denied&state=STATE"));
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->redirectUri() + "?state=STATE"));
     ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stolen"));
     qrvn::sim::pump();
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);

@@ -21,6 +21,7 @@
 #include "host/qrvn.h"
 #include "simhost/sim/sim.h"
 #include "support/document.h"
+#include "support/files.h"
 #include "tests/exmi/log_reader.h"
 #include "tests/support/scratch.h"
 
@@ -188,20 +189,20 @@ public:
 
     // Exports and thumbnails, and machine descriptions, in the temporary folder.
     std::vector<std::string> exports(const std::string& extension) const {
-        return filesIn(tempRoot_.path() + "/Quorvane", "kalvixexport_", extension);
+        return filesIn(support::getTempFolder(), "kalvixexport_", extension);
     }
     // What the host wrote as exports and view images in this fixture's
     // folder, path and bytes, whether or not the files still exist.
     std::vector<qrvn::sim::WrittenFile> written(const std::string& extension) const {
         std::vector<qrvn::sim::WrittenFile> result;
-        const std::string folder = tempRoot_.path() + "/Quorvane/";
+        const std::string folder = support::getTempFolder();
         for (const auto& file : qrvn::sim::writtenFiles()) {
             if (file.path.rfind(folder, 0) == 0 && endsWith(file.path, extension)) result.push_back(file);
         }
         return result;
     }
     std::vector<std::string> machineDescriptions() const {
-        return filesIn(tempRoot_.path() + "/Quorvane", "machine_", ".machine");
+        return filesIn(support::getTempFolder(), "machine_", ".machine");
     }
 
     exmi_test::LogFile log;

@@ -2,6 +2,9 @@
 // conversion, percent encoding, identifiers and the log.
 #include <gtest/gtest.h>
 #include <time.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -136,14 +139,14 @@ std::filesystem::perms permissionsOf(const std::string& path) {
     return std::filesystem::symlink_status(path).permissions() & std::filesystem::perms::all;
 }
 
-TEST(TempFiles, FolderIsTheSystemFolderPlusQuorvaneMadePrivateAndPathsAreFreshPrivateFiles) {
+TEST(TempFiles, FolderIsTheSystemFolderPlusTheUsersOwnMadePrivateAndPathsAreFreshPrivateFiles) {
     using std::filesystem::perms;
     ScratchFolder scratch;
     EnvironmentOverride tmpdir("TMPDIR", scratch.path());
-    const std::string expected = scratch.path() + "/Quorvane/";
+    const std::string expected = scratch.path() + "/" + support::tempFolderName() + "/";
     EXPECT_EQ(support::getTempFolder(), expected);
     EXPECT_TRUE(std::filesystem::is_directory(expected));
-    EXPECT_EQ(permissionsOf(scratch / "Quorvane"), perms::owner_all);
+    EXPECT_EQ(permissionsOf(scratch / support::tempFolderName()), perms::owner_all);
 
     const std::string folder = regexQuoted(expected);
     const std::string id = "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}";
@@ -199,8 +202,9 @@ TEST(TempFiles, AFolderThatIsNotTheUsersOwnIsRefusedWithItsName) {
         SCOPED_TRACE(c.what);
         ScratchFolder scratch;
         EnvironmentOverride tmpdir("TMPDIR", scratch.path());
-        c.plant(scratch / "Quorvane", scratch / "theirs");
-        const std::string expected = "temporary folder is not private to this user: " + scratch.path() + "/Quorvane/";
+        c.plant(scratch / support::tempFolderName(), scratch / "theirs");
+        const std::string expected =
+            "temporary folder is not private to this user: " + scratch.path() + "/" + support::tempFolderName() + "/";
         EXPECT_EQ(failureOf([] { support::getTempFolder(); }), expected);
         EXPECT_EQ(failureOf([] { support::makeTempFilePath("kalvixexport_", "3mf", 64); }), expected);
         if (std::filesystem::exists(scratch / "theirs")) {
@@ -210,9 +214,30 @@ TEST(TempFiles, AFolderThatIsNotTheUsersOwnIsRefusedWithItsName) {
     // The user's own folder, closed to others, is taken as it is.
     ScratchFolder scratch;
     EnvironmentOverride tmpdir("TMPDIR", scratch.path());
-    std::filesystem::create_directory(scratch / "Quorvane");
-    std::filesystem::permissions(scratch / "Quorvane", perms::owner_all | perms::group_read | perms::others_exec);
-    EXPECT_EQ(support::getTempFolder(), scratch.path() + "/Quorvane/");
+    const std::string own = scratch / support::tempFolderName();
+    std::filesystem::create_directory(own);
+    std::filesystem::permissions(own, perms::owner_all | perms::group_read | perms::others_exec);
+    EXPECT_EQ(support::getTempFolder(), own + "/");
+}
+
+// Each user of a machine has a folder of their own (POSIX: named with the
+// user id), so one who exported first does not lock every other one out.
+TEST(TempFiles, AnotherUsersFolderDoesNotStandInTheWay) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the system's temporary folder is the user's own";
+#else
+    ScratchFolder scratch;
+    EnvironmentOverride tmpdir("TMPDIR", scratch.path());
+    // What another user's export left: the shared name of old, theirs,
+    // and a folder named for another user id.
+    for (const char* theirs : {"Quorvane", "Quorvane-4294967294"}) {
+        std::filesystem::create_directory(scratch / theirs);
+        std::filesystem::permissions(scratch / theirs, std::filesystem::perms::all);
+    }
+    const std::string folder = support::getTempFolder();
+    EXPECT_EQ(folder, scratch.path() + "/Quorvane-" + std::to_string(::getuid()) + "/");
+    EXPECT_EQ(support::folderOf(support::makeTempFilePath("kalvixexport_", "3mf", 64)) + "/", folder);
+#endif
 }
 
 TEST(PathParts, FileNameAndFolderTreatBothSeparatorsAlike) {
@@ -295,12 +320,53 @@ TEST_F(LogTest, AppendsOneLinePerCallAtTheCurrentLocalTimeEveryLineEndingInCrLf)
     const std::string content = readWholeFile(logFile());
     const std::regex expected("earlier session\r\n" +
                               linePattern("EXMIimpl::handlePotentialNewMachine", "Failed to create machine: no setup") +
-                              linePattern("Palette::onHTMLEvent", "first\r\nsecond line\r\nthird") +
+                              linePattern("Palette::onHTMLEvent", "first\r\n    second line\r\n    third") +
                               linePattern("CommandBase::onExecute", "") + linePattern("A::b", "caf\xC3\xA9 \\| 100%"));
     ASSERT_TRUE(std::regex_match(content, expected)) << content;
     const std::string stamp = content.substr(17, 23);
     EXPECT_LE(before, stamp);
     EXPECT_GE(after, stamp);
+}
+
+// Names from outside (a document's, a setup's, a project id from the page,
+// a page's title as the source) never start a record, whatever they hold:
+// every line after the first is indented, every other control is escaped.
+TEST_F(LogTest, OutsideTextNeverStartsARecord) {
+    const std::string forged = "2026-01-01 00:00:00.000  EXMI | forged";
+    const std::string controls = std::string("\x00\x0B\x0C\x1B\x7F", 5) + "\xC2\x85\xE2\x80\xA8\xE2\x80\xA9\t\\";
+    const std::string escapedControls = "\\x00\\x0B\\x0C\\x1B\\x7F\\u0085\\u2028\\u2029\t\\";
+    const struct {
+        std::string message, source, written;
+    } rows[] = {
+        {"Document activated: a\n" + forged, "DocumentActivatedHandler::safeNotify",
+         "Document activated: a\r\n    " + forged},
+        {"Setup1\r" + forged + "\r\n\n", "setupLine", "Setup1\r\n    " + forged + "\r\n    \r\n    "},
+        {"could not open https://w.test/project/p\r\n" + forged, "CStratavoxFabriqoConnector::openWebApp",
+         "could not open https://w.test/project/p\r\n    " + forged},
+        {"name " + controls, "title\r\nEXMI", "name " + escapedControls},
+    };
+    for (const auto& row : rows) support::log(row.message, row.source);
+    const std::string content = readWholeFile(logFile());
+    const std::regex stamp(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  .*)");
+    size_t records = 0, at = 0;
+    while (at < content.size()) {
+        const size_t end = content.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        const std::string line = content.substr(at, end - at);
+        EXPECT_EQ(line.find_first_of(std::string("\r\n\x0B\x0C\x00", 5)), std::string::npos) << line;
+        if (std::regex_match(line, stamp)) {
+            ASSERT_LT(records, std::size(rows)) << line;
+            EXPECT_EQ(line.substr(25, line.find(" | ") - 25),
+                      rows[records].source == "title\r\nEXMI" ? "title\\x0D\\x0AEXMI" : rows[records].source);
+            EXPECT_EQ(content.substr(at + line.find(" | ") + 3, rows[records].written.size() + 2),
+                      rows[records].written + "\r\n");
+            ++records;
+        } else {
+            EXPECT_EQ(line.substr(0, 4), "    ") << line;
+        }
+        at = end + 2;
+    }
+    EXPECT_EQ(records, std::size(rows));
 }
 
 TEST_F(LogTest, PathFollowsAppDataOnEveryCallElseTheCurrentFolder) {
