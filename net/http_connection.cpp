@@ -121,7 +121,15 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     lastMovement = std::chrono::steady_clock::now();
     if (followRedirects) curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     allowHttpsOnly(handle);
-    if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
+    if (!caInfoFilePath.empty()) {
+        curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
+    } else {
+#ifdef _WIN32
+        // No bundle named: trust what Windows trusts (its certificate store,
+        // where a company installs its proxy's root), as its other programs do.
+        curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+#endif
+    }
 
     const CURLcode result = curl_easy_perform(handle);
     if (result == CURLE_OPERATION_TIMEDOUT) {
