@@ -133,17 +133,18 @@ protected:
         std::string error;
         if (!certificates.generate(&error)) throw std::runtime_error("test certificates: " + error);
         testing_support::writeWholeFile(caBundle, certificates.caPem());
-        setenv("STRATAVOX_CA_BUNDLE", caBundle.c_str(), 1);
+        caVariable.set(caBundle);
         server = std::make_unique<LocalServer>(certificates);
     }
     void TearDown() override {
         server.reset();
-        unsetenv("STRATAVOX_CA_BUNDLE");
+        caVariable.unset();
     }
 
     emulator::CertificateSet certificates;
     testing_support::ScratchFolder folder;
     const std::string caBundle = folder / "ca.pem";
+    testing_support::EnvironmentOverride caVariable{"STRATAVOX_CA_BUNDLE"};
     std::unique_ptr<LocalServer> server;
 };
 
@@ -628,9 +629,9 @@ TEST_F(HttpLayer, OnlyHttpsIsSpokenNotEvenThroughARedirect) {
 // Unreachable, untrusted and dropped servers are driven through the page by
 // the fault matrix; here what only this layer decides.
 TEST_F(HttpLayer, TrustComesOnlyFromTheBundleAndTheProgressHookCanAbort) {
-    unsetenv("STRATAVOX_CA_BUNDLE");
+    caVariable.unset();
     EXPECT_EQ(-1, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
-    setenv("STRATAVOX_CA_BUNDLE", caBundle.c_str(), 1);
+    caVariable.set(caBundle);
     EXPECT_EQ(200, EXMIImpl::httpGet(server->url("/echo"), {}, 10s, true).code);
 
     int calls = 0;

@@ -7,9 +7,10 @@
 
 #ifdef _WIN32
 // Not windows.h: its macros (MessageBox, min, max) would rename names of
-// the tests that include this.
-#include <winbase.h>
+// the tests that include this. windef.h first: winbase.h builds on it.
 #include <windef.h>
+
+#include <winbase.h>
 #endif
 
 #include <chrono>
