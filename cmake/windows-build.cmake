@@ -10,8 +10,10 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 if(STRATAVOX_WINDOWS_PREFIX)
-  # Everything in the prefix but lib3mf is static.
+  # Everything in the prefix but lib3mf is static; so is zlib (Debian's
+  # mingw package has a DLL as well).
   set(OPENSSL_USE_STATIC_LIBS TRUE)
+  set(ZLIB_USE_STATIC_LIBS TRUE)
   # RapidJSON and RapidXML as system headers: their own warnings are not ours.
   include_directories(SYSTEM ${STRATAVOX_WINDOWS_PREFIX}/isystem)
   file(GLOB prefix_dlls ${STRATAVOX_WINDOWS_PREFIX}/bin/*.dll)

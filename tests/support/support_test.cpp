@@ -335,7 +335,7 @@ TEST_F(LogTest, PathFollowsAppDataOnEveryCallElseTheCurrentFolder) {
     EXPECT_EQ(support::logFilePath(), "C:\\Users\\me\\AppData\\Roaming/Quorvane/Quorvane Kalvix/EXMI-AddIns/EXMI.log");
 
     const std::string other = scratch_ / "Ro\xC3\xA4ming";
-    std::filesystem::create_directories(other + "/Quorvane/Quorvane Kalvix/EXMI-AddIns");
+    std::filesystem::create_directories(testing_support::fsPath(other + "/Quorvane/Quorvane Kalvix/EXMI-AddIns"));
     appData_.set(other);
     support::log("to the other", "T::t");
     appData_.set(scratch_ / "Roaming");
