@@ -160,7 +160,8 @@ TEST_F(Uploads, AnnouncementAnswersAreTrustedOnlySoFar) {
         emulator::Fault fault;
         std::string text;
     } cases[] = {
-        {"file address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"file://)" + fileUrlPath(local) + "\"}}"),
+        {"file address",
+         emulator::Fault::statusCode(200, R"({"data":{"upload_url":"file://)" + fileUrlPath(local) + "\"}}"),
          "the upload address is not https"},
         {"plain address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"http://127.0.0.1:9/s/1"}})"),
          "the upload address is not https"},
