@@ -13,7 +13,14 @@
 #include "host/core.h"
 #include "support/log.h"
 
+// The only symbols the library exports: on Windows by dllexport (a DLL
+// exports nothing else once one symbol is marked), elsewhere by default
+// visibility under a hidden preset and the version script.
+#ifdef _WIN32
+#define ADDIN_EXPORT extern "C" __declspec(dllexport)
+#else
 #define ADDIN_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 

@@ -6,8 +6,6 @@
 // being contained and logged. Prints a transcript and the log lines this
 // run wrote; exits with 1 when an expected outcome is missing.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +15,7 @@
 
 #include "createsetup/create_setup.h"
 #include "createsetup/toolbar_modes.h"
+#include "demo/environment.h"
 #include "demo/transcript.h"
 #include "host/qrvn.h"
 #include "simhost/sim/sim.h"
@@ -52,13 +51,7 @@ std::vector<Mode> modes() {
 // APPDATA as given, or a folder next to this program; the log's folder is
 // created there (the add-in never creates it itself).
 std::string prepareLogFolder() {
-    const char* given = std::getenv("APPDATA");
-    if (!given || !*given) {
-        const std::filesystem::path own = std::filesystem::canonical("/proc/self/exe").parent_path() / "appdata";
-        ::setenv("APPDATA", own.c_str(), 1);
-    }
-    const std::string folder = std::string(std::getenv("APPDATA")) + "/Quorvane/Quorvane Kalvix/EXMI-AddIns";
-    std::filesystem::create_directories(folder);
+    demo::prepareLogFile(demo::programFolder() + "/appdata");
     return support::logFilePath();
 }
 

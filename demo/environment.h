@@ -8,8 +8,20 @@
 
 namespace demo {
 
+// The variable that names the temporary folder the add-in exports into:
+// Windows takes TMP first (GetTempPathW), POSIX systems TMPDIR.
+extern const char* const kTempFolderVariable;
+
 // The variable's value; empty when unset.
 std::string variable(const std::string& name);
+
+// A new folder only this user can enter, under the system's temporary
+// folder, named "<prefix>" and random characters; empty when none could be
+// made.
+std::string makePrivateFolder(const std::string& prefix);
+
+// The folder this program's executable lies in.
+std::string programFolder();
 
 class ScopedVariable {
 public:

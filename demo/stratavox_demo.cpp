@@ -10,13 +10,11 @@
 // go into a private temporary folder that is removed at the end.
 
 #include <curl/curl.h>
-#include <libxml/parser.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <libxml/parser.h>
 #include <string>
 
 #include "demo/environment.h"
@@ -40,13 +38,6 @@ int showState(const std::string& path) {
     }
     demo::printHoldings(std::cout, holdings, "  ");
     return 0;
-}
-
-std::string makeWorkFolder() {
-    const std::string parent = demo::variable("TMPDIR").empty() ? "/tmp" : demo::variable("TMPDIR");
-    std::string pattern = parent + "/stratavox-demo-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return std::string();
-    return pattern;
 }
 
 }  // namespace
@@ -83,9 +74,8 @@ int main(int argc, char** argv) {
     int failures = 1;
     try {
         // Without APPDATA the log goes next to this program.
-        settings.logPath =
-            demo::prepareLogFile((std::filesystem::canonical("/proc/self/exe").parent_path() / "appdata").string());
-        settings.workFolder = makeWorkFolder();
+        settings.logPath = demo::prepareLogFile(demo::programFolder() + "/appdata");
+        settings.workFolder = demo::makePrivateFolder("stratavox-demo-");
         if (settings.workFolder.empty()) {
             std::cerr << "stratavox_demo: cannot create a temporary folder\n";
         } else {

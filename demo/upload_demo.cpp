@@ -55,8 +55,8 @@ int runUploadDemo(const DemoSettings& settings, std::ostream& out) {
 }
 
 UploadDemo::UploadDemo(const DemoSettings& settings, std::ostream& out)
-    : settings_(settings), steps_(out), logOffset_(fileSize(settings.logPath)), tmpdir_("TMPDIR", settings.workFolder),
-      browser_(settings.workFolder) {}
+    : settings_(settings), steps_(out), logOffset_(fileSize(settings.logPath)),
+      tmpdir_(kTempFolderVariable, settings.workFolder), browser_(settings.workFolder) {}
 
 int UploadDemo::run() {
     std::ostream& out = steps_.out();
@@ -124,7 +124,7 @@ bool UploadDemo::startHost() {
         steps_.detail("missing: " + missingServices_ + " (scripts/demo starts the emulator and exports them)");
         return false;
     }
-    steps_.check(browser_.ready(), "BROWSER is a recording stand-in: " + browser_.script());
+    steps_.check(browser_.ready(), browser_.description());
     steps_.detail("the host's libraries and files before the add-in is loaded:");
     sample_ = prepareSampleHost(settings_.workFolder, steps_);
     if (!steps_.check(!sample_.postFolder.empty() && sample_.design.isValid(),
@@ -262,9 +262,14 @@ std::string UploadDemo::exportFolder() const { return settings_.workFolder + "/"
 
 qrvn::sim::WrittenFile UploadDemo::localExport(const std::string& extension) const {
     qrvn::sim::WrittenFile newest;
-    const std::string folder = exportFolder() + "/kalvixexport_";
+    // Compared as paths: Windows names the temporary folder with backslashes.
+    const std::filesystem::path folder = std::filesystem::u8path(exportFolder()).lexically_normal();
     for (const auto& file : qrvn::sim::writtenFiles()) {
-        if (file.path.rfind(folder, 0) == 0 && std::filesystem::path(file.path).extension() == extension) newest = file;
+        const std::filesystem::path path = std::filesystem::u8path(file.path);
+        if (path.parent_path().lexically_normal() == folder &&
+            path.filename().u8string().rfind("kalvixexport_", 0) == 0 && path.extension() == extension) {
+            newest = file;
+        }
     }
     return newest;
 }

@@ -10,9 +10,10 @@
 // emulator holds at the end and where the add-in's log is.
 //
 // Runs on the calling thread, which becomes the host's UI thread; it starts
-// and ends its own simulated host. While it runs, TMPDIR points into the
-// work folder (the add-in's exports land there) and BROWSER at a recording
-// stand-in; both are restored afterwards.
+// and ends its own simulated host. While it runs, the temporary folder
+// variable (TMPDIR, TMP on Windows) points into the work folder (the
+// add-in's exports land there) and the browser at a recording stand-in;
+// both are restored afterwards.
 
 #include <chrono>
 #include <ostream>

@@ -14,11 +14,35 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <random>
 #include <thread>
 
 namespace emulator {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A new folder of its own under the system's temporary folder; empty when
+// none could be made.
+std::string makeFolder() {
+#ifdef _WIN32
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    std::error_code error;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / ("stratavox-emulator-" + std::to_string(random() % 1000000000000ULL));
+        if (fs::create_directory(candidate, error)) return candidate.string();
+    }
+    return std::string();
+#else
+    std::string pattern = (fs::temp_directory_path() / "stratavox-emulator-XXXXXX").string();
+    return mkdtemp(pattern.data()) == nullptr ? std::string() : pattern;
+#endif
+}
+
+}  // namespace
 
 ServiceState::ServiceState(const CloudEmulator::Options& opts)
     : options(opts), uploadUrlLifetimeSeconds(opts.uploadUrlLifetime.count()),
@@ -87,24 +111,26 @@ bool CloudEmulator::start() {
     std::lock_guard<std::mutex> lifecycle(impl_->lifecycle);
     Impl& d = *impl_;
     if (running()) return true;
+#ifndef _WIN32
     // Writing to a socket the client has closed must be an error, not the
-    // end of the process (tests drop connections on purpose).
+    // end of the process (tests drop connections on purpose). Windows has
+    // no such signal.
     struct sigaction old {};
     if (sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
         std::signal(SIGPIPE, SIG_IGN);
     }
+#endif
 
     std::string error;
     if (!d.certificates.generate(&error)) {
         d.fail("certificate generation failed: " + error);
         return false;
     }
-    std::string pattern = (fs::temp_directory_path() / "stratavox-emulator-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    const std::string folder = makeFolder();
+    if (folder.empty()) {
         d.fail("cannot create a temporary folder");
         return false;
     }
-    std::string folder = pattern;
     std::string caPath = folder + "/ca.pem";
     {
         std::ofstream out(caPath, std::ios::binary);

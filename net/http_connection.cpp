@@ -172,7 +172,15 @@ HttpResponse HttpConnection::perform(const std::string& path) {
     movedBytes = 0;
     lastMovement = std::chrono::steady_clock::now();
     allowHttpsOnly(handle);
-    if (!caInfoFilePath.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
+    if (!caInfoFilePath.empty()) {
+        curl_easy_setopt(handle, CURLOPT_CAINFO, caInfoFilePath.c_str());
+    } else {
+#ifdef _WIN32
+        // No bundle named: trust what Windows trusts (its certificate store,
+        // where a company installs its proxy's root), as its other programs do.
+        curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+#endif
+    }
 
     const CURLcode result = curl_easy_perform(handle);
     if (result == CURLE_OK) {

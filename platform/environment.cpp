@@ -4,6 +4,12 @@
 #include <stdexcept>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <vector>
+#endif
+
 #include "platform/utf.h"
 
 #ifndef _WIN32
@@ -22,18 +28,24 @@ bool usableName(const std::u16string& name) {
 
 #ifdef _WIN32
 
+// GetEnvironmentVariableW reads the process's own block, as every C runtime
+// does, and exists in each of them (msvcrt has no _wdupenv_s).
 std::optional<std::u16string> readEnvironment(const std::u16string& name) {
     if (!usableName(name)) return std::nullopt;
-    wchar_t* buffer = nullptr;
-    std::size_t length = 0;
-    const errno_t err = _wdupenv_s(&buffer, &length, reinterpret_cast<const wchar_t*>(name.c_str()));
-    if (err != 0 || buffer == nullptr) {
-        std::free(buffer);
-        return std::nullopt;
+    const wchar_t* wideName = reinterpret_cast<const wchar_t*>(name.c_str());
+    std::vector<wchar_t> buffer(256);
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetEnvironmentVariableW(wideName, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            // An empty value also answers 0, without an error.
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return std::u16string();
+        }
+        // Too small: `length` is the size needed, terminator included.
+        if (length < buffer.size()) return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+        buffer.resize(length);
     }
-    std::u16string value(reinterpret_cast<const char16_t*>(buffer));
-    std::free(buffer);
-    return value;
 }
 
 std::string currentUserId() { return std::string(); }

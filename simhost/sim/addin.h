@@ -1,6 +1,7 @@
-// AddIn: loads an add-in shared library as the host does (dlopen), finds its
-// exported entry points `run` and `stop` (extern "C", both returning bool)
-// and calls them on the UI thread. The library is unloaded on destruction.
+// AddIn: loads an add-in shared library as the host does (dlopen, or
+// LoadLibraryW on Windows), finds its exported entry points `run` and `stop`
+// (extern "C", both returning bool) and calls them on the UI thread. The
+// library is unloaded on destruction.
 #pragma once
 
 #include <string>

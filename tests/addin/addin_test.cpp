@@ -1,10 +1,16 @@
-// The add-in library loaded the way the host loads it (dlopen, then its
-// exported run and stop on the UI thread): what it exports, what run puts
-// into the host, what stop takes out again, and a second load.
+// The add-in library loaded the way the host loads it (dlopen or
+// LoadLibraryW, then its exported run and stop on the UI thread): what it
+// exports, what run puts into the host, what stop takes out again, and a
+// second load.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <elf.h>
-#include <gtest/gtest.h>
 #include <netdb.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +26,8 @@
 
 #include "tests/exmi/handler_counts.h"
 #include "tests/stratavox/vendor_fixture.h"
+
+#ifndef _WIN32
 
 // A name lookup that hangs, as on a machine whose DNS server never answers:
 // the executable exports this getaddrinfo, so the library's transfers meet it
@@ -59,6 +67,8 @@ extern "C" int getaddrinfo(const char* node, const char* service, const struct a
     return real(node, service, hints, result);
 }
 
+#endif
+
 namespace vendor_test {
 namespace {
 
@@ -68,6 +78,32 @@ using exmi_test::setupHandlerCount;
 using testing_support::readWholeFile;
 
 const std::string kLibrary = STRATAVOX_ADDIN_PATH;
+
+#ifdef _WIN32
+
+// The names in a DLL's export table, read from the mapped image.
+std::set<std::string> exportedSymbols(const std::string& path) {
+    std::set<std::string> names;
+    const HMODULE module =
+        LoadLibraryExW(testing_support::fsPath(path).wstring().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (module == nullptr) return names;
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& table = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (table.Size != 0) {
+        const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + table.VirtualAddress);
+        const auto* nameOffsets = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+        for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+            names.insert(reinterpret_cast<const char*>(base + nameOffsets[i]));
+    }
+    FreeLibrary(module);
+    return names;
+}
+
+bool libraryIsMapped() { return GetModuleHandleW(testing_support::fsPath(kLibrary).wstring().c_str()) != nullptr; }
+
+#else
 
 // The names of the symbols a shared library defines for others (.dynsym).
 std::set<std::string> exportedSymbols(const std::string& path) {
@@ -97,6 +133,8 @@ std::set<std::string> exportedSymbols(const std::string& path) {
 bool libraryIsMapped() {
     return readWholeFile("/proc/self/maps").find(std::filesystem::canonical(kLibrary).string()) != std::string::npos;
 }
+
+#endif
 
 size_t indexOf(const std::vector<Entry>& entries, const Entry& wanted) {
     return static_cast<size_t>(std::find(entries.begin(), entries.end(), wanted) - entries.begin());
@@ -195,6 +233,8 @@ TEST_F(AddInTest, StopTakesOutEverythingRunPutInAndTheLibraryLoadsAgain) {
     EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
 }
 
+#ifndef _WIN32
+
 size_t threadCount() {
     size_t count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) count += entry.exists();
@@ -234,9 +274,15 @@ void stopAndUnloadDuringAStuckLookup(VendorHost& host, qrvn::sim::AddIn& addin) 
     std::_Exit(0);
 }
 
+#endif
+
 TEST_F(AddInTest, ARequestStuckInTheLookupOutlivesStopAndUnloadWithoutCrashingTheHost) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the hanging lookup replaces getaddrinfo by symbol interposition, which Windows does not do";
+#else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(stopAndUnloadDuringAStuckLookup(host, addin), ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 }  // namespace

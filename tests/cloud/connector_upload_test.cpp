@@ -151,6 +151,10 @@ TEST_F(StallingUploads, AStalledTransferFailsWithinTheStallTime) {
     EXPECT_EQ("stalled", listener.failures.at(0).kind);
 }
 
+// A local path as a file URL's path: forward slashes on every system (a
+// Windows path's backslashes would also be JSON escapes).
+std::string fileUrlPath(const std::string& path) { return testing_support::fsPath(path).generic_u8string(); }
+
 // The announcement's answer is the service's word: an upload address that is
 // not https fails before anything is sent, and an error answer reaches the
 // page and the log only in its first few KiB, unable to forge a log line.
@@ -166,7 +170,8 @@ TEST_F(Uploads, AnnouncementAnswersAreTrustedOnlySoFar) {
         emulator::Fault fault;
         std::string text;
     } cases[] = {
-        {"file address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"file://)" + local + "\"}}"),
+        {"file address",
+         emulator::Fault::statusCode(200, R"({"data":{"upload_url":"file://)" + fileUrlPath(local) + "\"}}"),
          "the upload address is not https"},
         {"plain address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"http://127.0.0.1:9/s/1"}})"),
          "the upload address is not https"},

@@ -4,11 +4,16 @@
 // (service addresses, browser-like sign-in, page watcher, printed state).
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "demo/environment.h"
+#include "demo/recording_browser.h"
 #include "demo/upload_demo.h"
 #include "emulator/emulator.h"
 #include "support/files.h"
@@ -22,7 +27,11 @@ using testing_support::ScratchFolder;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+#ifdef _WIN32
+bool libraryIsMapped() { return GetModuleHandleW(testing_support::fsPath(STRATAVOX_ADDIN_PATH).wstring().c_str()); }
+#else
 bool libraryIsMapped() { return contains(testing_support::readWholeFile("/proc/self/maps"), "libstratavox_addin"); }
+#endif
 
 class UploadDemoTest : public ::testing::Test {
 protected:
@@ -51,7 +60,8 @@ protected:
     EnvironmentOverride appdata{"APPDATA", logs.path()};
     EnvironmentOverride account{"STRATAVOX_ACCOUNT_SERVER"}, api{"STRATAVOX_API_BASE"}, webApp{"STRATAVOX_WEB_APP"},
         redirect{"STRATAVOX_REDIRECT_URI"}, ca{"STRATAVOX_CA_BUNDLE"};
-    EnvironmentOverride browser{"BROWSER", "/nonexistent/browser"}, tmpdir{"TMPDIR", outside.path()};
+    EnvironmentOverride browser{kBrowserVariable, "/nonexistent/browser"},
+        tmpdir{testing_support::kTempFolderVariable, outside.path()};
     DemoSettings settings;
     std::ostringstream out;
     std::string transcript;
@@ -92,8 +102,8 @@ TEST_F(UploadDemoTest, AGoodRunPassesEveryCheckAndLeavesBothUploadsInOneProject)
     }
 
     EXPECT_FALSE(libraryIsMapped());
-    EXPECT_EQ(variable("BROWSER"), "/nonexistent/browser");
-    EXPECT_EQ(variable("TMPDIR"), outside.path());
+    EXPECT_EQ(variable(kBrowserVariable), "/nonexistent/browser");
+    EXPECT_EQ(variable(testing_support::kTempFolderVariable), outside.path());
     EXPECT_FALSE(std::filesystem::exists(outside.path() + "/" + support::tempFolderName()));
     EXPECT_TRUE(std::filesystem::exists(work.path() + "/" + support::tempFolderName()));
 }

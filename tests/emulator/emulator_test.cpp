@@ -11,10 +11,12 @@
 
 #include <rapidjson/document.h>
 
+#ifndef _WIN32
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <functional>
@@ -203,6 +205,8 @@ TEST_F(AccountTest, StorageAddressTakesOneUploadOfTheAnnouncedSizeWithoutAuthori
     EXPECT_EQ(cloud->storedFiles()[0].size, 100u);
 }
 
+#ifndef _WIN32
+
 // The standalone executable with pipes on its standard input and output.
 class Process {
 public:
@@ -281,7 +285,12 @@ std::map<std::string, std::string> exportsOf(const std::string& output) {
     return values;
 }
 
+#endif
+
 TEST(Standalone, PrintsAddressesServesAndReportsStateWhenStdinCloses) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the emulator program is built for Linux only; the Windows demo uses it from there";
+#else
     Process p({EMULATOR_EXE, "--project", "Seeded", "--fault", "projects-list=502,once"});
     ASSERT_TRUE(p.started());
     ASSERT_TRUE(p.readUntil("# stratavox-emulator ready", std::chrono::seconds(20))) << p.output;
@@ -313,6 +322,7 @@ TEST(Standalone, PrintsAddressesServesAndReportsStateWhenStdinCloses) {
         ASSERT_TRUE(refused.started());
         EXPECT_EQ(refused.wait(), 2) << refusedArgs[1];
     }
+#endif
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ TEST(PlatformEnvironment, SetUnsetAndEmptyAreDistinguishedAndUnusableNamesReadAs
 }
 
 TEST(PlatformEnvironment, ValueThatIsNotUtf8FailsAsBadConversion) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows keeps the environment in UTF-16: no value is invalid UTF-8";
+#endif
     EnvironmentOverride var("EXMI_TEST_VARIABLE", "caf\xE9");
     EXPECT_EQ(testing_support::failureOf([] { platform::readEnvironment(u"EXMI_TEST_VARIABLE"); }), "bad conversion");
 }

@@ -1,7 +1,13 @@
 #include "platform/files.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#endif
 
 #include <filesystem>
 
@@ -21,6 +27,18 @@ std::u16string wide(const std::string& utf8) {
     return out;
 }
 
+#ifdef _WIN32
+TEST(PlatformTempPath, ComesFromTmpOrElseTempWithAFinalBackslash) {
+    EnvironmentOverride tmp("TMP"), temp("TEMP", "C:\\temp two");
+    tmp.set("C:\\some where\\\xC3\xA9");
+    std::u16string path;
+    ASSERT_TRUE(platform::tempPath(path));
+    EXPECT_EQ(path, wide("C:\\some where\\\xC3\xA9\\"));
+    tmp.unset();
+    ASSERT_TRUE(platform::tempPath(path));
+    EXPECT_EQ(path, wide("C:\\temp two\\"));
+}
+#else
 TEST(PlatformTempPath, ComesFromTmpdirOrElseTmp) {
     EnvironmentOverride tmpdir("TMPDIR");
     for (const char* value : std::initializer_list<const char*>{"/var/some where/\xC3\xA9", "", nullptr}) {
@@ -31,6 +49,7 @@ TEST(PlatformTempPath, ComesFromTmpdirOrElseTmp) {
         EXPECT_EQ(path, wide(value && *value ? value : "/tmp"));
     }
 }
+#endif
 
 TEST(PlatformFiles, CreateTestAndDeleteOnlyWhatIsAskedWithNonAsciiNames) {
     ScratchFolder scratch;
@@ -40,7 +59,7 @@ TEST(PlatformFiles, CreateTestAndDeleteOnlyWhatIsAskedWithNonAsciiNames) {
     EXPECT_TRUE(platform::pathExists(wide(folder)));
     EXPECT_FALSE(platform::createDirectory(wide(folder))) << "existing folder reported as created";
     EXPECT_FALSE(platform::createDirectory(wide(scratch / "a/b")));
-    EXPECT_FALSE(std::filesystem::exists(scratch / "a")) << "parents created";
+    EXPECT_FALSE(std::filesystem::exists(testing_support::fsPath(scratch / "a"))) << "parents created";
 
     const std::string file = folder + "/t\xC3\xA9st.gcode";
     writeWholeFile(file, "x");
@@ -48,7 +67,7 @@ TEST(PlatformFiles, CreateTestAndDeleteOnlyWhatIsAskedWithNonAsciiNames) {
     ASSERT_TRUE(platform::deleteFile(wide(file)));
     EXPECT_FALSE(platform::deleteFile(wide(file))) << "missing file reported as deleted";
     EXPECT_FALSE(platform::deleteFile(wide(folder)));
-    EXPECT_TRUE(std::filesystem::is_directory(folder)) << "delete never removes a folder";
+    EXPECT_TRUE(std::filesystem::is_directory(testing_support::fsPath(folder))) << "delete never removes a folder";
 }
 
 TEST(PlatformFiles, PathsWithNulOrBrokenUtf16AreRefusedNotTruncated) {
@@ -82,7 +101,13 @@ TEST(PlatformFiles, StreamsAppendWithoutTruncatingAreNotInheritedAndNeedTheirFol
 
     stream = platform::openFile(wide(file), platform::OpenMode::ReadBinary);
     ASSERT_NE(stream, nullptr);
+#ifdef _WIN32
+    DWORD flags = 0;
+    ASSERT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream))), &flags));
+    EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
+#else
     EXPECT_NE(::fcntl(::fileno(stream), F_GETFD) & FD_CLOEXEC, 0);
+#endif
     char buffer[32];
     EXPECT_EQ(std::fread(buffer, 1, sizeof buffer, stream), 16u);
     std::fclose(stream);

@@ -127,15 +127,22 @@ inline std::vector<std::string> filesIn(const std::string& folder, const std::st
     return result;
 }
 
-// A browser program that appends each address it is given to a file.
+// A browser program that appends each address it is given to a file: a
+// script BROWSER names, or on Windows the program scripts/test --windows
+// registers for https, which appends to the file STRATAVOX_BROWSER_RECORD
+// names.
 class RecordingBrowser {
 public:
+#ifdef _WIN32
+    RecordingBrowser() : variable_("STRATAVOX_BROWSER_RECORD") { variable_.set(record()); }
+#else
     RecordingBrowser() : variable_("BROWSER") {
         const std::string script = folder_ / "browser.sh";
         testing_support::writeWholeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record() + "'\n");
         ::chmod(script.c_str(), 0755);
         variable_.set(script);
     }
+#endif
     std::string record() const { return folder_ / "opened.txt"; }
     std::vector<std::string> opened() const {
         std::vector<std::string> lines;
@@ -168,7 +175,7 @@ inline qrvn::sim::MachineSpec stratavoxPrinter() {
 class VendorHost {
 public:
     explicit VendorHost(const qrvn::sim::HostOptions& options = qrvn::sim::HostOptions())
-        : tmpdir_("TMPDIR", tempRoot_.path()), host_(options) {
+        : tmpdir_(testing_support::kTempFolderVariable, tempRoot_.path()), host_(options) {
         if (!options.withApplication || !options.withUserInterface) return;
         qrvn::sim::setSystemPostFolder(kSystemPosts);
     }
@@ -195,9 +202,9 @@ public:
     // folder, path and bytes, whether or not the files still exist.
     std::vector<qrvn::sim::WrittenFile> written(const std::string& extension) const {
         std::vector<qrvn::sim::WrittenFile> result;
-        const std::string folder = support::getTempFolder();
+        const std::string folder = tempRoot_.path() + "/" + support::tempFolderName();
         for (const auto& file : qrvn::sim::writtenFiles()) {
-            if (file.path.rfind(folder, 0) == 0 && endsWith(file.path, extension)) result.push_back(file);
+            if (testing_support::liesIn(file.path, folder) && endsWith(file.path, extension)) result.push_back(file);
         }
         return result;
     }

@@ -4,24 +4,57 @@
 // folder, and polling against a deadline. Used on the test's main thread only.
 
 #include <stdlib.h>
-#include <unistd.h>
+
+#ifdef _WIN32
+// Not windows.h: its macros (MessageBox, min, max) would rename names of
+// the tests that include this. windef.h first: winbase.h builds on it.
+#include <windef.h>
+
+#include <winbase.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 namespace testing_support {
 
+// The variable that names the temporary folder: Windows takes TMP first
+// (GetTempPathW); under Wine the Linux TMPDIR never reaches the program.
+#ifdef _WIN32
+constexpr const char* kTempFolderVariable = "TMP";
+#else
+constexpr const char* kTempFolderVariable = "TMPDIR";
+#endif
+
+// A file system path from a UTF-8 name, so that non-ASCII names reach
+// Windows through their UTF-16 form.
+inline std::filesystem::path fsPath(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
+// Whether `path` names an entry right inside `folder`, whichever separators
+// either uses (Windows gives its temporary folder with backslashes).
+inline bool liesIn(const std::string& path, const std::string& folder) {
+    return fsPath(path).parent_path().lexically_normal() == fsPath(folder).lexically_normal();
+}
+
 class ScratchFolder {
 public:
+    // A new folder only this test uses (create_directory fails when the
+    // name is taken, like mkdtemp).
     ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "exmi-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("exmi-test-" + std::to_string(random() % 1000000000000ULL));
+            if (std::filesystem::create_directory(candidate)) path_ = candidate.string();
+        }
+        if (path_.empty()) throw std::runtime_error("no scratch folder");
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -39,23 +72,46 @@ private:
 
 class EnvironmentOverride {
 public:
+#ifdef _WIN32
+    explicit EnvironmentOverride(std::string name) : name_(std::move(name)) {
+        if (const wchar_t* old = ::_wgetenv(wide(name_).c_str())) previous_ = std::filesystem::path(old).u8string();
+    }
+#else
     explicit EnvironmentOverride(std::string name) : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) previous_ = old;
     }
+#endif
     EnvironmentOverride(std::string name, const std::string& value) : EnvironmentOverride(std::move(name)) {
         set(value);
     }
     ~EnvironmentOverride() {
-        if (previous_) ::setenv(name_.c_str(), previous_->c_str(), 1);
-        else ::unsetenv(name_.c_str());
+        if (previous_) set(*previous_);
+        else unset();
     }
     EnvironmentOverride(const EnvironmentOverride&) = delete;
     EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
 
+#ifdef _WIN32
+    // UTF-8 in, UTF-16 to Windows. The C runtime keeps a copy of its own
+    // (getenv), the process block is what GetEnvironmentVariableW and
+    // GetTempPathW read; only the block can hold an empty value.
+    void set(const std::string& value) {
+        ::_wputenv_s(wide(name_).c_str(), wide(value).c_str());
+        ::SetEnvironmentVariableW(wide(name_).c_str(), wide(value).c_str());
+    }
+    void unset() {
+        ::_wputenv_s(wide(name_).c_str(), L"");
+        ::SetEnvironmentVariableW(wide(name_).c_str(), nullptr);
+    }
+#else
     void set(const std::string& value) { ::setenv(name_.c_str(), value.c_str(), 1); }
     void unset() { ::unsetenv(name_.c_str()); }
+#endif
 
 private:
+#ifdef _WIN32
+    static std::wstring wide(const std::string& utf8) { return fsPath(utf8).wstring(); }
+#endif
     std::string name_;
     std::optional<std::string> previous_;
 };
@@ -75,7 +131,7 @@ private:
 };
 
 inline std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fsPath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -91,7 +147,7 @@ std::string failureOf(F f) {
 }
 
 inline void writeWholeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
     out << content;
 }
 
