@@ -123,7 +123,22 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, UploadTest,
                          ::testing::Values(UploadCase{"design", true}, UploadCase{"design", false},
                                            UploadCase{"toolpath", true}, UploadCase{"toolpath", false}));
 
-using WorkflowTest = CloudMachineTest;
+class WorkflowTest : public CloudMachineTest {
+protected:
+    // Signed in, a new-project design upload whose storage holds the bytes
+    // for a minute, pumped until the page hears it is uploading.
+    bool startHeldUpload() {
+        signIn();
+        cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
+        fromPage("createproject", form(kNewProject, "design"));
+        return pumpUntil(
+            [] {
+                const auto progress = messagesNamed("uploadprogress");
+                return !progress.empty() && progress.back().get("phase") == "uploading";
+            },
+            nullptr);
+    }
+};
 
 // The page may hand the redirect over itself; loaded again once signed in,
 // it gets the form, a fresh list and the printer.
@@ -174,15 +189,7 @@ TEST_F(WorkflowTest, OtherNavigationsDoNotSignIn) {
 // go of them, the form back with the project it created chosen in a fresh
 // list; the next upload goes into that project.
 TEST_F(WorkflowTest, OneUploadAtATimeAndCancelFromThePage) {
-    signIn();
-    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
-    fromPage("createproject", form(kNewProject, "design"));
-    ASSERT_TRUE(pumpUntil(
-        [] {
-            const auto progress = messagesNamed("uploadprogress");
-            return !progress.empty() && progress.back().get("phase") == "uploading";
-        },
-        nullptr));
+    ASSERT_TRUE(startHeldUpload());
     const auto progress = messagesNamed("uploadprogress");
     EXPECT_EQ(progress.front().get("phase"), "exporting");
     EXPECT_EQ(progress.back().get("total"), std::to_string(host.written(".3mf").at(0).bytes.size()));
@@ -232,15 +239,7 @@ TEST_F(WorkflowTest, OneUploadAtATimeAndCancelFromThePage) {
 // mid-upload: the transfer is aborted and the exports go once its worker has
 // closed the file, before the handler is gone.
 TEST_F(WorkflowTest, AnUploadAbandonedWithItsMachineLeavesNoExportBehind) {
-    signIn();
-    cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
-    fromPage("createproject", form(kNewProject, "design"));
-    ASSERT_TRUE(pumpUntil(
-        [] {
-            const auto progress = messagesNamed("uploadprogress");
-            return !progress.empty() && progress.back().get("phase") == "uploading";
-        },
-        nullptr));
+    ASSERT_TRUE(startHeldUpload());
     ASSERT_FALSE(host.exports(".3mf").empty());
     machine.reset();
     EXPECT_TRUE(host.exports(".3mf").empty());
