@@ -38,14 +38,10 @@ test('each folder has every size as an RGBA PNG with a transparent background, e
     for (const [file, pixels] of Object.entries(FILES)) {
       const name = `${folder}/${file}`;
       const png = fs.readFileSync(path.join(ROOT, folder, file));
-      assert.ok(png.subarray(0, 8).equals(SIGNATURE), `${name} signature`);
       const header = chunks(png)[0];
-      assert.equal(header.type, 'IHDR', name);
-      assert.equal(header.data.readUInt32BE(0), pixels, `${name} width`);
-      assert.equal(header.data.readUInt32BE(4), pixels, `${name} height`);
-      assert.equal(header.data[8], 8, `${name} bit depth`);
-      assert.equal(header.data[9], 6, `${name} colour type RGBA`);
-      assert.equal(cornerAlpha(png), 0, `${name} corner transparent`);
+      // [signature, first chunk, width, height, bit depth, colour type (RGBA), alpha of the corner]
+      assert.deepEqual([png.subarray(0, 8).equals(SIGNATURE), header.type, header.data.readUInt32BE(0), header.data.readUInt32BE(4),
+        header.data[8], header.data[9], cornerAlpha(png)], [true, 'IHDR', pixels, pixels, 8, 6, 0], name);
       drawn.add(png.toString('base64'));
     }
   }

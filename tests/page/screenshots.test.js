@@ -20,68 +20,43 @@ const PROJECTS = [
 const PROXY_PAGE = '<!DOCTYPE html><html><head><title>502 Bad Gateway</title></head><body>' +
   '<h1>Bad Gateway</h1><p>The proxy server received an invalid response from an upstream server.</p>'.repeat(25) + '</body></html>';
 
-async function toForm(page) {
-  await h.deliver(page, 'navigate', { target: 'uploadform' });
-}
-
-async function uploading(page) {
+// Steps the screens are reached by.
+const toForm = (page) => h.deliver(page, 'navigate', { target: 'uploadform' });
+const later = (ms) => (page) => page.clock.fastForward(ms);
+const cancel = (page) => page.click('#cancel-button');
+const error = (members) => (page) => h.deliver(page, 'navigate', { target: 'errorscreen', ...members });
+async function uploading(page, name) {
   await toForm(page);
   await h.deliverList(page, PROJECTS, 'p1');
+  if (name) await page.check('#mode-new');
+  if (name) await page.fill('#project-name', name);
   await page.click('#upload-button');
   await h.deliver(page, 'navigate', { target: 'progressscreen' });
   await h.progress(page, 'uploading', '120000000', '286000000', '12300000');
 }
 
-// [file name, how to get there]
+// [file name, the steps that get there]
 const SCREENS = [
-  ['finishing-sign-in', async () => {}],
-  ['sign-in-slow', (page) => page.clock.fastForward(31000)],
-  ['sign-in-failed', (page) => h.deliver(page, 'navigate', { target: 'errorscreen', kind: 'connect', errormessage: 'could not authenticate (4294967295)' })],
-  ['loading-projects', toForm],
-  ['projects-slow', async (page) => { await toForm(page); await page.clock.fastForward(31000); }],
-  ['form', async (page) => {
-    await toForm(page);
-    await h.deliver(page, 'materials', { printer: PRINTER });
-    await h.deliverList(page, PROJECTS, 'p1');
-    await page.check('#type-toolpath');
-    await page.selectOption('#material-two', '');
-  }],
-  ['form-with-search', async (page) => {
-    await toForm(page);
-    await h.deliverList(page, h.manyProjects(20000), 'p250');
-    await page.fill('#project-search', 'part 1999');
-  }],
-  ['progress', uploading],
-  ['cancelling', async (page) => { await uploading(page); await page.click('#cancel-button'); }],
-  ['cancel-unconfirmed', async (page) => { await uploading(page); await page.click('#cancel-button'); await page.clock.fastForward(31000); }],
-  ['waiting-for-service', async (page) => { await uploading(page); await page.clock.fastForward(6000); }],
-  ['cancelled', async (page) => {
-    await toForm(page);
-    await h.deliverList(page, PROJECTS, 'p1');
-    await page.check('#mode-new');
-    await page.fill('#project-name', 'Gate bracket, left');
-    await page.click('#upload-button');
-    await h.deliver(page, 'navigate', { target: 'progressscreen' });
-    await h.progress(page, 'uploading', '1000000', '286000000', '12300000');
-    await page.click('#cancel-button');
-    // The cancel came after the project had been created: the form chooses it.
-    await h.deliver(page, 'navigate', { target: 'uploadform', projectid: 'p9' });
-    await h.deliverList(page, [...PROJECTS, { name: 'Gate bracket, left', description: '', id: 'p9' }], 'p9');
-  }],
-  ['error-server', async (page) => {
-    await uploading(page);
-    await h.deliver(page, 'navigate', { target: 'errorscreen', kind: 'server', status: '502',
-      errormessage: 'could not upload file to project (502)' + PROXY_PAGE });
-    await page.click('#error-details summary');
-  }],
-  ['error-file', async (page) => {
-    await uploading(page);
-    await h.deliver(page, 'navigate', { target: 'errorscreen', kind: 'file', errormessage: 'could not export design' });
-  }],
-  ['success', async (page) => {
-    await uploading(page);
-    await h.deliver(page, 'navigate', { target: 'successscreen', projectid: 'p1' });
-  }]
+  ['finishing-sign-in', []],
+  ['sign-in-slow', [later(31000)]],
+  ['sign-in-failed', [error({ kind: 'connect', errormessage: 'could not authenticate (4294967295)' })]],
+  ['loading-projects', [toForm]],
+  ['projects-slow', [toForm, later(31000)]],
+  ['form', [toForm, (page) => h.deliver(page, 'materials', { printer: PRINTER }), (page) => h.deliverList(page, PROJECTS, 'p1'),
+    (page) => page.check('#type-toolpath'), (page) => page.selectOption('#material-two', '')]],
+  ['form-with-search', [toForm, (page) => h.deliverList(page, h.manyProjects(20000), 'p250'), (page) => page.fill('#project-search', 'part 1999')]],
+  ['progress', [uploading]],
+  ['cancelling', [uploading, cancel]],
+  ['cancel-unconfirmed', [uploading, cancel, later(31000)]],
+  ['waiting-for-service', [uploading, later(6000)]],
+  // The cancel came after the project had been created: the form chooses it.
+  ['cancelled', [(page) => uploading(page, 'Gate bracket, left'), cancel,
+    (page) => h.deliver(page, 'navigate', { target: 'uploadform', projectid: 'p9' }),
+    (page) => h.deliverList(page, [...PROJECTS, { name: 'Gate bracket, left', description: '', id: 'p9' }], 'p9')]],
+  ['error-server', [uploading, error({ kind: 'server', status: '502', errormessage: 'could not upload file to project (502)' + PROXY_PAGE }),
+    (page) => page.click('#error-details summary')]],
+  ['error-file', [uploading, error({ kind: 'file', errormessage: 'could not export design' })]],
+  ['success', [uploading, (page) => h.deliver(page, 'navigate', { target: 'successscreen', projectid: 'p1' })]]
 ];
 
 let browser;
@@ -91,24 +66,19 @@ let browser;
 async function keepIfChanged(file, shot) {
   if (fs.existsSync(file)) {
     const page = await browser.context.newPage();
-    const changed = await page.evaluate(async ([before, after]) => {
-      const pixels = async (b64) => {
+    const changed = await page.evaluate(async (pictures) => {
+      const [a, b] = await Promise.all(pictures.map(async (b64) => {
         const image = new Image();
         image.src = 'data:image/png;base64,' + b64;
         await image.decode();
-        const canvas = document.createElement('canvas');
-        canvas.width = image.width;
-        canvas.height = image.height;
-        const context = canvas.getContext('2d');
+        const context = Object.assign(document.createElement('canvas'), { width: image.width, height: image.height }).getContext('2d');
         context.drawImage(image, 0, 0);
         return context.getImageData(0, 0, image.width, image.height);
-      };
-      const [a, b] = [await pixels(before), await pixels(after)];
+      }));
       if (a.width !== b.width || a.height !== b.height) return true;
       let differing = 0;
       for (let i = 0; i < a.data.length; i += 4) {
-        if (Math.abs(a.data[i] - b.data[i]) + Math.abs(a.data[i + 1] - b.data[i + 1]) +
-            Math.abs(a.data[i + 2] - b.data[i + 2]) > 48) differing++;
+        if ([0, 1, 2].reduce((sum, c) => sum + Math.abs(a.data[i + c] - b.data[i + c]), 0) > 48) differing++;
       }
       return differing > 50;
     }, [fs.readFileSync(file).toString('base64'), shot.toString('base64')]);
@@ -127,10 +97,10 @@ test.after(async () => { if (browser) await browser.close(); });
 for (const colorScheme of ['light', 'dark']) {
   for (const width of [420, 320]) {
     test(`every screen at ${width} px, ${colorScheme}`, async () => {
-      for (const [name, reach] of SCREENS) {
+      for (const [name, steps] of SCREENS) {
         const { page, problems } = await h.openPage(browser, { clock: true, width, height: 700, colorScheme });
         await h.waitForSent(page, 'apploaded');
-        await reach(page);
+        for (const step of steps) await step(page);
         await page.mouse.move(0, 0);
         const overflow = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
         assert.ok(overflow <= 0, `${name} scrolls ${overflow} px sideways`);
