@@ -21,11 +21,8 @@ async function launchBrowser() {
   const context = await chromium.launchPersistentContext(userDataDir, {
     executablePath: CHROMIUM,
     headless: true,
-    viewport: { width: 800, height: 800 },
-    args: [
-      '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'
-    ]
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync']
   });
   return {
     context,
@@ -55,10 +52,7 @@ async function openPage(browser, { withHost = true, clock = false, width = 800, 
   page.on('pageerror', (error) => problems.push('pageerror: ' + error.message));
   // A blocked script, style or image (the page's CSP) shows up here.
   page.on('console', (message) => { if (message.type() === 'error') problems.push('console: ' + message.text()); });
-  page.on('dialog', async (dialog) => {
-    problems.push('dialog: ' + dialog.message());
-    await dialog.dismiss();
-  });
+  page.on('dialog', (dialog) => { problems.push('dialog: ' + dialog.message()); return dialog.dismiss(); });
   await page.setViewportSize({ width, height });
   await page.emulateMedia({ colorScheme });
   if (clock) await page.clock.install();
@@ -92,9 +86,7 @@ function hostJson(members) {
   return JSON.stringify(framed);
 }
 
-async function deliverRaw(page, action, dataText) {
-  await page.evaluate(([a, d]) => window.qrvnPalette.receive(a, d), [action, dataText]);
-}
+const deliverRaw = (page, action, dataText) => page.evaluate(([a, d]) => window.qrvnPalette.receive(a, d), [action, dataText]);
 const deliver = (page, action, members) => deliverRaw(page, action, hostJson(members));
 
 // The add-in's lenient percent-encoding of the project list's UTF-8 bytes.
@@ -108,11 +100,9 @@ function percentEncodeUri(text) {
   return out;
 }
 
-function encodedList(projects) {
-  return percentEncodeUri(JSON.stringify(projects.map((p) => ({
-    projectName: p.name, projectDescription: p.description, projectID: p.id
-  }))));
-}
+const encodedList = (projects) => percentEncodeUri(JSON.stringify(projects.map((p) => ({
+  projectName: p.name, projectDescription: p.description, projectID: p.id
+}))));
 
 // Every message the page has sent so far, with its data parsed.
 async function sent(page) {
@@ -129,11 +119,8 @@ async function waitForSent(page, action, count = 1) {
   return sentWith(page, action);
 }
 
-async function visibleScreens(page) {
-  return page.$$eval('section.screen', (sections) =>
-    sections.filter((s) => !s.hidden && getComputedStyle(s).display !== 'none')
-      .map((s) => s.dataset.screen));
-}
+const visibleScreens = (page) => page.$$eval('section.screen', (sections) =>
+  sections.filter((s) => !s.hidden && getComputedStyle(s).display !== 'none').map((s) => s.dataset.screen));
 
 module.exports = {
   PAGE_DIR,
