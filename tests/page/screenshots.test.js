@@ -25,11 +25,14 @@ const toForm = (page) => h.deliver(page, 'navigate', { target: 'uploadform' });
 const later = (ms) => (page) => page.clock.fastForward(ms);
 const cancel = (page) => page.click('#cancel-button');
 const error = (members) => (page) => h.deliver(page, 'navigate', { target: 'errorscreen', ...members });
+// An upload 42 % done, into a new project called `name` or else the remembered one.
 async function uploading(page, name) {
   await toForm(page);
   await h.deliverList(page, PROJECTS, 'p1');
-  if (name) await page.check('#mode-new');
-  if (name) await page.fill('#project-name', name);
+  if (name) {
+    await page.check('#mode-new');
+    await page.fill('#project-name', name);
+  }
   await page.click('#upload-button');
   await h.deliver(page, 'navigate', { target: 'progressscreen' });
   await h.progress(page, 'uploading', '120000000', '286000000', '12300000');
