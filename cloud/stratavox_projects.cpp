@@ -44,17 +44,16 @@ std::shared_ptr<CStratavoxFabriqoProject> CStratavoxFabriqoProjects::acceptCreat
     return project;
 }
 
-std::shared_ptr<EXMI::IAsyncRequest> CStratavoxFabriqoProjects::thumbnailRequest(
-    const CStratavoxFabriqoProject& project, const std::string& imagePath, const std::string& mimeType,
-    const std::string& accessToken) const {
+std::shared_ptr<EXMI::IAsyncRequest>
+CStratavoxFabriqoProjects::thumbnailRequest(const CStratavoxFabriqoProject& project, const std::string& imagePath,
+                                            const std::string& mimeType, const std::string& accessToken) const {
     uiThread.check("CStratavoxFabriqoProjects");
     std::vector<uint8_t> image;
     support::readFile(imagePath, image);
     const std::string dataAddress = "data:" + mimeType + ";base64," + base64Encode(image);
-    return std::make_shared<EXMI::IAsyncPostRequest>("uploadthumbnail", apiBaseUrl + "/projects/" + project.id,
-                                                     kJsonContentType, accessToken,
-                                                     thumbnailBody(project.description, project.name, dataAddress),
-                                                     transfer);
+    return std::make_shared<EXMI::IAsyncPostRequest>(
+        "uploadthumbnail", apiBaseUrl + "/projects/" + project.id, kJsonContentType, accessToken,
+        thumbnailBody(project.description, project.name, dataAddress), transfer);
 }
 
 }  // namespace EXMIImpl
