@@ -10,16 +10,6 @@ CStratavoxFabriqoUpload::ExportFiles::~ExportFiles() {
     for (const std::string& path : paths) support::deleteFile(path);
 }
 
-bool CStratavoxFabriqoUpload::ProgressLimiter::claim(Clock::time_point now) {
-    const Clock::rep at = now.time_since_epoch().count();
-    Clock::rep slot = nextSlot.load();
-    while (at >= slot) {
-        const Clock::rep next = (now + kProgressInterval).time_since_epoch().count();
-        if (nextSlot.compare_exchange_weak(slot, next)) return true;
-    }
-    return false;
-}
-
 CStratavoxFabriqoUpload::CStratavoxFabriqoUpload(uint64_t number, IStratavoxURLInterface* reportTo,
                                                  EXMI::IAsyncHandler& requests)
     : generation(number), listener(reportTo), handler(requests), files(std::make_shared<ExportFiles>()),
@@ -53,12 +43,11 @@ CStratavoxFabriqoUpload::makeStorageRequest(const std::string& url, const std::s
     // not travel to the storage host.
     put = std::make_shared<EXMI::IAsyncPutFileRequest>("uploadbinary", url, contentType, "", path, size, settings);
     put->fileOwner = files;
-    // Runs on the worker: only bytes that went out since its last slot are
-    // worth waking the UI thread for.
+    // Runs on the worker: only bytes that went out since its last wake-up
+    // are worth waking the UI thread for, and only once the slot is due.
     put->progressDue = [shared = limiter, lastSent = uint64_t{0}](uint64_t sent) mutable {
-        if (sent == lastSent || !shared->claim(Clock::now())) return false;
+        if (sent == lastSent || !shared->isDue(Clock::now()) || shared->woken.exchange(true)) return false;
         lastSent = sent;
-        shared->claimedByWorker.store(true);
         return true;
     };
     phase = "uploading";
@@ -79,15 +68,16 @@ void CStratavoxFabriqoUpload::reportProgress(bool final) {
     rateSamples.emplace_back(now, sent);
     while (rateSamples.size() > 2 && now - rateSamples.front().first > kRateWindow) rateSamples.pop_front();
     if (!final) {
-        // A slot the worker claimed is used up here either way.
-        const bool granted = limiter->claimedByWorker.exchange(false);
+        if (!limiter->isDue(now)) return;
+        // Whatever woke this tick, the worker may wake the next one.
+        limiter->woken.store(false);
         if (reported && phase == lastReportPhase && sent == lastReportSent) return;
-        if (!granted && !limiter->claim(now)) return;
     }
     const double seconds = std::chrono::duration<double>(now - rateSamples.front().first).count();
     const uint64_t rate =
         seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent - rateSamples.front().second) / seconds) : 0;
     reported = true;
+    limiter->nextSlot.store((now + kProgressInterval).time_since_epoch().count());
     lastReportPhase = phase;
     lastReportSent = sent;
     listener->onUploadProgress(phase, sent, total, rate);

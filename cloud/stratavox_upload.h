@@ -63,21 +63,20 @@ public:
     // Nothing more of the upload is sent; the worker lets go of the file
     // within about a second.
     void cancel();
-    // Tells the listener how far the upload is when something changed and
-    // the limiter grants it (at most once every kProgressInterval), or at
-    // once when `final` (everything sent).
+    // Tells the listener how far the upload is when something changed, at
+    // most once every kProgressInterval, or at once when `final` (everything
+    // sent).
     void reportProgress(bool final);
 
 private:
-    // The one limit on progress messages, shared with the storage worker.
-    // Whoever claims a slot first gets it: the worker, when more bytes went
-    // out (it then wakes the UI thread, which reports the slot it finds
-    // claimed), or the UI thread itself, for a new phase.
+    // The one limit on progress messages, shared with the storage worker:
+    // the UI thread moves the next slot on whenever it reports; the worker
+    // only reads it, and wakes the UI thread once per slot, when the slot is
+    // due and more bytes went out.
     struct ProgressLimiter {
         std::atomic<Clock::rep> nextSlot{0};
-        std::atomic<bool> claimedByWorker{false};
-        // True at most once per kProgressInterval, whoever asks.
-        bool claim(Clock::time_point now);
+        std::atomic<bool> woken{false};
+        bool isDue(Clock::time_point now) const { return now.time_since_epoch().count() >= nextSlot.load(); }
     };
 
     // Deletes its files when the last holder lets go of it.
