@@ -7,11 +7,9 @@
 #include <utility>
 
 #include "cloud/cloud_json.h"
-#include "cloud/pkce.h"
 #include "platform/browser.h"
 #include "platform/files.h"
 #include "support/encoding.h"
-#include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
 
@@ -47,24 +45,17 @@ CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(const std::string& client
                                                        IStratavoxURLInterface* listenerPointer,
                                                        std::shared_ptr<EXMI::IAsyncHandler> handler)
     : asyncHandler(std::move(handler)), listener(listenerPointer), service(ServiceConfiguration::fromEnvironment()),
-      session(clientIdText, redirectUriText), alive(std::make_shared<int>(0)) {
+      session(clientIdText, redirectUriText), projects(service.apiBaseUrl, transfer), alive(std::make_shared<int>(0)) {
     if (!asyncHandler) throw std::runtime_error("invalid EXMI Async handler");
     uiThread.check("CStratavoxFabriqoConnector");
     transfer.timeout = kRequestTimeout;
     transfer.stallTime = service.stallTime;
     transfer.caBundle = service.caBundlePath;
-    std::weak_ptr<int> token = alive;
-    progressTick = asyncHandler->addTick([this, token] {
-        if (!token.expired() && upload) upload->reportProgress(false);
-    });
 }
 
 // Whatever is still on its way is of no use to anybody now; the upload's
 // exports go once its worker has let go of them.
-CStratavoxFabriqoConnector::~CStratavoxFabriqoConnector() {
-    uiThread.check("CStratavoxFabriqoConnector");
-    asyncHandler->removeTick(progressTick);
-}
+CStratavoxFabriqoConnector::~CStratavoxFabriqoConnector() { uiThread.check("CStratavoxFabriqoConnector"); }
 
 void CStratavoxFabriqoConnector::send(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source,
                                       Then then) {
@@ -241,17 +232,16 @@ void CStratavoxFabriqoConnector::fail(const std::string& source, CloudFailure fa
 void CStratavoxFabriqoConnector::retrieveProjects() {
     uiThread.check("CStratavoxFabriqoConnector");
     const char source[] = "CStratavoxFabriqoConnector::retrieveProjects";
-    auto request = std::make_shared<EXMI::IAsyncGetRequest>("retrieveprojects", service.apiBaseUrl + "/projects",
-                                                            session.getAccessToken(), transfer);
-    send(request, source, [this, source, token = session.getAccessToken()](const HttpResponse& response) {
-        if (!isSuccess(response)) {
-            noteRefusedToken(response, token);
-            fail(source, requestFailure(response, "could not retrieve projects"));
-            return;
-        }
-        const auto list = readProjectList(response.body);
-        if (list && listener) listener->setProjectList(list, currentProjectId);
-    });
+    send(projects.listRequest(session.getAccessToken()), source,
+         [this, source, token = session.getAccessToken()](const HttpResponse& response) {
+             if (!isSuccess(response)) {
+                 noteRefusedToken(response, token);
+                 fail(source, requestFailure(response, "could not retrieve projects"));
+                 return;
+             }
+             const auto list = readProjectList(response.body);
+             if (list && listener) listener->setProjectList(list, projects.getCurrentProjectId());
+         });
 }
 
 void CStratavoxFabriqoConnector::showUploadForm() {
@@ -269,48 +259,43 @@ void CStratavoxFabriqoConnector::createProject(const std::string& name, const st
     // A file that cannot go up must not leave an empty project behind.
     uint64_t fileSize = 0;
     if (!checkUploadFile(localFilePath, source, fileSize)) return;
-    auto request = std::make_shared<EXMI::IAsyncPutRequest>("createproject", service.apiBaseUrl + "/projects",
-                                                            kJsonContentType, session.getAccessToken(),
-                                                            createProjectBody(name, description), transfer);
-    sendForUpload(request, source, [=, token = session.getAccessToken()](const HttpResponse& response) {
-        if (!isSuccess(response)) {
-            noteRefusedToken(response, token);
-            failUpload(source, requestFailure(response, "could not create new project"));
-            return;
-        }
-        const auto project = readCreatedProject(response.body);
-        currentProjectId = project->id;
-        upload->setCreatedProjectId(project->id);
-        try {
-            if (!thumbnailPath.empty())
-                uploadThumbnail(project->id, project->name, project->description, thumbnailPath, "image/jpeg");
-        } catch (const std::exception& error) {
-            failUpload(source, localFailure("file", error.what()));
-            return;
-        }
-        uploadFile(project->id, remoteFileName, contentType, localFilePath, kOrigin, isPrintJob);
-        if (upload && listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");
-    });
+    sendForUpload(projects.createRequest(name, description, session.getAccessToken()), source,
+                  [=, token = session.getAccessToken()](const HttpResponse& response) {
+                      if (!isSuccess(response)) {
+                          noteRefusedToken(response, token);
+                          failUpload(source, requestFailure(response, "could not create new project"));
+                          return;
+                      }
+                      const auto project = projects.acceptCreated(response);
+                      upload->setCreatedProjectId(project->id);
+                      try {
+                          // Fire and forget: a project without its picture is still usable.
+                          if (!thumbnailPath.empty())
+                              asyncHandler->submit(projects.thumbnailRequest(*project, thumbnailPath, "image/jpeg",
+                                                                             session.getAccessToken()),
+                                                   nullptr);
+                      } catch (const std::exception& error) {
+                          failUpload(source, localFailure("file", error.what()));
+                          return;
+                      }
+                      uploadFile(project->id, remoteFileName, contentType, localFilePath, kOrigin, isPrintJob);
+                      if (upload && listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");
+                  });
 }
 
 void CStratavoxFabriqoConnector::uploadThumbnail(const std::string& projectId, const std::string& name,
                                                  const std::string& description, const std::string& imagePath,
                                                  const std::string& mimeType) {
-    std::vector<uint8_t> image;
-    support::readFile(imagePath, image);
-    const std::string dataAddress = "data:" + mimeType + ";base64," + base64Encode(image);
-    auto request = std::make_shared<EXMI::IAsyncPostRequest>(
-        "uploadthumbnail", service.apiBaseUrl + "/projects/" + projectId, kJsonContentType, session.getAccessToken(),
-        thumbnailBody(description, name, dataAddress), transfer);
-    // Fire and forget: a project without its picture is still usable.
-    asyncHandler->submit(request, nullptr);
+    uiThread.check("CStratavoxFabriqoConnector");
+    const CStratavoxFabriqoProject project(projectId, name, description);
+    asyncHandler->submit(projects.thumbnailRequest(project, imagePath, mimeType, session.getAccessToken()), nullptr);
 }
 
 // Uploads.
 
 CStratavoxFabriqoUpload& CStratavoxFabriqoConnector::beginUpload() {
     uiThread.check("CStratavoxFabriqoConnector");
-    upload = std::make_unique<CStratavoxFabriqoUpload>(++uploadGeneration, listener);
+    upload = std::make_unique<CStratavoxFabriqoUpload>(++uploadGeneration, listener, *asyncHandler);
     upload->setPhase("exporting");
     return *upload;
 }
@@ -353,7 +338,7 @@ void CStratavoxFabriqoConnector::uploadToProject(const std::string& projectId, c
                                                  const std::string& remoteFileName, const std::string& contentType,
                                                  bool isPrintJob) {
     uiThread.check("CStratavoxFabriqoConnector");
-    currentProjectId = projectId;
+    projects.setCurrentProjectId(projectId);
     uploadToSend();
     uploadFile(projectId, remoteFileName, contentType, localFilePath, kOrigin, isPrintJob);
     if (upload && listener) listener->setScreen(IStratavoxURLInterface::kScreenProgress, "");

@@ -1,10 +1,12 @@
 #pragma once
 // CStratavoxFabriqoConnector is the add-in's client of the cloud service. It
-// owns the sign-in session (CStratavoxFabriqoSession), the service
-// configuration (read once, on construction), the current project and the
-// running upload (CStratavoxFabriqoUpload), and offers every cloud operation: sign-in and
-// token refresh, project list, project creation with thumbnail, and the
-// two-step file / print-job upload. Requests run on the shared
+// owns the service configuration (read once, on construction) and one object
+// per responsibility: the sign-in session with its token schedule
+// (CStratavoxFabriqoSession), the projects (CStratavoxFabriqoProjects) and
+// the running upload (CStratavoxFabriqoUpload). It offers every cloud
+// operation under the contract's names (sign-in and token refresh, project
+// list, project creation with thumbnail, and the two-step file / print-job
+// upload), sends the requests those objects build and dispatches the answers. Requests run on the shared
 // IAsyncHandler's workers; every operation and every callback runs on the
 // host's UI thread (callbacks through processResponses; checked), so the
 // connector holds no lock. Results reach the palette through the
@@ -21,6 +23,7 @@
 
 #include "cloud/cloud_failure.h"
 #include "cloud/service_configuration.h"
+#include "cloud/stratavox_projects.h"
 #include "cloud/stratavox_session.h"
 #include "cloud/stratavox_upload.h"
 #include "cloud/stratavox_url_interface.h"
@@ -96,7 +99,7 @@ public:
 
     // Observers and tuning, for the palette and for tests.
     const std::vector<std::string>& getScopes() const { return session.getScopes(); }
-    const std::string& getCurrentProjectId() const { return currentProjectId; }
+    const std::string& getCurrentProjectId() const { return projects.getCurrentProjectId(); }
     Clock::time_point getAccessTokenExpiry() const { return session.getAccessTokenExpiry(); }
     bool isTokenRequestBusy() const { return session.isTokenRequestBusy(); }
     void setRequestTimeout(std::chrono::seconds timeout) { transfer.timeout = timeout; }
@@ -146,10 +149,9 @@ private:
     const ServiceConfiguration service;
     HttpSettings transfer;
     CStratavoxFabriqoSession session;
-    std::string currentProjectId;
+    CStratavoxFabriqoProjects projects;
     std::unique_ptr<CStratavoxFabriqoUpload> upload;
     uint64_t uploadGeneration = 0;
-    int progressTick = 0;
     // Callbacks hold a weak reference to this; it dies with the connector.
     std::shared_ptr<int> alive;
     support::SequenceChecker uiThread;

@@ -10,11 +10,16 @@ CStratavoxFabriqoUpload::ExportFiles::~ExportFiles() {
     for (const std::string& path : paths) support::deleteFile(path);
 }
 
-CStratavoxFabriqoUpload::CStratavoxFabriqoUpload(uint64_t number, IStratavoxURLInterface* reportTo)
-    : generation(number), listener(reportTo), files(std::make_shared<ExportFiles>()) {}
+CStratavoxFabriqoUpload::CStratavoxFabriqoUpload(uint64_t number, IStratavoxURLInterface* reportTo,
+                                                 EXMI::IAsyncHandler& requests)
+    : generation(number), listener(reportTo), handler(requests), files(std::make_shared<ExportFiles>()),
+      limiter(std::make_shared<ProgressLimiter>()) {
+    progressTick = handler.addTick([this] { reportProgress(false); });
+}
 
 CStratavoxFabriqoUpload::~CStratavoxFabriqoUpload() {
     uiThread.check("CStratavoxFabriqoUpload");
+    handler.removeTick(progressTick);
     if (put) put->cancel();
 }
 
@@ -38,6 +43,13 @@ CStratavoxFabriqoUpload::makeStorageRequest(const std::string& url, const std::s
     // not travel to the storage host.
     put = std::make_shared<EXMI::IAsyncPutFileRequest>("uploadbinary", url, contentType, "", path, size, settings);
     put->fileOwner = files;
+    // Runs on the worker: only bytes that went out since its last wake-up
+    // are worth waking the UI thread for, and only once the slot is due.
+    put->progressDue = [shared = limiter, lastSent = uint64_t{0}](uint64_t sent) mutable {
+        if (sent == lastSent || !shared->isDue(Clock::now()) || shared->woken.exchange(true)) return false;
+        lastSent = sent;
+        return true;
+    };
     phase = "uploading";
     rateSamples.clear();
     return put;
@@ -55,15 +67,17 @@ void CStratavoxFabriqoUpload::reportProgress(bool final) {
     const uint64_t sent = final ? total : (put ? put->bytesSent() : 0);
     rateSamples.emplace_back(now, sent);
     while (rateSamples.size() > 2 && now - rateSamples.front().first > kRateWindow) rateSamples.pop_front();
-    if (!final && reported) {
-        if (now - lastReportTime < kProgressInterval) return;
-        if (phase == lastReportPhase && sent == lastReportSent) return;
+    if (!final) {
+        if (!limiter->isDue(now)) return;
+        // Whatever woke this tick, the worker may wake the next one.
+        limiter->woken.store(false);
+        if (reported && phase == lastReportPhase && sent == lastReportSent) return;
     }
     const double seconds = std::chrono::duration<double>(now - rateSamples.front().first).count();
     const uint64_t rate =
         seconds > 0 ? static_cast<uint64_t>(static_cast<double>(sent - rateSamples.front().second) / seconds) : 0;
     reported = true;
-    lastReportTime = now;
+    limiter->nextSlot.store((now + kProgressInterval).time_since_epoch().count());
     lastReportPhase = phase;
     lastReportSent = sent;
     listener->onUploadProgress(phase, sent, total, rate);

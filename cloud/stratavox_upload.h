@@ -3,13 +3,16 @@
 // the export files (deleted once nothing reads them: after the storage
 // request's worker has closed the file, whether the upload succeeded, failed
 // or was cancelled, and also when the palette goes away mid-upload), the
-// storage request, the progress figures the page is shown (one rate limiter),
-// its generation, which tells its callbacks from those of an upload that has
-// ended, and the project it created. Made and used on the host's UI thread
-// (checked); only the storage request's worker shares the files, through the
-// request's fileOwner, and the deletion happens on whichever thread lets go
-// of them last.
+// storage request, the progress figures the page is shown with their one
+// rate limiter, its generation, which tells its callbacks from those of an
+// upload that has ended, and the project it created. Made and used on the
+// host's UI thread (checked), where the request handler's ticks have it
+// report progress. The storage request's worker shares two things: the files,
+// through the request's fileOwner (the deletion happens on whichever thread
+// lets go of them last), and the rate limiter, through which it wakes the UI
+// thread only when a progress message is due.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "cloud/stratavox_url_interface.h"
+#include "net/async_handler.h"
 #include "net/async_request.h"
 #include "support/sequence_checker.h"
 
@@ -32,7 +36,8 @@ public:
     static constexpr std::chrono::milliseconds kProgressInterval{200};
     static constexpr std::chrono::seconds kRateWindow{3};
 
-    CStratavoxFabriqoUpload(uint64_t generation, IStratavoxURLInterface* listener);
+    // Reports progress at every tick of `handler`, which must outlive it.
+    CStratavoxFabriqoUpload(uint64_t generation, IStratavoxURLInterface* listener, EXMI::IAsyncHandler& handler);
     // Cancels the storage request if it still runs.
     ~CStratavoxFabriqoUpload();
     CStratavoxFabriqoUpload(const CStratavoxFabriqoUpload&) = delete;
@@ -58,12 +63,22 @@ public:
     // Nothing more of the upload is sent; the worker lets go of the file
     // within about a second.
     void cancel();
-    // Tells the listener how far the upload is, at most every
-    // kProgressInterval and only when something changed, unless `final`
-    // (everything sent).
+    // Tells the listener how far the upload is when something changed, at
+    // most once every kProgressInterval, or at once when `final` (everything
+    // sent).
     void reportProgress(bool final);
 
 private:
+    // The one limit on progress messages, shared with the storage worker:
+    // the UI thread moves the next slot on whenever it reports; the worker
+    // only reads it, and wakes the UI thread once per slot, when the slot is
+    // due and more bytes went out.
+    struct ProgressLimiter {
+        std::atomic<Clock::rep> nextSlot{0};
+        std::atomic<bool> woken{false};
+        bool isDue(Clock::time_point now) const { return now.time_since_epoch().count() >= nextSlot.load(); }
+    };
+
     // Deletes its files when the last holder lets go of it.
     struct ExportFiles {
         std::vector<std::string> paths;
@@ -72,15 +87,17 @@ private:
 
     const uint64_t generation;
     IStratavoxURLInterface* const listener;
+    EXMI::IAsyncHandler& handler;
+    int progressTick = 0;
     std::shared_ptr<ExportFiles> files;
     std::shared_ptr<EXMI::IAsyncPutFileRequest> put;
     std::string phase;
     uint64_t total = 0;
     std::string createdProjectId;
-    // What the listener was last told, and when; recent (time, bytes sent)
-    // pairs for the rate.
+    const std::shared_ptr<ProgressLimiter> limiter;
+    // What the listener was last told; recent (time, bytes sent) pairs for
+    // the rate.
     bool reported = false;
-    Clock::time_point lastReportTime;
     std::string lastReportPhase;
     uint64_t lastReportSent = 0;
     std::deque<std::pair<Clock::time_point, uint64_t>> rateSamples;

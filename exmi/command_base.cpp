@@ -38,7 +38,7 @@ std::string composeTooltip(const CommandInfo& info) {
 }
 
 CommandBase::CommandBase(std::string id, CommandInfo commandInfo)
-    : commandId(std::move(id)), info(std::move(commandInfo)) {
+    : commandId(std::move(id)), info(std::move(commandInfo)), handlers(this) {
     Ptr<qrvn::core::UserInterface> ui = required(support::getUserInterface(), "user interface");
     Ptr<qrvn::core::CommandDefinitions> definitions = required(ui->commandDefinitions(), "command definitions");
     if (definitions->itemById(commandId)) {
@@ -47,11 +47,6 @@ CommandBase::CommandBase(std::string id, CommandInfo commandInfo)
                                   "command. Choose a unique ID to resolve this.",
                               "Warning for developers in CommandBase::postCreate()", false, 3);
     }
-    createdHandler = std::make_shared<CommandCreatedHandler>(this);
-    destroyHandler = std::make_shared<CommandDestroyHandler>(this);
-    executeHandler = std::make_shared<CommandExecuteHandler>(this);
-    previewHandler = std::make_shared<CommandExecutePreviewHandler>(this);
-    inputChangeHandler = std::make_shared<CommandInputChangeHandler>(this);
 }
 
 CommandBase::~CommandBase() {
@@ -59,11 +54,6 @@ CommandBase::~CommandBase() {
     // A command still running, or a definition someone else deletes later,
     // must not call into handlers that are about to go.
     detachEverything();
-    inputChangeHandler.reset();
-    previewHandler.reset();
-    executeHandler.reset();
-    destroyHandler.reset();
-    createdHandler.reset();
 }
 
 void CommandBase::onCreate() { support::log("...", "CommandBase::onExecute"); }
@@ -128,8 +118,8 @@ void CommandBase::runOrThrow() {
     }
 
     Ptr<qrvn::core::CommandCreatedEvent> created = required(definition->commandCreated(), "commandCreated event");
-    if (createdEvent && createdEvent != created) createdEvent->remove(createdHandler.get());
-    created->add(createdHandler.get());
+    if (createdEvent && createdEvent != created) createdEvent->remove(handlers.created());
+    created->add(handlers.created());
     createdEvent = created;
 
     Ptr<qrvn::core::CommandControl> control = controls->addCommand(definition, "", false);
@@ -153,10 +143,7 @@ void CommandBase::stopOrThrow() {
 
 void CommandBase::attachCommandHandlers(const Ptr<qrvn::core::Command>& command) {
     if (!command) missing("command");
-    required(command->destroy(), "destroy event")->add(destroyHandler.get());
-    required(command->execute(), "execute event")->add(executeHandler.get());
-    required(command->inputChanged(), "inputChanged event")->add(inputChangeHandler.get());
-    required(command->executePreview(), "executePreview event")->add(previewHandler.get());
+    handlers.attach(command);
     if (std::find(attachedCommands.begin(), attachedCommands.end(), command) == attachedCommands.end()) {
         attachedCommands.push_back(command);
     }
@@ -166,14 +153,7 @@ void CommandBase::detachCommandHandlers(const Ptr<qrvn::core::Command>& command)
     if (!command) missing("command");
     attachedCommands.erase(std::remove(attachedCommands.begin(), attachedCommands.end(), command),
                            attachedCommands.end());
-    if (destroyHandler) required(command->destroy(), "destroy event")->remove(destroyHandler.get());
-    if (executeHandler) required(command->execute(), "execute event")->remove(executeHandler.get());
-    if (inputChangeHandler) {
-        required(command->inputChanged(), "inputChanged event")->remove(inputChangeHandler.get());
-    }
-    if (previewHandler) {
-        required(command->executePreview(), "executePreview event")->remove(previewHandler.get());
-    }
+    handlers.detach(command);
 }
 
 void CommandBase::detachEverything() {
@@ -186,7 +166,7 @@ void CommandBase::detachEverything() {
         }
     }
     attachedCommands.clear();
-    if (createdEvent) createdEvent->remove(createdHandler.get());
+    if (createdEvent) createdEvent->remove(handlers.created());
     createdEvent.reset();
 }
 

@@ -6,7 +6,8 @@
 // below. Subclasses override those operations; the base does registration,
 // clean-up and error reporting.
 //
-// Owns the command id, the CommandInfo and the five handlers. It also
+// Owns the command id, the CommandInfo and its five handlers
+// (CommandHandlers). It also
 // remembers the definition and the commands its handlers are attached to,
 // so that destroying it leaves no handler of its own behind in the host.
 // Host user-interface thread only; owned through a shared pointer by
@@ -63,11 +64,7 @@ private:
 
     std::string commandId;
     CommandInfo info;
-    std::shared_ptr<CommandCreatedHandler> createdHandler;
-    std::shared_ptr<CommandDestroyHandler> destroyHandler;
-    std::shared_ptr<CommandExecuteHandler> executeHandler;
-    std::shared_ptr<CommandExecutePreviewHandler> previewHandler;
-    std::shared_ptr<CommandInputChangeHandler> inputChangeHandler;
+    CommandHandlers handlers;
 
     // Where the handlers are attached right now (for the destructor).
     qrvn::core::Ptr<qrvn::core::CommandCreatedEvent> createdEvent;

@@ -3,9 +3,12 @@
 #include <exception>
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "exmi/command_base.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace EXMI {
 
@@ -30,6 +33,11 @@ template <class Args>
 qrvn::core::Ptr<qrvn::core::Command> commandOf(const qrvn::core::Ptr<Args>& eventArgs) {
     if (!eventArgs) throw std::runtime_error("missing host object: event arguments");
     return eventArgs->command();
+}
+
+template <class T>
+qrvn::core::Ptr<T> required(qrvn::core::Ptr<T> object, const char* what) {
+    return support::required(std::move(object), "missing host object: " + std::string(what));
 }
 
 }  // namespace
@@ -59,6 +67,27 @@ void CommandExecutePreviewHandler::notify(const qrvn::core::Ptr<qrvn::core::Comm
 
 void CommandInputChangeHandler::notify(const qrvn::core::Ptr<qrvn::core::InputChangedEventArgs>&) {
     guarded("CommandInputChangeHandler", owner, [&] { owner->onInputChanged(); });
+}
+
+CommandHandlers::CommandHandlers(CommandBase* command)
+    : createdHandler(std::make_shared<CommandCreatedHandler>(command)),
+      destroyHandler(std::make_shared<CommandDestroyHandler>(command)),
+      executeHandler(std::make_shared<CommandExecuteHandler>(command)),
+      previewHandler(std::make_shared<CommandExecutePreviewHandler>(command)),
+      inputChangeHandler(std::make_shared<CommandInputChangeHandler>(command)) {}
+
+void CommandHandlers::attach(const qrvn::core::Ptr<qrvn::core::Command>& command) const {
+    required(command->destroy(), "destroy event")->add(destroyHandler.get());
+    required(command->execute(), "execute event")->add(executeHandler.get());
+    required(command->inputChanged(), "inputChanged event")->add(inputChangeHandler.get());
+    required(command->executePreview(), "executePreview event")->add(previewHandler.get());
+}
+
+void CommandHandlers::detach(const qrvn::core::Ptr<qrvn::core::Command>& command) const {
+    required(command->destroy(), "destroy event")->remove(destroyHandler.get());
+    required(command->execute(), "execute event")->remove(executeHandler.get());
+    required(command->inputChanged(), "inputChanged event")->remove(inputChangeHandler.get());
+    required(command->executePreview(), "executePreview event")->remove(previewHandler.get());
 }
 
 }  // namespace EXMI

@@ -1,9 +1,13 @@
 #pragma once
-// The five host event handlers of a CommandBase. Each one forwards a host
-// command event to a virtual operation of its owner, never lets a failure
-// reach the host (it logs "Failed " + the error instead), and keeps only a
-// plain pointer to the owner, which outlives it. Host user-interface thread
-// only.
+// CommandHandlers is the set of five host event handlers of one CommandBase,
+// which owns it: the one added to the button definition's commandCreated and
+// the four attached to every command the host creates from it. Each handler
+// forwards a host command event to a virtual operation of the command, never
+// lets a failure reach the host (it logs "Failed " + the error instead), and
+// keeps only a plain pointer to the command, which outlives it. Host
+// user-interface thread only.
+
+#include <memory>
 
 #include "host/core.h"
 
@@ -58,6 +62,26 @@ public:
 
 private:
     CommandBase* owner;
+};
+
+class CommandHandlers {
+public:
+    explicit CommandHandlers(CommandBase* command);
+
+    // Added to the definition's commandCreated event.
+    CommandCreatedHandler* created() const { return createdHandler.get(); }
+    // Adds the other four to the command's events; throws for a missing
+    // command or event.
+    void attach(const qrvn::core::Ptr<qrvn::core::Command>& command) const;
+    // Removes them again; throws for a missing command or event.
+    void detach(const qrvn::core::Ptr<qrvn::core::Command>& command) const;
+
+private:
+    std::shared_ptr<CommandCreatedHandler> createdHandler;
+    std::shared_ptr<CommandDestroyHandler> destroyHandler;
+    std::shared_ptr<CommandExecuteHandler> executeHandler;
+    std::shared_ptr<CommandExecutePreviewHandler> previewHandler;
+    std::shared_ptr<CommandInputChangeHandler> inputChangeHandler;
 };
 
 }  // namespace EXMI

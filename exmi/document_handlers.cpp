@@ -7,6 +7,7 @@
 #include "exmi/exmi_impl.h"
 #include "support/document.h"
 #include "support/log.h"
+#include "support/require.h"
 
 namespace EXMI {
 
@@ -29,6 +30,16 @@ void guard(const char* source, const char* missingArgs, bool haveArgs, const std
 
 EXMIimpl::Document documentOf(const Ptr<qrvn::core::DocumentEventArgs>& eventArgs) {
     return eventArgs->document().query<qrvn::kalvix::KalvixDocument>();
+}
+
+template <class Handler, class Event>
+void attachTo(const std::shared_ptr<Handler>& handler, const Ptr<Event>& event) {
+    support::required(event)->add(handler.get());
+}
+
+template <class Handler, class Event>
+void removeFrom(const std::shared_ptr<Handler>& handler, const Ptr<Event>& event) {
+    if (handler && event) event->remove(handler.get());
 }
 
 }  // namespace
@@ -143,6 +154,55 @@ void CAMWorkspaceActivatedEventHandler::safeNotify(const Ptr<qrvn::core::Workspa
     support::log("CAMWorksacpe Activated: Workspace = " + id + "; EXMI-UUID=" + uuid, source);
     owner->registerSetupHandlers(document);
     owner->ensureExtensibleMachineInstances(document);
+}
+
+void DocumentHandlers::attach(const Ptr<qrvn::core::Application>& app) {
+    // Attaching again must not leave earlier handlers attached.
+    detach();
+    attachedApplication = app;
+    documentActivatedHandler = std::make_shared<DocumentActivatedHandler>(owner);
+    attachTo(documentActivatedHandler, app->documentActivated());
+    documentActivatingHandler = std::make_shared<DocumentActivatingHandler>(owner);
+    attachTo(documentActivatingHandler, app->documentActivating());
+    documentClosingHandler = std::make_shared<DocumentClosingHandler>(owner);
+    attachTo(documentClosingHandler, app->documentClosing());
+    documentDeactivatingHandler = std::make_shared<DocumentDeactivatingHandler>(owner);
+    attachTo(documentDeactivatingHandler, app->documentDeactivating());
+    documentOpenedHandler = std::make_shared<DocumentOpenedHandler>(owner);
+    attachTo(documentOpenedHandler, app->documentOpened());
+    documentCreatedHandler = std::make_shared<DocumentCreatedHandler>(owner);
+    attachTo(documentCreatedHandler, app->documentCreated());
+
+    Ptr<qrvn::core::UserInterface> ui = app->userInterface();
+    if (ui) {
+        attachedUserInterface = ui;
+        workspaceActivatedHandler = std::make_shared<CAMWorkspaceActivatedEventHandler>(owner);
+        attachTo(workspaceActivatedHandler, ui->workspaceActivated());
+    }
+}
+
+void DocumentHandlers::detachFrom(const Ptr<qrvn::core::Application>& app) {
+    detachDocumentEvents(app);
+    Ptr<qrvn::core::UserInterface> ui = app->userInterface();
+    if (ui) removeFrom(workspaceActivatedHandler, ui->workspaceActivated());
+}
+
+void DocumentHandlers::detach() {
+    try {
+        if (attachedApplication) detachDocumentEvents(attachedApplication);
+        if (attachedUserInterface) removeFrom(workspaceActivatedHandler, attachedUserInterface->workspaceActivated());
+    } catch (...) {
+        // Nothing to deliver through a missing event.
+    }
+}
+
+void DocumentHandlers::detachDocumentEvents(const Ptr<qrvn::core::Application>& app) {
+    removeFrom(documentActivatedHandler, app->documentActivated());
+    removeFrom(documentActivatingHandler, app->documentActivating());
+    removeFrom(documentClosingHandler, app->documentClosing());
+    removeFrom(documentDeactivatingHandler, app->documentDeactivating());
+    removeFrom(documentOpenedHandler, app->documentOpened());
+    removeFrom(documentCreatedHandler, app->documentCreated());
 }
 
 }  // namespace EXMI

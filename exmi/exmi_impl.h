@@ -1,8 +1,8 @@
 #pragma once
 // EXMIimpl, the framework singleton: owns the machine definitions, the
 // machine instance registry (one MachineInstances per machine path), the
-// per-document setup handler sets, the document and workspace handlers and
-// the heartbeat. Its run/stop bring the open documents under management and
+// per-document setup handler sets (SetupHandlers), the document and
+// workspace handlers (DocumentHandlers) and the heartbeat. Its run/stop bring the open documents under management and
 // release them; the registry operations are driven by the host event
 // handlers. Everything runs on the host's user-interface thread, except the
 // heartbeat's own thread, which touches none of this.
@@ -82,7 +82,6 @@ private:
     void runOrThrow();
     void stopOrThrow();
     void detachEverything();
-    void detachDocumentHandlers();
     std::shared_ptr<IExtensibleMachine> createInstance(const MachineDefinition& definition, const Document& document,
                                                        int32_t operationId);
 
@@ -92,17 +91,7 @@ private:
     std::vector<std::string> closingDocuments;
     std::map<std::string, MachineInstances> instances;
     std::map<std::string, std::shared_ptr<SetupHandlers>> setupHandlers;
-    std::shared_ptr<DocumentActivatedHandler> documentActivatedHandler;
-    std::shared_ptr<DocumentActivatingHandler> documentActivatingHandler;
-    std::shared_ptr<DocumentDeactivatingHandler> documentDeactivatingHandler;
-    std::shared_ptr<DocumentCreatedHandler> documentCreatedHandler;
-    std::shared_ptr<DocumentOpenedHandler> documentOpenedHandler;
-    std::shared_ptr<DocumentClosingHandler> documentClosingHandler;
-    std::shared_ptr<CAMWorkspaceActivatedEventHandler> workspaceActivatedHandler;
-
-    // Where the document and workspace handlers are attached right now.
-    qrvn::core::Ptr<qrvn::core::Application> handlerApplication;
-    qrvn::core::Ptr<qrvn::core::UserInterface> handlerUserInterface;
+    DocumentHandlers documentHandlers;
 };
 
 }  // namespace EXMI

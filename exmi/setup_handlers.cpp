@@ -138,12 +138,17 @@ void MySetupChangedHandler::safeNotify(const Ptr<qrvn::cam::SetupChangeEventArgs
 
 // ---- the set of one document ------------------------------------------------
 
-const char* const SetupHandlers::kNames[6] = {
+namespace {
+
+// Handler names in the order they are added to (and removed from) the CAM
+// product's events.
+const char* const kNames[6] = {
     "MySetupCreatedHandler",    "MySetupDestroyingHandler",  "MySetupActivatedHandler",
     "MySetupActivatingHandler", "MySetupDeactivatedHandler", "MySetupDeactivatingHandler",
 };
 
-Ptr<qrvn::cam::SetupEvent> SetupHandlers::eventFor(const Ptr<qrvn::cam::CAM>& cam, size_t index) {
+// The event of `cam` that the handler named kNames[index] serves.
+Ptr<qrvn::cam::SetupEvent> eventFor(const Ptr<qrvn::cam::CAM>& cam, size_t index) {
     switch (index) {
     case 0: return cam->setupCreated();
     case 1: return cam->setupDestroying();
@@ -154,21 +159,8 @@ Ptr<qrvn::cam::SetupEvent> SetupHandlers::eventFor(const Ptr<qrvn::cam::CAM>& ca
     }
 }
 
-void SetupHandlers::detach() {
-    if (!camProduct) return;
-    for (size_t i = 0; i < 6; ++i) {
-        auto handler = handlers.find(kNames[i]);
-        Ptr<qrvn::cam::SetupEvent> event = eventFor(camProduct, i);
-        if (handler != handlers.end() && event) event->remove(handler->second.get());
-    }
-    Ptr<qrvn::cam::SetupChangeEvent> changed = camProduct->setupChanged();
-    if (changeHandler && changed) changed->remove(changeHandler.get());
-}
-
-namespace {
-
 std::shared_ptr<EXMISetupEventHandler> makeSetupHandler(size_t index, EXMIimpl* owner) {
-    const std::string name = SetupHandlers::kNames[index];
+    const std::string name = kNames[index];
     switch (index) {
     case 0: return std::make_shared<MySetupCreatedHandler>(name, owner);
     case 1: return std::make_shared<MySetupDestroyingHandler>(name, owner);
@@ -181,65 +173,35 @@ std::shared_ptr<EXMISetupEventHandler> makeSetupHandler(size_t index, EXMIimpl* 
 
 }  // namespace
 
-void EXMIimpl::registerSetupHandlers(const Document& document) {
-    const char source[] = "EXMIimpl::registerSetupHandlers";
-    if (!document) return;
-    const std::string uuid = support::readDocumentUuid(document);
-    support::log("Register SetupHandlers for document= " + document->name() + ", EXMIUUID=" + uuid,
-                 "registerSetupHandlers");
-    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
-    if (!cam) {
-        support::log("Can not register as there is no CAM product", source);
-        return;
-    }
-    if (setupHandlers.count(uuid) != 0) {
-        support::log("registerSetupHandlers skipped as " + document->name() + " is already registered", source);
-        return;
-    }
-    auto set = std::make_shared<SetupHandlers>();
-    set->camProduct = cam;
+SetupHandlers::SetupHandlers(EXMIimpl* owner, const Ptr<qrvn::cam::CAM>& cam) : camProduct(cam) {
     try {
         for (size_t i = 0; i < 6; ++i) {
-            std::shared_ptr<EXMISetupEventHandler> handler = makeSetupHandler(i, this);
-            set->handlers[SetupHandlers::kNames[i]] = handler;
-            Ptr<qrvn::cam::SetupEvent> event = SetupHandlers::eventFor(cam, i);
+            std::shared_ptr<EXMISetupEventHandler> handler = makeSetupHandler(i, owner);
+            handlers[kNames[i]] = handler;
+            Ptr<qrvn::cam::SetupEvent> event = eventFor(cam, i);
             if (!event) throw std::exception();
             event->add(handler.get());
         }
-        set->changeHandler = std::make_shared<MySetupChangedHandler>(this);
+        changeHandler = std::make_shared<MySetupChangedHandler>(owner);
         Ptr<qrvn::cam::SetupChangeEvent> changed = cam->setupChanged();
         if (!changed) throw std::exception();
-        changed->add(set->changeHandler.get());
+        changed->add(changeHandler.get());
     } catch (...) {
         // The set is not kept, so none of its handlers may stay attached.
-        set->detach();
+        detach();
         throw;
     }
-    setupHandlers[uuid] = set;
-    support::log("Registration successfull", source);
 }
 
-void EXMIimpl::unregisterSetupHandlers(const Document& document) {
-    const char source[] = "EXMIimpl::unregisterSetupHandlers";
-    if (!document) return;
-    const std::string uuid = support::readDocumentUuid(document);
-    support::log("Unregister SetupHandlers for document= " + document->name() + ", EXMIUUID=" + uuid, source);
-    Ptr<qrvn::cam::CAM> cam = support::getCamProduct(document);
-    if (!cam) {
-        support::log("Can not unregister as there is no CAM product", source);
-        return;
+void SetupHandlers::detach() {
+    if (!camProduct) return;
+    for (size_t i = 0; i < 6; ++i) {
+        auto handler = handlers.find(kNames[i]);
+        Ptr<qrvn::cam::SetupEvent> event = eventFor(camProduct, i);
+        if (handler != handlers.end() && event) event->remove(handler->second.get());
     }
-    auto found = setupHandlers.find(uuid);
-    if (found == setupHandlers.end()) {
-        support::log("unregisterSetupHandlers skipped as " + document->name() +
-                         " does not have setupToDestroy handlers",
-                     source);
-        return;
-    }
-    // Detached from the product they were added to, which is this document's.
-    found->second->detach();
-    support::log("Un-Registration successfull", source);
-    setupHandlers.erase(found);
+    Ptr<qrvn::cam::SetupChangeEvent> changed = camProduct->setupChanged();
+    if (changeHandler && changed) changed->remove(changeHandler.get());
 }
 
 }  // namespace EXMI

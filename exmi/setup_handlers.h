@@ -1,10 +1,12 @@
 #pragma once
-// The framework's CAM setup event handlers and SetupHandlers, the set of
-// them registered for one document. Each concrete handler checks its
-// event, logs the setup and calls the registry of its owner (the framework
-// singleton, plain pointer). The document is always the application's
-// active document. The base classes hold the safe-notify guard, as for the
-// document handlers. Host user-interface thread only.
+// SetupHandlers is the set of CAM setup event handlers the framework
+// registers for one document, owned by the framework singleton (one per
+// document), with the CAM product they are added to, so that they are
+// detached from exactly there. Each concrete handler checks its event, logs
+// the setup and calls the registry of its owner (the framework, plain
+// pointer). The document is always the application's active document. The
+// base classes hold the safe-notify guard, as for the document handlers.
+// Host user-interface thread only.
 
 #include <map>
 #include <memory>
@@ -60,22 +62,21 @@ public:
     void safeNotify(const qrvn::core::Ptr<qrvn::cam::SetupChangeEventArgs>& eventArgs) override;
 };
 
-// The setup handlers of one document, and the CAM product they are added to
-// (kept so they can be detached from exactly there).
-struct SetupHandlers {
-    std::map<std::string, std::shared_ptr<EXMISetupEventHandler>> handlers;
-    std::shared_ptr<EXMISetupChangeEventHandler> changeHandler;
-    qrvn::core::Ptr<qrvn::cam::CAM> camProduct;
-
-    // Handler names in the order they are added to (and removed from) the
-    // CAM product's events.
-    static const char* const kNames[6];
-    // The event of `camProduct` that the handler named kNames[index] serves.
-    static qrvn::core::Ptr<qrvn::cam::SetupEvent> eventFor(const qrvn::core::Ptr<qrvn::cam::CAM>& camProduct,
-                                                           size_t index);
+class SetupHandlers {
+public:
+    // Makes the handlers and adds them to the CAM product's events; throws,
+    // leaving none of them attached, when an event is missing.
+    SetupHandlers(EXMIimpl* framework, const qrvn::core::Ptr<qrvn::cam::CAM>& cam);
+    SetupHandlers(const SetupHandlers&) = delete;
+    SetupHandlers& operator=(const SetupHandlers&) = delete;
 
     // Removes every handler from the CAM product's events (safe to repeat).
     void detach();
+
+private:
+    std::map<std::string, std::shared_ptr<EXMISetupEventHandler>> handlers;
+    std::shared_ptr<EXMISetupChangeEventHandler> changeHandler;
+    qrvn::core::Ptr<qrvn::cam::CAM> camProduct;
 };
 
 }  // namespace EXMI

@@ -1,5 +1,6 @@
 #include "net/async_handler.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -211,11 +212,19 @@ void IAsyncHandler::processResponses() {
         }
     }
 
-    // A copy: a tick may add or remove ticks.
-    const auto current = ticks;
-    for (const auto& tick : current) {
+    // By id: a tick may add or remove ticks, and one that an earlier tick
+    // removed (its owner may be gone) must not run.
+    std::vector<int> ids;
+    for (const auto& tick : ticks) ids.push_back(tick.first);
+    for (const int id : ids) {
+        const auto found =
+            std::find_if(ticks.begin(), ticks.end(),
+                         [id](const std::pair<int, std::function<void()>>& entry) { return entry.first == id; });
+        if (found == ticks.end()) continue;
+        // A copy: the tick may remove itself.
+        const std::function<void()> tick = found->second;
         try {
-            tick.second();
+            tick();
         } catch (const std::exception& error) {
             support::log(std::string("tick failed: ") + error.what(), "IAsyncHandler::processResponses");
         }

@@ -56,14 +56,8 @@ int IAsyncPutFileRequest::onProgress(int64_t, int64_t, int64_t, int64_t ulNow, v
     auto* request = static_cast<IAsyncPutFileRequest*>(self);
     if (request->cancelled.load()) return 1;
     if (ulNow > 0) request->sent.store(static_cast<uint64_t>(ulNow));
-    // The page shows at most five updates a second; waking the owner more
-    // often would only cost its thread. libcurl calls this at least once a
-    // second, so the owner also hears of a transfer that has stopped moving.
-    const auto now = std::chrono::steady_clock::now();
-    if (request->notifyOwner && now - request->lastNotice >= std::chrono::milliseconds(200)) {
-        request->lastNotice = now;
+    if (request->progressDue && request->progressDue(request->sent.load()) && request->notifyOwner)
         request->notifyOwner();
-    }
     return 0;
 }
 

@@ -7,7 +7,6 @@
 // the worker. After submission the submitter reads only what is atomic.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -100,6 +99,11 @@ public:
     const uint64_t length;
     // Set before submission, released by the worker after the close.
     std::shared_ptr<const void> fileOwner;
+    // Set before submission: called on the worker at every progress check
+    // (libcurl's, at least once a second) with the bytes sent so far; when it
+    // answers true the owner's thread is woken to look at the request. The
+    // owner decides how often that is worth it; empty: never.
+    std::function<bool(uint64_t sent)> progressDue;
 
 private:
     static int onProgress(int64_t, int64_t, int64_t ulTotal, int64_t ulNow, void* self);
@@ -107,8 +111,6 @@ private:
 
     std::atomic<bool> cancelled{false};
     std::atomic<uint64_t> sent{0};
-    // Worker only: when the owner was last told of progress.
-    std::chrono::steady_clock::time_point lastNotice;
 };
 
 }  // namespace EXMI

@@ -6,6 +6,7 @@
 // readers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 
 #include "tests/cloud/connector_fixture.h"
@@ -104,8 +105,15 @@ TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
     // several of the pump's rounds.
     cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(0.6, true));
     listener.clear();
+    // The UI thread is woken for a message that is due, not for every
+    // progress check of the transfer (thousands here).
+    std::atomic<int> wakes{0};
+    handler->setWakeup([&wakes] { ++wakes; });
+    const auto start = std::chrono::steady_clock::now();
     connector->uploadToProject(project, path, "big.3mf", k3mfType, false);
     ASSERT_TRUE(waitForScreens(2));
+    handler->setWakeup(nullptr);
+    EXPECT_LE(wakes.load(), (std::chrono::steady_clock::now() - start) / std::chrono::milliseconds(200) + 3);
     ASSERT_EQ(5, listener.screens.back().first);
     const auto& progress = listener.progress;
     ASSERT_GE(progress.size(), 2u);

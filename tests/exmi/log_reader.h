@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,7 @@ public:
                 continue;
             }
             const size_t bar = line.find(" | ", 25);
-            if (line.size() < 25 || line.compare(23, 2, "  ") != 0 || bar == std::string::npos) {
+            if (!stamped(line) || bar == std::string::npos) {
                 ADD_FAILURE() << "malformed log line: " << line;
                 continue;
             }
@@ -67,18 +68,8 @@ public:
 
     // "YYYY-MM-DD HH:MM:SS.mmm  " at the start of the line.
     static bool stamped(const std::string& line) {
-        if (line.size() < 25) return false;
-        for (size_t i = 0; i < 23; ++i) {
-            const char c = line[i];
-            const bool digit = c >= '0' && c <= '9';
-            const char separator = i == 4 || i == 7     ? '-'
-                                   : i == 10            ? ' '
-                                   : i == 13 || i == 16 ? ':'
-                                   : i == 19            ? '.'
-                                                        : 0;
-            if (separator != 0 ? c != separator : !digit) return false;
-        }
-        return line.compare(23, 2, "  ") == 0;
+        static const std::regex stamp(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}  .*)");
+        return std::regex_match(line, stamp);
     }
 
     // Remembers the current end of the log; since() returns what follows.
