@@ -3,11 +3,17 @@
 #include <algorithm>
 
 #include "support/files.h"
+#include "support/log.h"
 
 namespace EXMIImpl {
 
 CStratavoxFabriqoUpload::ExportFiles::~ExportFiles() {
-    for (const std::string& path : paths) support::deleteFile(path);
+    // Nothing of ours holds them open by now; something else still may (a
+    // virus scanner on Windows), and then the export stays behind: say so.
+    for (const std::string& path : paths) {
+        if (!support::deleteFile(path) && support::fileExists(path))
+            support::log("could not delete the export " + path, "CStratavoxFabriqoUpload");
+    }
 }
 
 CStratavoxFabriqoUpload::CStratavoxFabriqoUpload(uint64_t number, IStratavoxURLInterface* reportTo,

@@ -99,7 +99,13 @@ TEST_F(Uploads, AFileChangedAfterItsAnnouncementIsNotSent) {
 TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
     ASSERT_TRUE(signIn());
     const std::string project = cloud->addProject("Target", "");
+#ifdef _WIN32
+    // Wine's loopback sockets carry about 2 MB a second to the in-process
+    // storage: a quarter of the bytes still takes many of the pump's rounds.
+    const std::string bytes = randomBytes(6 * 1024 * 1024, 5);
+#else
     const std::string bytes = randomBytes(24 * 1024 * 1024, 5);
+#endif
     const std::string path = writeTempFile("big.3mf", bytes);
     // The storage waits before it reads: the transfer then runs over
     // several of the pump's rounds.

@@ -19,11 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "emulator/certificates.h"
 #include "net/async_handler.h"
@@ -77,18 +73,14 @@ int serveInThread(httplib::Server& server, std::thread& thread) {
     return port;
 }
 
-// A loopback port nothing listens on: bound once to find it, then closed.
+// A loopback port nothing listens on: a server listened there and has closed.
 int freeLoopbackPort() {
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (socket < 0 || ::bind(socket, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("no free loopback port");
-    ::close(socket);
-    return ntohs(address.sin_port);
+    httplib::Server server;
+    std::thread thread;
+    const int port = serveInThread(server, thread);
+    server.stop();
+    thread.join();
+    return port;
 }
 
 struct SeenRequest {

@@ -152,11 +152,13 @@ inline void writeWholeFile(const std::string& path, const std::string& content) 
 }
 
 // How many of this process's file descriptors are open on `path` (Linux,
-// through /proc; elsewhere 0, where deleting a file that is still open fails
-// instead and the tests see the file left behind).
+// through /proc). On Windows, 1 while any handle holds the file open and 0
+// once none does: the product opens files sharing reading and writing but
+// not deletion, so Windows refuses to rename a file that is still open. On
+// other systems 0, where the tests see a file left behind instead.
 inline int openDescriptorsOf(const std::string& path) {
     int count = 0;
-#ifdef __linux__
+#if defined(__linux__)
     std::error_code error;
     const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
@@ -164,6 +166,15 @@ inline int openDescriptorsOf(const std::string& path) {
         const std::filesystem::path opened = std::filesystem::read_symlink(entry.path(), unreadable);
         if (!unreadable && opened == target) ++count;
     }
+#elif defined(_WIN32)
+    const std::filesystem::path file = fsPath(path);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return 0;
+    std::filesystem::path probe = file;
+    probe += ".rename-probe";
+    std::filesystem::rename(file, probe, error);
+    if (error) return 1;
+    std::filesystem::rename(probe, file, error);
 #else
     (void)path;
 #endif
