@@ -161,7 +161,9 @@ bool UploadDemo::signOut() {
     if (!steps_.check(sim::pressControl(kSignOutId, kPanelId), "the sign-out button starts its command")) return false;
     for (const auto& box : sim::messageBoxes()) steps_.detail("message box \"" + box.title + "\": " + box.text);
     const auto boxes = sim::messageBoxes();
-    steps_.check(boxes.size() == 1 && boxes[0].text == "Successfully signed out from StrataVox Fabriqo.",
+    steps_.check(boxes.size() == 1 &&
+                     boxes[0].text ==
+                         "Successfully signed out from StrataVox Fabriqo. The sign-in is forgotten on this computer.",
                  "the user is told the sign-out succeeded");
     steps_.check(!sim::findPalette(kPaletteId), "the palette was closed");
     const bool gone = waitUntil([this] { return !hasControl(kSignOutId); });
