@@ -366,6 +366,10 @@ protected:
     void SetUp() override {
         std::filesystem::create_directories(testing_support::fsPath(tempFolder + "/tmp"));
         tmp.set(tempFolder + "/tmp");
+#ifdef _WIN32
+        std::filesystem::create_directories(testing_support::fsPath(tempFolder + "/home"));
+        home.set(tempFolder + "/home");
+#endif
         ConnectorTest::SetUp();
         store = platform::CredentialStore::forThisSystem();
     }
@@ -419,8 +423,14 @@ protected:
     std::set<std::string> secrets;
     // The add-in's temporary files go inside the scanned folder.
     Variable tmp{testing_support::kTempFolderVariable};
+#ifdef _WIN32
+    Variable home{"USERPROFILE"};
+#endif
 };
 
+// The home folder scripts/with-secret-service made for the test; Windows
+// gets one in the scratch folder (under Wine the real one leads into the
+// whole Linux home).
 std::string homeFolder() {
 #ifdef _WIN32
     return support::getEnvironmentVariable("USERPROFILE");
