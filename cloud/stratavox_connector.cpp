@@ -8,6 +8,7 @@
 
 #include "cloud/cloud_json.h"
 #include "platform/browser.h"
+#include "platform/credential_store.h"
 #include "platform/files.h"
 #include "support/encoding.h"
 #include "support/log.h"
@@ -45,7 +46,8 @@ CStratavoxFabriqoConnector::CStratavoxFabriqoConnector(const std::string& client
                                                        IStratavoxURLInterface* listenerPointer,
                                                        std::shared_ptr<EXMI::IAsyncHandler> handler)
     : asyncHandler(std::move(handler)), listener(listenerPointer), service(ServiceConfiguration::fromEnvironment()),
-      session(clientIdText, redirectUriText), projects(service.apiBaseUrl, transfer), alive(std::make_shared<int>(0)) {
+      session(clientIdText, redirectUriText, service.accountServerUrl, platform::CredentialStore::forThisSystem()),
+      projects(service.apiBaseUrl, transfer), alive(std::make_shared<int>(0)) {
     if (!asyncHandler) throw std::runtime_error("invalid EXMI Async handler");
     uiThread.check("CStratavoxFabriqoConnector");
     transfer.timeout = kRequestTimeout;
@@ -206,10 +208,53 @@ void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
     }
 }
 
+bool CStratavoxFabriqoConnector::resumeSignIn() {
+    uiThread.check("CStratavoxFabriqoConnector");
+    if (session.isSignedIn()) return true;
+    // A refresh already on its way would not bring the form: sign in.
+    if (session.isTokenRequestBusy() || !session.recallRefreshToken()) return false;
+    session.setTokenRequestBusy(true);
+    const uint64_t generation = session.getGeneration();
+    const Clock::time_point sentAt = Clock::now();
+    const char source[] = "CStratavoxFabriqoConnector::resumeSignIn";
+    auto request = tokenRequest("refreshtoken", "refresh_token", session.refreshGrantMembers());
+    try {
+        send(request, source, [this, generation, sentAt, source](const HttpResponse& response) {
+            session.setTokenRequestBusy(false);
+            if (!session.isCurrent(generation)) return;
+            if (response.answered() && (response.status == 400 || response.status == 401)) {
+                // The server no longer takes it ("invalid_grant"): asking
+                // again would not change that.
+                support::log("the remembered sign-in was refused (" + std::to_string(response.status) +
+                                 "): the user signs in again",
+                             source);
+                session.dropRefreshToken();
+                if (listener) listener->setScreen(IStratavoxURLInterface::kScreenSignIn, "");
+                return;
+            }
+            if (!isSuccess(response)) {
+                // Offline, or the service had a problem: the token stays, for
+                // the page's "Sign in again" and for the heartbeat.
+                session.refreshFailed();
+                fail(source, requestFailure(response, "could not finish sign-in"));
+                return;
+            }
+            session.acceptSignIn(readTokenAnswer(response.body));
+            session.refreshSucceeded(sentAt);
+            showUploadForm();
+        });
+    } catch (...) {
+        session.setTokenRequestBusy(false);
+        throw;
+    }
+    return true;
+}
+
 void CStratavoxFabriqoConnector::signOut() {
     uiThread.check("CStratavoxFabriqoConnector");
+    const bool hadSignIn = session.isSignedIn() || session.hasRefreshToken();
     session.clear();
-    if (listener) listener->onSignedOut();
+    if (hadSignIn && listener) listener->onSignedOut();
 }
 
 void CStratavoxFabriqoConnector::noteRefusedToken(const HttpResponse& response, const std::string& token) {

@@ -62,6 +62,16 @@ public:
     void handleRedirect(const std::string& address);
     void refreshTokenIfNeeded();
     bool isSignedIn() const { return session.isSignedIn(); }
+    // Staying signed in, for the palette that opens: true when the session
+    // is signed in, or when it holds a refresh token (this run's, or the one
+    // kept from an earlier run) and a silent refresh has been sent with it;
+    // the answer brings the upload form, the error screen (the token stays
+    // for another try) or, when the server refuses the token, the sign-in
+    // page (the token is deleted). False: the user signs in on the server's
+    // page.
+    bool resumeSignIn();
+    // Deletes the kept refresh token first, then forgets the tokens; the
+    // listener hears of it when there was a sign-in to end.
     void signOut();
 
     // Library projects.

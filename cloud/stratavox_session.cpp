@@ -6,11 +6,50 @@
 
 #include "cloud/pkce.h"
 #include "support/encoding.h"
+#include "support/log.h"
 
 namespace EXMIImpl {
 
-CStratavoxFabriqoSession::CStratavoxFabriqoSession(std::string client, std::string redirect)
-    : clientId(std::move(client)), redirectUri(std::move(redirect)), accessTokenExpiry(Clock::now()) {}
+CStratavoxFabriqoSession::CStratavoxFabriqoSession(std::string client, std::string redirect, std::string server,
+                                                   std::unique_ptr<platform::CredentialStore> credentialStore)
+    : clientId(std::move(client)), redirectUri(std::move(redirect)), accountServer(std::move(server)),
+      store(std::move(credentialStore)), accessTokenExpiry(Clock::now()) {}
+
+// Staying signed in.
+
+void CStratavoxFabriqoSession::storeUnreachable() {
+    store.reset();
+    support::log("no credential store is reachable: the sign-in is kept until the host closes, not remembered",
+                 "CStratavoxFabriqoSession");
+}
+
+bool CStratavoxFabriqoSession::recallRefreshToken() {
+    if (refreshToken.empty() && store) {
+        std::string kept;
+        const platform::CredentialStore::Outcome outcome = store->load(accountServer, kept);
+        if (outcome == platform::CredentialStore::Outcome::Unreachable) storeUnreachable();
+        if (outcome == platform::CredentialStore::Outcome::Done) refreshToken = kept;
+    }
+    return !refreshToken.empty();
+}
+
+void CStratavoxFabriqoSession::keepRefreshToken() {
+    if (refreshToken.empty()) {
+        deleteKeptRefreshToken();
+        return;
+    }
+    if (store && store->save(accountServer, refreshToken) == platform::CredentialStore::Outcome::Unreachable)
+        storeUnreachable();
+}
+
+void CStratavoxFabriqoSession::deleteKeptRefreshToken() {
+    if (store && store->remove(accountServer) == platform::CredentialStore::Outcome::Unreachable) storeUnreachable();
+}
+
+void CStratavoxFabriqoSession::dropRefreshToken() {
+    deleteKeptRefreshToken();
+    refreshToken.clear();
+}
 
 void CStratavoxFabriqoSession::addScope(std::string scope) {
     if (isSignedIn()) throw std::runtime_error("cannot change scope while logged in");
@@ -70,6 +109,7 @@ std::string CStratavoxFabriqoSession::refreshGrantMembers() const {
 uint64_t CStratavoxFabriqoSession::beginExchange() { return ++sessionGeneration; }
 
 void CStratavoxFabriqoSession::clear() {
+    deleteKeptRefreshToken();
     accessToken.clear();
     refreshToken.clear();
     accessTokenExpiry = Clock::now();
@@ -81,7 +121,9 @@ void CStratavoxFabriqoSession::clear() {
 
 void CStratavoxFabriqoSession::accept(const TokenAnswer& answer) {
     accessToken = answer.accessToken;
+    const bool rotated = answer.refreshToken != refreshToken;
     refreshToken = answer.refreshToken;
+    if (rotated) keepRefreshToken();
     // Taken as expired half a minute early, so no request goes out with a
     // token that dies on the way.
     accessTokenExpiry = Clock::now() + std::chrono::seconds(answer.expiresIn - 30);

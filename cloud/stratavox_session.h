@@ -2,20 +2,25 @@
 // CStratavoxFabriqoSession is the sign-in session with the account service:
 // the client's identity and scopes, the sign-in that waits for its redirect
 // (its state and PKCE pair, fresh for every sign-in) and the states of those
-// already answered, the tokens (held in memory only) and the refresh
-// schedule. It builds what the token requests carry and
-// decides when a refresh is due; the connector sends them. Used on the host's
-// UI thread only, by its connector.
+// already answered, the tokens and the refresh schedule. The access token is
+// held in memory only; the current refresh token is also kept in the
+// system's credential store, so that the next start of the host can sign in
+// without asking (where no store is reachable it lives in memory only, and
+// the log says so once). It builds what the token requests carry and decides
+// when a refresh is due; the connector sends them. Used on the host's UI
+// thread only, by its connector.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cloud/cloud_json.h"
 #include "cloud/pkce.h"
+#include "platform/credential_store.h"
 
 namespace EXMIImpl {
 
@@ -28,7 +33,10 @@ public:
     // redirects are ignored instead of refused.
     static constexpr size_t kAnsweredStatesKept = 16;
 
-    CStratavoxFabriqoSession(std::string clientId, std::string redirectUri);
+    // The refresh token of `accountServer` is kept in `store`; none is kept
+    // without one.
+    CStratavoxFabriqoSession(std::string clientId, std::string redirectUri, std::string accountServer,
+                             std::unique_ptr<platform::CredentialStore> store);
 
     void addScope(std::string scope);
     const std::vector<std::string>& getScopes() const { return scopes; }
@@ -36,6 +44,14 @@ public:
     const std::string& getAccessToken() const { return accessToken; }
     Clock::time_point getAccessTokenExpiry() const { return accessTokenExpiry; }
     bool isSignedIn() const { return !accessToken.empty() && Clock::now() < accessTokenExpiry; }
+    bool hasRefreshToken() const { return !refreshToken.empty(); }
+
+    // Staying signed in. Takes the refresh token kept from an earlier run
+    // when the session holds none; true when the session has one now.
+    bool recallRefreshToken();
+    // The kept refresh token was refused: it goes from the store and from
+    // the session.
+    void dropRefreshToken();
 
     // Starts a sign-in with a fresh state and PKCE pair, which replaces any
     // sign-in still waiting, and returns its page at `accountServer`; behind
@@ -66,14 +82,16 @@ public:
     // them, so an exchange that fails leaves a signed-in user signed in.
     // Returns the new generation.
     uint64_t beginExchange();
-    // Sign-out: the same, without a new sign-in.
+    // Sign-out: the same, without a new sign-in; the kept refresh token is
+    // deleted first.
     void clear();
     // Token answers of requests sent before the last restart or clear
     // belong to a session that no longer exists.
     bool isCurrent(uint64_t generation) const { return generation == sessionGeneration; }
     uint64_t getGeneration() const { return sessionGeneration; }
     // Applies a token answer: of a refresh, and of an exchange, which also
-    // forgets the refresh pacing of the tokens it replaces.
+    // forgets the refresh pacing of the tokens it replaces. The new refresh
+    // token is kept in place of the old one.
     void accept(const TokenAnswer& answer);
     void acceptSignIn(const TokenAnswer& answer);
 
@@ -97,9 +115,16 @@ public:
 
 private:
     std::string scopeText() const;
+    // A store that cannot be reached is not asked again this session; that
+    // is logged once.
+    void storeUnreachable();
+    void keepRefreshToken();
+    void deleteKeptRefreshToken();
 
     const std::string clientId;
     const std::string redirectUri;
+    const std::string accountServer;
+    std::unique_ptr<platform::CredentialStore> store;
     std::vector<std::string> scopes;
     struct SignIn {
         std::string state;

@@ -16,6 +16,8 @@ namespace EXMIImpl {
 class IStratavoxURLInterface {
 public:
     // Screen codes sent by the connector.
+    static constexpr int32_t kScreenSignIn = 1;      // the account server's sign-in page: a
+                                                     // remembered sign-in was refused
     static constexpr int32_t kScreenReloadPage = 2;  // authorization code captured
     static constexpr int32_t kScreenUploadForm = 3;  // signed in / list refresh; text = project an
                                                      // upload cancelled after creating it, or empty

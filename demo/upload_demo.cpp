@@ -88,7 +88,10 @@ int UploadDemo::run() {
         {"Upload the design as 3MF into a new project", &UploadDemo::uploadDesign},
         {"Upload the toolpath as G-code into the same project", &UploadDemo::uploadToolpath},
         {"Open the project in the browser", &UploadDemo::openInBrowser},
+        {"Close the host: the add-in stops and is unloaded", &UploadDemo::closeHost},
+        {"Start the host again: the sign-in is remembered", &UploadDemo::startSignedIn},
         {"Sign out", &UploadDemo::signOut},
+        {"Start the host again: the sign-in page comes back", &UploadDemo::startSignedOut},
     };
     bool going = true;
     for (const Stage& stage : stages) {

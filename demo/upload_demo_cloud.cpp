@@ -155,13 +155,70 @@ bool UploadDemo::openInBrowser() {
                         "the browser was asked to open the project in the web application");
 }
 
+bool UploadDemo::closeHost() {
+    unloadAddIn();
+    return !addin_.isLoaded();
+}
+
+bool UploadDemo::startAgain() {
+    if (!steps_.check(addin_.load(settings_.addinPath) && addin_.run(), "the add-in is loaded again and runs")) {
+        steps_.detail(addin_.error());
+        return false;
+    }
+    const std::vector<std::string> expected = {kUploadId, kOpenId};
+    const bool shown = waitUntil([&expected] {
+        const std::vector<std::string> ids = sim::controlIds(kPanelId);
+        return ids.size() >= 2 && ids[0] == expected[0] && ids[1] == expected[1];
+    });
+    steps_.detail("panel: " + panelContents());
+    return steps_.check(shown, "the upload and open buttons are back for the vendor's setup") &&
+           steps_.check(sim::pressControl(kUploadId, kPanelId), "the upload button starts its command") &&
+           steps_.check(static_cast<bool>(sim::findPalette(kPaletteId)), "the palette is open");
+}
+
+bool UploadDemo::startSignedIn() {
+    if (!startAgain()) return false;
+    const std::string address = sim::findPalette(kPaletteId)->pageURL();
+    steps_.detail("palette shows " + address);
+    if (!steps_.check(address == kLocalPage, "it opens on the add-in's own page, not on the sign-in page")) {
+        return false;
+    }
+    fromPage("apploaded", "{}");
+    // The kept refresh token is renewed silently; the form and the list follow.
+    PageMessage form, list;
+    const bool formShown = waitForMessage([](const PageMessage& m) { return screenOf(m) == "uploadform"; }, form);
+    steps_.check(formShown, "the page was asked to show the upload form");
+    const bool listed =
+        formShown && waitForMessage([](const PageMessage& m) { return m.action == "projectlist"; }, list);
+    std::vector<ListedProject> projects;
+    if (!steps_.check(listed && decodeProjectList(list.get("projectlist"), projects),
+                      "the project list reached the page")) {
+        return false;
+    }
+    bool found = false;
+    for (const ListedProject& project : projects) found = found || project.name == kProjectName;
+    steps_.check(found, "it lists \"" + std::string(kProjectName) + "\" from the first start");
+    return steps_.check(waitUntil([this] { return hasControl(kSignOutId); }), "the sign-out button is there");
+}
+
+bool UploadDemo::startSignedOut() {
+    unloadAddIn();
+    if (!startAgain()) return false;
+    const std::string address = sim::findPalette(kPaletteId)->pageURL();
+    steps_.detail("palette shows " + address);
+    return steps_.check(address.rfind(services_.accountServer + "/authorize?", 0) == 0,
+                        "it shows the account server's sign-in address again");
+}
+
 bool UploadDemo::signOut() {
     if (!steps_.check(hasControl(kSignOutId), "the sign-out button is there")) return false;
     sim::clearMessageBoxes();
     if (!steps_.check(sim::pressControl(kSignOutId, kPanelId), "the sign-out button starts its command")) return false;
     for (const auto& box : sim::messageBoxes()) steps_.detail("message box \"" + box.title + "\": " + box.text);
     const auto boxes = sim::messageBoxes();
-    steps_.check(boxes.size() == 1 && boxes[0].text == "Successfully signed out from StrataVox Fabriqo.",
+    steps_.check(boxes.size() == 1 &&
+                     boxes[0].text ==
+                         "Successfully signed out from StrataVox Fabriqo. The sign-in is forgotten on this computer.",
                  "the user is told the sign-out succeeded");
     steps_.check(!sim::findPalette(kPaletteId), "the palette was closed");
     const bool gone = waitUntil([this] { return !hasControl(kSignOutId); });

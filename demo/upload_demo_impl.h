@@ -54,7 +54,14 @@ private:
     bool uploadDesign();
     bool uploadToolpath();
     bool openInBrowser();
+    // Staying signed in: the host closes and starts again.
+    bool closeHost();
+    bool startSignedIn();
     bool signOut();
+    bool startSignedOut();
+    // Loads and runs the add-in again, as a new start of the host does,
+    // and waits for its buttons.
+    bool startAgain();
     // Always, whatever failed before.
     void unloadAddIn();
     void showHoldings();

@@ -10,6 +10,8 @@ StratavoxLogoutCommand::~StratavoxLogoutCommand() = default;
 
 void StratavoxLogoutCommand::onExecute() {
     if (!connector) return;
-    if (connector->isSignedIn()) connector->signOut();
-    support::logAndNotify("Successfully signed out from StrataVox Fabriqo.", "StrataVox Fabriqo", true, 2);
+    // The remembered sign-in goes first, even when this run never used it.
+    connector->signOut();
+    support::logAndNotify("Successfully signed out from StrataVox Fabriqo. The sign-in is forgotten on this computer.",
+                          "StrataVox Fabriqo", true, 2);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // StratavoxLogoutCommand: the toolbar button "Sign out from StrataVox
-// Fabriqo". Forgets the connector's tokens (which closes the palette) and
-// confirms the sign-out to the user, signed in or not. Shares the palette's
+// Fabriqo". Forgets the connector's tokens, the one kept in the system's
+// credential store first (which closes the palette when there was a
+// sign-in), and confirms the sign-out to the user, signed in or not. Shares the palette's
 // connector (which may be empty, then the button does nothing). Host
 // user-interface thread only.
 

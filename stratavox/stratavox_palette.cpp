@@ -43,6 +43,13 @@ std::string StratavoxPalette::getPaletteURL() {
         logOffFirst = false;
         return connector->getAuthorizeUrl(true);
     }
+    // A remembered sign-in: the page waits on "Finishing sign-in" while
+    // the connector renews it.
+    if (connector->resumeSignIn()) {
+        pageLoading = true;
+        failureWhileLoading.reset();
+        return kLocalPage;
+    }
     return connector->getAuthorizeUrl(false);
 }
 
@@ -90,6 +97,10 @@ void StratavoxPalette::onHTMLEvent(const EXMI::PaletteEvent& event) {
 
 void StratavoxPalette::setScreen(int32_t screen, const std::string& text) {
     switch (screen) {
+    case kScreenSignIn:
+        pageLoading = false;
+        setPaletteURL(getPaletteURL());
+        break;
     case kScreenReloadPage:
         pageLoading = true;
         failureWhileLoading.reset();

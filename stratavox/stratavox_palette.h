@@ -38,8 +38,10 @@ public:
 
     const std::shared_ptr<EXMIImpl::CStratavoxFabriqoConnector>& getConnector() const { return connector; }
 
-    // The account server's sign-in page; once after a sign-out, the same page
-    // behind the server's sign-out address (/logoff).
+    // The add-in's own page when the connector can resume a sign-in (one
+    // kept from an earlier run included); else the account server's sign-in
+    // page, once after a sign-out behind the server's sign-out address
+    // (/logoff).
     std::string getPaletteURL() override;
     void onNavigationEvent(const std::string& url) override;
     void onHTMLEvent(const EXMI::PaletteEvent& event) override;

@@ -1,14 +1,18 @@
 // Sign-in against the emulator: redirect capture, token exchange with PKCE,
-// refresh, sign-out and lifetime. Refused exchanges end on the error screen
+// refresh, sign-out, lifetime and staying signed in across starts. Refused exchanges end on the error screen
 // in the fault matrix; the texts of wrong answers are checked on the reader.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "cloud/pkce.h"
+#include "platform/credential_store.h"
+#include "support/files.h"
 #include "tests/cloud/connector_fixture.h"
 
 namespace {
@@ -349,6 +353,310 @@ TEST_F(SignIn, TokensNeverReachTheLog) {
     const std::string log = logText();
     EXPECT_NE(std::string::npos, log.find("could not retrieve projects (500)"));
     for (const auto& secret : secrets) EXPECT_EQ(std::string::npos, log.find(secret)) << secret;
+}
+
+// Staying signed in, with the system's own credential store: the Secret
+// Service that ctest starts for these tests (scripts/with-secret-service),
+// the Credential Manager under Windows. Each row starts the host afresh
+// (a new connector) in the state its preparation left in the store.
+class StaySignedIn : public ConnectorTest {
+protected:
+    using Outcome = platform::CredentialStore::Outcome;
+
+    void SetUp() override {
+        std::filesystem::create_directories(testing_support::fsPath(tempFolder + "/tmp"));
+        tmp.set(tempFolder + "/tmp");
+#ifdef _WIN32
+        std::filesystem::create_directories(testing_support::fsPath(tempFolder + "/home"));
+        home.set(tempFolder + "/home");
+#endif
+        ConnectorTest::SetUp();
+        store = platform::CredentialStore::forThisSystem();
+    }
+    void TearDown() override {
+        if (store) store->remove(cloud->accountServer());
+        ConnectorTest::TearDown();
+    }
+
+    // What the store keeps for the emulator's account server; empty when
+    // nothing.
+    std::string kept() {
+        std::string token;
+        return store->load(cloud->accountServer(), token) == Outcome::Done ? token : std::string();
+    }
+    // A new start of the host: a new connector, which resumes when it can.
+    bool restart() {
+        connector.reset();
+        listener.clear();
+        connector =
+            std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), &listener, handler);
+        std::istringstream scopes(kScopes);
+        for (std::string scope; scopes >> scope;) connector->addScope(scope);
+        return connector->resumeSignIn();
+    }
+    // Every token the emulator saw or issued, and what the store holds.
+    void collectSecrets() {
+        for (const auto& request : cloud->requests()) {
+            secrets.insert(bearerOf(request));
+            for (const char* name : {"refresh_token", "code", "code_verifier"})
+                secrets.insert(emulator_test::queryParam("?" + request.body, name));
+        }
+        secrets.insert(kept());
+        secrets.erase("");
+    }
+    // The files under `folder` that hold any of the secrets.
+    std::vector<std::string> filesWithSecrets(const std::string& folder) const {
+        std::vector<std::string> found;
+        std::error_code error;
+        for (auto it = std::filesystem::recursive_directory_iterator(
+                 testing_support::fsPath(folder), std::filesystem::directory_options::skip_permission_denied, error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            if (!it->is_regular_file(error)) continue;
+            const std::string text = testing_support::readWholeFile(it->path().u8string());
+            for (const auto& secret : secrets)
+                if (text.find(secret) != std::string::npos) found.push_back(it->path().u8string());
+        }
+        return found;
+    }
+
+    std::unique_ptr<platform::CredentialStore> store;
+    std::set<std::string> secrets;
+    // The add-in's temporary files go inside the scanned folder.
+    Variable tmp{testing_support::kTempFolderVariable};
+#ifdef _WIN32
+    Variable home{"USERPROFILE"};
+#endif
+};
+
+// The home folder scripts/with-secret-service made for the test; Windows
+// gets one in the scratch folder (under Wine the real one leads into the
+// whole Linux home).
+std::string homeFolder() {
+#ifdef _WIN32
+    return support::getEnvironmentVariable("USERPROFILE");
+#else
+    return support::getEnvironmentVariable("HOME");
+#endif
+}
+
+TEST_F(StaySignedIn, TheRefreshTokenOutlivesTheHostUntilSignOut) {
+    std::string unused;
+    if (store->load(cloud->accountServer(), unused) == Outcome::Unreachable)
+        GTEST_SKIP() << "no credential store: ctest runs this inside scripts/with-secret-service";
+    const std::string otherServer = "https://account.other.invalid";
+    const std::string otherSecret = "the other server's refresh token";
+    const std::string refused = "{\"error\":\"invalid_grant\",\"error_description\":\"unknown refresh token\"}";
+    struct Row {
+        const char* name;
+        std::function<void()> prepare;  // the earlier run, or faults for this one
+        bool resumes;                   // resumeSignIn's answer at start
+        Screens screens;                // after the start's answers
+        bool signedIn;
+        enum { Nothing, Same, Rotated } keptAfter;  // the store's entry, against the one before the start
+        std::function<void()> then;                 // more of the same run, checked inside
+    };
+    auto earlierSignIn = [&] { ASSERT_TRUE(signIn()); };
+    const std::vector<Row> rows = {
+        {"fresh start without a stored token", [] {}, false, {}, false, Row::Nothing, [] {}},
+        {"fresh start with a stored token",
+         earlierSignIn,
+         true,
+         {{3, ""}},
+         true,
+         Row::Rotated,
+         [&] {
+             // The stored token was spent by the refresh: the emulator took it.
+             const auto tokens = requestsTo("POST", "/token");
+             ASSERT_EQ(1u, tokens.size());
+             EXPECT_EQ(200, tokens[0].status);
+             EXPECT_NE(std::string::npos, tokens[0].body.find("&grant_type=refresh_token&"));
+             ASSERT_TRUE(pumpUntil([&] { return listener.lists.size() == 1; }));
+         }},
+        {"stored token refused",
+         [&] {
+             earlierSignIn();
+             cloud->setFault(Endpoint::Token, Fault::statusCode(400, refused, true));
+         },
+         true,
+         {{1, ""}},
+         false,
+         Row::Nothing,
+         [&] {
+             // Nothing left to resume with: the next palette signs in.
+             EXPECT_FALSE(connector->resumeSignIn());
+             EXPECT_NE(std::string::npos, logText().find("| the remembered sign-in was refused (400): the user signs "
+                                                         "in again\r\n"));
+         }},
+        {"server unreachable at start",
+         [&] {
+             earlierSignIn();
+             cloud->setFault(Endpoint::Token, Fault::dropConnection(true));
+         },
+         true,
+         {{6, ""}},
+         false,
+         Row::Same,
+         [&] {
+             EXPECT_EQ(0, listener.failures.at(0).status);
+             EXPECT_NE("", listener.failures.at(0).kind);
+             // The page's "Sign in again" asks once more, and it works now.
+             const std::string before = kept();
+             listener.clear();
+             ASSERT_TRUE(connector->resumeSignIn());
+             ASSERT_TRUE(pumpUntil([&] { return listener.lists.size() == 1; }));
+             EXPECT_EQ(Screens({{3, ""}}), listener.screens);
+             EXPECT_NE(before, kept());
+         }},
+        {"rotation stores the new token",
+         earlierSignIn,
+         true,
+         {{3, ""}},
+         true,
+         Row::Rotated,
+         [&] {
+             // A heartbeat's refresh rotates it again; the next start
+             // resumes with that one (the emulator takes each only once).
+             cloud->setTokenLifetime(std::chrono::seconds(60));
+             connector->handleRedirect(authorizeRedirect());
+             ASSERT_TRUE(drain());
+             const std::string afterSignIn = kept();
+             connector->refreshTokenIfNeeded();
+             ASSERT_TRUE(connector->isTokenRequestBusy());
+             ASSERT_TRUE(pumpUntil([&] { return !connector->isTokenRequestBusy(); }));
+             EXPECT_NE(afterSignIn, kept());
+             EXPECT_NE(
+                 std::string::npos,
+                 requestsTo("POST", "/token").back().body.find("&refresh_token=" + emulator_test::encode(afterSignIn)));
+             const std::string afterRefresh = kept();
+             ASSERT_TRUE(restart());
+             ASSERT_TRUE(pumpUntil([&] { return listener.lists.size() == 1; }));
+             EXPECT_EQ(200, requestsTo("POST", "/token").back().status);
+             EXPECT_NE(std::string::npos, requestsTo("POST", "/token")
+                                              .back()
+                                              .body.find("&refresh_token=" + emulator_test::encode(afterRefresh)));
+         }},
+        {"sign-out deletes it",
+         earlierSignIn,
+         true,
+         {{3, ""}},
+         true,
+         Row::Rotated,
+         [&] {
+             connector->signOut();
+             EXPECT_EQ(1, listener.signedOut);
+             EXPECT_EQ("", kept());
+             EXPECT_FALSE(restart());
+             // The start's refresh, nothing since.
+             EXPECT_EQ(1u, requestsTo("POST", "/token").size());
+         }},
+        {"sign-out of a start that never resumed deletes it too",
+         earlierSignIn,
+         true,
+         {{3, ""}},
+         true,
+         Row::Rotated,
+         [&] {
+             connector.reset();
+             connector = std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(),
+                                                                                &listener, handler);
+             listener.signedOut = 0;
+             connector->signOut();
+             EXPECT_EQ("", kept());
+             EXPECT_EQ(0, listener.signedOut);
+         }},
+        {"two account servers keep separate entries",
+         [&] {
+             ASSERT_EQ(Outcome::Done, store->save(otherServer, otherSecret));
+             earlierSignIn();
+         },
+         true,
+         {{3, ""}},
+         true,
+         Row::Rotated,
+         [&] {
+             connector->signOut();
+             std::string other;
+             EXPECT_EQ(Outcome::Done, store->load(otherServer, other));
+             EXPECT_EQ(otherSecret, other);
+             EXPECT_EQ(Outcome::Done, store->remove(otherServer));
+             EXPECT_EQ(Outcome::Missing, store->remove(otherServer));
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        store->remove(cloud->accountServer());
+        cloud->clearFaults();
+        cloud->setTokenLifetime(std::chrono::seconds(3600));
+        restart();
+        row.prepare();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(drain());
+        const std::string before = kept();
+        collectSecrets();
+        cloud->clearRequests();
+
+        EXPECT_EQ(row.resumes, restart());
+        EXPECT_TRUE(waitForScreens(row.screens.size()));
+        ASSERT_TRUE(drain());
+        Screens screens = listener.screens;
+        // The error screen's text is the transfer's own.
+        for (auto& screen : screens)
+            if (screen.first == 6) screen.second.clear();
+        EXPECT_EQ(row.screens, screens);
+        EXPECT_EQ(row.signedIn, connector->isSignedIn());
+        const std::string after = kept();
+        switch (row.keptAfter) {
+        case Row::Nothing: EXPECT_EQ("", after); break;
+        case Row::Same: EXPECT_EQ(before, after); break;
+        case Row::Rotated:
+            EXPECT_NE("", after);
+            EXPECT_NE(before, after);
+            break;
+        }
+        collectSecrets();
+        row.then();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(drain());
+        collectSecrets();
+
+        // Nothing of any token in a file of the test's home, temporary
+        // folder (the log's included) or in the log.
+        EXPECT_EQ(std::vector<std::string>(), filesWithSecrets(homeFolder()));
+        EXPECT_EQ(std::vector<std::string>(), filesWithSecrets(tempFolder));
+        const std::string log = logText();
+        for (const auto& secret : secrets) EXPECT_EQ(std::string::npos, log.find(secret));
+    }
+    // Every row's tokens were looked for: codes, verifiers, access and
+    // refresh tokens.
+    EXPECT_GE(secrets.size(), 30u);
+}
+
+// Without a reachable store (ctest runs this without a session bus) the
+// sign-in lasts as long as the host, and the log says so once.
+TEST_F(StaySignedIn, WithoutAStoreTheSignInLastsUntilTheHostCloses) {
+    std::string unused;
+    if (store->load(cloud->accountServer(), unused) != Outcome::Unreachable)
+        GTEST_SKIP() << "a credential store is reachable: ctest runs this without one";
+    const std::string line =
+        "| no credential store is reachable: the sign-in is kept until the host closes, not remembered\r\n";
+    EXPECT_FALSE(restart());
+    cloud->setTokenLifetime(std::chrono::seconds(60));
+    ASSERT_TRUE(signIn());
+    connector->refreshTokenIfNeeded();
+    ASSERT_TRUE(pumpUntil([&] { return !connector->isTokenRequestBusy(); }));
+    EXPECT_TRUE(connector->isSignedIn());
+    // The palette reopened in the same run needs no sign-in.
+    EXPECT_TRUE(connector->resumeSignIn());
+    connector->signOut();
+    EXPECT_FALSE(connector->resumeSignIn());
+    const std::string log = logText();
+    const size_t first = log.find(line);
+    EXPECT_NE(std::string::npos, first);
+    EXPECT_EQ(std::string::npos, log.find(line, first + 1));
+    // The next start has nothing to resume.
+    EXPECT_FALSE(restart());
+    collectSecrets();
+    EXPECT_EQ(std::vector<std::string>(), filesWithSecrets(tempFolder));
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
     command.onExecute();
     const auto boxes = qrvn::sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Successfully signed out from StrataVox Fabriqo.");
+    EXPECT_EQ(boxes[0].text,
+              "Successfully signed out from StrataVox Fabriqo. The sign-in is forgotten on this computer.");
     EXPECT_EQ(boxes[0].title, "StrataVox Fabriqo");
     // Not signed in: the palette is left alone.
     EXPECT_TRUE(qrvn::sim::findPalette(kPaletteId));
