@@ -277,5 +277,57 @@ TEST_F(SignInTest, TheSignOutButtonFollowsTheTokenAndGoesOnTheNextHeartbeatAfter
     EXPECT_NE(pageAddress().find("/logoff?next="), std::string::npos) << pageAddress();
 }
 
+// With a refresh token held but the access token run out, opening the
+// palette renews the sign-in behind the local page. A refusal forgets the
+// token and shows the sign-in page; an unreachable server keeps it, ends on
+// the error screen, and the page's "Sign in again" renews it into the form.
+TEST_F(SignInTest, OpeningWithARunOutTokenRenewsItOrAsksForTheSignInOnlyWhenRefused) {
+    const struct {
+        const char* what;
+        emulator::Fault fault;
+        bool refused;
+    } rows[] = {
+        {"refused", emulator::Fault::statusCode(400, R"({"error":"invalid_grant"})"), true},
+        {"unreachable", emulator::Fault::dropConnection(), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        // Issued with a second more than the client's safety margin.
+        cloud->setTokenLifetime(std::chrono::seconds(31));
+        openPalette();
+        followSignIn();
+        ASSERT_TRUE(pumpUntil([this] { return connector().isSignedIn(); }, nullptr));
+        ASSERT_TRUE(pumpUntil([this] { return !connector().isSignedIn(); }, nullptr));
+        cloud->setTokenLifetime(std::chrono::seconds(3600));
+        cloud->setFault(emulator::Endpoint::Token, row.fault);
+        host.log.mark();
+
+        openPalette();
+        EXPECT_EQ(pageAddress(), "resources_html/index.html");
+        fromPage("apploaded");
+        if (row.refused) {
+            ASSERT_TRUE(pumpUntil([] { return pageAddress().find("/authorize?") != std::string::npos; }, nullptr))
+                << pageAddress();
+            EXPECT_EQ(host.log.countSince({"CStratavoxFabriqoConnector::resumeSignIn",
+                                           "the remembered sign-in was refused (400): the user signs in again"}),
+                      1u);
+            // Forgotten: the next opening goes straight to the sign-in page.
+            openPalette();
+            EXPECT_NE(pageAddress().find("/authorize?"), std::string::npos) << pageAddress();
+        } else {
+            ASSERT_TRUE(pumpUntil([] { return !screens().empty(); }, nullptr));
+            EXPECT_EQ(screens().back().rfind("errorscreen:could not finish sign-in", 0), 0u) << screens().back();
+            EXPECT_EQ(messagesNamed("navigate").back().get("kind"), "connect");
+            cloud->clearFaults();
+            qrvn::sim::clearMessagesToPage(kPaletteId);
+            fromPage("uploadanotherproject");
+            ASSERT_TRUE(pumpUntil([] { return !messagesNamed("projectlist").empty(); }, nullptr));
+            EXPECT_EQ(screens().front(), "uploadform");
+            EXPECT_TRUE(connector().isSignedIn());
+        }
+        cloud->clearFaults();
+    }
+}
+
 }  // namespace
 }  // namespace vendor_test
