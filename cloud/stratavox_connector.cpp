@@ -166,7 +166,12 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code, const std
             fail(source, requestFailure(response, "could not authenticate"));
             return;
         }
+        // A renewal that came back before this sign-in began has signed the
+        // user in already, and the loaded page has shown the form for it:
+        // the new tokens must not pull the page back from where it is now.
+        const bool formShown = session.isSignedIn();
         session.acceptSignIn(readTokenAnswer(response.body));
+        if (formShown) return;
         if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
         retrieveProjects();
     });

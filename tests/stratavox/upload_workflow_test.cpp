@@ -329,5 +329,29 @@ TEST_F(SignInTest, OpeningWithARunOutTokenRenewsItOrAsksForTheSignInOnlyWhenRefu
     }
 }
 
+// A token the service refused is renewed by the heartbeat; "Sign in again"
+// pressed while that renewal is on its way opens the sign-in page. Once the
+// renewal has signed the user in and the local page has shown the form, the
+// sign-in's own answer, coming last, only brings new tokens: the page is not
+// sent back to the form from wherever the user has got to.
+TEST_F(SignInTest, ASignInAnsweredAfterARenewalHasShownTheFormLeavesThePageWhereItIs) {
+    signIn();
+    ASSERT_TRUE(pumpUntil([this] { return connector().isSignedIn(); }, nullptr));
+    cloud->expireAccessTokens();
+    fromPage("uploadanotherproject");
+    ASSERT_TRUE(waitForResult());
+    ASSERT_FALSE(connector().isSignedIn());
+    machine->onHeartBeat();  // the renewal goes out
+    fromPage("uploadanotherproject");
+    EXPECT_NE(pageAddress().find("/authorize?"), std::string::npos) << pageAddress();
+    ASSERT_TRUE(pumpUntil([this] { return connector().isSignedIn(); }, nullptr));
+
+    qrvn::sim::clearMessagesToPage(kPaletteId);
+    followSignIn();
+    ASSERT_TRUE(pumpUntil([this] { return machine->getAsyncHandler()->pendingCount() == 0; }, nullptr));
+    EXPECT_EQ(screens(), Ids{"uploadform"});
+    EXPECT_TRUE(connector().isSignedIn());
+}
+
 }  // namespace
 }  // namespace vendor_test
