@@ -166,12 +166,11 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code, const std
             fail(source, requestFailure(response, "could not authenticate"));
             return;
         }
-        // A renewal that came back before this sign-in began has signed the
-        // user in already, and the loaded page has shown the form for it:
-        // the new tokens must not pull the page back from where it is now.
-        const bool formShown = session.isSignedIn();
         session.acceptSignIn(readTokenAnswer(response.body));
-        if (formShown) return;
+        // A renewal that came back before this sign-in began signed the user
+        // in already, and the loaded page was shown the form for it: the new
+        // tokens must not pull the page back from where the user is now.
+        if (formShownInGeneration == generation) return;
         if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
         retrieveProjects();
     });
@@ -295,6 +294,7 @@ void CStratavoxFabriqoConnector::retrieveProjects() {
 }
 
 void CStratavoxFabriqoConnector::showUploadForm() {
+    formShownInGeneration = session.getGeneration();
     if (listener) listener->setScreen(IStratavoxURLInterface::kScreenUploadForm, "");
     retrieveProjects();
 }

@@ -162,6 +162,9 @@ private:
     CStratavoxFabriqoProjects projects;
     std::unique_ptr<CStratavoxFabriqoUpload> upload;
     uint64_t uploadGeneration = 0;
+    // The sign-in generation in which the page was last sent the form: a
+    // sign-in answered after the form went out for it leaves the page be.
+    uint64_t formShownInGeneration = 0;
     // Callbacks hold a weak reference to this; it dies with the connector.
     std::shared_ptr<int> alive;
     support::SequenceChecker uiThread;
