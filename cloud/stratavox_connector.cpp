@@ -176,40 +176,46 @@ void CStratavoxFabriqoConnector::authenticate(const std::string& code, const std
     });
 }
 
-void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
-    uiThread.check("CStratavoxFabriqoConnector");
-    const Clock::time_point now = Clock::now();
-    if (!session.isRefreshDue(now)) return;
+void CStratavoxFabriqoConnector::sendRefresh(const std::string& source,
+                                             std::function<void(const HttpResponse&, Clock::time_point)> handle) {
     session.setTokenRequestBusy(true);
     const uint64_t generation = session.getGeneration();
-    const char source[] = "CStratavoxFabriqoConnector::refreshTokenIfNeeded";
-    auto request = tokenRequest("refreshtoken", "refresh_token", session.refreshGrantMembers());
+    const Clock::time_point sentAt = Clock::now();
     try {
-        send(request, source, [this, generation, now, source](const HttpResponse& response) {
-            session.setTokenRequestBusy(false);
-            // Never revive a session that was signed out meanwhile.
-            if (!session.isCurrent(generation)) return;
-            if (!isSuccess(response)) {
-                session.refreshFailed();
-                const CloudFailure failure = requestFailure(response, "token refresh refused");
-                support::log(response.detail.empty() ? failure.message : "token refresh failed: " + failure.message,
-                             source);
-                return;
-            }
-            try {
-                session.accept(readTokenAnswer(response.body));
-                session.refreshSucceeded(now);
-            } catch (const std::exception& error) {
-                // The old tokens stay; a later heartbeat tries again.
-                session.refreshFailed();
-                support::log(std::string("token refresh failed: ") + error.what(), source);
-            }
-        });
+        send(tokenRequest("refreshtoken", "refresh_token", session.refreshGrantMembers()), source,
+             [this, generation, sentAt, handle](const HttpResponse& response) {
+                 session.setTokenRequestBusy(false);
+                 // Never revive a session that was signed out meanwhile.
+                 if (session.isCurrent(generation)) handle(response, sentAt);
+             });
     } catch (...) {
-        // Nothing outstanding after all: let the next heartbeat try again.
+        // Nothing outstanding after all: a later call may try again.
         session.setTokenRequestBusy(false);
         throw;
     }
+}
+
+void CStratavoxFabriqoConnector::refreshTokenIfNeeded() {
+    uiThread.check("CStratavoxFabriqoConnector");
+    if (!session.isRefreshDue(Clock::now())) return;
+    const char source[] = "CStratavoxFabriqoConnector::refreshTokenIfNeeded";
+    sendRefresh(source, [this, source](const HttpResponse& response, Clock::time_point sentAt) {
+        if (!isSuccess(response)) {
+            session.refreshFailed();
+            const CloudFailure failure = requestFailure(response, "token refresh refused");
+            support::log(response.detail.empty() ? failure.message : "token refresh failed: " + failure.message,
+                         source);
+            return;
+        }
+        try {
+            session.accept(readTokenAnswer(response.body));
+            session.refreshSucceeded(sentAt);
+        } catch (const std::exception& error) {
+            // The old tokens stay; a later heartbeat tries again.
+            session.refreshFailed();
+            support::log(std::string("token refresh failed: ") + error.what(), source);
+        }
+    });
 }
 
 bool CStratavoxFabriqoConnector::resumeSignIn() {
@@ -217,40 +223,29 @@ bool CStratavoxFabriqoConnector::resumeSignIn() {
     if (session.isSignedIn()) return true;
     // A refresh already on its way would not bring the form: sign in.
     if (session.isTokenRequestBusy() || !session.recallRefreshToken()) return false;
-    session.setTokenRequestBusy(true);
-    const uint64_t generation = session.getGeneration();
-    const Clock::time_point sentAt = Clock::now();
     const char source[] = "CStratavoxFabriqoConnector::resumeSignIn";
-    auto request = tokenRequest("refreshtoken", "refresh_token", session.refreshGrantMembers());
-    try {
-        send(request, source, [this, generation, sentAt, source](const HttpResponse& response) {
-            session.setTokenRequestBusy(false);
-            if (!session.isCurrent(generation)) return;
-            if (response.answered() && (response.status == 400 || response.status == 401)) {
-                // The server no longer takes it ("invalid_grant"): asking
-                // again would not change that.
-                support::log("the remembered sign-in was refused (" + std::to_string(response.status) +
-                                 "): the user signs in again",
-                             source);
-                session.dropRefreshToken();
-                if (listener) listener->setScreen(IStratavoxURLInterface::kScreenSignIn, "");
-                return;
-            }
-            if (!isSuccess(response)) {
-                // Offline, or the service had a problem: the token stays, for
-                // the page's "Sign in again" and for the heartbeat.
-                session.refreshFailed();
-                fail(source, requestFailure(response, "could not finish sign-in"));
-                return;
-            }
-            session.acceptSignIn(readTokenAnswer(response.body));
-            session.refreshSucceeded(sentAt);
-            showUploadForm();
-        });
-    } catch (...) {
-        session.setTokenRequestBusy(false);
-        throw;
-    }
+    sendRefresh(source, [this, source](const HttpResponse& response, Clock::time_point sentAt) {
+        if (response.answered() && (response.status == 400 || response.status == 401)) {
+            // The server no longer takes it ("invalid_grant"): asking again
+            // would not change that.
+            support::log("the remembered sign-in was refused (" + std::to_string(response.status) +
+                             "): the user signs in again",
+                         source);
+            session.dropRefreshToken();
+            if (listener) listener->setScreen(IStratavoxURLInterface::kScreenSignIn, "");
+            return;
+        }
+        if (!isSuccess(response)) {
+            // Offline, or the service had a problem: the token stays, for the
+            // page's "Sign in again" and for the heartbeat.
+            session.refreshFailed();
+            fail(source, requestFailure(response, "could not finish sign-in"));
+            return;
+        }
+        session.acceptSignIn(readTokenAnswer(response.body));
+        session.refreshSucceeded(sentAt);
+        showUploadForm();
+    });
     return true;
 }
 

@@ -132,6 +132,10 @@ private:
     void sendForUpload(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source, Then then);
     void submit(const std::shared_ptr<EXMI::IAsyncRequest>& request, const std::string& source, Then then,
                 bool forUpload);
+    // Sends the refresh grant with the session's token request marked busy;
+    // `handle` gets the answer, with the time it was sent, only while the
+    // session it was sent for is still the current one.
+    void sendRefresh(const std::string& source, std::function<void(const HttpResponse&, Clock::time_point)> handle);
 
     // A form-encoded request to the account service's token endpoint.
     std::shared_ptr<EXMI::IAsyncRequest> tokenRequest(const std::string& name, const std::string& grantType,
