@@ -4,6 +4,8 @@
 // (service addresses, browser-like sign-in, page watcher, printed state).
 #include <gtest/gtest.h>
 
+#include "tests/emulator/emulator_fixture.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -37,6 +39,7 @@ class UploadDemoTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(cloud.start()) << cloud.lastError();
+        emulator_test::forgetKeptSignIn(cloud);
         account.set(cloud.accountServer());
         api.set(cloud.apiBase());
         webApp.set(cloud.webApp());

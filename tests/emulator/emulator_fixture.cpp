@@ -1,5 +1,7 @@
 #include "tests/emulator/emulator_fixture.h"
 
+#include "platform/credential_store.h"
+
 #include <cstdlib>
 #include <jpeglib.h>
 #include <random>
@@ -46,9 +48,18 @@ std::string randomBytes(std::size_t count, unsigned seed) {
     return bytes;
 }
 
+void forgetKeptSignIn(const emulator::CloudEmulator& cloud) {
+#ifdef _WIN32
+    platform::CredentialStore::forThisSystem()->remove(cloud.accountServer());
+#else
+    (void)cloud;
+#endif
+}
+
 void EmulatorTest::SetUp() {
     cloud = std::make_unique<emulator::CloudEmulator>(emulator::CloudEmulator::Options());
     ASSERT_TRUE(cloud->start()) << cloud->lastError();
+    forgetKeptSignIn(*cloud);
 }
 
 void EmulatorTest::TearDown() {

@@ -20,6 +20,11 @@ extern const char kScopes[];  // the client's five scopes, space separated
 
 // A decodable JPEG of the given size, encoded with libjpeg.
 std::string makeJpeg(int width, int height);
+// Forgets a sign-in kept for the emulator's account server. Windows keeps
+// the Credential Manager for the whole (Wine) user, so an earlier test
+// program's entry for an emulator that had the same port would be resumed;
+// on Linux each program that keeps one has a Secret Service of its own.
+void forgetKeptSignIn(const emulator::CloudEmulator& cloud);
 // Reproducible arbitrary bytes.
 std::string randomBytes(std::size_t count, unsigned seed);
 

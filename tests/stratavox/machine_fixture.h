@@ -14,6 +14,7 @@
 #include "emulator/emulator.h"
 #include "exmi/machine_definition.h"
 #include "stratavox/stratavox_machine.h"
+#include "tests/emulator/emulator_fixture.h"
 #include "tests/stratavox/vendor_fixture.h"
 
 namespace vendor_test {
@@ -114,6 +115,7 @@ protected:
     void startServices() override {
         cloud = std::make_unique<emulator::CloudEmulator>();
         ASSERT_TRUE(cloud->start()) << cloud->lastError();
+        emulator_test::forgetKeptSignIn(*cloud);
         useAddresses(cloud->accountServer(), cloud->caBundlePath());
     }
 
