@@ -19,10 +19,15 @@ void ConnectorTest::SetUp() {
 
     handler = std::make_shared<EXMI::IAsyncHandler>();
     handler->setUserAgent(userAgent);
-    connector =
-        std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), &listener, handler);
+    connector = makeConnector(&listener);
+}
+
+std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector>
+ConnectorTest::makeConnector(EXMIImpl::IStratavoxURLInterface* to) {
+    auto made = std::make_unique<EXMIImpl::CStratavoxFabriqoConnector>(kClientId, cloud->redirectUri(), to, handler);
     std::istringstream scopes(kScopes);
-    for (std::string scope; scopes >> scope;) connector->addScope(scope);
+    for (std::string scope; scopes >> scope;) made->addScope(scope);
+    return made;
 }
 
 void ConnectorTest::TearDown() {
@@ -56,6 +61,11 @@ bool ConnectorTest::signIn() {
 
 bool ConnectorTest::waitForScreens(size_t count) {
     return pumpUntil([&] { return listener.screens.size() >= count; });
+}
+
+bool ConnectorTest::refreshNow() {
+    connector->refreshTokenIfNeeded();
+    return connector->isTokenRequestBusy() && pumpUntil([&] { return !connector->isTokenRequestBusy(); });
 }
 
 std::vector<emulator::RecordedRequest> ConnectorTest::requestsTo(const std::string& method,

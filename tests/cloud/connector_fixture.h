@@ -41,6 +41,7 @@ public:
         screens.clear();
         failures.clear();
         lists.clear();
+        signedOut = 0;
     }
 
     static constexpr int32_t kScreenError = 6;
@@ -69,6 +70,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // A connector with the client's scopes, telling `to`.
+    std::unique_ptr<EXMIImpl::CStratavoxFabriqoConnector> makeConnector(EXMIImpl::IStratavoxURLInterface* to);
+
     bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30));
     // Until every submitted request has been dispatched.
     bool drain();
@@ -78,6 +82,8 @@ protected:
     // Redirect, token exchange, first project list; true when signed in.
     bool signIn();
     bool waitForScreens(size_t count);
+    // A heartbeat's refresh: true when one went out and its answer is in.
+    bool refreshNow();
 
     std::vector<emulator::RecordedRequest> requestsTo(const std::string& method, const std::string& path) const;
     std::string writeTempFile(const std::string& name, const std::string& bytes);

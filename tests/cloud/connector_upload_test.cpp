@@ -17,28 +17,31 @@ using cloudtest::ConnectorTest;
 using cloudtest::Screens;
 using emulator_test::randomBytes;
 
-using Projects = ConnectorTest;
+// Signed in, with a project to upload into.
+class Uploads : public ConnectorTest {
+protected:
+    void SetUp() override {
+        ConnectorTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(signIn());
+        project = cloud->addProject("Target", "");
+        listener.clear();
+    }
+    std::string project;
+};
 
-TEST_F(Projects, WithoutThumbnailTheUploadStartsDirectly) {
-    ASSERT_TRUE(signIn());
-    const std::string file = writeTempFile("a.3mf", "abc");
-    listener.clear();
-    connector->createProject("NoPic", "", file, "a.3mf", k3mfType, "", false);
+TEST_F(Uploads, ANewProjectWithoutThumbnailGoesStraightToTheUpload) {
+    connector->createProject("NoPic", "", writeTempFile("a.3mf", "abc"), "a.3mf", k3mfType, "", false);
     ASSERT_TRUE(waitForScreens(2));
     ASSERT_TRUE(drain());
-    const auto projects = cloud->projects();
-    ASSERT_EQ(1u, projects.size());
-    EXPECT_EQ(Screens({{4, ""}, {5, projects[0].id}}), listener.screens);
-    EXPECT_TRUE(requestsTo("POST", "/plyx/v1/projects/" + projects[0].id).empty());
+    const emulator::Project created = cloud->projects().back();
+    EXPECT_EQ(Screens({{4, ""}, {5, created.id}}), listener.screens);
+    EXPECT_TRUE(requestsTo("POST", "/plyx/v1/projects/" + created.id).empty());
 }
-
-using Uploads = ConnectorTest;
 
 // An export that cannot go up in one piece fails before any request: no
 // empty project, no announcement.
 TEST_F(Uploads, UnusableExportsFailBeforeAnyRequest) {
-    ASSERT_TRUE(signIn());
-    const std::string project = cloud->addProject("Target", "");
     const std::string missing = tempFolder + "/gone.3mf";
     const std::string empty = writeTempFile("empty.3mf", "");
     const std::string huge = writeTempFile("huge.3mf", "");
@@ -69,36 +72,25 @@ TEST_F(Uploads, UnusableExportsFailBeforeAnyRequest) {
     EXPECT_EQ(1u, cloud->projects().size());
 }
 
-// The announced size is the file's at the start; a file that grew or shrank
-// before its PUT is refused instead of sending another length.
+// The announced size is the file's at the start; a file that changed before
+// its PUT is refused instead of sending another length.
 TEST_F(Uploads, AFileChangedAfterItsAnnouncementIsNotSent) {
-    ASSERT_TRUE(signIn());
-    const std::string project = cloud->addProject("Target", "");
-    for (const size_t now : {size_t(1000), size_t(3000)}) {
-        SCOPED_TRACE(now);
-        const std::string path = writeTempFile("changing.3mf", std::string(2000, 'a'));
-        listener.clear();
-        connector->uploadToProject(project, path, "c.3mf", k3mfType, false);
-        // The announcement is on its way; its answer is dispatched only when
-        // this thread pumps.
-        writeTempFile("changing.3mf", std::string(now, 'b'));
-        ASSERT_TRUE(waitForScreens(2));
-        EXPECT_EQ(4, listener.screens[0].first);
-        EXPECT_EQ(6, listener.screens[1].first);
-        EXPECT_NE(std::string::npos,
-                  listener.screens[1].second.find("the file changed after it was announced (2000 bytes, now " +
-                                                  std::to_string(now) + ")"));
-    }
+    const std::string path = writeTempFile("changing.3mf", std::string(2000, 'a'));
+    connector->uploadToProject(project, path, "c.3mf", k3mfType, false);
+    // The announcement is on its way; its answer is dispatched only when
+    // this thread pumps.
+    writeTempFile("changing.3mf", std::string(3000, 'b'));
+    ASSERT_TRUE(waitForScreens(2));
     ASSERT_TRUE(drain());
-    EXPECT_TRUE(requestsTo("PUT", "/storage").empty());
+    EXPECT_EQ(Screens({{4, ""}, {6, "the file changed after it was announced (2000 bytes, now 3000): " + path}}),
+              listener.screens);
+    for (const auto& request : cloud->requests()) EXPECT_NE(0u, request.path.rfind("/storage", 0)) << request.path;
     EXPECT_TRUE(cloud->storedFiles().empty());
 }
 
 // Progress: never more often than five times a second but for the last,
 // which reports the whole file; "sent" never goes back.
 TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
-    ASSERT_TRUE(signIn());
-    const std::string project = cloud->addProject("Target", "");
 #ifdef _WIN32
     // Wine's loopback sockets carry about 2 MB a second to the in-process
     // storage: a quarter of the bytes still takes many of the pump's rounds.
@@ -110,7 +102,6 @@ TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
     // The storage waits before it reads: the transfer then runs over
     // several of the pump's rounds.
     cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(0.6, true));
-    listener.clear();
     // The UI thread is woken for a message that is due, not for every
     // progress check of the transfer (thousands here).
     std::atomic<int> wakes{0};
@@ -138,11 +129,11 @@ TEST_F(Uploads, ProgressIsRateLimitedGrowsAndEndsAtTheTotal) {
 
 // The stall time is read with the rest of the configuration, when the
 // connector is made.
-class StallingUploads : public ConnectorTest {
+class StallingUploads : public Uploads {
 protected:
     void SetUp() override {
         stall.set("1");
-        ConnectorTest::SetUp();
+        Uploads::SetUp();
     }
     Variable stall{"STRATAVOX_STALL_SECONDS"};
 };
@@ -150,11 +141,8 @@ protected:
 // A storage that takes the request and then answers nothing fails within
 // the stall time, with libcurl's own check.
 TEST_F(StallingUploads, AStalledTransferFailsWithinTheStallTime) {
-    ASSERT_TRUE(signIn());
-    const std::string project = cloud->addProject("Target", "");
     const std::string path = writeTempFile("s.3mf", randomBytes(4096, 3));
     cloud->setFault(emulator::Endpoint::StoragePut, emulator::Fault::delay(60));
-    listener.clear();
     const auto start = std::chrono::steady_clock::now();
     connector->uploadToProject(project, path, "s.3mf", k3mfType, false);
     // libcurl averages the speed over a few seconds, so the failure comes a
@@ -162,7 +150,6 @@ TEST_F(StallingUploads, AStalledTransferFailsWithinTheStallTime) {
     ASSERT_TRUE(pumpUntil([&] { return listener.screens.size() >= 2; }, std::chrono::seconds(30)));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(Screens({{4, ""}, {6, "the transfer stalled: no progress for 1 seconds"}}), listener.screens);
-    EXPECT_EQ("stalled", listener.failures.at(0).kind);
 }
 
 // A local path as a file URL's path: forward slashes on every system (a
@@ -173,8 +160,6 @@ std::string fileUrlPath(const std::string& path) { return testing_support::fsPat
 // not https fails before anything is sent, and an error answer reaches the
 // page and the log only in its first few KiB, unable to forge a log line.
 TEST_F(Uploads, AnnouncementAnswersAreTrustedOnlySoFar) {
-    ASSERT_TRUE(signIn());
-    const std::string project = cloud->addProject("Target", "");
     const std::string local = writeTempFile("victim.txt", "the user's own file");
     const std::string forged = "\r\n2026-01-01 00:00:00.000  EXMI | Started EXMI AddIn: forged";
     const std::string longAnswer = "denied" + forged + std::string(50 * 1024, 'x');
@@ -186,8 +171,6 @@ TEST_F(Uploads, AnnouncementAnswersAreTrustedOnlySoFar) {
     } cases[] = {
         {"file address",
          emulator::Fault::statusCode(200, R"({"data":{"upload_url":"file://)" + fileUrlPath(local) + "\"}}"),
-         "the upload address is not https"},
-        {"plain address", emulator::Fault::statusCode(200, R"({"data":{"upload_url":"http://127.0.0.1:9/s/1"}})"),
          "the upload address is not https"},
         {"long error answer", emulator::Fault::statusCode(500, longAnswer),
          "could not upload file to project (500)\n" + longAnswer.substr(0, shown) + "\xE2\x80\xA6"},
