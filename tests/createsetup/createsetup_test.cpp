@@ -14,6 +14,7 @@
 #include "createsetup/create_setup.h"
 #include "host/qrvn.h"
 #include "simhost/sim/sim.h"
+#include "support/document.h"
 #include "tests/exmi/log_reader.h"
 
 namespace createsetup_test {
@@ -34,27 +35,24 @@ using Entries = std::vector<exmi_test::Entry>;
 
 class CreateSetupTest : public ::testing::Test {
 protected:
-    explicit CreateSetupTest(const sim::HostOptions& options = sim::HostOptions()) : session_(options) {}
     ~CreateSetupTest() override { CreateSetup::unregisterCommand(kVendor); }
 
-    static Ptr<cam::Machine> addPrinter(const std::string& id, const std::string& name,
-                                        const std::string& vendor = kVendor) {
+    static void addPrinter(const std::string& id, const std::string& name, const std::string& vendor = kVendor) {
         sim::MachineSpec spec;
         spec.id = id;
         spec.name = name;
         spec.vendor = vendor;
-        spec.model = name;
-        return sim::addMachine(spec);
+        sim::addMachine(spec);
     }
 
-    static Ptr<cam::PrintSetting> addSetting(const std::string& id, const std::string& name, const std::string& vendor,
-                                             const std::string& technology = "FFF") {
+    static void addSetting(const std::string& id, const std::string& name, const std::string& vendor,
+                           const std::string& technology = "FFF") {
         sim::PrintSettingSpec spec;
         spec.id = id;
         spec.name = name;
         spec.vendor = vendor;
         spec.technology = technology;
-        return sim::addPrintSetting(spec);
+        sim::addPrintSetting(spec);
     }
 
     // Two vendor printers among others, vendor print settings and generic ones.
@@ -87,10 +85,6 @@ protected:
         auto command = sim::runningCommand();
         if (!command) return nullptr;
         return command->commandInputs()->itemById(id).query<core::DropDownCommandInput>();
-    }
-
-    static Ptr<cam::CAM> camOf(const Ptr<core::Document>& doc) {
-        return doc->products()->itemByProductType("CAMProductType").query<cam::CAM>();
     }
 
     exmi_test::LogFile log;
@@ -169,29 +163,19 @@ TEST_F(RegistrationTest, RegistersOneButtonPerModeInA3DPrintPanelAndASecondTimeN
     }
 }
 
-TEST_F(RegistrationTest, HostPanelsAreReusedAndKeptOnRemovalEvenWhenEmpty) {
+TEST_F(RegistrationTest, RemovalTakesOutOnlyItsButtonsAndTheEmptyPanelsItMade) {
+    // Host panels in two modes, one with a host command; one mode without its tab.
     ASSERT_TRUE(sim::addPanel("SolidTab", "3dPrintPanel_Design", "Host 3D Printing"));
     addHostControl("3dPrintPanel_Design", "HostPrintCommand");
     ASSERT_TRUE(sim::addPanel("ToolsTab", "3dPrintPanel_Utilities", "Host 3D Printing"));
+    ASSERT_TRUE(sim::removeTab("PlasticTab"));
     const size_t panelsBefore = sim::findTab("SolidTab")->toolbarPanels()->count();
+    const std::string workspaceBefore = sim::activeWorkspaceId();
 
     CreateSetup::registerCommand(kVendor);
     EXPECT_EQ(sim::findTab("SolidTab")->toolbarPanels()->count(), panelsBefore);
     EXPECT_EQ(sim::findPanel("3dPrintPanel_Design")->name(), "Host 3D Printing");
     EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), (std::vector<std::string>{kSolidDefinition, "HostPrintCommand"}));
-
-    CreateSetup::unregisterCommand(kVendor);
-    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), std::vector<std::string>{"HostPrintCommand"});
-    ASSERT_TRUE(sim::findPanel("3dPrintPanel_Utilities"));
-    EXPECT_TRUE(sim::controlIds("3dPrintPanel_Utilities").empty());
-    // The panels the command made itself are gone.
-    EXPECT_FALSE(sim::findPanel("3dPrintPanel_Mesh"));
-}
-
-TEST_F(RegistrationTest, ModeWithoutItsTabOrControlDoesNotStopRegistrationOrRemoval) {
-    const std::string workspaceBefore = sim::activeWorkspaceId();
-    ASSERT_TRUE(sim::removeTab("PlasticTab"));
-    CreateSetup::registerCommand(kVendor);
     EXPECT_EQ(createdHandlers("CreateStratavoxSetupCommandPlastic"), 1u);
     EXPECT_TRUE(sim::panelsWithControl("CreateStratavoxSetupCommandPlastic").empty());
     // Another add-in later puts its button into a panel this command made,
@@ -201,15 +185,14 @@ TEST_F(RegistrationTest, ModeWithoutItsTabOrControlDoesNotStopRegistrationOrRemo
 
     CreateSetup::unregisterCommand(kVendor);
     EXPECT_TRUE(ourDefinitions().empty());
-    for (const Mode& mode : kModes) {
-        SCOPED_TRACE(mode.panel);
-        EXPECT_TRUE(sim::panelsWithControl(mode.definition).empty());
-        if (mode.panel != "3dPrintPanel_Form" && mode.panel != "3dPrintPanel_Mesh") {
-            EXPECT_FALSE(sim::findPanel(mode.panel));
-        }
-    }
-    // Deleting that panel would have taken the other add-in's button along.
+    for (const Mode& mode : kModes) EXPECT_TRUE(sim::panelsWithControl(mode.definition).empty()) << mode.definition;
+    // The host's panels stay, even empty; so does the one with the other
+    // add-in's button, which deleting the panel would take along.
+    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), std::vector<std::string>{"HostPrintCommand"});
+    ASSERT_TRUE(sim::findPanel("3dPrintPanel_Utilities"));
+    EXPECT_TRUE(sim::controlIds("3dPrintPanel_Utilities").empty());
     EXPECT_EQ(sim::controlIds("3dPrintPanel_Form"), std::vector<std::string>{"OtherAddInCommand"});
+    for (const char* made : {"3dPrintPanel_BF", "3dPrintPanel_MeshBF"}) EXPECT_FALSE(sim::findPanel(made)) << made;
     EXPECT_EQ(sim::activeWorkspaceId(), workspaceBefore);
     EXPECT_TRUE(log.entries().empty());
 }
@@ -258,12 +241,8 @@ TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
     EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no workspaces"}}));
 }
 
-class WithoutUserInterfaceTest : public CreateSetupTest {
-protected:
-    WithoutUserInterfaceTest() : CreateSetupTest(sim::HostOptions{true, false}) {}
-};
-
-TEST_F(WithoutUserInterfaceTest, RegistrationAndRemovalDoNothing) {
+TEST_F(RegistrationTest, WithoutUserInterfaceRegistrationAndRemovalDoNothing) {
+    sim::reset(sim::HostOptions{true, false});
     CreateSetup::registerCommand(kVendor);
     CreateSetup::unregisterCommand(kVendor);
     EXPECT_TRUE(log.entries().empty());
@@ -317,7 +296,7 @@ TEST_F(DialogTest, OffersTheVendorsPrintersAndSettingsAndOkCreatesTheSetupForThe
     ASSERT_TRUE(sim::pickDropDownItem(kSettingsInput, "PLA Bowden Tube 0.2mm"));
     ASSERT_TRUE(sim::okCommand());
 
-    auto camProduct = camOf(document);
+    auto camProduct = support::getCamProduct(document);
     ASSERT_TRUE(camProduct);
     auto model = camProduct->manufacturingModels()->itemByName("Manufacturing Model");
     ASSERT_TRUE(model);
@@ -349,7 +328,7 @@ TEST_F(DialogTest, SameNamesAreListedTwiceAndTheFirstIsUsedAndBowdenTubeSettings
     ASSERT_TRUE(dropDown(kPrinterInput)->listItems()->item(1)->isSelected(true));
     ASSERT_TRUE(sim::okCommand());
 
-    auto setup = camOf(document)->setups()->itemByName("Stratavox Setup");
+    auto setup = support::getCamProduct(document)->setups()->itemByName("Stratavox Setup");
     ASSERT_TRUE(setup);
     EXPECT_EQ(setup->machine()->id(), "sv-first");
 }
@@ -407,7 +386,7 @@ TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExist
     ASSERT_TRUE(sim::okCommand());
 
     // An existing manufacturing product receives the setup.
-    EXPECT_EQ(camOf(document), existing);
+    EXPECT_EQ(support::getCamProduct(document), existing);
     auto setup = existing->setups()->itemByName("Stratavox Setup");
     ASSERT_TRUE(setup);
     EXPECT_EQ(describe(setup->models()),
@@ -425,8 +404,8 @@ TEST_F(SetupTest, DesignWithoutBodiesIsReportedAndKeepsTheManufacturingModel) {
     auto boxes = sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, kNoBodies);
-    EXPECT_EQ(camOf(document)->manufacturingModels()->count(), 1u);
-    EXPECT_EQ(camOf(document)->setups()->count(), 0u);
+    EXPECT_EQ(support::getCamProduct(document)->manufacturingModels()->count(), 1u);
+    EXPECT_EQ(support::getCamProduct(document)->setups()->count(), 0u);
 }
 
 TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
@@ -437,7 +416,7 @@ TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
     sim::okCommand();
 
     EXPECT_TRUE(sim::handlerFailures().empty());
-    auto camProduct = camOf(document);
+    auto camProduct = support::getCamProduct(document);
     EXPECT_EQ(camProduct ? camProduct->manufacturingModels()->count() : 0u, 0u);
     EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed no printer selected"}}));
 }
@@ -450,7 +429,7 @@ TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
     sim::okCommand();
 
     EXPECT_TRUE(sim::messageBoxes().empty());
-    EXPECT_EQ(camOf(document)->setups()->count(), 0u);
+    EXPECT_EQ(support::getCamProduct(document)->setups()->count(), 0u);
     // The dialog gave the document its CAM product; a failed OK switches nothing.
     EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
     EXPECT_EQ(log.entries(),
