@@ -213,32 +213,29 @@ TEST_F(RegistrationTest, RefusedDefinitionShowsTheHostsReasonAndStops) {
     EXPECT_FALSE(sim::findPanel(kModes[1].panel));
 }
 
-TEST_F(RegistrationTest, RemovalFailureInOneModeIsLoggedAndTheRestIsRemoved) {
-    CreateSetup::registerCommand(kVendor);
-    sim::failOperation("ToolbarPanel::controls", 1, "panel busy");
-
-    CreateSetup::unregisterCommand(kVendor);
-    EXPECT_TRUE(ourDefinitions().empty());
-    EXPECT_TRUE(sim::findPanel("3dPrintPanel_Design"));  // the mode that failed
-    for (size_t i = 1; i < kModes.size(); ++i) {
-        EXPECT_FALSE(sim::findPanel(kModes[i].panel)) << kModes[i].panel;
-    }
-    EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::unregisterCommand", "Failed no toolbar controls"}}));
-}
-
-TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
+TEST_F(RegistrationTest, HostFailuresDuringRegistrationAndRemovalAreContainedWithALogLine) {
     sim::failOperation("ToolbarTab::toolbarPanels", -1, "tab gone");
     CreateSetup::registerCommand(kVendor);  // must not throw
-
     // The first mode got its definition before the failure; nothing after it.
     EXPECT_EQ(ourDefinitions(), std::vector<std::string>{kSolidDefinition});
     EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::registerCommand", "Failed no toolbar panels"}}));
-    log.mark();
 
     sim::clearFailures();
     sim::failOperation("UserInterface::workspaces", -1, "no workspaces today");
+    log.mark();
     CreateSetup::unregisterCommand(kVendor);  // must not throw either
     EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no workspaces"}}));
+
+    // One mode failing during removal keeps only that mode's panel.
+    sim::clearFailures();
+    CreateSetup::registerCommand(kVendor);
+    sim::failOperation("ToolbarPanel::controls", 1, "panel busy");
+    log.mark();
+    CreateSetup::unregisterCommand(kVendor);
+    EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no toolbar controls"}}));
+    EXPECT_TRUE(ourDefinitions().empty());
+    EXPECT_TRUE(sim::findPanel("3dPrintPanel_Design"));
+    for (size_t i = 1; i < kModes.size(); ++i) EXPECT_FALSE(sim::findPanel(kModes[i].panel)) << kModes[i].panel;
 }
 
 TEST_F(RegistrationTest, WithoutUserInterfaceRegistrationAndRemovalDoNothing) {
@@ -333,26 +330,22 @@ TEST_F(DialogTest, SameNamesAreListedTwiceAndTheFirstIsUsedAndBowdenTubeSettings
     EXPECT_EQ(setup->machine()->id(), "sv-first");
 }
 
-TEST_F(DialogTest, FailureWhileFillingIsLoggedAndTheWorkspaceIsRestored) {
-    fillLibraries();
-    simplePart();
-    sim::failOperation("CAMLibraryManager::printSettingLibrary", -1, "library offline");
-
-    openDialog();
-    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
-    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S2"}));
-    EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
-
-    EXPECT_EQ(log.entries(),
-              (Entries{{"CreateSetup::CommandCreatedEventHandler::notify", "Failed no print setting library"}}));
-}
-
-TEST_F(DialogTest, WithoutADocumentTheListsStayEmptyAndNothingSwitches) {
+TEST_F(DialogTest, WithoutADocumentOrWithAFailingLibraryListsStayEmptyAndTheWorkspaceIsRestored) {
     fillLibraries();
     openDialog();
     EXPECT_TRUE(sim::dropDownItems(kPrinterInput).empty());
     EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
     EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+    ASSERT_TRUE(sim::cancelCommand());
+
+    simplePart();
+    sim::failOperation("CAMLibraryManager::printSettingLibrary", -1, "library offline");
+    openDialog();
+    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S2"}));
+    EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
+    EXPECT_EQ(log.entries(),
+              (Entries{{"CreateSetup::CommandCreatedEventHandler::notify", "Failed no print setting library"}}));
 }
 
 const char kNoBodies[] = "The Kalvix document does not contain bodies. No additive setup can be created.";
@@ -394,46 +387,42 @@ TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExist
                                         "occurrence:Pin:1", "occurrence:Cover:1", "occurrence:Bolt:1"}));
 }
 
-TEST_F(SetupTest, DesignWithoutBodiesIsReportedAndKeepsTheManufacturingModel) {
-    fillLibraries();
-    auto document = sim::newDocument("Empty");
-    sim::setDesign(document, {"Empty", {}, {}, {{"Nothing", {}, {}, {}}}});
-    openDialog();
-    ASSERT_TRUE(sim::okCommand());
-
-    auto boxes = sim::messageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, kNoBodies);
-    EXPECT_EQ(support::getCamProduct(document)->manufacturingModels()->count(), 1u);
-    EXPECT_EQ(support::getCamProduct(document)->setups()->count(), 0u);
-}
-
-TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
+TEST_F(SetupTest, OkThatCannotMakeTheSetupSaysWhyToTheUserOrTheLog) {
+    // No printer of the vendor: a log line, and no manufacturing model.
     addPrinter("other-1", "Other One", "Othervendor");
     addSetting("ps-pla", "Stratavox PLA", kVendor);
-    auto document = simplePart();
+    auto noPrinter = simplePart();
     openDialog();
     sim::okCommand();
-
-    EXPECT_TRUE(sim::handlerFailures().empty());
-    auto camProduct = support::getCamProduct(document);
+    auto camProduct = support::getCamProduct(noPrinter);
     EXPECT_EQ(camProduct ? camProduct->manufacturingModels()->count() : 0u, 0u);
     EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed no printer selected"}}));
-}
 
-TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
+    // A design without bodies is the user's to hear of; the model stays.
     fillLibraries();
-    auto document = simplePart();
+    auto empty = sim::newDocument("Empty");
+    sim::setDesign(empty, {"Empty", {}, {}, {{"Nothing", {}, {}, {}}}});
+    openDialog();
+    ASSERT_TRUE(sim::okCommand());
+    ASSERT_EQ(sim::messageBoxes().size(), 1u);
+    EXPECT_EQ(sim::messageBoxes()[0].text, kNoBodies);
+    EXPECT_EQ(support::getCamProduct(empty)->manufacturingModels()->count(), 1u);
+    EXPECT_EQ(support::getCamProduct(empty)->setups()->count(), 0u);
+
+    // A setup the host refuses is logged, not reported as missing bodies; a
+    // failed OK switches nothing.
+    sim::clearMessageBoxes();
+    auto refused = simplePart();
     openDialog();
     sim::failOperation("Setups::add", -1, "setup limit reached");
+    log.mark();
     sim::okCommand();
-
     EXPECT_TRUE(sim::messageBoxes().empty());
-    EXPECT_EQ(support::getCamProduct(document)->setups()->count(), 0u);
-    // The dialog gave the document its CAM product; a failed OK switches nothing.
+    EXPECT_EQ(support::getCamProduct(refused)->setups()->count(), 0u);
     EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.since(),
               (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed could not create the setup"}}));
+    EXPECT_TRUE(sim::handlerFailures().empty());
 }
 
 }  // namespace
