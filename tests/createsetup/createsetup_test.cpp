@@ -38,21 +38,21 @@ protected:
     ~CreateSetupTest() override { CreateSetup::unregisterCommand(kVendor); }
 
     static void addPrinter(const std::string& id, const std::string& name, const std::string& vendor = kVendor) {
-        sim::MachineSpec spec;
-        spec.id = id;
-        spec.name = name;
-        spec.vendor = vendor;
-        sim::addMachine(spec);
+        sim::MachineSpec printer;
+        printer.id = id;
+        printer.name = name;
+        printer.vendor = vendor;
+        sim::addMachine(printer);
     }
 
     static void addSetting(const std::string& id, const std::string& name, const std::string& vendor,
                            const std::string& technology = "FFF") {
-        sim::PrintSettingSpec spec;
-        spec.id = id;
-        spec.name = name;
-        spec.vendor = vendor;
-        spec.technology = technology;
-        sim::addPrintSetting(spec);
+        sim::PrintSettingSpec setting;
+        setting.id = id;
+        setting.name = name;
+        setting.vendor = vendor;
+        setting.technology = technology;
+        sim::addPrintSetting(setting);
     }
 
     // Two vendor printers among others, vendor print settings and generic ones.

@@ -48,14 +48,14 @@ protected:
 
     static Ptr<qrvn::cam::Machine> addMachine(const std::string& id, const std::string& vendor,
                                               const std::string& model, int technology) {
-        qrvn::sim::MachineSpec spec;
-        spec.id = id;
-        spec.name = vendor + " " + model;
-        spec.vendor = vendor;
-        spec.model = model;
-        spec.description = model + " printer";
-        spec.technology = technology;
-        return qrvn::sim::addMachine(spec);
+        qrvn::sim::MachineSpec machine;
+        machine.id = id;
+        machine.name = vendor + " " + model;
+        machine.vendor = vendor;
+        machine.model = model;
+        machine.description = model + " printer";
+        machine.technology = technology;
+        return qrvn::sim::addMachine(machine);
     }
 
     void start(std::vector<EXMI::MachineDefinition> definitions = {}) {
