@@ -14,6 +14,7 @@
 #include "createsetup/create_setup.h"
 #include "host/qrvn.h"
 #include "simhost/sim/sim.h"
+#include "support/document.h"
 #include "tests/exmi/log_reader.h"
 
 namespace createsetup_test {
@@ -34,27 +35,24 @@ using Entries = std::vector<exmi_test::Entry>;
 
 class CreateSetupTest : public ::testing::Test {
 protected:
-    explicit CreateSetupTest(const sim::HostOptions& options = sim::HostOptions()) : session_(options) {}
     ~CreateSetupTest() override { CreateSetup::unregisterCommand(kVendor); }
 
-    static Ptr<cam::Machine> addPrinter(const std::string& id, const std::string& name,
-                                        const std::string& vendor = kVendor) {
-        sim::MachineSpec spec;
-        spec.id = id;
-        spec.name = name;
-        spec.vendor = vendor;
-        spec.model = name;
-        return sim::addMachine(spec);
+    static void addPrinter(const std::string& id, const std::string& name, const std::string& vendor = kVendor) {
+        sim::MachineSpec printer;
+        printer.id = id;
+        printer.name = name;
+        printer.vendor = vendor;
+        sim::addMachine(printer);
     }
 
-    static Ptr<cam::PrintSetting> addSetting(const std::string& id, const std::string& name, const std::string& vendor,
-                                             const std::string& technology = "FFF") {
-        sim::PrintSettingSpec spec;
-        spec.id = id;
-        spec.name = name;
-        spec.vendor = vendor;
-        spec.technology = technology;
-        return sim::addPrintSetting(spec);
+    static void addSetting(const std::string& id, const std::string& name, const std::string& vendor,
+                           const std::string& technology = "FFF") {
+        sim::PrintSettingSpec setting;
+        setting.id = id;
+        setting.name = name;
+        setting.vendor = vendor;
+        setting.technology = technology;
+        sim::addPrintSetting(setting);
     }
 
     // Two vendor printers among others, vendor print settings and generic ones.
@@ -87,10 +85,6 @@ protected:
         auto command = sim::runningCommand();
         if (!command) return nullptr;
         return command->commandInputs()->itemById(id).query<core::DropDownCommandInput>();
-    }
-
-    static Ptr<cam::CAM> camOf(const Ptr<core::Document>& doc) {
-        return doc->products()->itemByProductType("CAMProductType").query<cam::CAM>();
     }
 
     exmi_test::LogFile log;
@@ -169,29 +163,19 @@ TEST_F(RegistrationTest, RegistersOneButtonPerModeInA3DPrintPanelAndASecondTimeN
     }
 }
 
-TEST_F(RegistrationTest, HostPanelsAreReusedAndKeptOnRemovalEvenWhenEmpty) {
+TEST_F(RegistrationTest, RemovalTakesOutOnlyItsButtonsAndTheEmptyPanelsItMade) {
+    // Host panels in two modes, one with a host command; one mode without its tab.
     ASSERT_TRUE(sim::addPanel("SolidTab", "3dPrintPanel_Design", "Host 3D Printing"));
     addHostControl("3dPrintPanel_Design", "HostPrintCommand");
     ASSERT_TRUE(sim::addPanel("ToolsTab", "3dPrintPanel_Utilities", "Host 3D Printing"));
+    ASSERT_TRUE(sim::removeTab("PlasticTab"));
     const size_t panelsBefore = sim::findTab("SolidTab")->toolbarPanels()->count();
+    const std::string workspaceBefore = sim::activeWorkspaceId();
 
     CreateSetup::registerCommand(kVendor);
     EXPECT_EQ(sim::findTab("SolidTab")->toolbarPanels()->count(), panelsBefore);
     EXPECT_EQ(sim::findPanel("3dPrintPanel_Design")->name(), "Host 3D Printing");
     EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), (std::vector<std::string>{kSolidDefinition, "HostPrintCommand"}));
-
-    CreateSetup::unregisterCommand(kVendor);
-    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), std::vector<std::string>{"HostPrintCommand"});
-    ASSERT_TRUE(sim::findPanel("3dPrintPanel_Utilities"));
-    EXPECT_TRUE(sim::controlIds("3dPrintPanel_Utilities").empty());
-    // The panels the command made itself are gone.
-    EXPECT_FALSE(sim::findPanel("3dPrintPanel_Mesh"));
-}
-
-TEST_F(RegistrationTest, ModeWithoutItsTabOrControlDoesNotStopRegistrationOrRemoval) {
-    const std::string workspaceBefore = sim::activeWorkspaceId();
-    ASSERT_TRUE(sim::removeTab("PlasticTab"));
-    CreateSetup::registerCommand(kVendor);
     EXPECT_EQ(createdHandlers("CreateStratavoxSetupCommandPlastic"), 1u);
     EXPECT_TRUE(sim::panelsWithControl("CreateStratavoxSetupCommandPlastic").empty());
     // Another add-in later puts its button into a panel this command made,
@@ -201,15 +185,14 @@ TEST_F(RegistrationTest, ModeWithoutItsTabOrControlDoesNotStopRegistrationOrRemo
 
     CreateSetup::unregisterCommand(kVendor);
     EXPECT_TRUE(ourDefinitions().empty());
-    for (const Mode& mode : kModes) {
-        SCOPED_TRACE(mode.panel);
-        EXPECT_TRUE(sim::panelsWithControl(mode.definition).empty());
-        if (mode.panel != "3dPrintPanel_Form" && mode.panel != "3dPrintPanel_Mesh") {
-            EXPECT_FALSE(sim::findPanel(mode.panel));
-        }
-    }
-    // Deleting that panel would have taken the other add-in's button along.
+    for (const Mode& mode : kModes) EXPECT_TRUE(sim::panelsWithControl(mode.definition).empty()) << mode.definition;
+    // The host's panels stay, even empty; so does the one with the other
+    // add-in's button, which deleting the panel would take along.
+    EXPECT_EQ(sim::controlIds("3dPrintPanel_Design"), std::vector<std::string>{"HostPrintCommand"});
+    ASSERT_TRUE(sim::findPanel("3dPrintPanel_Utilities"));
+    EXPECT_TRUE(sim::controlIds("3dPrintPanel_Utilities").empty());
     EXPECT_EQ(sim::controlIds("3dPrintPanel_Form"), std::vector<std::string>{"OtherAddInCommand"});
+    for (const char* made : {"3dPrintPanel_BF", "3dPrintPanel_MeshBF"}) EXPECT_FALSE(sim::findPanel(made)) << made;
     EXPECT_EQ(sim::activeWorkspaceId(), workspaceBefore);
     EXPECT_TRUE(log.entries().empty());
 }
@@ -230,40 +213,33 @@ TEST_F(RegistrationTest, RefusedDefinitionShowsTheHostsReasonAndStops) {
     EXPECT_FALSE(sim::findPanel(kModes[1].panel));
 }
 
-TEST_F(RegistrationTest, RemovalFailureInOneModeIsLoggedAndTheRestIsRemoved) {
-    CreateSetup::registerCommand(kVendor);
-    sim::failOperation("ToolbarPanel::controls", 1, "panel busy");
-
-    CreateSetup::unregisterCommand(kVendor);
-    EXPECT_TRUE(ourDefinitions().empty());
-    EXPECT_TRUE(sim::findPanel("3dPrintPanel_Design"));  // the mode that failed
-    for (size_t i = 1; i < kModes.size(); ++i) {
-        EXPECT_FALSE(sim::findPanel(kModes[i].panel)) << kModes[i].panel;
-    }
-    EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::unregisterCommand", "Failed no toolbar controls"}}));
-}
-
-TEST_F(RegistrationTest, HostFailureDuringRegistrationIsContainedWithALogLine) {
+TEST_F(RegistrationTest, HostFailuresDuringRegistrationAndRemovalAreContainedWithALogLine) {
     sim::failOperation("ToolbarTab::toolbarPanels", -1, "tab gone");
     CreateSetup::registerCommand(kVendor);  // must not throw
-
     // The first mode got its definition before the failure; nothing after it.
     EXPECT_EQ(ourDefinitions(), std::vector<std::string>{kSolidDefinition});
     EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::registerCommand", "Failed no toolbar panels"}}));
-    log.mark();
 
     sim::clearFailures();
     sim::failOperation("UserInterface::workspaces", -1, "no workspaces today");
+    log.mark();
     CreateSetup::unregisterCommand(kVendor);  // must not throw either
     EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no workspaces"}}));
+
+    // One mode failing during removal keeps only that mode's panel.
+    sim::clearFailures();
+    CreateSetup::registerCommand(kVendor);
+    sim::failOperation("ToolbarPanel::controls", 1, "panel busy");
+    log.mark();
+    CreateSetup::unregisterCommand(kVendor);
+    EXPECT_EQ(log.since(), (Entries{{"CreateSetup::unregisterCommand", "Failed no toolbar controls"}}));
+    EXPECT_TRUE(ourDefinitions().empty());
+    EXPECT_TRUE(sim::findPanel("3dPrintPanel_Design"));
+    for (size_t i = 1; i < kModes.size(); ++i) EXPECT_FALSE(sim::findPanel(kModes[i].panel)) << kModes[i].panel;
 }
 
-class WithoutUserInterfaceTest : public CreateSetupTest {
-protected:
-    WithoutUserInterfaceTest() : CreateSetupTest(sim::HostOptions{true, false}) {}
-};
-
-TEST_F(WithoutUserInterfaceTest, RegistrationAndRemovalDoNothing) {
+TEST_F(RegistrationTest, WithoutUserInterfaceRegistrationAndRemovalDoNothing) {
+    sim::reset(sim::HostOptions{true, false});
     CreateSetup::registerCommand(kVendor);
     CreateSetup::unregisterCommand(kVendor);
     EXPECT_TRUE(log.entries().empty());
@@ -317,7 +293,7 @@ TEST_F(DialogTest, OffersTheVendorsPrintersAndSettingsAndOkCreatesTheSetupForThe
     ASSERT_TRUE(sim::pickDropDownItem(kSettingsInput, "PLA Bowden Tube 0.2mm"));
     ASSERT_TRUE(sim::okCommand());
 
-    auto camProduct = camOf(document);
+    auto camProduct = support::getCamProduct(document);
     ASSERT_TRUE(camProduct);
     auto model = camProduct->manufacturingModels()->itemByName("Manufacturing Model");
     ASSERT_TRUE(model);
@@ -349,31 +325,27 @@ TEST_F(DialogTest, SameNamesAreListedTwiceAndTheFirstIsUsedAndBowdenTubeSettings
     ASSERT_TRUE(dropDown(kPrinterInput)->listItems()->item(1)->isSelected(true));
     ASSERT_TRUE(sim::okCommand());
 
-    auto setup = camOf(document)->setups()->itemByName("Stratavox Setup");
+    auto setup = support::getCamProduct(document)->setups()->itemByName("Stratavox Setup");
     ASSERT_TRUE(setup);
     EXPECT_EQ(setup->machine()->id(), "sv-first");
 }
 
-TEST_F(DialogTest, FailureWhileFillingIsLoggedAndTheWorkspaceIsRestored) {
-    fillLibraries();
-    simplePart();
-    sim::failOperation("CAMLibraryManager::printSettingLibrary", -1, "library offline");
-
-    openDialog();
-    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
-    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S2"}));
-    EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
-
-    EXPECT_EQ(log.entries(),
-              (Entries{{"CreateSetup::CommandCreatedEventHandler::notify", "Failed no print setting library"}}));
-}
-
-TEST_F(DialogTest, WithoutADocumentTheListsStayEmptyAndNothingSwitches) {
+TEST_F(DialogTest, WithoutADocumentOrWithAFailingLibraryListsStayEmptyAndTheWorkspaceIsRestored) {
     fillLibraries();
     openDialog();
     EXPECT_TRUE(sim::dropDownItems(kPrinterInput).empty());
     EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
     EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+    ASSERT_TRUE(sim::cancelCommand());
+
+    simplePart();
+    sim::failOperation("CAMLibraryManager::printSettingLibrary", -1, "library offline");
+    openDialog();
+    EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
+    EXPECT_EQ(sim::dropDownItems(kPrinterInput), (std::vector<std::string>{"Stratavox S1", "Stratavox S2"}));
+    EXPECT_TRUE(sim::dropDownItems(kSettingsInput).empty());
+    EXPECT_EQ(log.entries(),
+              (Entries{{"CreateSetup::CommandCreatedEventHandler::notify", "Failed no print setting library"}}));
 }
 
 const char kNoBodies[] = "The Kalvix document does not contain bodies. No additive setup can be created.";
@@ -407,7 +379,7 @@ TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExist
     ASSERT_TRUE(sim::okCommand());
 
     // An existing manufacturing product receives the setup.
-    EXPECT_EQ(camOf(document), existing);
+    EXPECT_EQ(support::getCamProduct(document), existing);
     auto setup = existing->setups()->itemByName("Stratavox Setup");
     ASSERT_TRUE(setup);
     EXPECT_EQ(describe(setup->models()),
@@ -415,46 +387,42 @@ TEST_F(SetupTest, AssemblyContributesBodiesOfParentsAndLeavesWithBodiesToAnExist
                                         "occurrence:Pin:1", "occurrence:Cover:1", "occurrence:Bolt:1"}));
 }
 
-TEST_F(SetupTest, DesignWithoutBodiesIsReportedAndKeepsTheManufacturingModel) {
-    fillLibraries();
-    auto document = sim::newDocument("Empty");
-    sim::setDesign(document, {"Empty", {}, {}, {{"Nothing", {}, {}, {}}}});
-    openDialog();
-    ASSERT_TRUE(sim::okCommand());
-
-    auto boxes = sim::messageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, kNoBodies);
-    EXPECT_EQ(camOf(document)->manufacturingModels()->count(), 1u);
-    EXPECT_EQ(camOf(document)->setups()->count(), 0u);
-}
-
-TEST_F(SetupTest, EmptyPrinterListMakesOkFailWithALogLine) {
+TEST_F(SetupTest, OkThatCannotMakeTheSetupSaysWhyToTheUserOrTheLog) {
+    // No printer of the vendor: a log line, and no manufacturing model.
     addPrinter("other-1", "Other One", "Othervendor");
     addSetting("ps-pla", "Stratavox PLA", kVendor);
-    auto document = simplePart();
+    auto noPrinter = simplePart();
     openDialog();
     sim::okCommand();
-
-    EXPECT_TRUE(sim::handlerFailures().empty());
-    auto camProduct = camOf(document);
+    auto camProduct = support::getCamProduct(noPrinter);
     EXPECT_EQ(camProduct ? camProduct->manufacturingModels()->count() : 0u, 0u);
     EXPECT_EQ(log.entries(), (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed no printer selected"}}));
-}
 
-TEST_F(SetupTest, RefusedSetupIsLoggedNotReportedAsMissingBodies) {
+    // A design without bodies is the user's to hear of; the model stays.
     fillLibraries();
-    auto document = simplePart();
+    auto empty = sim::newDocument("Empty");
+    sim::setDesign(empty, {"Empty", {}, {}, {{"Nothing", {}, {}, {}}}});
+    openDialog();
+    ASSERT_TRUE(sim::okCommand());
+    ASSERT_EQ(sim::messageBoxes().size(), 1u);
+    EXPECT_EQ(sim::messageBoxes()[0].text, kNoBodies);
+    EXPECT_EQ(support::getCamProduct(empty)->manufacturingModels()->count(), 1u);
+    EXPECT_EQ(support::getCamProduct(empty)->setups()->count(), 0u);
+
+    // A setup the host refuses is logged, not reported as missing bodies; a
+    // failed OK switches nothing.
+    sim::clearMessageBoxes();
+    auto refused = simplePart();
     openDialog();
     sim::failOperation("Setups::add", -1, "setup limit reached");
+    log.mark();
     sim::okCommand();
-
     EXPECT_TRUE(sim::messageBoxes().empty());
-    EXPECT_EQ(camOf(document)->setups()->count(), 0u);
-    // The dialog gave the document its CAM product; a failed OK switches nothing.
+    EXPECT_EQ(support::getCamProduct(refused)->setups()->count(), 0u);
     EXPECT_EQ(sim::activeWorkspaceId(), "KalvixSolidEnvironment");
-    EXPECT_EQ(log.entries(),
+    EXPECT_EQ(log.since(),
               (Entries{{"CreateSetup::OnExecuteEventHandler::notify", "Failed could not create the setup"}}));
+    EXPECT_TRUE(sim::handlerFailures().empty());
 }
 
 }  // namespace

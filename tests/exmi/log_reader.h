@@ -37,8 +37,7 @@ public:
     // Every entry written so far. Every line ends with CR LF; a line without
     // the time stamp continues the message of the entry before it after its
     // four-space indent (joined here with a plain line feed, as the message
-    // was given). Malformed
-    // lines fail the test.
+    // was given). Malformed lines fail the test.
     std::vector<Entry> entries() const {
         const std::string text = testing_support::readWholeFile(path());
         std::vector<Entry> result;
@@ -81,6 +80,13 @@ public:
 
     size_t count(const Entry& wanted) const { return countIn(entries(), wanted); }
     size_t countSince(const Entry& wanted) const { return countIn(since(), wanted); }
+
+    // Whether `wanted` was written exactly once since mark(); how often if not.
+    testing::AssertionResult onceSince(const Entry& wanted) const {
+        const size_t n = countSince(wanted);
+        if (n == 1) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << wanted << " written " << n << " times";
+    }
 
     static size_t countIn(const std::vector<Entry>& entries, const Entry& wanted) {
         size_t n = 0;
