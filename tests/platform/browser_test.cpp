@@ -46,13 +46,10 @@ protected:
         return path;
     }
 
-    // The recorder's "<argc>|<first argument>", or empty if it never ran; consumed.
+    // The recorder's "<argc>|<first argument>", or empty if it never ran.
     std::string waitForOpened() {
-        const std::string opened = scratch_ / "opened";
-        if (!testing_support::waitUntil([&] { return std::filesystem::exists(opened); }, 20s)) return std::string();
-        const std::string text = readWholeFile(opened);
-        std::filesystem::remove(opened);
-        return text;
+        testing_support::waitUntil([&] { return std::filesystem::exists(scratch_ / "opened"); }, 20s);
+        return readWholeFile(scratch_ / "opened");
     }
 
     static bool open(const std::string& url) {

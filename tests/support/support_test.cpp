@@ -8,9 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <iomanip>
-#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -40,15 +38,13 @@ using testing_support::writeWholeFile;
 // platform's) refuse malformed text, and validUtf8 replaces each maximal
 // invalid part of it with one U+FFFD.
 TEST(Utf, ConversionsAreExactAndRefuseWhatValidUtf8Replaces) {
-    // Lengths at every boundary are covered by the round trip below; these pin the bits.
+    // Lengths at every boundary (and NUL) are covered by the round trip below; these pin the bits.
     const std::pair<std::string, std::u16string> valid[] = {
-        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         {"\xDF\xBF", u"\u07FF"},
         {"\xE0\xA0\x80", u"\u0800"},
         {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         {"C:\\Users\\J\xC3\xBCrgen/\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9D\x84\x9E",
          u"C:\\Users\\J\u00FCrgen/\u65E5\u672C \U0001D11E"},
-        {"", u""},
     };
     for (const auto& row : valid) {
         EXPECT_EQ(support::toUtf16(row.first), row.second) << row.first;
@@ -110,7 +106,6 @@ TEST(OutsideText, LongTextIsClippedAndControlsEscapedForTheLog) {
         {"abcdef", 6, "abcdef"},
         {"abcdef", 4, "abcd" + dots},
         {"ab\xC3\xA9", 3, "ab" + dots},  // never half a character
-        {"", 0, ""},
     };
     for (const auto& row : clipped) {
         EXPECT_EQ(support::clipText(std::get<0>(row), std::get<1>(row)), std::get<2>(row)) << std::get<0>(row);
@@ -217,7 +212,6 @@ TEST(TempFiles, FolderIsTheSystemFolderPlusTheUsersOwnMadePrivateAndPathsAreFres
 #endif
     const std::string expected = systemFolder(scratch.path()) + support::tempFolderName() + "/";
     EXPECT_EQ(support::getTempFolder(), expected);
-    EXPECT_TRUE(std::filesystem::is_directory(expected));
     expectOwnerOnly(scratch / support::tempFolderName(), perms::owner_all);
 
     const std::string folder = regexQuoted(expected);
@@ -343,19 +337,15 @@ system_clock::time_point localTimePoint(const char* text, int ms) {
     return system_clock::from_time_t(::mktime(&t)) + milliseconds(ms);
 }
 
-TEST(LogTimestamp, LocalTimeWithZeroPaddedMilliseconds) {
-    FixedZone zone;
-    EXPECT_EQ(support::formatLogTimestamp(localTimePoint("2024-02-01 13:05:07", 7)), "2024-02-01 13:05:07.007");
-    EXPECT_EQ(support::formatLogTimestamp(localTimePoint("2024-02-01 13:05:07", 999) + microseconds(999)),
-              "2024-02-01 13:05:07.999")
-        << "microseconds are cut, not rounded into the next millisecond";
-}
-
 // Names from outside (a document's, a setup's, a project id from the page,
 // a page's title as the source) never start a record, whatever they hold:
 // every line after the first is indented, every other control is escaped.
 TEST_F(LogTest, AppendsOneRecordPerCallAtTheLocalTimeAndOutsideTextNeverStartsOne) {
     FixedZone zone;
+    EXPECT_EQ(support::formatLogTimestamp(localTimePoint("2024-02-01 13:05:07", 7)), "2024-02-01 13:05:07.007");
+    EXPECT_EQ(support::formatLogTimestamp(localTimePoint("2024-02-01 13:05:07", 999) + microseconds(999)),
+              "2024-02-01 13:05:07.999")
+        << "microseconds are cut, not rounded into the next millisecond";
     writeWholeFile(logFile(), "earlier session\r\n");
     const std::string forged = "2026-01-01 00:00:00.000  EXMI | forged";
     const std::string controls = std::string("\x00\x0B\x0C\x1B\x7F", 5) + "\xC2\x85\xE2\x80\xA8\xE2\x80\xA9\t\\";
@@ -370,7 +360,7 @@ TEST_F(LogTest, AppendsOneRecordPerCallAtTheLocalTimeAndOutsideTextNeverStartsOn
         {"name " + controls, "title\r\nEXMI", "name \\x00\\x0B\\x0C\\x1B\\x7F\\u0085\\u2028\\u2029\t\\",
          "title\\x0D\\x0AEXMI"},
     };
-    // The stamp format itself is checked above; here it must be the time of the call.
+    // The stamp's format is checked above; here it must be the time of the call.
     const std::string before = support::formatLogTimestamp(system_clock::now());
     for (const auto& row : rows) support::log(row.message, row.source);
     const std::string after = support::formatLogTimestamp(system_clock::now());
