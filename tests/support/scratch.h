@@ -128,6 +128,11 @@ private:
     std::filesystem::path previous_;
 };
 
+inline std::string readWholeFile(const std::string& path) {
+    std::ifstream in(fsPath(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // The message of the std::runtime_error that f throws, or "no failure".
 template <typename F>
 std::string failureOf(F f) {
@@ -141,11 +146,6 @@ std::string failureOf(F f) {
 
 inline void writeWholeFile(const std::string& path, const std::string& content) {
     std::ofstream(fsPath(path), std::ios::binary | std::ios::trunc) << content;
-}
-
-inline std::string readWholeFile(const std::string& path) {
-    std::ifstream in(fsPath(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // How many of this process's file descriptors are open on `path` (Linux,
