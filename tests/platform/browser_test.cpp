@@ -46,13 +46,10 @@ protected:
         return path;
     }
 
-    // The recorder's "<argc>|<first argument>", or empty if it never ran; consumed.
+    // The recorder's "<argc>|<first argument>", or empty if it never ran.
     std::string waitForOpened() {
-        const std::string opened = scratch_ / "opened";
-        if (!testing_support::waitUntil([&] { return std::filesystem::exists(opened); }, 20s)) return std::string();
-        const std::string text = readWholeFile(opened);
-        std::filesystem::remove(opened);
-        return text;
+        testing_support::waitUntil([&] { return std::filesystem::exists(scratch_ / "opened"); }, 20s);
+        return readWholeFile(scratch_ / "opened");
     }
 
     static bool open(const std::string& url) {
@@ -78,18 +75,13 @@ TEST_F(BrowserTest, AddressReachesTheProgramRegisteredForHttpsAsOneArgument) {
         << readWholeFile(scratch_ / "opened");
 }
 
-TEST_F(BrowserTest, FailsWhenTheAddressLooksLikeAnOptionOrIsNoText) {
-    EXPECT_FALSE(open("--new-window=evil"));
-    EXPECT_FALSE(open(""));
-    EXPECT_FALSE(platform::openUrl(std::u16string{u'h', 0xD800}));
-}
-
 #else
 
 TEST_F(BrowserTest, AddressReachesTheBrowserAsOneArgumentWithoutShellOrChildLeftBehind) {
     const std::string fifo = scratch_ / "release";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    browser_.set(installScript("browser"));
+    // The first program of the list that can be started.
+    browser_.set(scratch_.path() + "/missing-browser::" + installScript("browser"));
     const std::string url = "https://127.0.0.1/app/project/1 2?a=1&b=$(touch " + scratch_.path() + "/pwned);`touch " +
                             scratch_.path() + "/pwned2`|true>" + scratch_.path() + "/pwned3 '\"\\";
     // The recorder blocks until released below, so a call that waited for
@@ -111,11 +103,7 @@ TEST_F(BrowserTest, AddressReachesTheBrowserAsOneArgumentWithoutShellOrChildLeft
     }));
 }
 
-TEST_F(BrowserTest, FirstStartableProgramOfTheListElseXdgOpenOnPath) {
-    browser_.set(scratch_.path() + "/missing-browser::" + installScript("second"));
-    ASSERT_TRUE(open("https://127.0.0.1/x"));
-    EXPECT_EQ(waitForOpened(), "1|https://127.0.0.1/x");
-
+TEST_F(BrowserTest, WithoutBrowserXdgOpenOnPath) {
     ::mkdir((scratch_ / "bin").c_str(), 0755);
     installScript("bin/xdg-open");
     browser_.unset();
@@ -125,21 +113,22 @@ TEST_F(BrowserTest, FirstStartableProgramOfTheListElseXdgOpenOnPath) {
     EXPECT_EQ(waitForOpened(), "1|https://127.0.0.1/y");
 }
 
-TEST_F(BrowserTest, FailsWhenNothingCanBeStartedOrTheAddressLooksLikeAnOption) {
+#endif
+
+TEST_F(BrowserTest, FailsWhenNothingCanBeStartedOrTheAddressLooksLikeAnOptionOrIsNoText) {
+#ifndef _WIN32
     browser_.set(scratch_.path() + "/missing-browser");
     EXPECT_FALSE(open("https://127.0.0.1/"));
     const std::string notExecutable = scratch_ / "plain";
     writeWholeFile(notExecutable, "#!/bin/sh\n");
     browser_.set(notExecutable);
     EXPECT_FALSE(open("https://127.0.0.1/"));
-
     browser_.set(installScript("browser"));
+#endif
     EXPECT_FALSE(open("--new-window=evil"));
     EXPECT_FALSE(open(""));
     EXPECT_FALSE(platform::openUrl(std::u16string{u'h', 0xD800}));
     EXPECT_FALSE(std::filesystem::exists(scratch_ / "opened"));
 }
-
-#endif
 
 }  // namespace

@@ -72,15 +72,13 @@ private:
 
 class EnvironmentOverride {
 public:
+    explicit EnvironmentOverride(std::string name) : name_(std::move(name)) {
 #ifdef _WIN32
-    explicit EnvironmentOverride(std::string name) : name_(std::move(name)) {
         if (const wchar_t* old = ::_wgetenv(wide(name_).c_str())) previous_ = std::filesystem::path(old).u8string();
-    }
 #else
-    explicit EnvironmentOverride(std::string name) : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-    }
 #endif
+    }
     EnvironmentOverride(std::string name, const std::string& value) : EnvironmentOverride(std::move(name)) {
         set(value);
     }
@@ -147,8 +145,7 @@ std::string failureOf(F f) {
 }
 
 inline void writeWholeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
-    out << content;
+    std::ofstream(fsPath(path), std::ios::binary | std::ios::trunc) << content;
 }
 
 // How many of this process's file descriptors are open on `path` (Linux,
