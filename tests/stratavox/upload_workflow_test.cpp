@@ -157,6 +157,18 @@ TEST_F(WorkflowTest, ACancelledSignInShowsItsErrorOnceThePageHasLoaded) {
     for (const auto& request : cloud->requests()) EXPECT_NE(request.path, "/token");
 }
 
+// Navigations that are no answer to the waiting sign-in (under another
+// address, or without a code) leave it waiting.
+TEST_F(WorkflowTest, OtherNavigationsDoNotSignIn) {
+    openPalette();
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, cloud->redirectUri() + "?state=STATE"));
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=stolen"));
+    qrvn::sim::pump();
+    EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
+    EXPECT_NE(pageAddress(), "resources_html/index.html");
+    EXPECT_TRUE(pageMessages().empty());
+}
+
 // While an upload runs a second one is refused and the page stays on it;
 // "cancelupload" ends it: nothing stored, exports gone once the worker let
 // go of them, the form back with the project it created chosen in a fresh
