@@ -90,8 +90,9 @@ TEST_F(MachineTest, TheButtonsCarryTheVendorsTexts) {
         << machine->getAsyncHandler()->getUserAgent();
 }
 
-// Neither the button nor the page's "open" needs a sign-in.
-TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProject) {
+// Neither needs a sign-in: "Open" and the page's "open" start the browser,
+// "Sign out" confirms even when nobody was signed in.
+TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProjectAndSignOutConfirms) {
     RecordingBrowser browser;
     ASSERT_TRUE(qrvn::sim::pressControl(kOpenId));
     ASSERT_TRUE(browser.waitFor(1));
@@ -100,11 +101,8 @@ TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProject) {
     ASSERT_TRUE(browser.waitFor(2));
     EXPECT_EQ(browser.opened(), (Ids{"https://127.0.0.1:9/app/library/",
                                      "https://127.0.0.1:9/app/library/project/lp-7?wait_for_new_files=true"}));
-}
 
-TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
     StratavoxLogoutCommand command("TestSignOut", StratavoxMachine::signOutCommandInfo(), palette().getConnector());
-    openPalette();
     command.onExecute();
     const auto boxes = qrvn::sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);

@@ -58,9 +58,9 @@ inline std::vector<PageMessage> pageMessages(const std::string& paletteId = kPal
         rapidjson::Document json;
         json.Parse(sent.data.c_str());
         if (!json.HasParseError() && json.IsObject()) {
-            for (const auto& member : json.GetObject()) {
-                message.members.emplace(member.name.GetString(),
-                                        member.value.IsString() ? member.value.GetString() : "<not a string>");
+            for (auto it = json.MemberBegin(); it != json.MemberEnd(); ++it) {
+                message.members.emplace(it->name.GetString(),
+                                        it->value.IsString() ? it->value.GetString() : "<not a string>");
             }
         }
         result.push_back(message);
