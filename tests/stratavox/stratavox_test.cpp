@@ -164,8 +164,8 @@ using PaletteProtocolTest = MachineTest;
 TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOutAddress) {
     openPalette();
     const std::string signIn = pageAddress();
-    EXPECT_EQ(signIn.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << signIn;
-    // Client and redirect are checked by the account server in the sign-in tests; it allows fewer scopes.
+    // The address's layout is the connector's tests' business, client and
+    // redirect the account server's in the sign-in tests; it allows fewer scopes.
     EXPECT_NE(signIn.find("scope=account.user.read%20plyx.mesh.write%20library.project.write%20"
                           "library.project.read%20plyx.printjob.write&"),
               std::string::npos)
@@ -176,8 +176,6 @@ TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOut
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
     openPalette();
     const std::string signOutAddress = pageAddress();
-    EXPECT_EQ(signOutAddress.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
-        << signOutAddress;
     // Every opening is a sign-in of its own: only its state and challenge
     // differ from the last one's.
     const auto common = [](std::string address) {
