@@ -41,7 +41,10 @@ protected:
         startServices();
         if (HasFatalFailure()) return;
         host.openBracket(printerSpec());
-        makeMachine();
+        machine = std::static_pointer_cast<StratavoxMachine>(
+            makeStratavoxMachine(host.uuid, host.setup->operationId(), vendorDefinition()));
+        ASSERT_TRUE(machine);
+        machine->activate();
     }
 
     // Before the machine: its connector reads the addresses when it is made.
@@ -65,13 +68,6 @@ protected:
         redirect.set(origin + "/stratavox/");
         if (caBundle.empty()) ca.unset();
         else ca.set(caBundle);
-    }
-
-    void makeMachine() {
-        machine = std::static_pointer_cast<StratavoxMachine>(
-            makeStratavoxMachine(host.uuid, host.setup->operationId(), vendorDefinition()));
-        ASSERT_TRUE(machine);
-        machine->activate();
     }
 
     StratavoxPalette& palette() { return *machine->getPalette(); }

@@ -1,21 +1,22 @@
 // The vendor machine and its palette without the network: the buttons and
-// their texts, the factory's failure and the two small commands; the palette
-// bridge (PaletteEvent's JSON both ways, a PaletteBase subclass driven through
-// the simulated host's palette); the cloud palette's page protocol before
-// sign-in; and design and toolpath export, where every way an upload can fail
-// before it reaches the network ends on the error screen with its text.
+// their texts, the factory's failure and the two small commands; PaletteEvent's
+// JSON both ways; the palette's handlers on the host's palette, its page
+// protocol before sign-in and where its failures are logged; and design and
+// toolpath export, where every way an upload can fail before it reaches the
+// network ends on the error screen with its text.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cloud/stratavox_project.h"
-#include "exmi/palette_base.h"
 #include "exmi/palette_event.h"
+#include "support/encoding.h"
 #include "tests/stratavox/machine_fixture.h"
 
 namespace vendor_test {
@@ -31,15 +32,27 @@ TEST_F(MachineTest, ButtonsArePresentExactlyWhileTheMachineIsActiveAndAlive) {
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
     EXPECT_TRUE(qrvn::sim::findTab("AdditiveTab")->toolbarPanels()->itemById(kPanelId));
 
-    machine->deactivate();
+    machine->deactivate();  // a heartbeat meanwhile: the sign-out button's test
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
-    machine->onHeartBeat();  // without a sign-in it changes nothing
-    EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     machine->activate();
     EXPECT_EQ(qrvn::sim::controlIds(kPanelId), (Ids{kUploadId, kOpenId}));
 
+    // Pressed twice: a fresh palette, each handler on it once, none left on
+    // the old one; a navigation queued when the machine goes finds nobody.
+    openPalette();
+    const Ptr<qrvn::core::Palette> first = qrvn::sim::findPalette(kPaletteId);
+    openPalette();
+    const Ptr<qrvn::core::Palette> second = qrvn::sim::findPalette(kPaletteId);
+    EXPECT_FALSE(first->isValid());
+    EXPECT_EQ(first->htmlEvent()->handlerCount() + first->navigationEvent()->handlerCount(), 0u);
+    EXPECT_EQ(second->htmlEvent()->handlerCount(), 1u);
+    EXPECT_EQ(second->navigationEvent()->handlerCount(), 1u);
+    ASSERT_TRUE(qrvn::sim::navigatePalette(kPaletteId, "https://127.0.0.1:9/stratavox/?code=late&state=x"));
     machine.reset();
+    EXPECT_EQ(second->htmlEvent()->handlerCount() + second->navigationEvent()->handlerCount(), 0u);
+    qrvn::sim::pump();
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
     EXPECT_TRUE(qrvn::sim::controlIds(kPanelId).empty());
     EXPECT_FALSE(qrvn::sim::findDefinition(kUploadId));
 
@@ -77,8 +90,9 @@ TEST_F(MachineTest, TheButtonsCarryTheVendorsTexts) {
         << machine->getAsyncHandler()->getUserAgent();
 }
 
-// Neither the button nor the page's "open" needs a sign-in.
-TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProject) {
+// Neither needs a sign-in: "Open" and the page's "open" start the browser,
+// "Sign out" confirms even when nobody was signed in.
+TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProjectAndSignOutConfirms) {
     RecordingBrowser browser;
     ASSERT_TRUE(qrvn::sim::pressControl(kOpenId));
     ASSERT_TRUE(browser.waitFor(1));
@@ -87,11 +101,8 @@ TEST_F(MachineTest, TheBrowserOpensTheLibraryAndAProject) {
     ASSERT_TRUE(browser.waitFor(2));
     EXPECT_EQ(browser.opened(), (Ids{"https://127.0.0.1:9/app/library/",
                                      "https://127.0.0.1:9/app/library/project/lp-7?wait_for_new_files=true"}));
-}
 
-TEST_F(MachineTest, SignOutConfirmsEvenWhenNobodyWasSignedIn) {
     StratavoxLogoutCommand command("TestSignOut", StratavoxMachine::signOutCommandInfo(), palette().getConnector());
-    openPalette();
     command.onExecute();
     const auto boxes = qrvn::sim::messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -116,15 +127,21 @@ TEST(VendorFactoryTest, LogsAndReturnsNoneWhenTheMachineCannotBeBuilt) {
               (Lines{{"makeinstance", "fatal error:missing host object: user interface"}}));
 }
 
-TEST(PaletteEventTest, KeepsOnlyStringMembersAndTheFirstOfRepeatedKeys) {
+TEST(PaletteEventTest, ReadsStringMembersOnlyTheFirstOfRepeatedKeysAtAnyDepth) {
     EXPECT_EQ(PaletteEvent("x", R"({"a":"x","n":5,"b":true,"z":null,"l":["y"],"o":{"p":"q"}})").args,
               (std::map<std::string, std::string>{{"a", "x"}}));
     const PaletteEvent repeated("x", R"({"k":"first","k":"second","m":"é/\u00fc"})");
     EXPECT_EQ(repeated.get("k"), "first");
     EXPECT_EQ(repeated.get("m"), "\xC3\xA9/\xC3\xBC");
-    for (const std::string text : {"", "not json", "[\"a\",\"b\"]", "\"text\"", "{\"a\":\"x\"", "42"}) {
-        EXPECT_TRUE(PaletteEvent("x", text).args.empty()) << text;
+    const size_t depth = 1000000;
+    std::string unterminated;
+    for (size_t i = 0; i < depth; ++i) unterminated += R"({"a":)";
+    for (const std::string text :
+         {"", "not json", "[\"a\",\"b\"]", "\"text\"", "{\"a\":\"x\"", "42", unterminated.c_str()}) {
+        EXPECT_TRUE(PaletteEvent("x", text).args.empty()) << text.substr(0, 20);
     }
+    const PaletteEvent deep("x", R"({"a":"x","deep":)" + std::string(depth, '[') + std::string(depth, ']') + "}");
+    EXPECT_EQ(deep.args, (std::map<std::string, std::string>{{"a", "x"}}));
 }
 
 TEST(PaletteEventTest, JsonHasTheEventIdFirstThenKeysInByteOrderAndSetKeepsTheFirstValue) {
@@ -142,177 +159,13 @@ TEST(PaletteEventTest, JsonHasTheEventIdFirstThenKeysInByteOrderAndSetKeepsTheFi
     EXPECT_EQ(PaletteEvent("x", event.toJSON("id")).get("a"), event.get("a"));
 }
 
-TEST(PaletteEventTest, DeeplyNestedMessagesArriveWithoutExhaustingTheStack) {
-    const size_t depth = 1000000;
-    const PaletteEvent event("x", R"({"a":"x","deep":)" + std::string(depth, '[') + std::string(depth, ']') + "}");
-    EXPECT_EQ(event.args, (std::map<std::string, std::string>{{"a", "x"}}));
-    std::string unterminated;
-    for (size_t i = 0; i < depth; ++i) unterminated += R"({"a":)";
-    EXPECT_TRUE(PaletteEvent("x", unterminated).args.empty());
-}
-
-// A palette that records what reaches it and fails on request.
-class ProbePalette : public EXMI::PaletteBase {
-public:
-    static EXMI::CommandInfo probeInfo() {
-        EXMI::CommandInfo info;
-        info.name = "Probe";
-        info.panelId = "ProbePanel";
-        info.tabId = "ToolsTab";
-        info.panelName = "Probe";
-        return info;
-    }
-
-    ProbePalette() : EXMI::PaletteBase(nullptr, "ProbeCommand", probeInfo(), "ProbePalette", "Probe Title", nullptr) {}
-
-    std::string getPaletteURL() override {
-        if (failAddress) throw std::runtime_error("no address");
-        return address;
-    }
-    void onNavigationEvent(const std::string& url) override {
-        navigated.push_back(url);
-        if (url == "https://127.0.0.1:1/fail") throw std::runtime_error("bad navigation");
-    }
-    void onHTMLEvent(const PaletteEvent& event) override {
-        received.push_back(event.action);
-        if (event.action == "explode") throw std::runtime_error("boom");
-    }
-    void onPaletteCreated() override { ++created; }
-
-    std::string address = "https://127.0.0.1:1/start";
-    bool failAddress = false;
-    int created = 0;
-    Ids navigated;
-    Ids received;
-};
-
-class PaletteBridgeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        probe = std::make_unique<ProbePalette>();
-        probe->run();
-    }
-    void TearDown() override {
-        probe.reset();
-        EXPECT_TRUE(qrvn::sim::handlerFailures().empty());
-    }
-
-    static Ptr<qrvn::core::Palette> palette() { return qrvn::sim::findPalette("ProbePalette"); }
-    Lines logged() { return linesFrom(host.log.since(), "ProbePalette"); }
-
-    VendorHost host;
-    std::unique_ptr<ProbePalette> probe;
-};
-
-TEST_F(PaletteBridgeTest, ExecutingTwiceLeavesOnePaletteWithEachHandlerOnce) {
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    Ptr<qrvn::core::Palette> first = palette();
-    ASSERT_TRUE(first);
-    probe->address = "https://127.0.0.1:1/again";
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-
-    Ptr<qrvn::core::Palette> second = palette();
-    ASSERT_TRUE(second);
-    EXPECT_FALSE(first->isValid());
-    EXPECT_EQ(second->htmlEvent()->handlerCount(), 1u);
-    EXPECT_EQ(second->navigationEvent()->handlerCount(), 1u);
-    EXPECT_EQ(first->htmlEvent()->handlerCount(), 0u);
-    EXPECT_EQ(first->navigationEvent()->handlerCount(), 0u);
-    EXPECT_EQ(probe->created, 2);
-    // The first palette's queued navigation never reaches the probe.
-    qrvn::sim::pump();
-    EXPECT_EQ(probe->navigated, Ids{"https://127.0.0.1:1/again"});
-}
-
-TEST_F(PaletteBridgeTest, MessagesGoOnlyToAnOpenPaletteEachWithAFreshEventId) {
-    PaletteEvent event("navigate");
-    event.set("target", "uploadform");
-    EXPECT_FALSE(probe->sendEvent(event));
-    EXPECT_FALSE(probe->setPaletteURL("https://127.0.0.1:1/x"));
-    probe->closePaletteIfOpen();
-    EXPECT_FALSE(palette());
-
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    EXPECT_TRUE(probe->sendEvent(event));
-    EXPECT_TRUE(probe->sendEvent(event));
-    const std::vector<PageMessage> messages = pageMessages("ProbePalette");
-    ASSERT_EQ(messages.size(), 2u);
-    for (const PageMessage& message : messages) {
-        EXPECT_TRUE(std::regex_match(message.get("eventID"), std::regex("[0-9a-f]{32}"))) << message.data;
-        EXPECT_EQ(message.data, R"({"eventID":")" + message.get("eventID") + R"(","target":"uploadform"})");
-    }
-    EXPECT_NE(messages[0].get("eventID"), messages[1].get("eventID"));
-}
-
-// Each failure is logged under its own source and leaves the palette usable.
-TEST_F(PaletteBridgeTest, HandlerAndOpeningFailuresAreLogged) {
-    probe->failAddress = true;
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    EXPECT_FALSE(palette());
-    EXPECT_EQ(logged(), (Lines{{"ProbePalette.onpaletteexecute", "fatal error:no address"}}));
-
-    probe->failAddress = false;
-    qrvn::sim::failOperation("Palettes::addPalette", 1);
-    host.log.mark();
-    probe->onExecute();
-    EXPECT_FALSE(palette());
-    EXPECT_EQ(probe->created, 0);
-    EXPECT_EQ(logged(), (Lines{{"ProbePalette.onpaletteexecute", "fatal error:could not create new palette"}}));
-
-    // The host refusing the palette once does not spoil the next try.
-    probe->onExecute();
-    ASSERT_TRUE(palette());
-    host.log.mark();
-    qrvn::sim::sendFromPage("ProbePalette", "explode", "{}");
-    qrvn::sim::sendFromPage("ProbePalette", "createproject", "{}");
-    EXPECT_EQ(probe->received, (Ids{"explode", "createproject"}));
-    EXPECT_EQ(logged(), (Lines{{"ProbePalette.htmlevent", "fatal error:boom"}}));
-
-    EXPECT_TRUE(probe->setPaletteURL("https://127.0.0.1:1/next"));
-    ASSERT_TRUE(qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/fail"));
-    host.log.mark();
-    qrvn::sim::pump();
-    EXPECT_EQ(probe->navigated,
-              (Ids{"https://127.0.0.1:1/start", "https://127.0.0.1:1/next", "https://127.0.0.1:1/fail"}));
-    EXPECT_EQ(logged(), (Lines{{"ProbePalette.onnavigationevent", "fatal error:bad navigation"}}));
-    EXPECT_TRUE(probe->sendEvent(PaletteEvent("still")));
-}
-
-TEST_F(PaletteBridgeTest, DestructionDetachesFromTheHost) {
-    ASSERT_TRUE(qrvn::sim::pressControl("ProbeCommand"));
-    Ptr<qrvn::core::Palette> open = palette();
-    qrvn::sim::navigatePalette("ProbePalette", "https://127.0.0.1:1/late");
-    probe.reset();
-    EXPECT_FALSE(palette());
-    EXPECT_EQ(open->htmlEvent()->handlerCount(), 0u);
-    EXPECT_EQ(open->navigationEvent()->handlerCount(), 0u);
-    EXPECT_TRUE(qrvn::sim::controlIds("ProbePanel").empty());
-    // A navigation queued before the destruction finds nobody to call.
-    qrvn::sim::pump();
-    EXPECT_TRUE(linesFrom(host.log.entries(), "ProbePalette").empty());
-}
-
-// The page's side of the project list.
-std::string percentDecode(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 using PaletteProtocolTest = MachineTest;
 
 TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOutAddress) {
     openPalette();
     const std::string signIn = pageAddress();
-    EXPECT_EQ(signIn.rfind("https://127.0.0.1:9/authorize?", 0), 0u) << signIn;
-    // Client and redirect are checked by the account server in the sign-in tests; it allows fewer scopes.
+    // The address's layout is the connector's tests' business, client and
+    // redirect the account server's in the sign-in tests; it allows fewer scopes.
     EXPECT_NE(signIn.find("scope=account.user.read%20plyx.mesh.write%20library.project.write%20"
                           "library.project.read%20plyx.printjob.write&"),
               std::string::npos)
@@ -323,8 +176,6 @@ TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOut
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
     openPalette();
     const std::string signOutAddress = pageAddress();
-    EXPECT_EQ(signOutAddress.rfind("https://127.0.0.1:9/logoff?next=https%3A%2F%2F127.0.0.1%3A9%2Fauthorize%3F", 0), 0u)
-        << signOutAddress;
     // Every opening is a sign-in of its own: only its state and challenge
     // differ from the last one's.
     const auto common = [](std::string address) {
@@ -334,7 +185,7 @@ TEST_F(PaletteProtocolTest, OpensOnTheSignInPageAndAfterASignOutOnceOnTheSignOut
         }
         return address;
     };
-    const std::string next = percentDecode(signOutAddress.substr(signOutAddress.find("next=") + 5));
+    const std::string next = support::formDecode(signOutAddress.substr(signOutAddress.find("next=") + 5));
     EXPECT_EQ(common(next), common(signIn));
     EXPECT_NE(next, signIn);
     openPalette();
@@ -385,9 +236,16 @@ TEST_F(PaletteProtocolTest, EachScreenCodeBecomesItsMessage) {
     // project only when there is one.
     palette().setScreen(3, "p-7");
     palette().showFailure({"could not upload file content (4294967295)", "connect", 0, "p-7"});
+    // Each message with an event id of its own.
     std::vector<std::string> data;
-    for (const auto& message : messagesNamed("navigate")) data.push_back(message.data);
+    std::set<std::string> eventIds;
+    for (const auto& message : messagesNamed("navigate")) {
+        data.push_back(message.data);
+        EXPECT_TRUE(std::regex_match(message.get("eventID"), std::regex("[0-9a-f]{32}"))) << message.data;
+        eventIds.insert(message.get("eventID"));
+    }
     ASSERT_EQ(data.size(), 6u);
+    EXPECT_EQ(eventIds.size(), 6u);
     EXPECT_EQ(data[3].substr(data[3].find(",") + 1),
               R"j("errormessage":"could not retrieve projects (500)","kind":"server","status":"500",)j"
               R"j("target":"errorscreen"})j");
@@ -404,6 +262,7 @@ TEST_F(PaletteProtocolTest, EachScreenCodeBecomesItsMessage) {
     // With the palette closed every report is dropped quietly.
     palette().closePaletteIfOpen();
     palette().showFailure({"late", "local", 0, ""});
+    palette().setScreen(2, "");
     EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
     EXPECT_TRUE(linesFrom(host.log.entries(), "StratavoxPalette").empty());
 }
@@ -420,7 +279,7 @@ TEST_F(PaletteProtocolTest, TheProjectListReachesThePagePercentEncoded) {
     ASSERT_EQ(sent.size(), 1u);
     const std::string encoded = sent[0].get("projectlist");
     EXPECT_EQ(encoded.find_first_of("\"<> \\\x80\xE6"), std::string::npos) << encoded;
-    EXPECT_EQ(percentDecode(encoded), list->toJson());
+    EXPECT_EQ(support::formDecode(encoded), list->toJson());  // the names hold no "+"
     EXPECT_NE(encoded.find("Zahnr%C3%A4der%20&%20%5C%22Lager%5C%22%20100%25"), std::string::npos) << encoded;
 
     EXPECT_THROW(palette().setProjectList(nullptr, "p-1"), std::runtime_error);
@@ -431,23 +290,6 @@ const std::string kToolpathForm = form(kNewProject, "toolpath");
 const std::string kDesignForm = form(kNewProject, "design");
 
 using ExportTest = MachineTest;
-
-TEST_F(ExportTest, TheToolpathIsPostProcessedWithTheSystemPostAndThePrinterSettings) {
-    std::string filePath, fileName, errorText;
-    ASSERT_TRUE(palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "BB 0.8", "PVA"));
-    EXPECT_EQ(fileName, "Bracket_Setup1.gcode");
-    const std::string gcode = readWholeFile(filePath);
-    EXPECT_NE(gcode.find("; post: /opt/quorvane/posts/stratavox/s5.cps\n"), std::string::npos) << gcode;
-    EXPECT_NE(gcode.find("; property extruder1printcoreName = AA 0.4\n"
-                         "; property extruder1Material = PLA\n"
-                         "; property extruder2printcoreName = BB 0.8\n"
-                         "; property extruder2Material = PVA\n"),
-              std::string::npos)
-        << gcode;
-    // The machine description was only a scratch file; no dialog was needed.
-    EXPECT_TRUE(host.machineDescriptions().empty());
-    EXPECT_TRUE(qrvn::sim::fileDialogs().empty());
-}
 
 // Every way an upload fails before the network ends on the error screen,
 // after the progress screen, with nothing exported and nothing in flight.
@@ -487,112 +329,113 @@ TEST_F(ExportTest, FailuresBeforeTheNetworkShowProgressThenTheirError) {
     EXPECT_EQ(machine->getAsyncHandler()->pendingCount(), 0u);
 }
 
-TEST_F(ExportTest, APaletteWithoutMachineEndsOnTheErrorScreen) {
-    StratavoxPalette orphan(nullptr, "OrphanUpload", StratavoxMachine::uploadCommandInfo(), machine->getAsyncHandler());
+// A palette without a machine whose navigations fail: each failure is logged
+// under its own source, goes no further, and leaves the palette usable.
+struct FailingNavigation : StratavoxPalette {
+    using StratavoxPalette::StratavoxPalette;
+    void onNavigationEvent(const std::string&) override { throw std::runtime_error("bad navigation"); }
+};
+
+TEST_F(ExportTest, PaletteFailuresAreLoggedUnderTheirSource) {
+    FailingNavigation orphan(nullptr, "OrphanUpload", StratavoxMachine::uploadCommandInfo(),
+                             machine->getAsyncHandler());
     machine.reset();  // its palette used the same id
+    qrvn::sim::failOperation("Palettes::addPalette", 1);
     orphan.onExecute();
+    EXPECT_FALSE(qrvn::sim::findPalette(kPaletteId));
+    orphan.onExecute();  // the host refusing it once does not spoil the next try
     ASSERT_TRUE(qrvn::sim::findPalette(kPaletteId));
-    host.log.mark();
     fromPage("createproject", kDesignForm);
     EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:invalid EXMI machine"}));
-    EXPECT_EQ(linesFrom(host.log.since(), "StratavoxPalette"),
-              (Lines{{"StratavoxPalette.htmlevent", "fatal error:invalid EXMI machine"}}));
+    qrvn::sim::pump();  // the palette's first navigation, to its page
+    EXPECT_EQ(linesFrom(host.log.entries(), "StratavoxPalette"),
+              (Lines{{"StratavoxPalette.onpaletteexecute", "fatal error:could not create new palette"},
+                     {"StratavoxPalette.htmlevent", "fatal error:invalid EXMI machine"},
+                     {"StratavoxPalette.onnavigationevent", "fatal error:bad navigation"}}));
+    EXPECT_TRUE(orphan.sendEvent(PaletteEvent("still")));
 }
 
-class NamedPostTest : public MachineTest {
+// Where the toolpath's post-processor comes from: the machine's description
+// (written to a scratch file that never stays), else the user, asked in a
+// file dialog. Every G-code carries the printer settings from the form.
+enum class Asked { No, Picks, Cancels };
+
+struct PostCase {
+    const char* what;
+    const char* post;         // the machine's post-processor
+    const char* description;  // the machine's description, if not the host's
+    const char* failing;      // a host operation that fails
+    Asked asked;
+    std::string expected;  // "; post: <path>", "error: <text>" or "thrown"
+};
+
+std::ostream& operator<<(std::ostream& out, const PostCase& c) { return out << c.what; }
+
+class PostTest : public MachineTest, public ::testing::WithParamInterface<PostCase> {
 protected:
     qrvn::sim::MachineSpec printerSpec() const override {
         qrvn::sim::MachineSpec spec = stratavoxPrinter();
-        spec.postProcessor = post;
-        spec.hasDescriptionXml = !description.empty();
-        spec.descriptionXml = description;
+        spec.postProcessor = GetParam().post;
+        spec.hasDescriptionXml = *GetParam().description != 0;
+        spec.descriptionXml = GetParam().description;
         return spec;
     }
-    void SetUp() override {}
-    void start(const std::string& postText, const std::string& descriptionText = "") {
-        post = postText;
-        description = descriptionText;
-        MachineTest::SetUp();
-    }
+};
 
-    // A toolpath upload that fails in the host or the parser: the page shows
-    // the error the palette logs, and nothing is left behind.
-    void expectLoggedUploadFailure() {
-        openPalette();
-        host.log.mark();
-        fromPage("selectproject", R"({"projectID":"p-1","uploadType":"toolpath"})");
-        const Lines lines = linesFrom(host.log.since(), "StratavoxPalette");
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].source, "StratavoxPalette.htmlevent");
-        ASSERT_EQ(lines[0].message.rfind("fatal error:", 0), 0u);
-        const std::string text = lines[0].message.substr(12);
-        EXPECT_FALSE(text.empty());
-        EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:" + text}));
-        EXPECT_TRUE(host.machineDescriptions().empty());
+TEST_P(PostTest, ComesFromTheMachineOrTheUserAndLeavesNoFileBehind) {
+    const PostCase& row = GetParam();
+    if (*row.failing) qrvn::sim::failOperation(row.failing);
+    if (row.asked == Asked::Picks) {
+        qrvn::sim::answerNextFileDialog(qrvn::core::DialogOK, {"/home/maker/posts/chosen.cps"});
+    }
+    std::string filePath, fileName, errorText, outcome = "thrown";
+    try {
+        outcome = palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "BB 0.8", "PVA")
+                      ? readWholeFile(filePath)
+                      : "error: " + errorText;
+    } catch (const std::exception&) {}
+    if (outcome.rfind("; program: ", 0) == 0) {
+        EXPECT_NE(outcome.find("\n" + row.expected + "\n"), std::string::npos) << outcome;
+        EXPECT_NE(outcome.find("; property extruder1printcoreName = AA 0.4\n; property extruder1Material = PLA\n"
+                               "; property extruder2printcoreName = BB 0.8\n; property extruder2Material = PVA\n"),
+                  std::string::npos)
+            << outcome;
+    } else {
+        EXPECT_EQ(outcome, row.expected);
         EXPECT_TRUE(host.exports(".gcode").empty());
     }
-
-    std::string post;
-    std::string description;
-};
-
-struct PostCase {
-    const char* post;
-    const char* description;
-    bool descriptionUnwritten;
-    std::string expected;  // empty: the user is asked
-};
-
-class PostPathTest : public NamedPostTest, public ::testing::WithParamInterface<PostCase> {};
-
-TEST_P(PostPathTest, ComesFromTheMachineAndLeavesNoDescriptionBehind) {
-    start(GetParam().post, GetParam().description);
-    if (GetParam().descriptionUnwritten) qrvn::sim::failOperation("Machine::exportToFile");
-    EXPECT_EQ(palette().readPostProcessorPath(), GetParam().expected);
     EXPECT_TRUE(host.machineDescriptions().empty());
+    const auto dialogs = qrvn::sim::fileDialogs();
+    ASSERT_EQ(dialogs.size(), row.asked == Asked::No ? 0u : 1u);
+    if (!dialogs.empty()) {
+        EXPECT_EQ(dialogs[0].initialDirectory, kSystemPosts);
+        EXPECT_EQ(dialogs[0].filter, "Postprocessor files (*.cps)");
+    }
 }
+
+const char* const kChosen = "; post: /home/maker/posts/chosen.cps";
 
 INSTANTIATE_TEST_SUITE_P(
-    Machines, PostPathTest,
-    ::testing::Values(PostCase{" /home/maker/posts/my s5.cps ", "", false, " /home/maker/posts/my s5.cps "},
-                      PostCase{"system://vendor/printer.cps", "", false,
-                               std::string(kSystemPosts) + "/vendor/printer.cps"},
-                      PostCase{"system://vendor/printer.cps", "", true, ""},
-                      PostCase{"", "<machine><general/></machine>", false, ""},
-                      PostCase{"", "<machine><post><postprocessor>x.cps</postprocessor></post></machine>", false, ""},
-                      PostCase{"", "<machine><postProcessor>x.cps</postProcessor></machine>", false, ""},
-                      PostCase{"", "<other><post><postProcessor>x.cps</postProcessor></post></other>", false, ""},
+    Machines, PostTest,
+    ::testing::Values(PostCase{"system post", "system://stratavox/s5.cps", "", "", Asked::No,
+                               "; post: /opt/quorvane/posts/stratavox/s5.cps"},
+                      PostCase{"own post, spaces kept", " /home/maker/posts/my s5.cps ", "", "", Asked::No,
+                               "; post:  /home/maker/posts/my s5.cps "},
+                      PostCase{"no description written", "system://stratavox/s5.cps", "", "Machine::exportToFile",
+                               Asked::Picks, kChosen},
                       // No <post> at all: what the host writes for a machine without one.
-                      PostCase{"", "", false, ""}));
-
-TEST_F(NamedPostTest, TheDialogAsksForThePostProcessorAndCancellingItCancelsTheUpload) {
-    start("");
-    openPalette();
-    fromPage("createproject", kToolpathForm);
-    EXPECT_EQ(screens(), (Ids{"progressscreen", "errorscreen:Canceled post-processor selection."}));
-    const auto dialogs = qrvn::sim::fileDialogs();
-    ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].initialDirectory, kSystemPosts);
-    EXPECT_EQ(dialogs[0].filter, "Postprocessor files (*.cps)");
-    EXPECT_TRUE(host.exports(".gcode").empty());
-
-    qrvn::sim::answerNextFileDialog(qrvn::core::DialogOK, {"/home/maker/posts/chosen.cps"});
-    std::string filePath, fileName, errorText;
-    ASSERT_TRUE(palette().exportGCode(filePath, fileName, errorText, "AA 0.4", "PLA", "", ""));
-    EXPECT_NE(readWholeFile(filePath).find("; post: /home/maker/posts/chosen.cps\n"), std::string::npos);
-}
-
-TEST_F(NamedPostTest, AMissingFileDialogEndsOnTheErrorScreen) {
-    start("");
-    qrvn::sim::failOperation("UserInterface::createFileDialog");
-    expectLoggedUploadFailure();
-}
-
-TEST_F(NamedPostTest, AMalformedDescriptionEndsOnTheErrorScreenAndIsRemoved) {
-    start("", "<machine><post><postProcessor>x.cps</post></machine>");
-    expectLoggedUploadFailure();
-    EXPECT_TRUE(qrvn::sim::fileDialogs().empty());
-}
+                      PostCase{"no post", "", "", "", Asked::Picks, kChosen},
+                      PostCase{"general only", "", "<machine><general/></machine>", "", Asked::Picks, kChosen},
+                      PostCase{"lower case", "", "<machine><post><postprocessor>x.cps</postprocessor></post></machine>",
+                               "", Asked::Picks, kChosen},
+                      PostCase{"not in post", "", "<machine><postProcessor>x.cps</postProcessor></machine>", "",
+                               Asked::Picks, kChosen},
+                      PostCase{"other root", "", "<other><post><postProcessor>x.cps</postProcessor></post></other>", "",
+                               Asked::Picks, kChosen},
+                      PostCase{"cancelled", "", "", "", Asked::Cancels, "error: Canceled post-processor selection."},
+                      PostCase{"no file dialog", "", "", "UserInterface::createFileDialog", Asked::No, "thrown"},
+                      PostCase{"malformed", "", "<machine><post><postProcessor>x.cps</post></machine>", "", Asked::No,
+                               "thrown"}));
 
 }  // namespace
 }  // namespace vendor_test

@@ -27,10 +27,8 @@
 
 namespace vendor_test {
 
-using qrvn::core::Ptr;
-using Document = Ptr<qrvn::kalvix::KalvixDocument>;
-using CamSetup = Ptr<qrvn::cam::Setup>;
 using exmi_test::Entry;
+using qrvn::core::Ptr;
 
 inline const char* const kPaletteId = "StratavoxPalette";
 inline const char* const kPanelId = "StratavoxPanel";
@@ -52,23 +50,21 @@ struct PageMessage {
     }
 };
 
-inline PageMessage parseMessage(const qrvn::sim::PageMessage& sent) {
-    PageMessage message;
-    message.action = sent.action;
-    message.data = sent.data;
-    rapidjson::Document json;
-    json.Parse(sent.data.c_str());
-    if (json.HasParseError() || !json.IsObject()) return message;
-    for (auto it = json.MemberBegin(); it != json.MemberEnd(); ++it) {
-        message.members.emplace(it->name.GetString(), it->value.IsString() ? it->value.GetString() : "<not a string>");
-    }
-    return message;
-}
-
 inline std::vector<PageMessage> pageMessages(const std::string& paletteId = kPaletteId) {
     std::vector<PageMessage> result;
     if (!qrvn::sim::findPalette(paletteId)) return result;
-    for (const auto& sent : qrvn::sim::messagesToPage(paletteId)) result.push_back(parseMessage(sent));
+    for (const auto& sent : qrvn::sim::messagesToPage(paletteId)) {
+        PageMessage message{sent.action, sent.data, {}};
+        rapidjson::Document json;
+        json.Parse(sent.data.c_str());
+        if (!json.HasParseError() && json.IsObject()) {
+            for (auto it = json.MemberBegin(); it != json.MemberEnd(); ++it) {
+                message.members.emplace(it->name.GetString(),
+                                        it->value.IsString() ? it->value.GetString() : "<not a string>");
+            }
+        }
+        result.push_back(message);
+    }
     return result;
 }
 
@@ -214,8 +210,8 @@ public:
 
     exmi_test::LogFile log;
     Ptr<qrvn::cam::Machine> printer;
-    Document document;
-    CamSetup setup;
+    Ptr<qrvn::kalvix::KalvixDocument> document;
+    Ptr<qrvn::cam::Setup> setup;
     std::string uuid;
 
 private:
