@@ -75,28 +75,28 @@ protected:
         // written, so a client that has its answer always finds its request
         // here. (The logger would run only after the answer was sent.)
         server->set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
-            std::lock_guard<std::mutex> lock(mutex);
-            seen.push_back(request);
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.push_back(request);
         });
     }
     void TearDown() override {
         released = true;
         server->stop();
-        if (thread.joinable()) thread.join();
+        if (thread_.joinable()) thread_.join();
     }
 
     void start() {
         if (!server->is_valid()) throw std::runtime_error("local server: invalid TLS set-up");
-        port = serveInThread(*server, thread);
+        port_ = serveInThread(*server, thread_);
     }
-    std::string url(const std::string& path) const { return "https://127.0.0.1:" + std::to_string(port) + path; }
+    std::string url(const std::string& path) const { return "https://127.0.0.1:" + std::to_string(port_) + path; }
     std::size_t seenCount() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return seen.size();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_.size();
     }
     httplib::Request lastSeen() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return seen.empty() ? httplib::Request() : seen.back();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_.empty() ? httplib::Request() : seen_.back();
     }
     // For a handler that holds its answer back until the test lets it go.
     bool waitForRelease(std::chrono::seconds limit) {
@@ -112,10 +112,10 @@ protected:
     std::atomic<bool> released{false};
 
 private:
-    int port = 0;
-    std::thread thread;
-    std::mutex mutex;
-    std::vector<httplib::Request> seen;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<httplib::Request> seen_;
 };
 
 // Finishes once released; can throw a standard or a non-standard value.
@@ -156,9 +156,6 @@ struct Journal {
                                                                      : "response:" + name);
         };
     }
-    void submit(IAsyncHandler& handler, const std::shared_ptr<IAsyncRequest>& request) {
-        handler.submit(request, onResponse(request->name));
-    }
 };
 
 TEST(AsyncHandler, NoNullRequestAndTheLaterRequestFinishingFirstIsDispatchedFirst) {
@@ -168,8 +165,8 @@ TEST(AsyncHandler, NoNullRequestAndTheLaterRequestFinishingFirstIsDispatchedFirs
     Journal journal;
     auto a = scripted("A");
     auto b = scripted("B");
-    journal.submit(handler, a);
-    journal.submit(handler, b);
+    handler.submit(a, journal.onResponse(a->name));
+    handler.submit(b, journal.onResponse(b->name));
 
     b->released = true;
     ASSERT_TRUE(pumpUntil(handler, [&] { return !journal.entries.empty(); }));
@@ -196,7 +193,7 @@ TEST(AsyncHandler, AFinishedWorkerWakesItsOwnerAndTicksRunAfterDispatch) {
             ++ticks;
         });
         auto a = scripted("A");
-        journal.submit(handler, a);
+        handler.submit(a, journal.onResponse(a->name));
         a->released = true;
         ASSERT_TRUE(waitUntil([&] { return wakes.load() == 1; }));
         EXPECT_TRUE(journal.entries.empty());
@@ -209,7 +206,7 @@ TEST(AsyncHandler, AFinishedWorkerWakesItsOwnerAndTicksRunAfterDispatch) {
         // Without a wake-up function results wait for the next call.
         handler.setWakeup(nullptr);
         auto b = scripted("B");
-        journal.submit(handler, b);
+        handler.submit(b, journal.onResponse(b->name));
         b->released = true;
         ASSERT_TRUE(drain(handler));
     }
@@ -224,8 +221,8 @@ TEST(AsyncHandler, ThrownFailuresBecomeLocalResponsesAndAThrowingCallbackCostsNo
     using Outcome = ScriptedRequest::Outcome;
     const std::vector<std::shared_ptr<ScriptedRequest>> requests = {
         scripted("S", Outcome::ThrowRuntime), scripted("N", Outcome::ThrowInt), scripted("CS"), scripted("CN")};
-    journal.submit(handler, requests[0]);
-    journal.submit(handler, requests[1]);
+    handler.submit(requests[0], journal.onResponse(requests[0]->name));
+    handler.submit(requests[1], journal.onResponse(requests[1]->name));
     handler.submit(requests[2], [](const HttpResponse&) { throw std::runtime_error("parse failed"); });
     handler.submit(requests[3], [](const HttpResponse&) { throw 7; });
     for (const auto& request : requests) request->released = true;
@@ -390,28 +387,22 @@ protected:
         });
         // Answers of a chosen size, sent a MiB at a time: "/sized/<n>" states
         // its length, "/chunked/<n>" does not.
-        const auto sized = [](bool chunked) {
-            return [chunked](const httplib::Request& req, httplib::Response& res) {
-                const size_t total = std::stoull(req.matches[1]);
-                // The offset counts what was sent before, chunked or not.
-                auto write = [total, chunked](size_t offset, httplib::DataSink& sink) {
-                    static const std::string piece(1 << 20, 'x');
-                    const size_t n = std::min(piece.size(), total - offset);
-                    if (n > 0 && !sink.write(piece.data(), n)) return false;
-                    if (chunked && offset + n == total) sink.done();
-                    return true;
-                };
-                if (chunked) {
-                    res.set_chunked_content_provider("text/plain", write);
-                } else {
-                    res.set_content_provider(
-                        total, "text/plain",
-                        [write](size_t offset, size_t, httplib::DataSink& sink) { return write(offset, sink); });
-                }
+        routes.Get(R"(/(sized|chunked)/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            const bool chunked = req.matches[1] == "chunked";
+            const size_t total = std::stoull(req.matches[2]);
+            // The offset counts what was sent before, chunked or not.
+            auto write = [total, chunked](size_t offset, httplib::DataSink& sink) {
+                static const std::string piece(1 << 20, 'x');
+                const size_t n = std::min(piece.size(), total - offset);
+                if (n > 0 && !sink.write(piece.data(), n)) return false;
+                if (chunked && offset + n == total) sink.done();
+                return true;
             };
-        };
-        routes.Get(R"(/sized/(\d+))", sized(false));
-        routes.Get(R"(/chunked/(\d+))", sized(true));
+            if (chunked) return res.set_chunked_content_provider("text/plain", write);
+            res.set_content_provider(total, "text/plain", [write](size_t offset, size_t, httplib::DataSink& sink) {
+                return write(offset, sink);
+            });
+        });
         start();
     }
 };
