@@ -5,6 +5,7 @@
 // endpoint and fault does to the add-in is driven through the real client by
 // the connector, upload workflow and fault matrix tests.
 
+#include "cloud/cloud_json.h"
 #include "cloud/pkce.h"
 #include "emulator/account_service.h"
 #include "net/http_client.h"
@@ -34,15 +35,6 @@ using EXMIImpl::HttpResponse;
 using EXMIImpl::PkcePair;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The string member `name` of a JSON reply, or of its "data" object.
-std::string memberOf(const std::string& body, const char* name) {
-    rapidjson::Document doc;
-    doc.Parse(body.c_str());
-    if (!doc.IsObject()) return "";
-    const rapidjson::Value& v = doc.HasMember("data") && doc["data"].IsObject() ? doc["data"] : doc;
-    return v.HasMember(name) && v[name].IsString() ? v[name].GetString() : "";
-}
 
 // One request through the add-in's network layer, trusting `caBundle`; a
 // body goes with the headers' Content-Type.
@@ -105,13 +97,11 @@ protected:
     }
     HttpResponse announce(const std::string& token, const std::string& projectId, std::uint64_t size,
                           bool job = false) const {
-        std::string body = std::string("{\"data\":{\"content_type\":\"") +
-                           (job ? "text/plain" : "application/vnd.ms-package.3dmanufacturing-3dmodel+xml") + "\",\"" +
-                           (job ? "job_name" : "file_name") + "\":\"" + (job ? "part.gcode" : "part.3mf") +
-                           "\",\"file_size\":" + std::to_string(size) + ",\"library_project_id\":\"" + projectId +
-                           "\",\"origin\":\"Quorvane Kalvix\"}}";
-        return call("PUT", cloud->apiBase() + (job ? "/jobs/upload" : "/files/upload"),
-                    {{"Content-Type", "application/json"}, {"Authorization", "Bearer " + token}}, body);
+        return call(
+            "PUT", cloud->apiBase() + (job ? "/jobs/upload" : "/files/upload"),
+            {{"Content-Type", "application/json"}, {"Authorization", "Bearer " + token}},
+            EXMIImpl::announcementBody(job ? "text/plain" : "application/vnd.ms-package.3dmanufacturing-3dmodel+xml",
+                                       job, job ? "part.gcode" : "part.3mf", size, projectId, "Quorvane Kalvix"));
     }
 };
 
@@ -145,7 +135,8 @@ TEST_F(AccountTest, TokenEndpointChecksTheVerifierSpendsCodesAndRefusesRepeatedP
 
     // A code presented again withdraws the tokens it was exchanged for.
     const std::string code = codeFor(pkce);
-    const std::string access = memberOf(postForm("/token", exchangeBody(code, pkce.verifier)).body, "access_token");
+    const std::string access =
+        EXMIImpl::readTokenAnswer(postForm("/token", exchangeBody(code, pkce.verifier)).body).accessToken;
     ASSERT_FALSE(access.empty());
     EXPECT_EQ(projectsStatus(access), 200u);
     HttpResponse reused = postForm("/token", exchangeBody(code, pkce.verifier));
@@ -195,7 +186,7 @@ TEST_F(AccountTest, EveryApiEndpointRequiresABearerTokenWithTheRightScope) {
 
 TEST_F(AccountTest, StorageAddressTakesOneUploadOfTheAnnouncedSizeWithoutAuthorization) {
     const std::string token = cloud->issueAccessToken();
-    const std::string url = memberOf(announce(token, cloud->addProject("P", ""), 100).body, "upload_url");
+    const std::string url = EXMIImpl::readUploadUrl(announce(token, cloud->addProject("P", ""), 100).body);
     ASSERT_FALSE(url.empty());
     const HttpHeaders type = {{"Content-Type", "application/vnd.ms-package.3dmanufacturing-3dmodel+xml"}};
     HttpHeaders authorized = type, chunked = type;

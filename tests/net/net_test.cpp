@@ -118,15 +118,23 @@ private:
     std::vector<httplib::Request> seen_;
 };
 
-// Finishes once released; can throw a standard or a non-standard value.
+// Work that is not a transfer and pays no heed to an abort: finishes once
+// released, noting whether an abort had reached it by then; can throw a
+// standard or a non-standard value, and report its destruction.
 class ScriptedRequest : public IAsyncRequest {
 public:
     enum class Outcome { Respond, ThrowRuntime, ThrowInt };
 
     ScriptedRequest(std::string name, Outcome outcome) : IAsyncRequest(std::move(name)), outcome_(outcome) {}
+    ~ScriptedRequest() override {
+        if (destroyed != nullptr) destroyed->store(true);
+    }
 
     HttpResponse execute() override {
+        started = true;
         waitUntil([this] { return released.load(); });
+        sawAbort = EXMIImpl::HttpAbortScope::abortRequested();
+        finished = true;
         if (outcome_ == Outcome::ThrowRuntime) throw std::runtime_error("worker failed: " + name);
         if (outcome_ == Outcome::ThrowInt) throw 42;
         HttpResponse response;
@@ -134,7 +142,8 @@ public:
         return response;
     }
 
-    std::atomic<bool> released{false};
+    std::atomic<bool> started{false}, released{false}, sawAbort{false}, finished{false};
+    std::atomic<bool>* destroyed = nullptr;  // raised by the destructor when set
 
 private:
     Outcome outcome_;
@@ -309,37 +318,13 @@ TEST_F(SlowServer, DestroyingAHandlerAbortsOnlyItsOwnTransfersAndWaitsForTheirWo
     EXPECT_EQ(0, doomedCalls.calls.load());
 }
 
-// Work that is not a transfer and pays no heed to the abort: finishes only
-// when released, noting whether the abort reached it by then. Reports its
-// own destruction to a flag the test owns.
-class StubbornRequest : public IAsyncRequest {
-public:
-    explicit StubbornRequest(std::atomic<bool>& destroyed) : IAsyncRequest("stubborn"), destroyed_(destroyed) {}
-    ~StubbornRequest() override { destroyed_.store(true); }
-
-    HttpResponse execute() override {
-        started.store(true);
-        waitUntil([this] { return release.load(); });
-        sawAbort.store(EXMIImpl::HttpAbortScope::abortRequested());
-        finished.store(true);
-        return HttpResponse();
-    }
-
-    std::atomic<bool> started{false};
-    std::atomic<bool> release{false};
-    std::atomic<bool> sawAbort{false};
-    std::atomic<bool> finished{false};
-
-private:
-    std::atomic<bool>& destroyed_;
-};
-
 TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatched) {
     std::atomic<bool> destroyed{false};
     const auto deadline = std::chrono::milliseconds(200);
     auto handler = std::make_unique<IAsyncHandler>(deadline);
     CallCounter counter;
-    auto request = std::make_shared<StubbornRequest>(destroyed);
+    auto request = scripted("stubborn");
+    request->destroyed = &destroyed;
     handler->submit(request, counter.onResponse());
     ASSERT_TRUE(waitUntil([&] { return request->started.load(); }));
 
@@ -349,7 +334,7 @@ TEST(AsyncShutdown, WorkerIgnoringTheAbortIsLeftAfterTheDeadlineAndNeverDispatch
     EXPECT_FALSE(request->finished.load());
 
     // The worker finishes on its own; its result goes nowhere.
-    request->release.store(true);
+    request->released = true;
     ASSERT_TRUE(waitUntil([&] { return request->finished.load(); }));
     EXPECT_TRUE(request->sawAbort.load());
     request.reset();
