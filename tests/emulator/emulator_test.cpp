@@ -25,7 +25,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 
 namespace emulator_test {
 namespace {
@@ -109,25 +108,22 @@ TEST_F(AccountTest, TokenEndpointChecksTheVerifierSpendsCodesAndRefusesRepeatedP
     const PkcePair pkce = EXMIImpl::makePkcePair();
     const struct {
         const char* what;
-        std::function<std::string(const std::string& code)> body;
+        std::string verifier, clientId;
+        bool codeTwice;
         unsigned status;
         const char* says;
         bool codeSpent;  // whether the right verifier is refused afterwards
     } cases[] = {
-        {"wrong verifier",
-         [&](const std::string& code) { return exchangeBody(code, EXMIImpl::makePkcePair().verifier); }, 400,
-         "PKCE verification failed", true},
-        {"malformed verifier", [&](const std::string& code) { return exchangeBody(code, "abc"); }, 400,
-         "PKCE verification failed", true},
-        {"repeated code", [&](const std::string& code) { return exchangeBody(code, pkce.verifier) + "&code=" + code; },
-         400, "repeated parameter", false},
-        {"unknown client", [&](const std::string& code) { return exchangeBody(code, pkce.verifier, "sv-other"); }, 401,
-         "invalid_client", false},
+        {"wrong verifier", EXMIImpl::makePkcePair().verifier, kClientId, false, 400, "PKCE verification failed", true},
+        {"malformed verifier", "abc", kClientId, false, 400, "PKCE verification failed", true},
+        {"repeated code", pkce.verifier, kClientId, true, 400, "repeated parameter", false},
+        {"unknown client", pkce.verifier, "sv-other", false, 401, "invalid_client", false},
     };
     for (const auto& c : cases) {
         const std::string code = codeFor(pkce);
         ASSERT_FALSE(code.empty());
-        HttpResponse refused = postForm("/token", c.body(code));
+        HttpResponse refused =
+            postForm("/token", exchangeBody(code, c.verifier, c.clientId) + (c.codeTwice ? "&code=" + code : ""));
         EXPECT_EQ(refused.status, c.status) << c.what;
         EXPECT_TRUE(contains(refused.body, c.says)) << c.what << ": " << refused.body;
         EXPECT_EQ(postForm("/token", exchangeBody(code, pkce.verifier)).status, c.codeSpent ? 400u : 200u) << c.what;
