@@ -222,11 +222,10 @@ TEST(Standalone, PrintsAddressesServesAndWritesItsStateWhenTerminated) {
     const std::string state = scratch / "state.json";
     // The shell prints its process id, which the program then takes over;
     // the program ends by itself after a minute should the test not stop it.
-    FILE* out = popen(("echo $$; exec '" EMULATOR_EXE "' --no-stdin --exit-after 60 --project Seeded "
-                       "--fault projects-list=502,once --state-file '" +
-                       state + "'")
-                          .c_str(),
-                      "r");
+    const std::string command = "echo $$; exec '" EMULATOR_EXE "' --no-stdin --exit-after 60 --project Seeded "
+                                "--fault projects-list=502,once --state-file '" +
+                                state + "'";
+    FILE* out = popen(command.c_str(), "r");
     ASSERT_NE(out, nullptr);
     char line[4096];
     const pid_t pid = fgets(line, sizeof line, out) ? std::atoi(line) : 0;
