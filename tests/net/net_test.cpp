@@ -297,8 +297,10 @@ TEST_F(SlowServer, DestroyingAHandlerAbortsOnlyItsOwnTransfersAndWaitsForTheirWo
     std::shared_ptr<IAsyncRequest> limited =
         std::make_shared<EXMI::IAsyncPostRequest>("limited", url("/slow"), "text/plain", "tok", "body", trusted(60s));
     const std::weak_ptr<IAsyncRequest> unlimitedSeen = unlimited, limitedSeen = limited;
-    doomed->submit(std::move(unlimited), doomedCalls.onResponse());
-    doomed->submit(std::move(limited), doomedCalls.onResponse());
+    doomed->submit(unlimited, doomedCalls.onResponse());
+    doomed->submit(limited, doomedCalls.onResponse());
+    unlimited.reset();
+    limited.reset();
     auto record = [&](const HttpResponse& response) {
         seen.push_back(response.answered() ? std::to_string(response.status) + " " + response.body
                                            : EXMIImpl::transferErrorName(response.error));
@@ -477,7 +479,9 @@ TEST_F(HttpLayer, EachTransferFailureHasItsKindAndKeepsTheBytesThatArrived) {
         const HttpResponse response = c.send();
         EXPECT_EQ(EXMIImpl::transferErrorName(c.error), std::string(EXMIImpl::transferErrorName(response.error)));
         EXPECT_EQ(0u, response.status);
-        if (c.bytes != "*") EXPECT_EQ(c.bytes, response.body);
+        if (c.bytes != "*") {
+            EXPECT_EQ(c.bytes, response.body);
+        }
         EXPECT_LE(response.body.size(), cap);
     }
     EXPECT_EQ("the user's own file", testing_support::readWholeFile(local));
