@@ -1,8 +1,10 @@
 // The fuzz targets are only as good as their checks: each check must accept
 // the right form and refuse the near misses a faulty reader or encoder
-// would produce.
+// would produce. (The percent decoder is libcurl's: a fault in calling it
+// fails the encoding target on its first seed.)
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "fuzz/checks.h"
@@ -11,39 +13,26 @@ namespace {
 
 using std::string;
 
-TEST(PercentDecoderTest, DecodesEveryEscapeAndKeepsOtherBytes) {
-    EXPECT_EQ(fuzz::percentDecode("a%20b%2Fc"), "a b/c");
-    EXPECT_EQ(fuzz::percentDecode("%2f%2F"), "//");
-    EXPECT_EQ(fuzz::percentDecode("%00x%FF"), string("\0x\xff", 3));
-    // '+' is a plus sign here, not a space: the lenient form keeps it.
-    EXPECT_EQ(fuzz::percentDecode("a+b"), "a+b");
-    EXPECT_EQ(fuzz::percentDecode(""), "");
-}
-
-TEST(EncodedFormTest, StrictFormKeepsOnlyUnreservedBytesAndUpperCaseEscapes) {
+TEST(EncodedFormTest, EachFormKeepsOnlyItsOwnBytesAndEscapesEveryOtherInUpperCase) {
     EXPECT_TRUE(fuzz::isStrictlyEncoded(""));
     EXPECT_TRUE(fuzz::isStrictlyEncoded("aZ09-._~%20%2F%00%FF%25"));
     for (const char* wrong : {"a b", "a/b", "a+b", "%2f", "%2", "%", "x%", "%GG", "%41", "%7E", "%2D", "\x80"}) {
         EXPECT_FALSE(fuzz::isStrictlyEncoded(wrong)) << wrong;
     }
     EXPECT_FALSE(fuzz::isStrictlyEncoded(string("a\0b", 3)));
-}
-
-TEST(EncodedFormTest, UriFormAlsoKeepsTheDelimitersButNothingElse) {
-    EXPECT_TRUE(fuzz::isUriEncoded("https://h/p?x=1&y=(2)+3;!#$'*,@%20%25%22"));
-    EXPECT_TRUE(fuzz::isUriEncoded("aZ09-._~"));
+    // The lenient form keeps the delimiters as well, but nothing else.
+    EXPECT_TRUE(fuzz::isUriEncoded("https://h/p?x=1&y=(2)+3;!#$'*,@%20%25%22aZ09-._~"));
     for (const char* wrong : {"a b", "\"", "<", "%", "%2F", "%3D", "%41", "%e2", "\xe2\x82\xac"}) {
         EXPECT_FALSE(fuzz::isUriEncoded(wrong)) << wrong;
     }
 }
 
 TEST(TrimTest, RemovesWhiteSpaceAtBothEndsOnly) {
-    EXPECT_EQ(fuzz::trimmed(" \t a  b \r\n"), "a  b");
-    EXPECT_EQ(fuzz::trimmed("\v\fX"), "X");
-    EXPECT_EQ(fuzz::trimmed("   "), "");
-    EXPECT_EQ(fuzz::trimmed(""), "");
     // Bytes above 127 are never white space, whatever their sign as char.
-    EXPECT_EQ(fuzz::trimmed("\xa0X\x85"), "\xa0X\x85");
+    for (const auto& c : std::map<string, string>{
+             {" \t a  b \r\n", "a  b"}, {"\v\fX", "X"}, {"   ", ""}, {"", ""}, {"\xa0X\x85", "\xa0X\x85"}}) {
+        EXPECT_EQ(fuzz::trimmed(c.first), c.second) << c.first;
+    }
 }
 
 TEST(JsonAccessTest, ReadsWholeTextsAndStringsByteForByte) {

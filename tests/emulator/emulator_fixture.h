@@ -5,10 +5,12 @@
 // own threads.
 
 #include "emulator/emulator.h"
-#include "tests/emulator/https_client.h"
+#include "support/encoding.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,8 +20,6 @@ namespace emulator_test {
 extern const char kClientId[];
 extern const char kScopes[];  // the client's five scopes, space separated
 
-// A decodable JPEG of the given size, encoded with libjpeg.
-std::string makeJpeg(int width, int height);
 // Forgets a sign-in kept for the emulator's account server. Windows keeps
 // the Credential Manager for the whole (Wine) user, so an earlier test
 // program's entry for an emulator that had the same port would be resumed;
@@ -28,13 +28,16 @@ void forgetKeptSignIn(const emulator::CloudEmulator& cloud);
 // Reproducible arbitrary bytes.
 std::string randomBytes(std::size_t count, unsigned seed);
 
+// Percent-encoding as the add-in's client does it: everything but
+// A-Z a-z 0-9 - . _ ~ becomes %XX with upper-case hex.
+inline std::string encode(const std::string& text) { return support::percentEncode(text); }
+// Value of one query parameter of an address (decoded), empty when absent.
+std::string queryParam(const std::string& url, const std::string& name);
+
 class EmulatorTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-
-    RequestOptions options(std::vector<std::string> headers = {}) const;
-    RequestOptions bearer(const std::string& token, std::vector<std::string> headers = {}) const;
 
     std::unique_ptr<emulator::CloudEmulator> cloud;
 };
