@@ -86,7 +86,12 @@ void CStratavoxFabriqoUpload::reportProgress(bool final) {
     limiter->nextSlot.store((now + kProgressInterval).time_since_epoch().count());
     lastReportPhase = phase;
     lastReportSent = sent;
+    // The interval counts again from when the listener was told, so the page
+    // never gets two messages closer than it, however long telling took.
+    // The listener may end this upload: the limiter is held, not `this`.
+    const std::shared_ptr<ProgressLimiter> held = limiter;
     listener->onUploadProgress(phase, sent, total, rate);
+    held->nextSlot.store((Clock::now() + kProgressInterval).time_since_epoch().count());
 }
 
 }  // namespace EXMIImpl

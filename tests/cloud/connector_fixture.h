@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
     }
     void onSignedOut() override { ++signedOut; }
     void onUploadProgress(const std::string& phase, uint64_t sent, uint64_t total, uint64_t rate) override {
+        if (progress.empty()) std::this_thread::sleep_for(slowFirstProgress);  // a page busy with the first
         progress.push_back({phase, sent, total, rate, std::chrono::steady_clock::now()});
     }
     void clear() {
@@ -57,6 +59,7 @@ public:
     std::vector<EXMIImpl::CloudFailure> failures;
     std::vector<std::pair<std::shared_ptr<EXMIImpl::CStratavoxFabriqoProjectList>, std::string>> lists;
     int signedOut = 0;
+    std::chrono::milliseconds slowFirstProgress{0};
 };
 
 using Screens = std::vector<std::pair<int32_t, std::string>>;
